@@ -1,0 +1,59 @@
+# Shared by test.sh and demo.sh: the Wine prefix of the Windows build, a
+# virtual display when there is none, and one persistent wineserver for the
+# whole run. Source it, then call pw_wine_up; pw_wine_down runs on exit.
+
+pw_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+export WINEPREFIX="${WINEPREFIX:-$pw_root/build/win/wineprefix}"
+export WINEDEBUG="${WINEDEBUG:--all}"
+# No Mono or Gecko installer prompts in the throwaway prefix.
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+
+pw_xvfb_pid=""
+
+# Starts a private Xvfb unless PW_USE_DISPLAY=1 and a display is set.
+pw_start_display() {
+  if [ "${PW_USE_DISPLAY:-0}" = 1 ] && [ -n "${DISPLAY:-}" ]; then
+    return
+  fi
+  local fifo
+  fifo=$(mktemp -u)
+  mkfifo "$fifo"
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+  pw_xvfb_pid=$!
+  local num
+  read -r num <"$fifo"
+  rm -f "$fifo"
+  export DISPLAY=":$num"
+}
+
+pw_wine_up() {
+  pw_start_display
+  mkdir -p "$(dirname "$WINEPREFIX")"
+  # One persistent server for the whole run, started first so every Wine
+  # process joins it; its streams must not hold ctest's pipes open.
+  wineserver -p </dev/null >/dev/null 2>&1 &
+  sleep 0.5
+  trap pw_wine_down EXIT
+  if [ ! -f "$WINEPREFIX/.pw-ready" ]; then
+    echo "wine: preparing the prefix $WINEPREFIX (takes a while the first time)"
+    wineboot -i </dev/null >/dev/null 2>&1 || true
+    touch "$WINEPREFIX/.pw-ready"
+  fi
+}
+
+pw_wine_down() {
+  wineserver -k </dev/null >/dev/null 2>&1 || true
+  if [ -n "$pw_xvfb_pid" ]; then
+    kill "$pw_xvfb_pid" 2>/dev/null || true
+    wait "$pw_xvfb_pid" 2>/dev/null || true
+  fi
+}
+
+pw_configure_and_build() {
+  cmake -S "$pw_root" -B "$pw_root/build/native" -G Ninja \
+    -DCMAKE_BUILD_TYPE=Debug -DPW_SANITIZE=ON >/dev/null
+  cmake --build "$pw_root/build/native"
+  cmake -S "$pw_root" -B "$pw_root/build/win" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$pw_root/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build "$pw_root/build/win"
+}

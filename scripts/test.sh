@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the native and the Windows trees, and runs
+# every test of both under one ctest run (Windows tests under Wine on a
+# virtual display). Exits non-zero when anything fails.
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+bash "$here/setup.sh"
+source "$here/env.sh"
+pw_configure_and_build
+
+# One ctest run over both trees, so the summary at the end covers everything.
+cat >"$pw_root/build/CTestTestfile.cmake" <<'CT'
+subdirs("native")
+subdirs("win")
+CT
+pw_wine_up
+cd "$pw_root/build"
+ctest --output-on-failure --timeout 900 "$@"
