@@ -49,11 +49,17 @@ pw_wine_down() {
   fi
 }
 
+# The test and demo builds send every request to the local test server,
+# which serves HTTPS and plain HTTP on this one loopback port.
+export PW_SERVER_PORT="${PW_SERVER_PORT:-47443}"
+
 pw_configure_and_build() {
   cmake -S "$pw_root" -B "$pw_root/build/native" -G Ninja \
     -DCMAKE_BUILD_TYPE=Debug -DPW_SANITIZE=ON >/dev/null
   cmake --build "$pw_root/build/native"
   cmake -S "$pw_root" -B "$pw_root/build/win" -G Ninja \
-    -DCMAKE_TOOLCHAIN_FILE="$pw_root/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    -DCMAKE_TOOLCHAIN_FILE="$pw_root/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DPW_DOWNLOAD_HOST="localhost:$PW_SERVER_PORT" -DPW_PRODUCT_URL_HOST="localhost:$PW_SERVER_PORT" \
+    -DPW_COLLECTOR_HOST="localhost:$PW_SERVER_PORT" --no-warn-unused-cli >/dev/null
   cmake --build "$pw_root/build/win"
 }
