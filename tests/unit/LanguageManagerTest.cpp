@@ -284,3 +284,51 @@ TEST(TextUtil, SplitAtFirstAndAppendCustomTag)
     for (const Case& c : cases)
         EXPECT_EQ(AppendCustomTag(c.url, c.tag), c.out) << WideToUtf8(c.url);
 }
+
+TEST(LanguageManager, EveryShippedLanguageLoads)
+{
+    const std::wstring package = testsupport::HostPath(std::string(PW_SOURCE_DIR) + "/resources/package/");
+    const wchar_t* keys[] = {
+        L"STR_INSTALL", L"STR_BROWSE", L"STR_LISENCE", L"STR_CUSTOMIZE_INSTALL", L"STR_INSTALL_PATH",
+        L"STR_SELECT_FOLDER", L"STR_STORAGE", L"STR_PATH_INVALID", L"STR_INSTALLING", L"STR_HIDE",
+        L"STR_MESSAGEBOX_TITLE", L"STR_NETWORK_ERROR", L"STR_OPERATE_TIP", L"STR_SOFT_RUN",
+        L"STR_CLOSE_TIP1", L"STR_CLOSE_TIP2", L"STR_START",
+    };
+    struct Case { const wchar_t* code; const wchar_t* language; };
+    const Case cases[] = {
+        {L"1033", L"English"}, {L"1028", L"ChineseTW"}, {L"1043", L"Dutch"}, {L"1036", L"French"},
+        {L"1031", L"German"}, {L"1040", L"Italian"}, {L"1041", L"Japanese"}, {L"3082", L"Spanish"},
+        {L"2070", L"Portuguese"}, {L"1042", L"Korean"},
+    };
+    for (const Case& c : cases) {
+        LanguageManager manager(Facts(c.code));
+        manager.Init(package);
+        ASSERT_EQ(manager.GetLanguageName(), c.language);
+        EXPECT_FALSE(manager.IsRtl());
+        for (const wchar_t* key : keys) {
+            const std::wstring text = manager.GetText(key);
+            EXPECT_FALSE(text.empty()) << WideToUtf8(c.language) << " " << WideToUtf8(key);
+            for (const wchar_t* mark : {L"PRODUCT", L"BRAND", L"COLOR"})
+                EXPECT_EQ(text.find(mark), std::wstring::npos) << WideToUtf8(c.language) << " " << WideToUtf8(key);
+        }
+        EXPECT_NE(manager.GetText(L"STR_MESSAGEBOX_TITLE").find(L"Brisklane Pathwick"), std::wstring::npos);
+        EXPECT_NE(manager.GetText(L"STR_LISENCE").find(L"{c #68D1AB}"), std::wstring::npos);
+        EXPECT_EQ(manager.GetText(L"STR_MB"), L"");
+    }
+
+    LanguageManager english(Facts(L"1033"));
+    english.Init(package);
+    EXPECT_EQ(english.GetText(L"STR_LISENCE"), L"I've read and agreed to {c #68D1AB}Brisklane License Agreement{/c}");
+    EXPECT_EQ(english.GetText(L"STR_MESSAGEBOX_TITLE"), L"Brisklane Pathwick Setup");
+    EXPECT_EQ(english.GetText(L"STR_START"), L"Start\u00a0Now");
+    // The file keeps the blank after "required:"; the reader, as the system's,
+    // drops blanks at the end of a value.
+    EXPECT_EQ(english.GetText(L"STR_STORAGE"), L"Insuficient storage. Storage required:");
+    EXPECT_EQ(english.GetProductExePath(), L"Brisklane\\Brisklane Pathwick\\Pathwick.exe");
+    EXPECT_TRUE(english.IsRunAsAdmin());
+    EXPECT_EQ(english.GetGaTitle(), L"Brisklane Pathwick");
+
+    LanguageManager german(Facts(L"1031"));
+    german.Init(package);
+    EXPECT_NE(german.GetText(L"STR_LISENCE").find(L"{c #68D1AB}Brisklane-Lizenzvereinbarung{/c}"), std::wstring::npos);
+}
