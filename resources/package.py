@@ -461,6 +461,7 @@ def main():
         if not problems:
             if os.path.isdir(args.out):
                 shutil.rmtree(args.out)
+            os.makedirs(args.out)
             for name, path in package_entries(args.dir):
                 target = os.path.join(args.out, name)
                 if path is None:
