@@ -275,6 +275,11 @@ BANNER_SIZE = (650, 290)
 BANNER_LIMIT = 60 * 1024
 
 
+def read_bytes(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
 def ini_lines(section, pairs):
     return ["[%s]" % section] + ["%s=%s" % (k, v) for k, v in pairs]
 
@@ -371,7 +376,7 @@ def check_dir(folder, staged=False):
         if not os.path.isfile(path):
             problems.append("%s: missing" % rel)
             continue
-        actual = open(path, "rb").read()
+        actual = read_bytes(path)
         if rel.endswith(".ini") and rel != "language.ini":
             section, pairs, more = parse_utf16_ini(actual, rel)
             problems += more
@@ -388,7 +393,7 @@ def check_dir(folder, staged=False):
             if not os.path.isfile(path):
                 problems.append("%s/%s: missing" % (lang, name))
                 continue
-            data = open(path, "rb").read()
+            data = read_bytes(path)
             if png_size(data) != BANNER_SIZE:
                 problems.append("%s/%s: not a %dx%d PNG" % ((lang, name) + BANNER_SIZE))
             if len(data) > BANNER_LIMIT:
@@ -398,7 +403,7 @@ def check_dir(folder, staged=False):
             if not os.path.isfile(path):
                 problems.append("%s/UrlInfo.ini: missing" % lang)
                 continue
-            _, pairs, more = parse_utf16_ini(open(path, "rb").read(), lang + "/UrlInfo.ini")
+            _, pairs, more = parse_utf16_ini(read_bytes(path), lang + "/UrlInfo.ini")
             problems += more
             if [k for k, _ in pairs] != URL_KEYS or any(not v.startswith("https://") for _, v in pairs):
                 problems.append("%s/UrlInfo.ini: needs the four HTTPS URLs" % lang)
@@ -429,7 +434,7 @@ def write_zip(folder, out):
             info.external_attr = 0x20
             # Images are compressed already; the text files deflate well.
             info.compress_type = zipfile.ZIP_STORED if name.endswith(".png") else zipfile.ZIP_DEFLATED
-            archive.writestr(info, open(path, "rb").read())
+            archive.writestr(info, read_bytes(path))
     os.replace(tmp, out)
 
 

@@ -56,7 +56,7 @@ ExtractResult ExtractArchiveToFolder(const void* data, size_t size, const std::w
 
     CZipArchive archive;
     if (!archive.OpenMemory(data, size)) {
-        LOG_INFO("the resource package is not a readable archive (%zu bytes)", size);
+        LOG_INFO("the resource package is not a readable archive (%lu bytes)", static_cast<unsigned long>(size));
         return result;
     }
     result.opened = true;
@@ -65,7 +65,8 @@ ExtractResult ExtractArchiveToFolder(const void* data, size_t size, const std::w
         CZipArchive::Entry entry;
         if (!archive.GetEntry(i, entry))
             continue;
-        if (!IsSafeEntryName(entry.name)) {
+        // A ":" would name a drive or an alternate data stream on Windows.
+        if (!IsSafeEntryName(entry.name) || entry.name.find(L':') != std::wstring::npos) {
             LOG_INFO_W(L"skipped package entry with an unsafe name: %ls", entry.name.c_str());
             ++result.skipped;
             continue;
@@ -84,9 +85,7 @@ ExtractResult ExtractArchiveToFolder(const void* data, size_t size, const std::w
             ++result.skipped;
             continue;
         }
-        const std::wstring parent = ParentFolder(target);
-        if (parent.size() >= root.size())
-            CreateDirectoryChain(parent);
+        CreateDirectoryChain(ParentFolder(target));
         if (WriteWholeFile(target, bytes))
             ++result.written;
         else

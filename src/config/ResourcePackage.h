@@ -28,7 +28,7 @@ struct ExtractResult {
 // created with its parents. Names keep their relative paths ("/" becomes
 // "\"); an existing file is overwritten; directory entries make folders and
 // files get their parent folders made as needed. Entries whose names are
-// absolute or climb out with ".." are skipped and never written, as are
+// absolute, climb out with ".." or hold a ":" are skipped and never written, as are
 // entries that fail to inflate (no partial file is left for them).
 ExtractResult ExtractArchiveToFolder(const void* data, size_t size, const std::wstring& folder);
 

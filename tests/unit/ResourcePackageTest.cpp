@@ -115,6 +115,7 @@ TEST(ResourcePackage, UnsafeNamesAreNeverWrittenOutsideTheFolder)
     zip.Add("\\absolute2.txt", "bad");
     zip.Add("C:/drive.txt", "bad");
     zip.Add("../", "");
+    zip.Add("good.txt:stream", "bad");
     zip.Add("good.txt", "good");
     const std::string bytes = zip.Bytes();
 
@@ -123,7 +124,7 @@ TEST(ResourcePackage, UnsafeNamesAreNeverWrittenOutsideTheFolder)
     const ExtractResult result = ExtractArchiveToFolder(bytes.data(), bytes.size(), target);
     EXPECT_TRUE(result.opened);
     EXPECT_EQ(result.written, 1);
-    EXPECT_EQ(result.skipped, 7);
+    EXPECT_EQ(result.skipped, 8);
     EXPECT_EQ(ReadIn(root, L"pkg\\inner\\good.txt"), "good");
     for (const wchar_t* name : {L"pkg\\escaped.txt", L"escaped2.txt", L"pkg\\escaped2.txt", L"pkg\\escaped3.txt",
                                 L"absolute.txt", L"drive.txt", L"pkg\\inner\\drive.txt"})

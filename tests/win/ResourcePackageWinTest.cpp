@@ -1,6 +1,7 @@
 // The package and the custom tag as the built installer carries them: read
 // back from PathwickSetup.exe, listed, extracted and loaded.
 #include "common/TestSupport.h"
+#include "config/DeploymentSettings.h"
 #include "config/LanguageManager.h"
 #include "config/ResourcePackage.h"
 #include "config/TextUtil.h"
@@ -166,17 +167,16 @@ TEST(ResourcePackageWin, EveryLanguageLoadsFromTheExtractedPackage)
                                        L"STR_SOFT_RUN", L"STR_CLOSE_TIP1", L"STR_CLOSE_TIP2", L"STR_START"})
                 EXPECT_FALSE(manager.GetText(key).empty()) << kLanguages[i] << " " << WideToUtf8(key);
             const std::wstring download = manager.GetDownloadUrl();
-            EXPECT_EQ(download.rfind(L"https://", 0), 0u) << WideToUtf8(download);
-            EXPECT_NE(download.find(L"/pathwick/brisklane-pathwick.exe"), std::wstring::npos);
+            EXPECT_EQ(download, std::wstring(L"https://") + kDownloadHost + L"/pathwick/brisklane-pathwick.exe");
             const std::wstring licence = manager.GetLicenseUrl();
             const std::wstring licenceTail =
                 L"/producturl?key=license_agreement&pid=380&lang=" + lang + L"&custom=com_english";
             ASSERT_GE(licence.size(), licenceTail.size());
-            EXPECT_EQ(licence.substr(licence.size() - licenceTail.size()), licenceTail) << WideToUtf8(licence);
+            EXPECT_EQ(licence, std::wstring(L"https://") + kProductUrlHost + licenceTail);
             const std::wstring install = manager.GetInstallUrl();
             const std::wstring installTail = L"/producturl?key=installed&pid=380&lang=" + lang + L"&custom=com_english";
             ASSERT_GE(install.size(), installTail.size());
-            EXPECT_EQ(install.substr(install.size() - installTail.size()), installTail) << WideToUtf8(install);
+            EXPECT_EQ(install, std::wstring(L"https://") + kProductUrlHost + installTail);
         }
     }
     testsupport::RemoveTree(root);
