@@ -128,7 +128,7 @@ def draw(lang, design, out):
     cmd += ["-font", CJK_FONT if cjk else LATIN_FONT_LIGHT, "-pointsize", "18", "-fill", accent,
             "-annotate", "+42+225", PRODUCT]
     cmd += ["-stroke", "none", "-fill", accent, "-draw", "rectangle 42,40 102,45"]
-    cmd += ["-dither", "None", "-colors", "96", "-strip", "-define", "png:exclude-chunks=date,time",
+    cmd += ["-dither", "None", "-colors", "200", "-strip", "-define", "png:exclude-chunks=date,time",
             "-define", "png:compression-level=9", "PNG8:" + out]
     subprocess.run(cmd, check=True)
 
