@@ -134,3 +134,27 @@ TEST(IniFileConformance, SingleValuesMatchTheSystem)
             << c.file << " [" << WideToUtf8(c.section) << "] " << WideToUtf8(c.key);
     }
 }
+
+TEST(IniFileConformance, ShippedPackageFilesMatchTheSystem)
+{
+    const std::string package = std::string(PW_SOURCE_DIR) + "/resources/package/";
+    struct FileSection { std::string file; const wchar_t* section; };
+    std::vector<FileSection> cases = {{"language.ini", L"Language"}, {"productInfo.ini", L"PRODUCT"}};
+    for (const char* lang : {"ChineseTW", "Dutch", "English", "French", "German", "Italian", "Japanese", "Korean",
+                             "Portuguese", "Spanish"})
+        cases.push_back({std::string(lang) + "/text.ini", L"LANSTR"});
+    for (const FileSection& c : cases) {
+        const std::wstring file = testsupport::HostPath(package + c.file);
+        CIniFile ini;
+        ASSERT_TRUE(ini.Load(file)) << c.file;
+        const std::wstring system = Entries(SystemSection(file, c.section, kIniSectionBuffer));
+        EXPECT_GT(system.size(), 100u) << c.file;
+        EXPECT_EQ(Show(system), Show(Entries(ini.SectionBlock(c.section, kIniSectionBuffer)))) << c.file;
+    }
+    const std::wstring languages = testsupport::HostPath(package + "language.ini");
+    for (const wchar_t* code : {L"1033", L"1028", L"1043", L"1036", L"1031", L"1040", L"1041", L"3082", L"2070",
+                                L"1042", L"2057", L"1046"})
+        EXPECT_EQ(WideToUtf8(SystemString(languages, L"Language", code)),
+                  WideToUtf8(ReadIniString(languages, L"Language", code)))
+            << WideToUtf8(code);
+}
