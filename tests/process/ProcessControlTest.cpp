@@ -448,3 +448,32 @@ TEST_F(SilentInstaller, BadSwitchesInstallNothing)
     EXPECT_EQ(RunAndWait(strInstaller, {L"/VERYSILENT", L"/Corvane_Down", path}), 0) << LogText();
     EXPECT_FALSE(ReadFileBytes(ProductIn(root)).empty()) << LogText();
 }
+
+// Needs the fixture "browser_standin": the prefix hands URLs to a script that
+// appends them to $PW_BROWSER_RECORD. The script sees the environment this
+// Wine process was started with (ctest sets it), not changes made here.
+TEST(ShellOpen, UrlsReachTheBrowser)
+{
+    wchar_t record[1024] = {};
+    DWORD n = GetEnvironmentVariableW(L"PW_BROWSER_RECORD", record, 1024);
+    ASSERT_TRUE(n > 0 && n < 1024) << "PW_BROWSER_RECORD is not set; run through ctest";
+    std::wstring recordPath = HostPath(WideToUtf8(record));
+    DeleteFileW(recordPath.c_str());
+    const std::string urls[] = {
+        "http://127.0.0.1:9/licence?lang=en&tag=com_english",
+        "https://localhost:9/welcome/post-install.html",
+    };
+    for (const std::string& url : urls) {
+        INT_PTR result = reinterpret_cast<INT_PTR>(ShellOpen(nullptr, Utf8ToWide(url)));
+        EXPECT_GT(result, 32) << url;
+    }
+    auto recorded = [&] {
+        std::string text = ReadFileBytes(recordPath);
+        for (const std::string& url : urls)
+            if (!Contains(text, url + "\n"))
+                return false;
+        return true;
+    };
+    EXPECT_TRUE(WaitUntil(recorded, 20000)) << "recorded:\n" << ReadFileBytes(recordPath);
+    EXPECT_EQ(NonEmptyLines(recordPath).size(), 2u) << ReadFileBytes(recordPath);
+}
