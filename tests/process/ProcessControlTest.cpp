@@ -235,6 +235,33 @@ TEST_F(ProcessControl, KillOfAProcessThatExitedAfterFindIsFalse)
     EXPECT_FALSE(KillProcess(id));
 }
 
+// Test scripts set the stand-ins' files as Unix paths; the product records
+// its own close as well.
+TEST_F(ProcessControl, StandinsTakeUnixPathsForTheirFiles)
+{
+    std::string record = std::string(PW_BINARY_DIR) + "/tests/process/unix-record.txt";
+    std::string log = std::string(PW_BINARY_DIR) + "/tests/process/unix-installer.log";
+    DeleteFileW(HostPath(record).c_str());
+    DeleteFileW(HostPath(log).c_str());
+    SetEnvironmentVariableW(L"PW_PATHWICK_RECORD", Utf8ToWide(record).c_str());
+    StartedProcess product = StartProduct(strProduct, 200);
+    SetEnvironmentVariableW(L"PW_PATHWICK_RECORD", nullptr);
+    ASSERT_NE(product.dwId, 0u);
+    ASSERT_EQ(WaitForSingleObject(product.hProcess.Get(), 10000), WAIT_OBJECT_0);
+    std::vector<std::string> lines = NonEmptyLines(HostPath(record));
+    ASSERT_EQ(lines.size(), 2u) << ReadFileBytes(HostPath(record));
+    EXPECT_TRUE(Contains(lines[0], "start time=")) << lines[0];
+    EXPECT_TRUE(Contains(lines[0], " pid=" + std::to_string(product.dwId) + " ")) << lines[0];
+    EXPECT_TRUE(Contains(lines[0], " elevated=")) << lines[0];
+    EXPECT_EQ(lines[1], "exit pid=" + std::to_string(product.dwId) + " code=0");
+
+    SetEnvironmentVariableW(L"PW_STANDIN_INSTALLER_LOG", Utf8ToWide(log).c_str());
+    EXPECT_EQ(RunAndWait(BuiltInstaller(), {L"/bogus"}), 2);
+    EXPECT_TRUE(Contains(ReadFileBytes(HostPath(log)), "bad switches")) << ReadFileBytes(HostPath(log));
+    DeleteFileW(HostPath(record).c_str());
+    DeleteFileW(HostPath(log).c_str());
+}
+
 TEST_F(ProcessControl, RunProgramElevatedStartsTheProduct)
 {
     EXPECT_EQ(RunProgram(strProduct, true), kRunShellElevated);
@@ -347,22 +374,24 @@ TEST_F(SilentInstaller, BlocksUntilDoneAndLeavesTheProduct)
     EXPECT_TRUE(Contains(log, "[copy ")) << log;
 }
 
-// The root reaches the installer exactly as given: a trailing "\" directly
-// before the closing quote, or none.
+// The installer receives exactly the switches and the root as given (a
+// trailing "\" directly before the closing quote, or none), without its own
+// name in front.
 TEST_F(SilentInstaller, RootReachesTheInstallerAsGiven)
 {
     struct Case { const wchar_t* name; bool trailingSlash; };
     const Case cases[] = {{L"with slash", true}, {L"noslash", false}};
     for (const Case& c : cases) {
+        DeleteFileW(strLog.c_str());
         std::wstring root = MakeRoot(c.name) + (c.trailingSlash ? L"\\" : L"");
         ASSERT_TRUE(RunSilentInstaller(strInstaller, root));
-        std::string expectedTail = "/path=\"" + WideToUtf8(root) + "\"";
-        bool found = false;
+        std::string expected = "cmdline= /verysilent /corvane_down /wait_run /path=\"" + WideToUtf8(root) + "\"";
+        std::vector<std::string> commandLines;
         for (const std::string& line : NonEmptyLines(strLog))
-            if (Contains(line, "cmdline=") && line.size() >= expectedTail.size() &&
-                line.compare(line.size() - expectedTail.size(), expectedTail.size(), expectedTail) == 0)
-                found = true;
-        EXPECT_TRUE(found) << "expected a command line ending in " << expectedTail << "\n" << LogText();
+            if (Contains(line, "cmdline="))
+                commandLines.push_back(line.substr(line.find("cmdline=")));
+        ASSERT_EQ(commandLines.size(), 1u) << LogText();
+        EXPECT_EQ(commandLines[0], expected);
         EXPECT_FALSE(ReadFileBytes(ProductIn(root)).empty()) << LogText();
     }
 }
