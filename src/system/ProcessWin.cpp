@@ -75,22 +75,22 @@ private:
 
 bool RunThroughInteractiveUserTask(const std::wstring& programPath)
 {
-    HMODULE library = LoadLibraryA("wdc.dll");
-    if (library == nullptr) {
+    CScopedModule library(LoadLibraryA("wdc.dll"));
+    if (!library) {
         LOG_INFO("LoadLibraryA(wdc.dll) failed, error %lu", GetLastError());
         return false;
     }
     auto run = reinterpret_cast<RunTaskAsInteractiveUserFn>(
-        reinterpret_cast<void*>(GetProcAddress(library, "WdcRunTaskAsInteractiveUser")));
+        reinterpret_cast<void*>(GetProcAddress(library.Get(), "WdcRunTaskAsInteractiveUser")));
     if (run == nullptr) {
         LOG_INFO("GetProcAddress(WdcRunTaskAsInteractiveUser) failed, error %lu", GetLastError());
-        FreeLibrary(library);
         return false;
     }
     HRESULT hr = run(programPath.c_str(), nullptr, kInteractiveUserFlags);
     LOG_INFO("WdcRunTaskAsInteractiveUser returned 0x%08lX", static_cast<unsigned long>(hr));
     // The library stays loaded: the task it schedules may still be using it
     // when the call returns, and the program closes right after the start.
+    library.Release();
     return true;
 }
 
