@@ -65,6 +65,7 @@ private:
     bool bParsed = false;
     TImageDrawAttributes attributes;
     const TImageInfo* pImage = nullptr;
+    unsigned nImageGeneration = 0;  // CSkinResources::ImageGeneration at resolve
     bool bTried = false;
 };
 
@@ -139,10 +140,11 @@ public:
                                   const RECT& rc, DWORD bkColor);
 
     // Per-pixel source-over blend of a premultiplied 32-bit source with a
-    // constant alpha, for systems without AlphaBlend. Also used directly by
-    // tests. False when the bitmaps cannot be read.
+    // constant alpha, for systems without AlphaBlend; without sourceAlpha the
+    // source counts as opaque (constant alpha only). False when the bitmaps cannot be read.
     static bool OwnAlphaBlend(HDC dcDest, int xDest, int yDest, int wDest, int hDest, HDC dcSrc,
-                              int xSrc, int ySrc, int wSrc, int hSrc, BYTE constantAlpha);
+                              int xSrc, int ySrc, int wSrc, int hSrc, BYTE constantAlpha,
+                              bool sourceAlpha = true);
     // Test hook: ignore the system AlphaBlend and use OwnAlphaBlend.
     static void ForceOwnAlphaBlend(bool force);
 };

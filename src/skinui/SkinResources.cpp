@@ -130,8 +130,13 @@ HBITMAP CreateTopDownDib(int width, int height, BYTE** bits)
 
 } // namespace
 
+namespace {
+unsigned g_imageGeneration = 0;
+}
+
 TImageInfo::~TImageInfo()
 {
+    ++g_imageGeneration;
     if (hBitmap != nullptr)
         DeleteObject(hBitmap);
 }
@@ -586,6 +591,11 @@ void CSkinResources::ReleaseSharedResources()
     s.classDefaults.clear();
     s.langStrings.clear();
     s.defaultFont.reset();
+}
+
+unsigned CSkinResources::ImageGeneration()
+{
+    return g_imageGeneration;
 }
 
 bool CSkinResources::IsHSLAdjustmentActive()

@@ -171,6 +171,9 @@ public:
     // The colour adjustment of HSL images. Nothing in this system turns it
     // on; the flag is kept so images can carry their source pixels.
     static bool IsHSLAdjustmentActive();
+    // Counts destroyed image records, so a draw record that keeps a resolved
+    // image can tell that the pointer may have gone stale.
+    static unsigned ImageGeneration();
 
 private:
     using ImageTable = std::unordered_map<std::wstring, std::unique_ptr<TImageInfo>>;
