@@ -2,6 +2,7 @@
 
 #include "common/TestSupport.h"
 #include "config/ZipArchive.h"
+#include "skinui/SkinMarkup.h"
 
 #include <gtest/gtest.h>
 
@@ -203,4 +204,37 @@ TEST_F(SkinSourceTest, ExtractOfNonArchiveFails)
     const std::string junk = "not a zip";
     EXPECT_FALSE(SkinUI::ExtractArchiveToFolder(junk.data(), junk.size(), Temp() + L"/x"));
     EXPECT_FALSE(SkinUI::ExtractArchiveToFolder(nullptr, 0, Temp() + L"/y"));
+}
+
+TEST_F(SkinSourceTest, LayoutFilesLoadThroughTheSkinSource)
+{
+    // Archive in memory, cached and uncached.
+    const std::string zip = Fixture("skin.zip");
+    for (bool cached : {true, false}) {
+        CSkinSource::ResetSkinSource();
+        if (!cached) {
+            // Caching off first (no archive set yet), then the memory block.
+            CSkinSource::SetSkinArchive(L"", false);
+        }
+        ASSERT_TRUE(CSkinSource::SetSkinArchive(zip.data(), zip.size()));
+        SkinUI::CSkinMarkup markup;
+        ASSERT_TRUE(markup.LoadFromFile(L"MAIN.XML")) << markup.GetLastErrorMessage();
+        EXPECT_STREQ(markup.GetRoot().GetName(), L"Window");
+        EXPECT_FALSE(markup.LoadFromFile(L"absent.xml"));
+        EXPECT_STREQ(markup.GetLastErrorMessage(), L"Could not find ziped file");
+    }
+    // Skin folder.
+    CSkinSource::ResetSkinSource();
+    const std::wstring dir = Temp();
+    ASSERT_TRUE(WriteFileBytes(dir + L"/home.xml", "<Window><Button/></Window>"));
+    CSkinSource::SetSkinPath(dir);
+    SkinUI::CSkinMarkup markup;
+    ASSERT_TRUE(markup.LoadFromFile(L"home.xml")) << markup.GetLastErrorMessage();
+    EXPECT_STREQ(markup.GetRoot().GetChild().GetName(), L"Button");
+    EXPECT_FALSE(markup.LoadFromFile(L"absent.xml"));
+    EXPECT_STREQ(markup.GetLastErrorMessage(), L"Error opening file");
+    // Archive file that is missing.
+    CSkinSource::SetSkinArchive(L"absent.zip", true);
+    EXPECT_FALSE(markup.LoadFromFile(L"home.xml"));
+    EXPECT_STREQ(markup.GetLastErrorMessage(), L"Error opening zip file");
 }
