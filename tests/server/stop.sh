@@ -8,7 +8,12 @@ pidfile="$state/$name.pid"
 pid=$(cat "$pidfile")
 if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null && grep -q pwserver.py "/proc/$pid/cmdline" 2>/dev/null; then
   kill "$pid" 2>/dev/null || true
-  for _ in $(seq 1 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  # Gone, or a zombie waiting for its reaper: either way it serves no more.
+  for _ in $(seq 1 50); do
+    pstate=$(awk '{print $3}' "/proc/$pid/stat" 2>/dev/null || true)
+    if [ -z "$pstate" ] || [ "$pstate" = Z ]; then break; fi
+    sleep 0.1
+  done
 fi
 rm -f "$pidfile" "$state/$name.port"
 exit 0
