@@ -519,7 +519,16 @@ TEST(NetServer, SizeProbeUsesThePortOfTheUrl)
     ServeFile("three.bin", RandomBytes(3 * 1024 * 1024, 7));
     EXPECT_EQ(GetRemoteFileSize(FileUrl("main", "three.bin", "")), 3 * 1024 * 1024);
     EXPECT_EQ(GetRemoteFileSize(FileUrl("plain", "three.bin", "", L"http")), 3 * 1024 * 1024);
-    EXPECT_EQ(GetRemoteFileSize(L"https://localhost/files/three.bin"), 0);   // nothing on port 443
+}
+
+TEST(NetServer, FailingPlatformCallsAreLoggedOnceWithNameCodeAndContext)
+{
+    // Nothing listens on port 1: both attempts of both back-ends fail to connect.
+    LogTail log;
+    EXPECT_EQ(GetRemoteFileSize(L"https://localhost:1/files/three.bin"), 0);
+    EXPECT_EQ(log.Count("] [CWinHttpRequest::SendRequest]call WinHttpSendRequest fail 12029, "), 2u) << log.Text();
+    EXPECT_EQ(log.Count("] [CInternetRequest::SendRequest]call HttpSendRequest fail 12029, "), 2u) << log.Text();
+    EXPECT_EQ(log.Count("call "), 4u) << log.Text();
 }
 
 TEST(NetBeaconServer, FirstUrlOverHttpsThenSecondOverHttps)
