@@ -71,10 +71,10 @@ def parse_range(value, size):
     value = value.strip()
     if not value.startswith("bytes="):
         return "invalid"
-    spec = value[6:]
-    if "," in spec or spec.count("-") != 1:
+    ranges = value[6:]
+    if "," in ranges or ranges.count("-") != 1:
         return "invalid"
-    first, last = spec.split("-")
+    first, last = ranges.split("-")
     try:
         if first == "":
             n = int(last)
