@@ -30,16 +30,18 @@ save() {
 }
 
 # The brand mark: a rounded green square with a white winding path that ends
-# in a dot. Drawn on a 512 canvas.
-mark() {
+# in a dot, drawn on a 512 canvas. The small icon sizes get a plainer path
+# with a heavier stroke so that it stays legible at 16 pixels.
+mark() { # output path stroke-width dot
   convert -size 512x512 gradient:"$green_hi"-"$green_lo" \
     \( -size 512x512 xc:black -fill white -draw "roundrectangle 8,8,503,503,116,116" \) \
     -alpha off -compose CopyOpacity -composite -compose Over \
-    -fill none -stroke white -strokewidth 54 -draw "stroke-linecap round path 'M 140,392 C 140,300 372,330 372,236 C 372,176 300,150 240,150'" \
-    -stroke none -fill white -draw "circle 372,140 372,104" \
+    -fill none -stroke white -strokewidth "$3" -draw "stroke-linecap round path '$2'" \
+    -stroke none -fill white -draw "$4" \
     "$1"
 }
-mark "$work/mark.png"
+mark "$work/mark.png" 'M 140,392 C 140,300 372,330 372,236 C 372,176 300,150 240,150' 54 "circle 372,140 372,104"
+mark "$work/mark_small.png" 'M 140,400 C 140,300 350,340 350,270' 92 "circle 380,116 380,64"
 
 # Top-left brand: small mark and the publisher's name (108x32).
 convert "$work/mark.png" -resize 100x100 "$work/mark_s.png"
@@ -118,7 +120,8 @@ convert -size 435x6 xc:'#C3DBFF' "${out_opts[@]}" "PNG24:$img/progress_rtl.png"
 # Program icon: the mark at 16, 24, 32, 48 and 256 pixels.
 sizes=(16 24 32 48 256)
 for s in "${sizes[@]}"; do
-  convert "$work/mark.png" -filter Lanczos -resize "${s}x${s}" "${out_opts[@]}" "PNG32:$work/icon_$s.png"
+  src="$work/mark.png"; [ "$s" -le 24 ] && src="$work/mark_small.png"
+  convert "$src" -filter Lanczos -resize "${s}x${s}" "${out_opts[@]}" "PNG32:$work/icon_$s.png"
 done
 files=(); for s in "${sizes[@]}"; do files+=("$work/icon_$s.png"); done
 convert "${files[@]}" "$ico"
