@@ -12,6 +12,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cwctype>
 #include <set>
 #include <string>
