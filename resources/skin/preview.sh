@@ -27,7 +27,7 @@ home() { # height output [extra convert arguments...]
     -fill '#E0E0E0' -draw "rectangle 1,312,648,312" \
     "$img/checked.png" -geometry +21+329 -composite \
     -font "$sans" -pointsize 12 -fill '#6B7772' -annotate +41+328 "I've read and agreed to the" \
-    -fill '#3FAE86' -annotate +210+328 'License Agreement' -draw "rectangle 210,343,335,343" \
+    -fill '#3FAE86' -annotate +210+328 'License Agreement' -draw "rectangle 210,343,326,343" \
     -fill '#6B7772' -gravity NorthEast -annotate +43+328 'Customize install' -gravity NorthWest \
     "$@" "$o"
 }
