@@ -11,7 +11,7 @@ SUDO=""
 if [ "$(id -u)" != 0 ]; then SUDO="sudo"; fi
 
 packages=(
-  # build tools
+  # build tools; python3 packs the resource package and the skin archive
   cmake ninja-build pkg-config dpkg-dev python3
   # native toolchain and libraries for the portable core
   g++ zlib1g-dev libminizip-dev libstb-dev liblog4cpp5-dev googletest
@@ -21,10 +21,8 @@ packages=(
   # running and driving the Windows program
   wine wine32:i386 xvfb xauth xdotool x11-utils imagemagick
   fonts-wqy-microhei fonts-dejavu-core
-  # packing the skin archive at build time
-  python3
-  # local test server, benchmark peers
-  libcpp-httplib-dev libssl-dev openssl curl aria2 python3
+  # local test server (Python) with its certificates, benchmark peers
+  openssl curl aria2
 )
 
 missing=()
