@@ -123,19 +123,9 @@ std::wstring DecodeIniText(const std::string& bytes)
 bool CIniFile::Load(const std::wstring& path)
 {
     sections.clear();
-#ifdef _WIN32
-    FILE* file = _wfopen(path.c_str(), L"rb");
-#else
-    FILE* file = std::fopen(FsNativePath(path).c_str(), "rb");
-#endif
-    if (file == nullptr)
-        return false;
     std::string bytes;
-    char buffer[16384];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof(buffer), file)) > 0)
-        bytes.append(buffer, n);
-    std::fclose(file);
+    if (!FsReadFile(path, bytes))
+        return false;
     Parse(bytes);
     return true;
 }

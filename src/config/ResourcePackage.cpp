@@ -12,19 +12,6 @@
 
 namespace {
 
-bool WriteWholeFile(const std::wstring& path, const std::string& bytes)
-{
-#ifdef _WIN32
-    FILE* file = _wfopen(path.c_str(), L"wb");
-#else
-    FILE* file = std::fopen(FsNativePath(path).c_str(), "wb");
-#endif
-    if (file == nullptr)
-        return false;
-    const bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && ok;
-}
-
 std::wstring ParentFolder(const std::wstring& path)
 {
     const size_t pos = path.rfind(L'\\');
@@ -86,7 +73,7 @@ ExtractResult ExtractArchiveToFolder(const void* data, size_t size, const std::w
             continue;
         }
         CreateDirectoryChain(ParentFolder(target));
-        if (WriteWholeFile(target, bytes))
+        if (FsWriteFile(target, bytes))
             ++result.written;
         else
             ++result.skipped;

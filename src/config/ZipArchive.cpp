@@ -101,19 +101,9 @@ CZipArchive::~CZipArchive()
 bool CZipArchive::OpenFile(const std::wstring& path)
 {
     Close();
-#ifdef _WIN32
-    FILE* file = _wfopen(path.c_str(), L"rb");
-#else
-    FILE* file = std::fopen(FsNativePath(path).c_str(), "rb");
-#endif
-    if (file == nullptr)
+    std::string bytes;
+    if (!FsReadFile(path, bytes))
         return false;
-    std::vector<unsigned char> bytes;
-    unsigned char buffer[65536];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof(buffer), file)) > 0)
-        bytes.insert(bytes.end(), buffer, buffer + n);
-    std::fclose(file);
     return OpenMemory(bytes.data(), bytes.size());
 }
 

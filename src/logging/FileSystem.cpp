@@ -28,6 +28,49 @@ std::string FsNativePath(const std::wstring& path)
     return out;
 }
 
+std::FILE* FsOpenFile(const std::wstring& path, const char* mode)
+{
+#ifdef _WIN32
+    std::wstring wideMode(mode, mode + std::char_traits<char>::length(mode));
+    return _wfopen(path.c_str(), wideMode.c_str());
+#else
+    return std::fopen(FsNativePath(path).c_str(), mode);
+#endif
+}
+
+bool FsReadFile(const std::wstring& path, std::string& bytes, uint64_t maxSize)
+{
+    bytes.clear();
+    std::FILE* file = FsOpenFile(path, "rb");
+    if (file == nullptr)
+        return false;
+    bool ok = true;
+    char buffer[65536];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof(buffer), file)) > 0) {
+        if (bytes.size() + n > maxSize) {
+            ok = false;
+            break;
+        }
+        bytes.append(buffer, n);
+    }
+    if (std::ferror(file))
+        ok = false;
+    std::fclose(file);
+    if (!ok)
+        bytes.clear();
+    return ok;
+}
+
+bool FsWriteFile(const std::wstring& path, const std::string& bytes)
+{
+    std::FILE* file = FsOpenFile(path, "wb");
+    if (file == nullptr)
+        return false;
+    const bool written = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return std::fclose(file) == 0 && written;
+}
+
 #ifdef _WIN32
 
 bool FsCreateDirectory(const std::wstring& path) { return CreateDirectoryW(path.c_str(), nullptr) != FALSE; }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 // The path as the host's narrow file calls take it (POSIX only; on Windows the
@@ -17,6 +18,16 @@ bool FsIsDirectory(const std::wstring& path);
 bool FsRemoveFile(const std::wstring& path);
 bool FsRenameFile(const std::wstring& from, const std::wstring& to);
 bool FsFileSize(const std::wstring& path, uint64_t& size);
+
+// Opens a C stream by wide path ("rb", "wb", ...); null on failure.
+std::FILE* FsOpenFile(const std::wstring& path, const char* mode);
+
+// Reads a whole file. False when it cannot be opened or read, or holds more
+// than maxSize bytes (bytes is then empty).
+bool FsReadFile(const std::wstring& path, std::string& bytes, uint64_t maxSize = UINT64_MAX);
+
+// Writes a whole file, replacing it. False when any byte could not be written.
+bool FsWriteFile(const std::wstring& path, const std::string& bytes);
 
 // Low-level descriptors for appending log records. On Windows the file is
 // opened in text mode, so "\n" is written as CR LF.

@@ -18,15 +18,6 @@ std::atomic<int32_t> nInternetFailCount{0};
 
 namespace {
 
-FILE* OpenForWriting(const std::wstring& path)
-{
-#ifdef _WIN32
-    return _wfopen(path.c_str(), L"wb");
-#else
-    return std::fopen(FsNativePath(path).c_str(), "wb");
-#endif
-}
-
 bool StartStdThread(int /*index*/, std::function<void()> body, std::function<void()>& join)
 {
     try {
@@ -164,7 +155,7 @@ bool CHttpDownload::DownLoadContent()
         LOG_INFO("DownLoadContent: ThreadNum = %d (request thread num = %d)", count, requested);
     int32_t seg = nFileSize / count;
 
-    FILE* file = OpenForWriting(pParam->strSavePath);
+    FILE* file = FsOpenFile(pParam->strSavePath, "wb");
     if (file == nullptr) {
         LOG_INFO_W(L"ERR:Open file fail! (%ls)", pParam->strSavePath.c_str());
         return false;

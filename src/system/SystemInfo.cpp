@@ -51,11 +51,7 @@ std::string WideToAnsi(const std::wstring& text)
 
 bool FileExists(const std::wstring& path)
 {
-#ifdef _WIN32
-    FILE* file = _wfopen(path.c_str(), L"r");
-#else
-    FILE* file = std::fopen(FsNativePath(path).c_str(), "r");
-#endif
+    std::FILE* file = FsOpenFile(path, "r");
     if (file == nullptr)
         return false;
     std::fclose(file);
