@@ -656,9 +656,7 @@ void CControlUI::SetBorderRound(SIZE round)
 
 void CControlUI::SetBkImage(const std::wstring& image)
 {
-    if (strBkImage == image)
-        return;
-    strBkImage = image;
+    imgBk.Set(image);
     Invalidate();
 }
 
@@ -697,7 +695,111 @@ void CControlUI::PaintStateImage(HDC, const RECT&) {}
 void CControlUI::PaintText(HDC, const RECT&) {}
 void CControlUI::PaintBorder(HDC, const RECT&) {}
 void CControlUI::PaintAfter(HDC, const RECT&) {}
-bool CControlUI::DrawImage(HDC, const std::wstring&, const std::wstring&) { return false; }
+bool CControlUI::DrawImage(HDC, CImageSlot&, const RECT&) { return false; }
+bool CControlUI::DrawImage(HDC, CImageSlot&, const RECT&, const RECT&) { return false; }
+#else
+bool CControlUI::DrawImage(HDC hDC, CImageSlot& image, const RECT& rcPaint)
+{
+    return DrawImage(hDC, image, rcPaint, rcItem);
+}
+
+bool CControlUI::DrawImage(HDC hDC, CImageSlot& image, const RECT& rcPaint, const RECT& rc)
+{
+    if (image.Empty() || pHost == nullptr)
+        return false;
+    return CSkinRenderer::DrawImage(hDC, pHost->Resources(), rc, rcPaint, image.Record());
+}
+
+// The fixed paint order: back colour, back image, state image, text, border.
+void CControlUI::PaintContent(HDC hDC, const RECT& rcPaint)
+{
+    CRenderClip clip;
+    if (cxyBorderRound.cx > 0 || cxyBorderRound.cy > 0)
+        CSkinRenderer::MakeRoundClip(hDC, rcPaint, rcItem, static_cast<int>(cxyBorderRound.cx),
+                                     static_cast<int>(cxyBorderRound.cy), clip);
+    PaintBackColor(hDC, rcPaint);
+    PaintBackImage(hDC, rcPaint);
+    PaintStateImage(hDC, rcPaint);
+    PaintText(hDC, rcPaint);
+    PaintBorder(hDC, rcPaint);
+}
+
+void CControlUI::PaintBackColor(HDC hDC, const RECT& rcPaint)
+{
+    if (dwBackColor == 0)
+        return;
+    if (dwBackColor2 == 0) {
+        // An opaque colour covers only what is repainted; a translucent one
+        // is blended over the whole item once.
+        if ((dwBackColor >> 24) == 0xFF)
+            CSkinRenderer::DrawColor(hDC, RectIntersect(rcItem, rcPaint), dwBackColor);
+        else
+            CSkinRenderer::DrawColor(hDC, rcItem, dwBackColor);
+        return;
+    }
+    if (dwBackColor3 == 0) {
+        CSkinRenderer::DrawGradient(hDC, rcItem, dwBackColor, dwBackColor2, true, 16);
+        return;
+    }
+    RECT upper = rcItem;
+    upper.bottom = (rcItem.top + rcItem.bottom) / 2;
+    RECT lower = rcItem;
+    lower.top = upper.bottom;
+    CSkinRenderer::DrawGradient(hDC, upper, dwBackColor, dwBackColor2, true, 8);
+    CSkinRenderer::DrawGradient(hDC, lower, dwBackColor2, dwBackColor3, true, 8);
+}
+
+void CControlUI::PaintBackImage(HDC hDC, const RECT& rcPaint)
+{
+    DrawImage(hDC, imgBk, rcPaint);
+}
+
+void CControlUI::PaintStateImage(HDC, const RECT&) {}
+void CControlUI::PaintText(HDC, const RECT&) {}
+
+void CControlUI::PaintBorder(HDC hDC, const RECT&)
+{
+    if (rcBorderSize.left <= 0 || (dwBorderColor == 0 && dwFocusBorderColor == 0))
+        return;
+    DWORD color = (IsFocused() && dwFocusBorderColor != 0) ? dwFocusBorderColor : dwBorderColor;
+    // Only the focused colour set and not focused: nothing (0 is "no colour",
+    // not black).
+    if (color == 0)
+        return;
+    const int l = static_cast<int>(rcBorderSize.left);
+    const int t = static_cast<int>(rcBorderSize.top);
+    const int r = static_cast<int>(rcBorderSize.right);
+    const int b = static_cast<int>(rcBorderSize.bottom);
+    if (cxyBorderRound.cx > 0 || cxyBorderRound.cy > 0) {
+        CSkinRenderer::DrawRoundRect(hDC, rcItem, l, static_cast<int>(cxyBorderRound.cx),
+                                     static_cast<int>(cxyBorderRound.cy), color, nBorderStyle);
+        return;
+    }
+    if (l == t && l == r && l == b) {
+        CSkinRenderer::DrawRect(hDC, rcItem, l, color, nBorderStyle);
+        return;
+    }
+    // One line per side, each centred half its width inside its edge; the
+    // horizontal lines run between the inner edges of the side lines.
+    const int x0 = static_cast<int>(rcItem.left) + l / 2;
+    CSkinRenderer::DrawLine(hDC, MakeRect(x0, rcItem.top, x0, rcItem.bottom), l, color, nBorderStyle);
+    const int innerLeft = static_cast<int>(rcItem.left) + l;
+    const int innerRight = static_cast<int>(rcItem.right) - std::max(r, 0);
+    if (t > 0) {
+        const int y = static_cast<int>(rcItem.top) + t / 2;
+        CSkinRenderer::DrawLine(hDC, MakeRect(innerLeft, y, innerRight, y), t, color, nBorderStyle);
+    }
+    if (r > 0) {
+        const int x = static_cast<int>(rcItem.right) - (r + 1) / 2;
+        CSkinRenderer::DrawLine(hDC, MakeRect(x, rcItem.top, x, rcItem.bottom), r, color, nBorderStyle);
+    }
+    if (b > 0) {
+        const int y = static_cast<int>(rcItem.bottom) - (b + 1) / 2;
+        CSkinRenderer::DrawLine(hDC, MakeRect(innerLeft, y, innerRight, y), b, color, nBorderStyle);
+    }
+}
+
+void CControlUI::PaintAfter(HDC, const RECT&) {}
 #endif
 
 } // namespace SkinUI

@@ -15,7 +15,36 @@
 #include "skinui/HostUI.h"
 #include "skinui/UIDefs.h"
 
+#ifdef _WIN32
+#include "skinui/SkinRenderer.h"
+#endif
+
 namespace SkinUI {
+
+// One image attribute of a control: its text and, on Windows, the draw
+// record that keeps the parsed form and the resolved image. Setting the
+// text again (even the same text) makes the next draw try anew.
+class CImageSlot {
+public:
+    void Set(const std::wstring& text)
+    {
+        strText = text;
+#ifdef _WIN32
+        record.SetText(text);
+#endif
+    }
+    const std::wstring& Text() const { return strText; }
+    bool Empty() const { return strText.empty(); }
+#ifdef _WIN32
+    CImageDrawRecord& Record() { return record; }
+#endif
+
+private:
+    std::wstring strText;
+#ifdef _WIN32
+    CImageDrawRecord record;
+#endif
+};
 
 class CControlUI {
 public:
@@ -143,7 +172,7 @@ public:
     void SetBorderStyle(int style);
     SIZE GetBorderRound() const { return cxyBorderRound; }
     void SetBorderRound(SIZE round);
-    std::wstring GetBkImage() const { return strBkImage; }
+    std::wstring GetBkImage() const { return imgBk.Text(); }
     void SetBkImage(const std::wstring& image);
     bool IsColorHSL() const { return bColorHSL; }
     void SetColorHSL(bool hsl);
@@ -151,8 +180,10 @@ public:
     void SetVirtualWnd(const std::wstring& name);
 
 protected:
-    // Draws one image text into the item rectangle (false: no image).
-    bool DrawImage(HDC hDC, const std::wstring& image, const std::wstring& modify = std::wstring());
+    // Draws one image into rc (the item rectangle unless given), limited to
+    // the paint rectangle. False when there is no image.
+    bool DrawImage(HDC hDC, CImageSlot& image, const RECT& rcPaint);
+    bool DrawImage(HDC hDC, CImageSlot& image, const RECT& rcPaint, const RECT& rc);
     // The applies-to-every-control part of SetAttribute; false when the name
     // is not one of the base attributes.
     bool ApplyBaseAttribute(const std::wstring& name, const std::wstring& value);
@@ -197,7 +228,7 @@ protected:
     RECT rcBorderSize = {0, 0, 0, 0};
     int nBorderStyle = PS_SOLID;
     SIZE cxyBorderRound = {0, 0};
-    std::wstring strBkImage;
+    CImageSlot imgBk;
     bool bColorHSL = false;
     std::wstring strVirtualWnd;
     std::map<std::wstring, std::wstring> mapCustomAttributes;

@@ -10,6 +10,10 @@
 
 #include "skinui/UIDefs.h"
 
+#ifdef _WIN32
+#include "skinui/SkinResources.h"
+#endif
+
 namespace SkinUI {
 
 class IControlHostUI {
@@ -45,6 +49,7 @@ public:
     virtual void BindControls(CControlUI* control, CControlUI* parent) = 0;
     virtual void ForgetControl(CControlUI* control) = 0;
     virtual void QueueDelayedDelete(CControlUI* control) = 0;
+    virtual CControlUI* GetRoot() const = 0;
 
     // Controls whose mouse-leave waits until the mouse really leaves them.
     virtual void AddMouseLeaveNeeded(CControlUI* control) = 0;
@@ -64,10 +69,11 @@ public:
     virtual DWORD DefaultDisabledColor() const = 0;
 
 #ifdef _WIN32
-    // The native window, a font handle by id (-1: default), and the native
-    // child windows that belong to a control (edit boxes while editing).
+    // The native window, the resource tables (images, fonts, colours) the
+    // renderer draws with, and the native child windows that belong to a
+    // control (edit boxes while editing).
     virtual HWND HostWindow() const = 0;
-    virtual HFONT GetFont(int fontId) = 0;
+    virtual CSkinResources* Resources() = 0;
     virtual void AddNativeWindow(HWND window, CControlUI* owner) = 0;
     virtual void RemoveNativeWindow(HWND window) = 0;
 #endif

@@ -15,6 +15,9 @@
 
 #include "skinui/ContainerUI.h"
 #include "skinui/HostUI.h"
+#ifdef _WIN32
+#include "skinui/SkinRenderer.h"
+#endif
 
 namespace testhost {
 
@@ -42,8 +45,6 @@ public:
             DeleteDC(hMemDC);
         if (hWnd != nullptr)
             DestroyWindow(hWnd);
-        if (hFont != nullptr)
-            DeleteObject(hFont);
 #endif
     }
 
@@ -53,7 +54,7 @@ public:
         pRoot = root;
         BindControls(root, nullptr);
     }
-    CControlUI* Root() const { return pRoot; }
+    CControlUI* GetRoot() const override { return pRoot; }
 
     void Layout(int width, int height)
     {
@@ -313,44 +314,58 @@ public:
 #ifdef _WIN32
     int FontHeight(int fontId) override
     {
-        HDC dc = MemDC();
-        HGDIOBJ old = SelectObject(dc, GetFont(fontId));
-        TEXTMETRICW tm = {};
-        GetTextMetricsW(dc, &tm);
-        SelectObject(dc, old);
-        return tm.tmHeight;
+        resources.SetPaintDC(MemDC());
+        const TFontInfo* info = resources.FontDetails(fontId);
+        return info != nullptr ? static_cast<int>(info->tm.tmHeight) : 0;
     }
-    SIZE MeasureText(const std::wstring& text, int fontId, UINT style, int width, bool) override
+    SIZE MeasureText(const std::wstring& text, int fontId, UINT style, int width, bool markup) override
     {
-        HDC dc = MemDC();
-        HGDIOBJ old = SelectObject(dc, GetFont(fontId));
         RECT rc = MakeRect(0, 0, width, 9999);
-        DrawTextW(dc, text.c_str(), -1, &rc, style | DT_CALCRECT | DT_NOPREFIX);
-        SelectObject(dc, old);
+        if (markup) {
+            int links = 0;
+            CSkinRenderer::DrawMarkupText(MemDC(), &resources, rc, text, 0, nullptr, nullptr, links, fontId,
+                                          style | DT_CALCRECT);
+        } else {
+            CSkinRenderer::DrawPlainText(MemDC(), &resources, rc, text, 0, fontId, style | DT_CALCRECT);
+        }
         return MakeSize(RectWidth(rc), RectHeight(rc));
     }
+    // A top-level window that reflects the notifications of its native
+    // children back to them, as the real host does.
     HWND HostWindow() const override
     {
         if (hWnd == nullptr) {
-            hWnd = CreateWindowExW(0, L"STATIC", L"test host", WS_POPUP | WS_VISIBLE, 0, 0, 650, 360, nullptr,
-                                   nullptr, GetModuleHandleW(nullptr), nullptr);
+            WNDCLASSW wc = {};
+            wc.lpfnWndProc = &CTestHostUI::HostProc;
+            wc.hInstance = GetModuleHandleW(nullptr);
+            wc.lpszClassName = L"PwTestHostWnd";
+            wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+            RegisterClassW(&wc);   // an existing class is fine
+            hWnd = CreateWindowExW(0, L"PwTestHostWnd", L"test host", WS_POPUP | WS_VISIBLE, 0, 0, 650, 360,
+                                   nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
         }
         return hWnd;
     }
-    HFONT GetFont(int) override
-    {
-        if (hFont == nullptr) {
-            LOGFONTW lf = {};
-            lf.lfHeight = -12;
-            lf.lfCharSet = DEFAULT_CHARSET;
-            lstrcpyW(lf.lfFaceName, L"Tahoma");
-            hFont = CreateFontIndirectW(&lf);
-        }
-        return hFont;
-    }
+    CSkinResources* Resources() override { return &resources; }
     void AddNativeWindow(HWND window, CControlUI* owner) override { mapNative[window] = owner; }
     void RemoveNativeWindow(HWND window) override { mapNative.erase(window); }
     std::map<HWND, CControlUI*> mapNative;
+    CSkinResources resources;
+
+    static LRESULT CALLBACK HostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+    {
+        switch (msg) {
+        case WM_COMMAND:
+        case WM_CTLCOLOREDIT:
+        case WM_CTLCOLORSTATIC:
+            if (lParam != 0)
+                return SendMessageW(reinterpret_cast<HWND>(lParam), msg + 0x2000, wParam, lParam);
+            break;
+        default:
+            break;
+        }
+        return DefWindowProcW(hwnd, msg, wParam, lParam);
+    }
 
     // A 32-bit top-down memory bitmap of the client size.
     HDC MemDC()
@@ -385,6 +400,14 @@ public:
     }
     // The pixel as 0x00RRGGBB.
     DWORD Pixel(int x, int y) const { return pBits[y * RectWidth(rcClient) + x] & 0x00FFFFFF; }
+    // Pixels of one row from x0 to x1 (exclusive) with this colour.
+    int CountInRow(int y, int x0, int x1, DWORD color) const
+    {
+        int n = 0;
+        for (int x = x0; x < x1; ++x)
+            n += Pixel(x, y) == color ? 1 : 0;
+        return n;
+    }
 #else
     int FontHeight(int) override { return 12; }
     // Natively every character is 7 pixels wide and a line 12 high.
@@ -428,7 +451,6 @@ private:
     std::vector<CControlUI*> vecDelayed;
 #ifdef _WIN32
     mutable HWND hWnd = nullptr;
-    HFONT hFont = nullptr;
     HDC hMemDC = nullptr;
     HBITMAP hBitmap = nullptr;
     DWORD* pBits = nullptr;
