@@ -130,134 +130,22 @@ void DrawPart(HDC dc, HDC dcImage, const RECT& dest, const RECT& rcPaint, int xs
     }
 }
 
-// Tiles the source part over dest along the tiled axes (stretching along the
-// others); the last copy is cut at the destination edge.
-void DrawTiled(HDC dc, HDC dcImage, const RECT& dest, const RECT& rcPaint, int xs, int ys, int ws, int hs,
-               bool alpha, BYTE fade, bool tiledX, bool tiledY)
+RECT ToRect(const SkinRect& r)
 {
-    const int wd = dest.right - dest.left;
-    const int hd = dest.bottom - dest.top;
-    if (wd <= 0 || hd <= 0 || ws <= 0 || hs <= 0)
-        return;
-    const int stepX = tiledX ? ws : wd;
-    const int stepY = tiledY ? hs : hd;
-    for (int y = dest.top; y < dest.bottom; y += stepY) {
-        const int h = std::min(stepY, static_cast<int>(dest.bottom) - y);
-        const int srcH = tiledY ? h : hs;
-        for (int x = dest.left; x < dest.right; x += stepX) {
-            const int w = std::min(stepX, static_cast<int>(dest.right) - x);
-            const int srcW = tiledX ? w : ws;
-            const RECT part = {x, y, x + w, y + h};
-            DrawPart(dc, dcImage, part, rcPaint, xs, ys, srcW, srcH, alpha, fade);
-        }
-    }
+    return RECT{r.left, r.top, r.right, r.bottom};
 }
 
-// Reads "l,t,r,b"; missing numbers stay 0.
-RECT ParseRect(const std::wstring& text)
+SkinRect ToSkinRect(const RECT& r)
 {
-    long values[4] = {0, 0, 0, 0};
-    const wchar_t* p = text.c_str();
-    for (int i = 0; i < 4 && *p != 0; ++i) {
-        wchar_t* end = nullptr;
-        values[i] = std::wcstol(p, &end, 10);
-        if (end == p)
-            break;
-        p = end;
-        while (*p == L',' || *p == L' ')
-            ++p;
-    }
-    return RECT{values[0], values[1], values[2], values[3]};
-}
-
-DWORD ParseHex(const std::wstring& text)
-{
-    const wchar_t* p = text.c_str();
-    if (*p == L'#')
-        ++p;
-    return static_cast<DWORD>(std::wcstoul(p, nullptr, 16));
-}
-
-bool IsNullRect(const RECT& rc)
-{
-    return rc.left == 0 && rc.top == 0 && rc.right == 0 && rc.bottom == 0;
+    SkinRect out;
+    out.left = r.left;
+    out.top = r.top;
+    out.right = r.right;
+    out.bottom = r.bottom;
+    return out;
 }
 
 } // namespace
-
-// ---- Image attribute text ---------------------------------------------------
-
-// The whole text names the image unless it is a run of key='value' items
-// separated by blanks; reading stops at the first item of another shape.
-void ParseImageAttributeText(const std::wstring& text, TImageDrawAttributes& out)
-{
-    out = TImageDrawAttributes();
-    out.strImageName = text;
-    std::wstring resName;
-    std::wstring resType;
-    bool useRes = false;
-    size_t pos = 0;
-    const size_t n = text.size();
-    while (pos < n) {
-        while (pos < n && text[pos] == L' ')
-            ++pos;
-        size_t keyStart = pos;
-        while (pos < n && text[pos] != L'=' && text[pos] != L' ' && text[pos] != L'\'')
-            ++pos;
-        const std::wstring key = text.substr(keyStart, pos - keyStart);
-        while (pos < n && text[pos] == L' ')
-            ++pos;
-        if (key.empty() || pos >= n || text[pos] != L'=')
-            break;
-        ++pos;
-        while (pos < n && text[pos] == L' ')
-            ++pos;
-        if (pos >= n || text[pos] != L'\'')
-            break;
-        ++pos;
-        const size_t valueEnd = text.find(L'\'', pos);
-        if (valueEnd == std::wstring::npos)
-            break;
-        const std::wstring value = text.substr(pos, valueEnd - pos);
-        pos = valueEnd + 1;
-        if (value.empty())
-            continue;
-        if (key == L"file") {
-            out.strImageName = value;
-        } else if (key == L"res") {
-            resName = value;
-            useRes = true;
-        } else if (key == L"restype") {
-            resType = value;
-        } else if (key == L"color") {
-            resName = value;
-            resType = L"*COLOR*";
-            useRes = true;
-        } else if (key == L"dest") {
-            out.rcDest = ParseRect(value);
-        } else if (key == L"source") {
-            out.rcSource = ParseRect(value);
-        } else if (key == L"corner" || key == L"scale9") {
-            out.rcCorner = ParseRect(value);
-        } else if (key == L"mask") {
-            out.dwMask = ParseHex(value);
-        } else if (key == L"fade") {
-            out.uFade = static_cast<BYTE>(std::min(255L, std::max(0L, std::wcstol(value.c_str(), nullptr, 10))));
-        } else if (key == L"hole") {
-            out.bHole = value == L"true";
-        } else if (key == L"xtiled") {
-            out.bTiledX = value == L"true";
-        } else if (key == L"ytiled") {
-            out.bTiledY = value == L"true";
-        } else if (key == L"hsl") {
-            out.bHSL = value == L"true";
-        }
-    }
-    if (useRes) {
-        out.strImageName = resName;
-        out.strResType = resType;
-    }
-}
 
 void CImageDrawRecord::SetText(const std::wstring& text)
 {
@@ -268,7 +156,7 @@ void CImageDrawRecord::SetText(const std::wstring& text)
 void CImageDrawRecord::Reset()
 {
     bParsed = false;
-    attributes = TImageDrawAttributes();
+    attributes = ImageAttribute();
     pImage = nullptr;
     bTried = false;
 }
@@ -277,7 +165,7 @@ void CImageDrawRecord::Parse()
 {
     if (bParsed)
         return;
-    ParseImageAttributeText(strText, attributes);
+    attributes = ParseImageAttribute(strText);
     bParsed = true;
 }
 
@@ -335,7 +223,7 @@ bool CSkinRenderer::DrawImage(HDC dc, CSkinResources* host, const RECT& rc, cons
     if (dc == nullptr || host == nullptr || record.strText.empty())
         return false;
     record.Parse();
-    const TImageDrawAttributes& a = record.attributes;
+    const ImageAttribute& a = record.attributes;
     // A kept image may have been replaced in the cache since it was resolved.
     if (record.pImage != nullptr && record.nImageGeneration != CSkinResources::ImageGeneration()) {
         record.pImage = nullptr;
@@ -343,31 +231,20 @@ bool CSkinRenderer::DrawImage(HDC dc, CSkinResources* host, const RECT& rc, cons
     }
     if (!record.bTried) {
         record.bTried = true;
-        record.pImage = host->FindOrLoadImage(a.strImageName, a.strResType, a.dwMask, a.bHSL);
+        record.pImage = host->FindOrLoadImage(a.strImageName, a.strResType, a.dwMask, a.bHsl);
         record.nImageGeneration = CSkinResources::ImageGeneration();
     }
     const TImageInfo* image = record.pImage;
     if (image == nullptr)
         return false;
 
-    RECT source = a.rcSource;
-    if (IsNullRect(source))
-        source = RECT{0, 0, image->nWidth, image->nHeight};
-    source.right = std::min(source.right, static_cast<LONG>(image->nWidth));
-    source.bottom = std::min(source.bottom, static_cast<LONG>(image->nHeight));
-
-    RECT dest = rc;
-    if (!IsNullRect(a.rcDest)) {
-        dest.left = rc.left + a.rcDest.left;
-        dest.top = rc.top + a.rcDest.top;
-        dest.right = std::min(rc.right, rc.left + a.rcDest.right);
-        dest.bottom = std::min(rc.bottom, rc.top + a.rcDest.bottom);
-    }
+    const SkinRect source = ImageSourceRect(a.rcSource, image->nWidth, image->nHeight);
+    const RECT dest = ToRect(ImageDestRect(ToSkinRect(rc), a.rcDest));
     RECT meet;
     if (!IntersectRect(&meet, &dest, &rc) || !IntersectRect(&meet, &dest, &rcPaint))
         return true;
-    DrawImagePart(dc, image->hBitmap, dest, rcPaint, source, a.rcCorner, image->bAlpha, a.uFade, a.bHole,
-                  a.bTiledX, a.bTiledY);
+    DrawImagePart(dc, image->hBitmap, dest, rcPaint, ToRect(source), ToRect(a.rcCorner), image->bAlpha, a.uFade,
+                  a.bHole, a.bXTiled, a.bYTiled);
     return true;
 }
 
@@ -380,41 +257,11 @@ void CSkinRenderer::DrawImagePart(HDC dc, HBITMAP bitmap, const RECT& rc, const 
     if (!dcImage)
         return;
     CSelectObject select(dcImage.Get(), bitmap);
-    const RECT& s = rcBmpPart;
-    const RECT& c = rcCorners;
-    const int sw = s.right - s.left;
-    const int sh = s.bottom - s.top;
-
-    // Centre.
-    if (!hole) {
-        const RECT dest = {rc.left + c.left, rc.top + c.top, rc.right - c.right, rc.bottom - c.bottom};
-        const int xs = s.left + c.left;
-        const int ys = s.top + c.top;
-        const int ws = sw - c.left - c.right;
-        const int hs = sh - c.top - c.bottom;
-        if (tiledX || tiledY)
-            DrawTiled(dc, dcImage.Get(), dest, rcPaint, xs, ys, ws, hs, alpha, fade, tiledX, tiledY);
-        else
-            DrawPart(dc, dcImage.Get(), dest, rcPaint, xs, ys, ws, hs, alpha, fade);
-    }
-    // Corners at their size.
-    DrawPart(dc, dcImage.Get(), RECT{rc.left, rc.top, rc.left + c.left, rc.top + c.top}, rcPaint, s.left, s.top,
-             c.left, c.top, alpha, fade);
-    DrawPart(dc, dcImage.Get(), RECT{rc.right - c.right, rc.top, rc.right, rc.top + c.top}, rcPaint,
-             s.right - c.right, s.top, c.right, c.top, alpha, fade);
-    DrawPart(dc, dcImage.Get(), RECT{rc.left, rc.bottom - c.bottom, rc.left + c.left, rc.bottom}, rcPaint, s.left,
-             s.bottom - c.bottom, c.left, c.bottom, alpha, fade);
-    DrawPart(dc, dcImage.Get(), RECT{rc.right - c.right, rc.bottom - c.bottom, rc.right, rc.bottom}, rcPaint,
-             s.right - c.right, s.bottom - c.bottom, c.right, c.bottom, alpha, fade);
-    // Edges stretched along their edge.
-    DrawPart(dc, dcImage.Get(), RECT{rc.left, rc.top + c.top, rc.left + c.left, rc.bottom - c.bottom}, rcPaint,
-             s.left, s.top + c.top, c.left, sh - c.top - c.bottom, alpha, fade);
-    DrawPart(dc, dcImage.Get(), RECT{rc.left + c.left, rc.top, rc.right - c.right, rc.top + c.top}, rcPaint,
-             s.left + c.left, s.top, sw - c.left - c.right, c.top, alpha, fade);
-    DrawPart(dc, dcImage.Get(), RECT{rc.right - c.right, rc.top + c.top, rc.right, rc.bottom - c.bottom}, rcPaint,
-             s.right - c.right, s.top + c.top, c.right, sh - c.top - c.bottom, alpha, fade);
-    DrawPart(dc, dcImage.Get(), RECT{rc.left + c.left, rc.bottom - c.bottom, rc.right - c.right, rc.bottom}, rcPaint,
-             s.left + c.left, s.bottom - c.bottom, sw - c.left - c.right, c.bottom, alpha, fade);
+    const std::vector<ImagePart> parts = LayoutImageParts(ToSkinRect(rc), ToSkinRect(rcBmpPart), ToSkinRect(rcCorners),
+                                                          hole, tiledX, tiledY, ToSkinRect(rcPaint));
+    for (const ImagePart& part : parts)
+        DrawPart(dc, dcImage.Get(), ToRect(part.rcDest), rcPaint, part.rcSource.left, part.rcSource.top,
+                 part.rcSource.Width(), part.rcSource.Height(), alpha, fade);
 }
 
 bool CSkinRenderer::OwnAlphaBlend(HDC dcDest, int xDest, int yDest, int wDest, int hDest, HDC dcSrc, int xSrc,

@@ -19,24 +19,10 @@
 #include <functional>
 #include <string>
 
+#include "skinui/ImageAttribute.h"
 #include "skinui/SkinResources.h"
 
 namespace SkinUI {
-
-// The image attribute text in parsed form.
-struct TImageDrawAttributes {
-    std::wstring strImageName;     // file name, resource name/id or colour
-    std::wstring strResType;       // resource type: with res= or "*COLOR*"
-    RECT rcDest = {0, 0, 0, 0};    // offsets inside the control; 0 = whole
-    RECT rcSource = {0, 0, 0, 0};  // part of the image; 0 = whole image
-    RECT rcCorner = {0, 0, 0, 0};  // nine-part border widths
-    DWORD dwMask = 0;
-    BYTE uFade = 255;
-    bool bHole = false;
-    bool bTiledX = false;
-    bool bTiledY = false;
-    bool bHSL = false;
-};
 
 class CImageDrawRecord {
 public:
@@ -52,7 +38,7 @@ public:
     void Reset();
 
     // Valid after the first draw (or Parse).
-    const TImageDrawAttributes& Attributes() const { return attributes; }
+    const ImageAttribute& Attributes() const { return attributes; }
     const TImageInfo* ResolvedImage() const { return pImage; }
     bool ResolveTried() const { return bTried; }
 
@@ -63,7 +49,7 @@ private:
     friend class CSkinRenderer;
     std::wstring strText;
     bool bParsed = false;
-    TImageDrawAttributes attributes;
+    ImageAttribute attributes;
     const TImageInfo* pImage = nullptr;
     unsigned nImageGeneration = 0;  // CSkinResources::ImageGeneration at resolve
     bool bTried = false;

@@ -1,5 +1,7 @@
 #include "skinui/SkinSource.h"
 
+#include "skinui/SkinMarkup.h"
+
 #include "config/ZipArchive.h"
 #include "logging/FileSystem.h"
 #include "logging/Log.h"
@@ -97,6 +99,33 @@ SkinReadStatus ReadFromArchive(const CZipArchive& archive, const std::wstring& n
     return SkinReadStatus::Ok;
 }
 
+// How layout files reach the markup parser: from the skin folder, the kept
+// archive, or an archive opened for this read.
+bool LoadMarkupFromSource(CSkinMarkup& markup, const std::wstring& name, int encoding)
+{
+    SkinSourceState& s = State();
+    if (s.strArchive.empty())
+        return markup.LoadFromPath(s.strPath + name, encoding);
+    if (s.bCached && s.archive)
+        return markup.LoadFromArchive(s.archive.get(), name, encoding);
+    if (s.strArchive == CSkinSource::kMemoryArchiveName) {
+        CZipArchive archive;
+        const bool open = archive.OpenMemory(s.pMemory, s.nMemorySize);
+        return markup.LoadFromArchive(open ? &archive : nullptr, name, encoding);
+    }
+    return markup.LoadFromArchiveFile(s.strPath + s.strArchive, name, encoding);
+}
+
+// The markup parser reads through this source from the first change on.
+void InstallMarkupSource()
+{
+    static bool installed = false;
+    if (!installed) {
+        CSkinMarkup::SetFileSource(&LoadMarkupFromSource);
+        installed = true;
+    }
+}
+
 } // namespace
 
 const wchar_t* const CSkinSource::kMemoryArchiveName = L"membuffer";
@@ -144,6 +173,7 @@ std::wstring CSkinSource::GetModuleFolder()
 
 void CSkinSource::SetSkinPath(const std::wstring& path)
 {
+    InstallMarkupSource();
     std::wstring value = path;
     if (!value.empty() && value.back() != L'\\' && value.back() != L'/')
         value += L'\\';
@@ -154,6 +184,7 @@ const std::wstring& CSkinSource::GetSkinPath() { return State().strPath; }
 
 bool CSkinSource::SetSkinArchive(const std::wstring& name, bool cached)
 {
+    InstallMarkupSource();
     SkinSourceState& s = State();
     if (s.strArchive == name && s.bCached == cached)
         return !cached || s.archive != nullptr;
@@ -175,6 +206,7 @@ bool CSkinSource::SetSkinArchive(const std::wstring& name, bool cached)
 
 bool CSkinSource::SetSkinArchive(const void* data, size_t size)
 {
+    InstallMarkupSource();
     SkinSourceState& s = State();
     if (s.strArchive == kMemoryArchiveName)
         return false;
@@ -214,6 +246,7 @@ SkinReadStatus CSkinSource::ReadSkinFile(const std::wstring& name, std::string& 
 
 void CSkinSource::ResetSkinSource()
 {
+    InstallMarkupSource();
     SkinSourceState& s = State();
     s.archive.reset();
     s.strArchive.clear();

@@ -70,6 +70,10 @@ public:
     // only when caching and the archive cannot be opened (the name stays set,
     // so later reads report "Error opening zip file").
     static bool SetSkinArchive(const std::wstring& name, bool cached);
+    static bool SetSkinArchive(const wchar_t* name, bool cached)
+    {
+        return SetSkinArchive(std::wstring(name != nullptr ? name : L""), cached);
+    }
     // An archive held in memory ("membuffer"). Ignored (returns false) while
     // a memory archive is set already. The block must stay valid while the
     // archive is in use; the caller keeps it for the process lifetime.
