@@ -54,7 +54,7 @@ void CEditUI::SetEnabled(bool enabled)
 {
     CLabelUI::SetEnabled(enabled);
     if (!IsEnabled()) {
-        uButtonState = bReadOnly ? kState_ReadOnly : 0;
+        uButtonState = bReadOnly ? static_cast<UINT>(kState_ReadOnly) : 0u;
         CloseNativeWindow();
     }
 }

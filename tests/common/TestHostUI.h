@@ -230,6 +230,12 @@ public:
             return;
         if (control != nullptr && (control->GetHost() != this || !control->IsVisible() || !control->IsEnabled()))
             return;
+#ifdef _WIN32
+        // As the real host: the window takes the keyboard focus first, so
+        // a native child window that had it (an edit box) lets go.
+        if (control != nullptr && hWnd != nullptr && ::GetFocus() != hWnd)
+            ::SetFocus(hWnd);
+#endif
         if (pFocus != nullptr) {
             CControlUI* old = pFocus;
             pFocus = nullptr;
@@ -400,6 +406,15 @@ public:
     }
     // The pixel as 0x00RRGGBB.
     DWORD Pixel(int x, int y) const { return pBits[y * RectWidth(rcClient) + x] & 0x00FFFFFF; }
+    // Pixels of a rectangle with this colour (text is anti-aliased: only
+    // some of its pixels have the exact colour).
+    int CountInRect(const RECT& rc, DWORD color) const
+    {
+        int n = 0;
+        for (int y = rc.top; y < rc.bottom; ++y)
+            n += CountInRow(y, rc.left, rc.right, color);
+        return n;
+    }
     // Pixels of one row from x0 to x1 (exclusive) with this colour.
     int CountInRow(int y, int x0, int x1, DWORD color) const
     {
