@@ -67,6 +67,7 @@ public:
             Layout(RectWidth(rcClient), RectHeight(rcClient));
     }
     bool LayoutNeeded() const { return bLayoutNeeded; }
+    CControlUI* FocusNeeded() const { return pFocusNeeded; }
 
     CControlUI* Find(const std::wstring& name) const
     {

@@ -126,6 +126,25 @@ TEST(EditUI, TypingSendsOneTextChangedPerChangeAndKeepsTheTextsEqual)
     EXPECT_EQ(L"C:\\Program Files\\Pathwickxy", s.edit->GetText());
 }
 
+TEST(EditUI, SetTextWhileEditingReachesTheNativeWindow)
+{
+    EditScene s({{L"password", L"true"}});
+    s.edit->SetFocus();
+    HWND native = s.edit->GetNativeHandle();
+    ASSERT_TRUE(IsWindow(native));
+    s.host.notes.clear();
+    s.edit->SetText(L"D:\\Other");
+    EXPECT_EQ(L"D:\\Other", WindowText(native));
+    EXPECT_EQ(L"D:\\Other", s.edit->GetText());
+    EXPECT_EQ(1u, s.host.NotesOfType(L"textchanged").size());
+
+    // A resize while editing asks the host to focus the box again.
+    ControlEvent size;
+    size.Type = kEvent_WindowSize;
+    s.edit->Event(size);
+    EXPECT_EQ(s.edit, s.host.FocusNeeded());
+}
+
 TEST(EditUI, ReturnSendsReturnAndIsConsumed)
 {
     EditScene s;
