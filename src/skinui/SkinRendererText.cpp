@@ -12,6 +12,15 @@ namespace SkinUI {
 
 namespace {
 
+// Positions stay within this many pixels, so long runs of {x n}, {y n} or
+// {p n} cannot overflow the arithmetic.
+constexpr int kMaxExtent = 1 << 24;
+
+int ClampExtent(long long value)
+{
+    return static_cast<int>(std::max<long long>(-kMaxExtent, std::min<long long>(kMaxExtent, value)));
+}
+
 COLORREF ToColorRef(DWORD color)
 {
     return RGB(color >> 16 & 0xFF, color >> 8 & 0xFF, color & 0xFF);
@@ -125,6 +134,13 @@ private:
         lines.back().nSpacing = spacing;
         x = 0;
     }
+    void TakePendingBreak()
+    {
+        if (bBreakPending) {
+            bBreakPending = false;
+            NewLine();
+        }
+    }
     void Add(Fragment fragment)
     {
         fragment.nLine = static_cast<int>(lines.size()) - 1;
@@ -133,7 +149,7 @@ private:
         fragment.bSelected = state.bSelected;
         fragment.nLink = state.nLink;
         fragment.eVAlign = state.eVAlign;
-        x += fragment.nWidth;
+        x = ClampExtent(static_cast<long long>(x) + fragment.nWidth);
         Line& line = lines.back();
         line.nWidth = std::max(line.nWidth, x);
         line.nHeight = std::max(line.nHeight, fragment.nHeight);
@@ -150,6 +166,7 @@ private:
     bool bSingleLine;
     bool bEllipsis;
     bool bFull = false;         // the ellipsis was placed: nothing more fits
+    bool bBreakPending = false; // a paragraph ended: the next content starts a line
     int x = 0;
     RunState state;
     std::vector<Saved> stack;
@@ -167,8 +184,14 @@ void CMarkupLayout::Run(const std::vector<MarkupToken>& tokens, RunState start)
         }
         switch (token.kind) {
         case MarkupTokenKind::Text: AddText(token.strText); break;
-        case MarkupTokenKind::LineBreak: NewLine(); break;
-        case MarkupTokenKind::MoveX: x += token.nValue; break;
+        case MarkupTokenKind::LineBreak:
+            bBreakPending = false;
+            NewLine();
+            break;
+        case MarkupTokenKind::MoveX:
+            TakePendingBreak();
+            x = ClampExtent(static_cast<long long>(x) + token.nValue);
+            break;
         case MarkupTokenKind::LineHeight: lines.back().nFixedHeight = token.nValue; break;
         case MarkupTokenKind::Image: AddImage(token.strText); break;
         default: Open(token); break;
@@ -182,9 +205,9 @@ void CMarkupLayout::Run(const std::vector<MarkupToken>& tokens, RunState start)
             line.nHeight = emptyHeight;
         if (line.nFixedHeight > 0)
             line.nHeight = line.nFixedHeight;
-        top += line.nSpacing;
+        top = ClampExtent(static_cast<long long>(top) + line.nSpacing);
         line.nTop = top;
-        top += line.nHeight;
+        top = ClampExtent(static_cast<long long>(top) + line.nHeight);
     }
 }
 
@@ -235,14 +258,16 @@ void CMarkupLayout::Close(MarkupTokenKind kind)
             continue;
         state = stack[i].state;
         stack.resize(i);
+        // The paragraph ends its line once more content follows.
         if (kind == MarkupTokenKind::Paragraph && x > 0)
-            NewLine();
+            bBreakPending = true;
         return;
     }
 }
 
 void CMarkupLayout::AddText(std::wstring text)
 {
+    TakePendingBreak();
     const int height = TextHeight(state.hFont);
     size_t pos = 0;
     while (pos < text.size() && !bFull) {
@@ -321,6 +346,7 @@ void CMarkupLayout::AddImage(const std::wstring& attribute)
     const TImageInfo* image = pHost->FindOrLoadImage(a.strImageName, a.strResType, a.dwMask, a.bHsl);
     if (image == nullptr)
         return;
+    TakePendingBreak();
     if (!bSingleLine && x > 0 && x + image->nWidth > nWidth)
         NewLine();
     Fragment f;
@@ -356,7 +382,7 @@ void CSkinRenderer::DrawMarkupText(HDC dc, CSkinResources* host, RECT& rc, const
     for (const Line& line : layout.lines)
         maxWidth = std::max(maxWidth, line.nWidth);
     const Line& last = layout.lines.back();
-    const int totalHeight = last.nTop + last.nHeight;
+    const int totalHeight = ClampExtent(static_cast<long long>(last.nTop) + last.nHeight);
 
     if (calcRect) {
         rc.right = rc.left + std::min(maxWidth, width);
