@@ -285,25 +285,25 @@ CControlUI* CContainerUI::LookupControl(FindControlProc proc, void* data, UINT f
 
 void CContainerUI::SetAttribute(const std::wstring& name, const std::wstring& value)
 {
-    if (name == L"inset")
-        SetInset(ParseRect(value));
-    else if (name == L"childpadding")
-        SetChildPadding(ParseInt(value));
-    else if (name == L"childalign")
-        SetChildAlign(value == L"center" ? kAlign_Center : value == L"right" ? kAlign_Right : kAlign_Left);
-    else if (name == L"childvalign")
-        SetChildVAlign(value == L"vcenter" ? DT_VCENTER : value == L"bottom" ? DT_BOTTOM : DT_TOP);
-    else if (name == L"mousechild")
-        SetMouseChildEnabled(ParseBool(value));
-    else if (name == L"vscrollbar")
-        EnableScrollBar(ParseBool(value), bScrollHorizontal);
-    else if (name == L"hscrollbar")
-        EnableScrollBar(bScrollVertical, ParseBool(value));
-    else if (name == L"vscrollbarstyle")
-        strVScrollStyle = value;
-    else if (name == L"hscrollbarstyle")
-        strHScrollStyle = value;
-    else
+    typedef CContainerUI C;
+    typedef const std::wstring& V;
+    static const AttributeEntry<CContainerUI> kTable[] = {
+        {L"inset", [](C& c, V v) { c.SetInset(ParseRect(v)); }},
+        {L"childpadding", [](C& c, V v) { c.SetChildPadding(ParseInt(v)); }},
+        {L"childalign",
+         [](C& c, V v) { c.SetChildAlign(v == L"center" ? kAlign_Center : v == L"right" ? kAlign_Right : kAlign_Left); }},
+        {L"childvalign",
+         [](C& c, V v) {
+             c.SetChildVAlign(v == L"vcenter" ? static_cast<UINT>(DT_VCENTER)
+                                              : v == L"bottom" ? static_cast<UINT>(DT_BOTTOM) : static_cast<UINT>(DT_TOP));
+         }},
+        {L"mousechild", [](C& c, V v) { c.SetMouseChildEnabled(ParseBool(v)); }},
+        {L"vscrollbar", [](C& c, V v) { c.EnableScrollBar(ParseBool(v), c.bScrollHorizontal); }},
+        {L"hscrollbar", [](C& c, V v) { c.EnableScrollBar(c.bScrollVertical, ParseBool(v)); }},
+        {L"vscrollbarstyle", [](C& c, V v) { c.strVScrollStyle = v; }},
+        {L"hscrollbarstyle", [](C& c, V v) { c.strHScrollStyle = v; }},
+    };
+    if (!ApplyAttributeEntry(kTable, *this, name, value))
         CControlUI::SetAttribute(name, value);
 }
 
