@@ -59,7 +59,7 @@ void CLabelUI::SetTextStyle(UINT style)
 
 void CLabelUI::SetTextPadding(RECT padding)
 {
-    rcTextPadding = padding;
+    rcTextPadding = ClampRect(padding);
     TextSettingsChanged();
 }
 
