@@ -20,4 +20,4 @@ echo "demo: PathwickSetup.exe exited with $rc"
 progfiles=$(wine cmd /c echo %ProgramFiles% 2>/dev/null | tr -d '\r')
 log_unix=$(winepath -u "$progfiles\\corvane_down\\PathwickSetup\\Log\\corvane_down.log" 2>/dev/null)
 echo "demo: log file $log_unix"
-cat "$log_unix"
+tail -n 20 "$log_unix"

@@ -39,6 +39,9 @@ pw_wine_up() {
     wineboot -i </dev/null >/dev/null 2>&1 || true
     touch "$WINEPREFIX/.pw-ready"
   fi
+  # Start the prefix's own services now, with quiet streams: started later by
+  # a test, they would inherit and hold that test's output pipes.
+  wineboot </dev/null >/dev/null 2>&1 || true
 }
 
 pw_wine_down() {

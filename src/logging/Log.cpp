@@ -107,9 +107,13 @@ const Char* FileNamePart(const Char* path)
     return last;
 }
 
+// The buffers belong to the job, which lives in the caller's frame: a fault
+// jumps out of the formatting functions, so nothing allocated inside them
+// may be left behind.
 struct NarrowJob {
     const char* format;
     va_list* args;
+    std::vector<char> buffer;
     std::string text;
 };
 
@@ -122,17 +126,18 @@ void FormatNarrow(void* context)
     va_end(measure);
     if (size <= 0)
         return;
-    std::vector<char> buffer(static_cast<size_t>(size) + 1);
+    job->buffer.resize(static_cast<size_t>(size) + 1);
     va_list fill;
     va_copy(fill, *job->args);
-    std::vsnprintf(buffer.data(), buffer.size(), job->format, fill);
+    std::vsnprintf(job->buffer.data(), job->buffer.size(), job->format, fill);
     va_end(fill);
-    job->text.assign(buffer.data(), static_cast<size_t>(size));
+    job->text.assign(job->buffer.data(), static_cast<size_t>(size));
 }
 
 struct WideJob {
     const wchar_t* format;
     va_list* args;
+    std::vector<wchar_t> buffer;
     std::wstring text;
 };
 
@@ -140,19 +145,18 @@ void FormatWide(void* context)
 {
     auto* job = static_cast<WideJob*>(context);
     // Wide formatting cannot measure ahead, so the buffer grows until it fits.
-    std::vector<wchar_t> buffer(256);
     for (;;) {
         va_list fill;
         va_copy(fill, *job->args);
-        int size = std::vswprintf(buffer.data(), buffer.size(), job->format, fill);
+        int size = std::vswprintf(job->buffer.data(), job->buffer.size(), job->format, fill);
         va_end(fill);
-        if (size >= 0 && static_cast<size_t>(size) < buffer.size()) {
-            job->text.assign(buffer.data(), static_cast<size_t>(size));
+        if (size >= 0 && static_cast<size_t>(size) < job->buffer.size()) {
+            job->text.assign(job->buffer.data(), static_cast<size_t>(size));
             return;
         }
-        if (buffer.size() >= (1u << 24))
+        if (job->buffer.size() >= (1u << 24))
             return;  // a conversion that fails at any size gives no record
-        buffer.resize(buffer.size() * 4);
+        job->buffer.resize(job->buffer.size() * 4);
     }
 }
 
@@ -224,7 +228,8 @@ void LogWrite(const char* functionName, const char* sourcePath, int line, int le
         return;
     va_list args;
     va_start(args, format);
-    NarrowJob job{format, &args, std::string()};
+    NarrowJob job{format, &args, {}, std::string()};
+    job.text.reserve(128);
     const bool formatted = RunWithFaultGuard(FormatNarrow, &job);
     va_end(args);
 
@@ -252,7 +257,8 @@ void LogWriteW(const wchar_t* functionName, const wchar_t* sourcePath, int line,
         return;
     va_list args;
     va_start(args, format);
-    WideJob job{format, &args, std::wstring()};
+    WideJob job{format, &args, std::vector<wchar_t>(256), std::wstring()};
+    job.text.reserve(128);
     const bool formatted = RunWithFaultGuard(FormatWide, &job);
     va_end(args);
 

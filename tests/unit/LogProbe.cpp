@@ -7,11 +7,11 @@
 #include "logging/Log.h"
 #include "logging/TextEncoding.h"
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 
-namespace {
-
+// Outside any anonymous namespace, so its records carry "CProbe::Records".
 struct CProbe {
     void Records()
     {
@@ -32,8 +32,6 @@ struct CProbe {
         LOG_INFO("after the faults");
     }
 };
-
-} // namespace
 
 int main(int argc, char** argv)
 {
