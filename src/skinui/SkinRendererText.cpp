@@ -125,6 +125,13 @@ private:
         lines.back().nSpacing = spacing;
         x = 0;
     }
+    void TakePendingBreak()
+    {
+        if (bBreakPending) {
+            bBreakPending = false;
+            NewLine();
+        }
+    }
     void Add(Fragment fragment)
     {
         fragment.nLine = static_cast<int>(lines.size()) - 1;
@@ -150,6 +157,7 @@ private:
     bool bSingleLine;
     bool bEllipsis;
     bool bFull = false;         // the ellipsis was placed: nothing more fits
+    bool bBreakPending = false; // a paragraph ended: the next content starts a line
     int x = 0;
     RunState state;
     std::vector<Saved> stack;
@@ -167,8 +175,14 @@ void CMarkupLayout::Run(const std::vector<MarkupToken>& tokens, RunState start)
         }
         switch (token.kind) {
         case MarkupTokenKind::Text: AddText(token.strText); break;
-        case MarkupTokenKind::LineBreak: NewLine(); break;
-        case MarkupTokenKind::MoveX: x += token.nValue; break;
+        case MarkupTokenKind::LineBreak:
+            bBreakPending = false;
+            NewLine();
+            break;
+        case MarkupTokenKind::MoveX:
+            TakePendingBreak();
+            x += token.nValue;
+            break;
         case MarkupTokenKind::LineHeight: lines.back().nFixedHeight = token.nValue; break;
         case MarkupTokenKind::Image: AddImage(token.strText); break;
         default: Open(token); break;
@@ -235,14 +249,16 @@ void CMarkupLayout::Close(MarkupTokenKind kind)
             continue;
         state = stack[i].state;
         stack.resize(i);
+        // The paragraph ends its line once more content follows.
         if (kind == MarkupTokenKind::Paragraph && x > 0)
-            NewLine();
+            bBreakPending = true;
         return;
     }
 }
 
 void CMarkupLayout::AddText(std::wstring text)
 {
+    TakePendingBreak();
     const int height = TextHeight(state.hFont);
     size_t pos = 0;
     while (pos < text.size() && !bFull) {
@@ -321,6 +337,7 @@ void CMarkupLayout::AddImage(const std::wstring& attribute)
     const TImageInfo* image = pHost->FindOrLoadImage(a.strImageName, a.strResType, a.dwMask, a.bHsl);
     if (image == nullptr)
         return;
+    TakePendingBreak();
     if (!bSingleLine && x > 0 && x + image->nWidth > nWidth)
         NewLine();
     Fragment f;

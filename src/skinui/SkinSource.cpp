@@ -6,14 +6,10 @@
 #include "logging/FileSystem.h"
 #include "logging/Log.h"
 #include "logging/PathUtil.h"
-#include "logging/TextEncoding.h"
 
 #include <cstdio>
 #include <memory>
-
-#ifdef _WIN32
-#include <shlobj.h>
-#endif
+#include <vector>
 
 namespace SkinUI {
 
@@ -168,6 +164,23 @@ std::wstring CSkinSource::GetModuleFolder()
     std::wstring path(buffer, length);
     const size_t slash = path.find_last_of(L"\\/");
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
+}
+
+bool CSkinSource::SetSkinArchiveResource(LPCWSTR id, LPCWSTR type)
+{
+    HMODULE module = GetResourceModule();
+    HRSRC info = FindResourceW(module, id, type);
+    if (info == nullptr)
+        return false;
+    HGLOBAL handle = LoadResource(module, info);
+    const DWORD size = SizeofResource(module, info);
+    const void* data = handle != nullptr ? LockResource(handle) : nullptr;
+    if (data == nullptr || size == 0)
+        return false;
+    // The copies stay until the process ends, as the archive may read them.
+    static std::vector<std::unique_ptr<std::string>> kept;
+    kept.push_back(std::make_unique<std::string>(static_cast<const char*>(data), size));
+    return SetSkinArchive(kept.back()->data(), kept.back()->size());
 }
 #endif
 

@@ -57,6 +57,12 @@ public:
     static HINSTANCE GetResourceModule();
     // Folder of the instance's file with a trailing "\"; "" without instance.
     static std::wstring GetModuleFolder();
+    // The skin archive stored as a resource of the resource module (type
+    // "ZIPRES", identifier 104 in this program): copied into memory that is
+    // kept for the process lifetime and handed to SetSkinArchive(data, size).
+    // False, with the skin source unchanged, when the resource is missing or
+    // empty (or a memory archive is set already).
+    static bool SetSkinArchiveResource(LPCWSTR id, LPCWSTR type = L"ZIPRES");
 #endif
 
     // Stores the skin folder; a non-empty path that does not end in "\" or

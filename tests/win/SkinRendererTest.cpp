@@ -554,6 +554,51 @@ TEST_F(SkinRendererTest, CalcRectMeasuresWidthAndLines)
     EXPECT_EQ(rc.right, TextSize(font, L"onetwo").cx);
 }
 
+TEST_F(SkinRendererTest, TagsChangeTheMeasuredExtent)
+{
+    HFONT font = host->GetFont(0);
+    HFONT big = host->AddFontEntry(1, L"Tahoma", 24, false, false, false);
+    ASSERT_NE(big, nullptr);
+    const int height = host->FontDetails(0)->tm.tmHeight;
+    const int bigHeight = host->FontDetails(1)->tm.tmHeight;
+    CTestCanvas canvas(10, 10);
+    auto w = [&](HFONT f, const wchar_t* text) { return static_cast<int>(TextSize(f, text).cx); };
+    struct Case { const wchar_t* text; UINT style; int width; int height; };
+    const Case cases[] = {
+        {L"ab{x 10}cd", DT_SINGLELINE, w(font, L"ab") + 10 + w(font, L"cd"), height},
+        {L"{y 40}ab", DT_SINGLELINE, w(font, L"ab"), 40},
+        {L"ab{p 5}cd{/p}", 0, w(font, L"ab"), 2 * height + 5},
+        {L"{r}{b}x{/b}{/r}", DT_SINGLELINE, w(font, L"{b}x{/b}"), height},
+        {L"{f 1}ab{/f}cd", DT_SINGLELINE, w(big, L"ab") + w(font, L"cd"), bigHeight},
+        {L"{i img/checked.png}", DT_SINGLELINE, 14, 14},
+        {L"ab{p 5}cd{/p}ef", 0, w(font, L"ab"), 3 * height + 5},
+        {L"<b>ab</b>", DT_SINGLELINE, -1, height},   // width checked below
+        {L"{q}ab", DT_SINGLELINE, w(font, L"{q}ab"), height},   // not a tag
+    };
+    for (const Case& c : cases) {
+        RECT rc = {0, 0, 500, 500};
+        int links = 0;
+        CSkinRenderer::DrawMarkupText(canvas.hDC, host.get(), rc, c.text, 0xFF000000, nullptr, nullptr, links, 0,
+                                      c.style | DT_CALCRECT);
+        if (c.width >= 0)
+            EXPECT_EQ(rc.right, c.width) << testing::PrintToString(std::wstring(c.text));
+        EXPECT_EQ(rc.bottom, c.height) << testing::PrintToString(std::wstring(c.text));
+    }
+    // The angle form and the face form make the same bold variant.
+    RECT angle = {0, 0, 500, 500};
+    RECT face = {0, 0, 500, 500};
+    int links = 0;
+    CSkinRenderer::DrawMarkupText(canvas.hDC, host.get(), angle, L"<b>ab</b>", 0, nullptr, nullptr, links, 0,
+                                  DT_SINGLELINE | DT_CALCRECT);
+    CSkinRenderer::DrawMarkupText(canvas.hDC, host.get(), face, L"{f Tahoma 16 bold}ab{/f}", 0, nullptr, nullptr,
+                                  links, 0, DT_SINGLELINE | DT_CALCRECT);
+    HFONT bold = host->GetFont(L"Tahoma", 16, true, false, false);
+    ASSERT_NE(bold, nullptr);
+    EXPECT_EQ(angle.right, w(bold, L"ab"));
+    EXPECT_EQ(face.right, w(bold, L"ab"));
+    EXPECT_GT(w(bold, L"ab"), w(font, L"ab"));
+}
+
 TEST_F(SkinRendererTest, CentredAndRightAlignedSingleLine)
 {
     struct Case { UINT align; const char* name; };

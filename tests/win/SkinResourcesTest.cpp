@@ -317,3 +317,23 @@ TEST_F(SkinResourcesTest, LanguageTokensExpand)
     for (const Case& c : cases)
         EXPECT_EQ(CSkinResources::ExpandLangTokens(c.in), c.out) << testing::PrintToString(std::wstring(c.in));
 }
+
+TEST_F(SkinResourcesTest, ModuleFolderAndArchiveResource)
+{
+    HINSTANCE previous = CSkinSource::GetModule();
+    CSkinSource::SetModule(nullptr);
+    EXPECT_EQ(CSkinSource::GetModuleFolder(), L"");
+    CSkinSource::SetModule(GetModuleHandleW(nullptr));
+    const std::wstring folder = CSkinSource::GetModuleFolder();
+    ASSERT_FALSE(folder.empty());
+    EXPECT_EQ(folder.back(), L'\\');
+    EXPECT_NE(GetFileAttributesW((folder + L"win_tests.exe").c_str()), INVALID_FILE_ATTRIBUTES) << folder.c_str();
+    // No resource module set: the instance is searched.
+    EXPECT_EQ(CSkinSource::GetResourceModule(), GetModuleHandleW(nullptr));
+
+    // This test program carries no skin resource: the source stays as it is.
+    CSkinSource::ResetSkinSource();
+    EXPECT_FALSE(CSkinSource::SetSkinArchiveResource(MAKEINTRESOURCEW(104)));
+    EXPECT_EQ(CSkinSource::GetSkinArchive(), L"");
+    CSkinSource::SetModule(previous);
+}
