@@ -1,0 +1,281 @@
+// The window host and window base driven through the real window: default
+// keys, hit testing, timers, notifications (sync and coalesced async),
+// window regions, focus and clicks reaching the controls.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "SkinTestWindow.h"
+#include "skinui/ButtonUI.h"
+#include "skinui/ContainerUI.h"
+
+using namespace SkinUI;
+using skintest::CTestSkinWindow;
+
+namespace {
+
+class WindowHostTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        skintest::UseFixtureSkin(false);
+        ASSERT_NE(window.Open(), nullptr);
+        host = &window.Host();
+    }
+    void TearDown() override
+    {
+        if (window.GetHWND() != nullptr)
+            DestroyWindow(window.GetHWND());
+        CTestSkinWindow::Pump();
+        CSkinSource::ResetSkinSource();
+    }
+    CControlUI* Find(const wchar_t* name) { return host->LookupControl(std::wstring(name)); }
+    LRESULT HitTest(int x, int y)
+    {
+        POINT pt = {x, y};
+        ClientToScreen(window.GetHWND(), &pt);
+        return SendMessageW(window.GetHWND(), WM_NCHITTEST, 0, MAKELPARAM(pt.x, pt.y));
+    }
+    bool PreTranslateKey(WPARAM key)
+    {
+        MSG msg = {};
+        msg.hwnd = window.GetHWND();
+        msg.message = WM_KEYDOWN;
+        msg.wParam = key;
+        return CWindowHostUI::TranslateMessage(&msg);
+    }
+
+    CTestSkinWindow window;
+    CWindowHostUI* host = nullptr;
+};
+
+} // namespace
+
+TEST_F(WindowHostTest, FirstLayoutSendsWindowInitOnceWithTheRoot)
+{
+    auto init = window.OfType(L"windowinit");
+    ASSERT_EQ(init.size(), 1u);
+    EXPECT_EQ(init[0].sender, L"root");
+    InvalidateRect(window.GetHWND(), nullptr, FALSE);
+    UpdateWindow(window.GetHWND());
+    EXPECT_EQ(window.OfType(L"windowinit").size(), 1u);
+    const RECT& logo = Find(L"logo")->GetPos();
+    EXPECT_EQ(logo.left, 200);
+    EXPECT_EQ(logo.right, 400);
+    EXPECT_EQ(logo.top, 0);
+    EXPECT_EQ(logo.bottom, 100);
+}
+
+TEST_F(WindowHostTest, EscapeClosesWithOneReturnDoesNothing)
+{
+    EXPECT_FALSE(PreTranslateKey(VK_RETURN));
+    CTestSkinWindow::Pump();
+    EXPECT_TRUE(window.closeRequests.empty());
+    EXPECT_TRUE(PreTranslateKey(VK_ESCAPE));
+    CTestSkinWindow::Pump();
+    ASSERT_EQ(window.closeRequests.size(), 1u);
+    EXPECT_EQ(window.closeRequests[0], 1u);
+}
+
+TEST_F(WindowHostTest, HitTestsFromCaptionBandAndResizeBorders)
+{
+    struct Row {
+        int x, y;
+        LRESULT expected;
+        const char* what;
+    };
+    const Row rows[] = {
+        {300, 50, HTCAPTION, "plain control (logo) in the caption band"},
+        {100, 50, HTCAPTION, "label inside the included layout"},
+        {450, 15, HTCLIENT, "button in the caption band"},
+        {575, 50, HTCLIENT, "text in the caption band"},
+        {300, 200, HTCAPTION, "plain control above 290"},
+        {300, 300, HTCLIENT, "below the caption band"},
+        {1, 100, HTLEFT, "left border"},
+        {648, 100, HTRIGHT, "right border"},
+        {300, 1, HTTOP, "top border"},
+        {300, 358, HTBOTTOM, "bottom border"},
+        {1, 1, HTTOPLEFT, "top left corner"},
+        {648, 1, HTTOPRIGHT, "top right corner"},
+        {1, 358, HTBOTTOMLEFT, "bottom left corner"},
+        {648, 358, HTBOTTOMRIGHT, "bottom right corner"},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(HitTest(row.x, row.y), row.expected) << row.what << " at " << row.x << "," << row.y;
+}
+
+TEST_F(WindowHostTest, TimerIdsAndRestartAfterKill)
+{
+    CControlUI* logo = Find(L"logo");
+    CControlUI* bottom = Find(L"bottom");
+    ASSERT_TRUE(host->SetTimer(logo, 5, 20));
+    EXPECT_EQ(host->NativeTimerId(logo, 5), 17u);
+    EXPECT_FALSE(host->SetTimer(logo, 5, 20));
+    ASSERT_TRUE(host->SetTimer(bottom, 5, 1000));
+    EXPECT_EQ(host->NativeTimerId(bottom, 5), 18u);
+
+    CTestSkinWindow::Pump(150);
+    auto fired = window.OfType(L"timer");
+    ASSERT_FALSE(fired.empty());
+    EXPECT_EQ(fired[0].sender, L"logo");
+    EXPECT_EQ(fired[0].wParam, 5u);
+
+    EXPECT_TRUE(host->KillTimer(logo, 5));
+    EXPECT_FALSE(host->KillTimer(logo, 5));
+    CTestSkinWindow::Pump(10);
+    window.seen.clear();
+    CTestSkinWindow::Pump(100);
+    EXPECT_TRUE(window.OfType(L"timer").empty());
+
+    ASSERT_TRUE(host->SetTimer(logo, 5, 20));
+    EXPECT_EQ(host->NativeTimerId(logo, 5), 17u);
+    CTestSkinWindow::Pump(150);
+    EXPECT_FALSE(window.OfType(L"timer").empty());
+
+    host->KillTimers(logo);
+    EXPECT_EQ(host->NativeTimerId(logo, 5), 0u);
+    ASSERT_TRUE(host->SetTimer(logo, 6, 1000));
+    EXPECT_EQ(host->NativeTimerId(logo, 6), 19u);
+    host->KillAllTimers();
+    EXPECT_EQ(host->NativeTimerId(bottom, 5), 0u);
+}
+
+TEST_F(WindowHostTest, AsyncNotificationsCoalesceUnlessSwitchedOff)
+{
+    CControlUI* logo = Find(L"logo");
+    CControlUI* bottom = Find(L"bottom");
+    window.seen.clear();
+    host->EmitNotify(logo, L"custom", 1, 10, true, false);
+    host->EmitNotify(bottom, L"custom", 7, 70, true, false);
+    host->EmitNotify(logo, L"custom", 2, 20, true, false);
+    EXPECT_TRUE(window.OfType(L"custom").empty());   // nothing before the message loop
+    CTestSkinWindow::Pump();
+    auto custom = window.OfType(L"custom");
+    ASSERT_EQ(custom.size(), 2u);
+    EXPECT_EQ(custom[0].sender, L"logo");
+    EXPECT_EQ(custom[0].wParam, 2u);
+    EXPECT_EQ(custom[0].lParam, 20);
+    EXPECT_EQ(custom[1].sender, L"bottom");
+
+    window.seen.clear();
+    host->EmitNotify(logo, L"custom", 1, 10, true, true);
+    host->EmitNotify(logo, L"custom", 2, 20, true, true);
+    CTestSkinWindow::Pump();
+    custom = window.OfType(L"custom");
+    ASSERT_EQ(custom.size(), 2u);
+    EXPECT_EQ(custom[0].wParam, 1u);
+    EXPECT_EQ(custom[1].wParam, 2u);
+
+    // Synchronous ones arrive at once.
+    window.seen.clear();
+    host->EmitNotify(logo, L"custom", 3, 0, false, false);
+    EXPECT_EQ(window.OfType(L"custom").size(), 1u);
+}
+
+TEST_F(WindowHostTest, QueuedNotificationOfAForgottenControlLosesItsSender)
+{
+    CControlUI* logo = Find(L"logo");
+    window.seen.clear();
+    host->EmitNotify(logo, L"custom", 1, 0, true, false);
+    host->ForgetControl(logo);
+    EXPECT_EQ(Find(L"logo"), nullptr);
+    CTestSkinWindow::Pump();
+    auto custom = window.OfType(L"custom");
+    ASSERT_EQ(custom.size(), 1u);
+    EXPECT_EQ(custom[0].sender, L"");
+}
+
+TEST_F(WindowHostTest, RoundCornerRegion)
+{
+    HRGN region = CreateRectRgn(0, 0, 0, 0);
+    EXPECT_EQ(GetWindowRgn(window.GetHWND(), region), ERROR) << "0,0 round corners must leave no region";
+    host->ApplyWindowAttribute(L"roundcorner", L"10,10");
+    SendMessageW(window.GetHWND(), WM_SIZE, SIZE_RESTORED, MAKELPARAM(650, 360));
+    int kind = GetWindowRgn(window.GetHWND(), region);
+    EXPECT_TRUE(kind == COMPLEXREGION || kind == SIMPLEREGION) << kind;
+    RECT box;
+    GetRgnBox(region, &box);
+    EXPECT_EQ(box.right, 650);
+    EXPECT_EQ(box.bottom, 360);
+    DeleteObject(region);
+}
+
+TEST_F(WindowHostTest, ClicksReachButtonsThroughTheRealHost)
+{
+    host->SetFocus(Find(L"b_own"), false);
+    window.seen.clear();
+    HWND hwnd = window.GetHWND();
+    SendMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(450, 15));
+    SendMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(450, 15));
+    EXPECT_EQ(host->GetFocus(), Find(L"b"));
+    SendMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(450, 15));
+    CTestSkinWindow::Pump();
+    auto clicks = window.OfType(L"click");
+    ASSERT_EQ(clicks.size(), 1u);
+    EXPECT_EQ(clicks[0].sender, L"b");
+    auto focus = window.OfType(L"setfocus");
+    ASSERT_FALSE(focus.empty());
+    EXPECT_EQ(focus.back().sender, L"b");
+
+    // Released outside the button: no click.
+    window.seen.clear();
+    SendMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(450, 15));
+    SendMessageW(hwnd, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(300, 200));
+    SendMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(300, 200));
+    CTestSkinWindow::Pump();
+    EXPECT_TRUE(window.OfType(L"click").empty());
+}
+
+TEST_F(WindowHostTest, FocusRulesAndTabStops)
+{
+    CControlUI* b = Find(L"b");
+    CControlUI* own = Find(L"b_own");
+    host->SetFocus(b, false);
+    EXPECT_EQ(host->GetFocus(), b);
+    window.seen.clear();
+    host->SetFocus(b, false);
+    EXPECT_TRUE(window.seen.empty()) << "focusing the focused control again does nothing";
+
+    own->SetEnabled(false);
+    host->SetFocus(own, false);
+    EXPECT_EQ(host->GetFocus(), b);
+    own->SetEnabled(true);
+
+    host->SetFocus(own, false);
+    auto kill = window.OfType(L"killfocus");
+    ASSERT_EQ(kill.size(), 1u);
+    EXPECT_EQ(kill[0].sender, L"b");
+
+    // Tab goes through the pre-translation to the next tab stop, wrapping.
+    MSG msg = {};
+    msg.hwnd = window.GetHWND();
+    msg.message = WM_KEYDOWN;
+    msg.wParam = VK_TAB;
+    EXPECT_TRUE(CWindowHostUI::TranslateMessage(&msg));
+    EXPECT_EQ(host->GetFocus(), b);
+}
+
+TEST_F(WindowHostTest, ReplacingTheRootDropsQueuedNotifications)
+{
+    window.seen.clear();
+    host->EmitNotify(Find(L"logo"), L"custom", 1, 0, true, false);
+    CSkinBuilder builder;
+    CControlUI* root = builder.Create(CSkinBuilder::Source(L"<Window><Control name=\"fresh\"/></Window>"));
+    ASSERT_NE(root, nullptr);
+    host->AttachRootControl(root);
+    EXPECT_EQ(Find(L"logo"), nullptr);
+    EXPECT_EQ(Find(L"fresh"), root);
+    CTestSkinWindow::Pump();
+    EXPECT_TRUE(window.OfType(L"custom").empty());
+    UpdateWindow(window.GetHWND());
+    auto init = window.OfType(L"windowinit");
+    ASSERT_EQ(init.size(), 1u);
+    EXPECT_EQ(init[0].sender, L"fresh");
+}
+
+TEST_F(WindowHostTest, SystemCloseBecomesCloseMessage)
+{
+    SendMessageW(window.GetHWND(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    ASSERT_EQ(window.closeRequests.size(), 1u);
+    EXPECT_EQ(window.closeRequests[0], 0u);
+}
