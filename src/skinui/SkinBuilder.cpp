@@ -246,6 +246,8 @@ CControlUI* CSkinBuilder::BuildChildren(CSkinMarkupNode node, CControlUI* parent
                     built = included.Create(Source(source), nullptr, pCallback, manager, parent);
                 if (first == nullptr)
                     first = built;
+                else if (parent == nullptr && built != nullptr)
+                    built->Delete();   // nobody could ever reach or free it
                 if (!included.markup.IsValid())
                     break;   // the file cannot be loaded; no further copies
             }
@@ -303,6 +305,8 @@ CControlUI* CSkinBuilder::BuildChildren(CSkinMarkupNode node, CControlUI* parent
 
         if (first == nullptr)
             first = control;
+        else if (parent == nullptr)
+            control->Delete();   // only the first top-level control reaches the caller
     }
     return first;
 }
