@@ -9,6 +9,8 @@
 #include "skinui/ButtonUI.h"
 #include "skinui/ContainerUI.h"
 
+#include <algorithm>
+
 using namespace SkinUI;
 using skintest::CTestSkinWindow;
 
@@ -278,4 +280,75 @@ TEST_F(WindowHostTest, SystemCloseBecomesCloseMessage)
     SendMessageW(window.GetHWND(), WM_SYSCOMMAND, SC_CLOSE, 0);
     ASSERT_EQ(window.closeRequests.size(), 1u);
     EXPECT_EQ(window.closeRequests[0], 0u);
+}
+
+namespace {
+const wchar_t kControlsLayout[] =
+    L"<Window size=\"650,360\"><VerticalLayout name=\"root\">"
+    L"<HorizontalLayout height=\"40\">"
+    L"<Option name=\"opt_a\" group=\"g\" selected=\"true\" width=\"100\"/>"
+    L"<Option name=\"opt_b\" group=\"g\" width=\"100\"/>"
+    L"<CheckBox name=\"chk\" width=\"100\"/>"
+    L"<Edit name=\"edit\" width=\"200\" text=\"abc\"/>"
+    L"</HorizontalLayout><Control name=\"filler\"/></VerticalLayout></Window>";
+
+void ClickAt(HWND hwnd, int x, int y)
+{
+    SendMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
+    SendMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    SendMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+    CTestSkinWindow::Pump();
+}
+} // namespace
+
+// The controls of the control layer, driven by window messages through the
+// real host instead of the test host.
+TEST(WindowHostControlsTest, OptionsCheckBoxAndEditThroughWindowMessages)
+{
+    CSkinSource::ResetSkinSource();
+    CTestSkinWindow window(kControlsLayout);
+    HWND hwnd = window.Open();
+    ASSERT_NE(hwnd, nullptr);
+    CWindowHostUI& host = window.Host();
+    auto* a = dynamic_cast<COptionUI*>(host.LookupControl(std::wstring(L"opt_a")));
+    auto* b = dynamic_cast<COptionUI*>(host.LookupControl(std::wstring(L"opt_b")));
+    auto* chk = dynamic_cast<CCheckBoxUI*>(host.LookupControl(std::wstring(L"chk")));
+    ASSERT_TRUE(a != nullptr && b != nullptr && chk != nullptr);
+    EXPECT_TRUE(a->IsSelected());
+    EXPECT_EQ(host.GetOptionGroup(L"g").size(), 2u);
+
+    window.seen.clear();
+    ClickAt(hwnd, 150, 20);
+    EXPECT_TRUE(b->IsSelected());
+    EXPECT_FALSE(a->IsSelected());
+    std::vector<std::wstring> changed;
+    for (const auto& n : window.OfType(L"selectchanged"))
+        changed.push_back(n.sender);
+    EXPECT_NE(std::find(changed.begin(), changed.end(), L"opt_b"), changed.end());
+    ASSERT_EQ(window.OfType(L"click").size(), 1u);
+    EXPECT_EQ(window.OfType(L"click")[0].sender, L"opt_b");
+
+    window.seen.clear();
+    ClickAt(hwnd, 250, 20);
+    EXPECT_TRUE(chk->IsSelected());
+    ClickAt(hwnd, 250, 20);
+    EXPECT_FALSE(chk->IsSelected());
+    EXPECT_EQ(window.OfType(L"selectchanged").size(), 2u);
+    EXPECT_TRUE(b->IsSelected()) << "the check box is not in the option group";
+
+    // The edit box opens its native window on a click; its change
+    // notification comes back to the host as WM_COMMAND and is reflected.
+    window.seen.clear();
+    ClickAt(hwnd, 400, 20);
+    CControlUI* edit = host.LookupControl(std::wstring(L"edit"));
+    EXPECT_EQ(host.GetFocus(), edit);
+    HWND native = GetFocus();
+    ASSERT_NE(native, nullptr);
+    ASSERT_NE(native, hwnd) << "the edit box should hold the keyboard focus in its own window";
+    SendMessageW(native, WM_CHAR, L'x', 0);
+    CTestSkinWindow::Pump();
+    auto text = window.OfType(L"textchanged");
+    ASSERT_FALSE(text.empty());
+    EXPECT_EQ(text.back().sender, L"edit");
+    EXPECT_NE(edit->GetText().find(L'x'), std::wstring::npos) << "text: " << edit->GetText().size();
 }
