@@ -12,7 +12,7 @@ if [ "$(id -u)" != 0 ]; then SUDO="sudo"; fi
 
 packages=(
   # build tools
-  cmake ninja-build pkg-config dpkg-dev
+  cmake ninja-build pkg-config dpkg-dev python3
   # native toolchain and libraries for the portable core
   g++ zlib1g-dev libminizip-dev libstb-dev liblog4cpp5-dev googletest
   # Windows cross toolchain (posix threads) and the Windows zlib
@@ -22,7 +22,7 @@ packages=(
   wine wine32:i386 xvfb xauth xdotool x11-utils imagemagick
   fonts-wqy-microhei fonts-dejavu-core
   # local test server, benchmark peers
-  libcpp-httplib-dev libssl-dev openssl curl aria2
+  libcpp-httplib-dev libssl-dev openssl curl aria2 python3
 )
 
 missing=()

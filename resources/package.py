@@ -1,0 +1,496 @@
+#!/usr/bin/env python3
+"""The resource package: its texts, its checks and its archive.
+
+The tables below are the single source of the package's text files; the
+files under resources/package/ are written from them ("write") and the build
+verifies them byte for byte and by their rules ("check") before it stages the
+package with the deployment's URLs ("stage"), zips it ("zip") and writes the
+custom tag ("tag").
+
+  package.py write  [--dir resources/package]
+  package.py check  [--dir resources/package]
+  package.py stage  --dir SRC --out DIR --download-host H --url-host H
+  package.py zip    --dir STAGED --out FILE
+  package.py tag    --out FILE
+"""
+
+import argparse
+import os
+import shutil
+import sys
+import zipfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+DEFAULT_DIR = os.path.join(HERE, "package")
+
+# Language table: LCID (decimal) -> folder, in file order.
+LANGUAGE_TABLE = [
+    ("1033", "English"), ("1028", "ChineseTW"), ("1043", "Dutch"), ("1036", "French"),
+    ("1031", "German"), ("1040", "Italian"), ("1041", "Japanese"), ("3082", "Spanish"),
+    ("2070", "Portuguese"), ("1042", "Korean"),
+]
+
+# Folders in archive order.
+LANGUAGES = ["ChineseTW", "Dutch", "English", "French", "German", "Italian", "Japanese",
+             "Korean", "Portuguese", "Spanish"]
+
+PRODUCT_INFO = [
+    ("STR_GA_TTTLE", "Brisklane Pathwick"),
+    ("STR_PRODUCT_NAME", "Brisklane Pathwick"),
+    ("STR_DIR1_NAME", "Brisklane"),
+    ("STR_DIR2_NAME", "Brisklane Pathwick"),
+    ("STR_EXE_NAME", "Pathwick.exe"),
+    ("STR_LISENCE_COLOR", "#68D1AB"),
+    ("STR_BRAND_NAME", "Brisklane"),
+    ("STR_RUN_AS_ADMIN", "1"),
+]
+
+TEXT_KEYS = [
+    "STR_INSTALL", "STR_BROWSE", "STR_LISENCE", "STR_CUSTOMIZE_INSTALL", "STR_INSTALL_PATH",
+    "STR_SELECT_FOLDER", "STR_STORAGE", "STR_PATH_INVALID", "STR_INSTALLING", "STR_HIDE",
+    "STR_MESSAGEBOX_TITLE", "STR_NETWORK_ERROR", "STR_OPERATE_TIP", "STR_SOFT_RUN",
+    "STR_CLOSE_TIP1", "STR_CLOSE_TIP2", "STR_START",
+]
+
+NBSP = "\u00a0"
+
+# The UI texts, in TEXT_KEYS order. PRODUCT, BRAND and COLOR are filled in by
+# the program; the storage text ends with a blank before the number.
+TEXTS = {
+    "English": [
+        "Install",
+        "Browse",
+        "I've read and agreed to {c COLOR}BRAND License Agreement{/c}",
+        "Customize Installation",
+        "Installation Path",
+        "Select a location to install the program",
+        "Insuficient storage. Storage required: ",
+        "The installation path is invalid.",
+        "Installing...",
+        "Hide",
+        "PRODUCT Setup",
+        "Network error. Please check your network settings.",
+        "Click Abort to cancel installation, Retry to try again, or Ignore to download via browser.",
+        "PRODUCT is running. Continuing installation will forcely quit the program. Are you sure to install?",
+        "Are you sure you want to quit?",
+        "Installation is in progress. Are you sure you want to quit?",
+        "Start" + NBSP + "Now",
+    ],
+    "German": [
+        "Installieren",
+        "Durchsuchen",
+        "Ich habe die {c COLOR}BRAND-Lizenzvereinbarung{/c} gelesen und stimme ihr zu",
+        "Installation anpassen",
+        "Installationspfad",
+        "Wählen Sie den Speicherort für die Installation des Programms aus",
+        "Nicht genügend Speicherplatz. Benötigter Speicherplatz: ",
+        "Der Installationspfad ist ungültig.",
+        "Wird installiert...",
+        "Ausblenden",
+        "PRODUCT Setup",
+        "Netzwerkfehler. Bitte überprüfen Sie Ihre Netzwerkeinstellungen.",
+        "Klicken Sie auf „Abbrechen“, um die Installation abzubrechen, auf „Wiederholen“, um es erneut "
+        "zu versuchen, oder auf „Ignorieren“, um die Datei über den Browser herunterzuladen.",
+        "PRODUCT wird gerade ausgeführt. Wenn Sie die Installation fortsetzen, wird das Programm "
+        "zwangsweise beendet. Möchten Sie die Installation wirklich fortsetzen?",
+        "Möchten Sie das Setup wirklich beenden?",
+        "Die Installation läuft noch. Möchten Sie das Setup wirklich beenden?",
+        "Jetzt" + NBSP + "starten",
+    ],
+    "French": [
+        "Installer",
+        "Parcourir",
+        "J'ai lu et j'accepte le {c COLOR}contrat de licence BRAND{/c}",
+        "Personnaliser l'installation",
+        "Chemin d'installation",
+        "Sélectionnez l'emplacement où installer le programme",
+        "Espace de stockage insuffisant. Espace requis : ",
+        "Le chemin d'installation n'est pas valide.",
+        "Installation en cours...",
+        "Masquer",
+        "Installation de PRODUCT",
+        "Erreur réseau. Veuillez vérifier vos paramètres réseau.",
+        "Cliquez sur Abandonner pour annuler l'installation, sur Réessayer pour recommencer, ou sur "
+        "Ignorer pour télécharger le fichier dans le navigateur.",
+        "PRODUCT est en cours d'exécution. Si vous poursuivez l'installation, le programme sera fermé "
+        "de force. Voulez-vous vraiment lancer l'installation ?",
+        "Voulez-vous vraiment quitter ?",
+        "L'installation est en cours. Voulez-vous vraiment quitter ?",
+        "Lancer" + NBSP + "maintenant",
+    ],
+    "Spanish": [
+        "Instalar",
+        "Examinar",
+        "He leído y acepto el {c COLOR}Contrato de licencia de BRAND{/c}",
+        "Personalizar instalación",
+        "Ruta de instalación",
+        "Seleccione una ubicación para instalar el programa",
+        "Espacio de almacenamiento insuficiente. Espacio necesario: ",
+        "La ruta de instalación no es válida.",
+        "Instalando...",
+        "Ocultar",
+        "Instalación de PRODUCT",
+        "Error de red. Compruebe la configuración de red.",
+        "Haga clic en Anular para cancelar la instalación, en Reintentar para volver a intentarlo o en "
+        "Omitir para descargarlo con el navegador.",
+        "PRODUCT se está ejecutando. Si continúa con la instalación, el programa se cerrará de forma "
+        "forzada. ¿Seguro que desea instalar?",
+        "¿Seguro que desea salir?",
+        "La instalación está en curso. ¿Seguro que desea salir?",
+        "Iniciar" + NBSP + "ahora",
+    ],
+    "Italian": [
+        "Installa",
+        "Sfoglia",
+        "Ho letto e accetto il {c COLOR}Contratto di licenza di BRAND{/c}",
+        "Personalizza installazione",
+        "Percorso di installazione",
+        "Seleziona il percorso in cui installare il programma",
+        "Spazio di archiviazione insufficiente. Spazio richiesto: ",
+        "Il percorso di installazione non è valido.",
+        "Installazione in corso...",
+        "Nascondi",
+        "Installazione di PRODUCT",
+        "Errore di rete. Controlla le impostazioni di rete.",
+        "Fai clic su Interrompi per annullare l'installazione, su Riprova per riprovare o su Ignora per "
+        "scaricare il file tramite il browser.",
+        "PRODUCT è in esecuzione. Continuando l'installazione, il programma verrà chiuso forzatamente. "
+        "Vuoi davvero procedere con l'installazione?",
+        "Vuoi davvero uscire?",
+        "L'installazione è in corso. Vuoi davvero uscire?",
+        "Avvia" + NBSP + "ora",
+    ],
+    "Dutch": [
+        "Installeren",
+        "Bladeren",
+        "Ik heb de {c COLOR}licentieovereenkomst van BRAND{/c} gelezen en ga ermee akkoord",
+        "Installatie aanpassen",
+        "Installatiepad",
+        "Selecteer een locatie om het programma te installeren",
+        "Onvoldoende opslagruimte. Benodigde opslagruimte: ",
+        "Het installatiepad is ongeldig.",
+        "Bezig met installeren...",
+        "Verbergen",
+        "Installatie van PRODUCT",
+        "Netwerkfout. Controleer uw netwerkinstellingen.",
+        "Klik op Afbreken om de installatie te annuleren, op Opnieuw om het opnieuw te proberen of op "
+        "Negeren om het bestand via de browser te downloaden.",
+        "PRODUCT is actief. Als u doorgaat met de installatie, wordt het programma geforceerd "
+        "afgesloten. Weet u zeker dat u wilt installeren?",
+        "Weet u zeker dat u wilt afsluiten?",
+        "De installatie is bezig. Weet u zeker dat u wilt afsluiten?",
+        "Nu" + NBSP + "starten",
+    ],
+    "Portuguese": [
+        "Instalar",
+        "Procurar",
+        "Li e aceito o {c COLOR}Contrato de Licença da BRAND{/c}",
+        "Personalizar instalação",
+        "Caminho de instalação",
+        "Selecione uma localização para instalar o programa",
+        "Espaço de armazenamento insuficiente. Espaço necessário: ",
+        "O caminho de instalação é inválido.",
+        "A instalar...",
+        "Ocultar",
+        "Instalação do PRODUCT",
+        "Erro de rede. Verifique as definições de rede.",
+        "Clique em Abortar para cancelar a instalação, em Repetir para tentar novamente ou em Ignorar "
+        "para transferir o ficheiro através do browser.",
+        "O PRODUCT está em execução. Se continuar a instalação, o programa será fechado à força. Tem a "
+        "certeza de que pretende instalar?",
+        "Tem a certeza de que pretende sair?",
+        "A instalação está em curso. Tem a certeza de que pretende sair?",
+        "Iniciar" + NBSP + "agora",
+    ],
+    "Japanese": [
+        "インストール",
+        "参照",
+        "{c COLOR}BRAND 使用許諾契約{/c}を読み、同意しました",
+        "カスタムインストール",
+        "インストール先",
+        "プログラムをインストールする場所を選択してください",
+        "ディスクの空き容量が不足しています。必要な容量: ",
+        "インストール先のパスが無効です。",
+        "インストールしています...",
+        "非表示",
+        "PRODUCT セットアップ",
+        "ネットワーク エラーが発生しました。ネットワーク設定を確認してください。",
+        "インストールを取り消すには [中止]、もう一度試すには [再試行]、ブラウザーでダウンロードするには "
+        "[無視] をクリックしてください。",
+        "PRODUCT は実行中です。インストールを続行すると、プログラムは強制終了されます。インストールしてもよろしいですか?",
+        "終了してもよろしいですか?",
+        "インストール中です。終了してもよろしいですか?",
+        "今すぐ起動",
+    ],
+    "Korean": [
+        "설치",
+        "찾아보기",
+        "{c COLOR}BRAND 라이선스 계약{/c}을 읽었으며 이에 동의합니다",
+        "사용자 지정 설치",
+        "설치 경로",
+        "프로그램을 설치할 위치를 선택하세요",
+        "저장 공간이 부족합니다. 필요한 공간: ",
+        "설치 경로가 올바르지 않습니다.",
+        "설치 중...",
+        "숨기기",
+        "PRODUCT 설치",
+        "네트워크 오류가 발생했습니다. 네트워크 설정을 확인하세요.",
+        "설치를 취소하려면 [중단], 다시 시도하려면 [다시 시도], 브라우저로 다운로드하려면 [무시]를 클릭하세요.",
+        "PRODUCT이(가) 실행 중입니다. 설치를 계속하면 프로그램이 강제로 종료됩니다. 설치하시겠습니까?",
+        "종료하시겠습니까?",
+        "설치가 진행 중입니다. 종료하시겠습니까?",
+        "지금" + NBSP + "시작",
+    ],
+    "ChineseTW": [
+        "安裝",
+        "瀏覽",
+        "我已閱讀並同意{c COLOR}BRAND 授權合約{/c}",
+        "自訂安裝",
+        "安裝路徑",
+        "選擇程式的安裝位置",
+        "儲存空間不足。所需空間: ",
+        "安裝路徑無效。",
+        "正在安裝...",
+        "隱藏",
+        "PRODUCT 安裝程式",
+        "網路錯誤，請檢查您的網路設定。",
+        "按一下 [中止] 取消安裝、按一下 [重試] 再試一次，或按一下 [略過] 改用瀏覽器下載。",
+        "PRODUCT 正在執行。繼續安裝將強制結束該程式，確定要安裝嗎？",
+        "確定要結束嗎？",
+        "正在進行安裝，確定要結束嗎？",
+        "立即啟動",
+    ],
+}
+
+# Keys whose every translation carries the placeholders and the colour tag.
+REQUIRED_MARKS = {
+    "STR_LISENCE": ["{c COLOR}", "{/c}", "BRAND"],
+    "STR_MESSAGEBOX_TITLE": ["PRODUCT"],
+    "STR_SOFT_RUN": ["PRODUCT"],
+}
+
+URL_KEYS = ["STR_DOWN_URL", "STR_DOWN_URL_X64", "STR_LICENCE_URL", "STR_INSTALL_URL"]
+BANNERS = ["pr_1.png", "pr_2.png", "pr_3.png", "pr_4.png"]
+BANNER_SIZE = (650, 290)
+BANNER_LIMIT = 60 * 1024
+
+
+def read_bytes(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def ini_lines(section, pairs):
+    return ["[%s]" % section] + ["%s=%s" % (k, v) for k, v in pairs]
+
+
+def utf16_file(lines):
+    return b"\xff\xfe" + ("\r\n".join(lines) + "\r\n").encode("utf-16-le")
+
+
+def expected_files():
+    """Relative path -> bytes of every text file kept in the source tree."""
+    files = {
+        "language.ini": ("\r\n".join(ini_lines("Language", LANGUAGE_TABLE)) + "\r\n").encode("ascii"),
+        "productInfo.ini": utf16_file(ini_lines("PRODUCT", PRODUCT_INFO)),
+    }
+    for lang in LANGUAGES:
+        files[lang + "/text.ini"] = utf16_file(ini_lines("LANSTR", zip(TEXT_KEYS, TEXTS[lang])))
+    return files
+
+
+def url_file(lang, download_host, url_host):
+    download = "https://%s/pathwick/brisklane-pathwick.exe" % download_host
+    pairs = [
+        ("STR_DOWN_URL", download),
+        ("STR_DOWN_URL_X64", download),
+        ("STR_LICENCE_URL", "https://%s/producturl?key=license_agreement&pid=380&lang=%s" % (url_host, lang)),
+        ("STR_INSTALL_URL", "https://%s/producturl?key=installed&pid=380&lang=%s" % (url_host, lang)),
+    ]
+    return utf16_file(ini_lines("URL", pairs))
+
+
+def parse_utf16_ini(data, where):
+    """Checks the byte form of a UTF-16 INI file; returns (section, [(k, v)])."""
+    problems = []
+    if not data.startswith(b"\xff\xfe"):
+        problems.append("%s: no UTF-16LE byte-order mark" % where)
+        return None, [], problems
+    text = data[2:].decode("utf-16-le")
+    body = text[:-2] if text.endswith("\r\n") else text
+    lines = body.split("\r\n")
+    for line in lines:
+        if "\r" in line or "\n" in line:
+            problems.append("%s: a line end other than CR LF" % where)
+    if not lines or not (lines[0].startswith("[") and lines[0].endswith("]")):
+        problems.append("%s: does not start with a section header" % where)
+        return None, [], problems
+    pairs = []
+    for line in lines[1:]:
+        if "=" not in line:
+            problems.append("%s: line without '=': %r" % (where, line))
+            continue
+        k, v = line.split("=", 1)
+        pairs.append((k, v))
+    return lines[0][1:-1], pairs, problems
+
+
+def png_size(data):
+    if data[:8] != b"\x89PNG\r\n\x1a\n" or data[12:16] != b"IHDR":
+        return None
+    return int.from_bytes(data[16:20], "big"), int.from_bytes(data[20:24], "big")
+
+
+def check_texts():
+    """Rules of the tables themselves."""
+    problems = []
+    for lang in LANGUAGES:
+        values = TEXTS.get(lang)
+        if values is None or len(values) != len(TEXT_KEYS):
+            problems.append("%s: needs %d texts" % (lang, len(TEXT_KEYS)))
+            continue
+        for key, value in zip(TEXT_KEYS, values):
+            if not value.strip():
+                problems.append("%s %s: empty" % (lang, key))
+            if "\r" in value or "\n" in value or "\0" in value:
+                problems.append("%s %s: line break in a value" % (lang, key))
+            for mark in REQUIRED_MARKS.get(key, []):
+                if mark not in value:
+                    problems.append("%s %s: lacks %r" % (lang, key, mark))
+            if key != "STR_LISENCE" and "{c" in value:
+                problems.append("%s %s: colour tag outside the licence text" % (lang, key))
+        if not values[TEXT_KEYS.index("STR_STORAGE")].endswith(" "):
+            problems.append("%s STR_STORAGE: must end with a blank" % lang)
+    english = TEXTS["English"]
+    if english[TEXT_KEYS.index("STR_START")] != "Start\u00a0Now":
+        problems.append("English STR_START: must join Start and Now with a no-break space")
+    if "BRAND-Lizenzvereinbarung" not in TEXTS["German"][TEXT_KEYS.index("STR_LISENCE")]:
+        problems.append("German STR_LISENCE: must read BRAND-Lizenzvereinbarung")
+    return problems
+
+
+def check_dir(folder, staged=False):
+    problems = check_texts()
+    for rel, data in expected_files().items():
+        path = os.path.join(folder, rel)
+        if not os.path.isfile(path):
+            problems.append("%s: missing" % rel)
+            continue
+        actual = read_bytes(path)
+        if rel.endswith(".ini") and rel != "language.ini":
+            section, pairs, more = parse_utf16_ini(actual, rel)
+            problems += more
+            if rel.endswith("text.ini") and [k for k, _ in pairs] != TEXT_KEYS:
+                problems.append("%s: keys not in the order %s" % (rel, ", ".join(TEXT_KEYS)))
+        elif rel == "language.ini":
+            if b"\n" in actual.replace(b"\r\n", b"") or any(b > 0x7F for b in actual):
+                problems.append("language.ini: must be ASCII with CR LF line ends")
+        if actual != data:
+            problems.append("%s: differs from the tables in package.py (run: package.py write)" % rel)
+    for lang in LANGUAGES:
+        for name in BANNERS:
+            path = os.path.join(folder, lang, name)
+            if not os.path.isfile(path):
+                problems.append("%s/%s: missing" % (lang, name))
+                continue
+            data = read_bytes(path)
+            if png_size(data) != BANNER_SIZE:
+                problems.append("%s/%s: not a %dx%d PNG" % ((lang, name) + BANNER_SIZE))
+            if len(data) > BANNER_LIMIT:
+                problems.append("%s/%s: %d bytes, above %d" % (lang, name, len(data), BANNER_LIMIT))
+        if staged:
+            path = os.path.join(folder, lang, "UrlInfo.ini")
+            if not os.path.isfile(path):
+                problems.append("%s/UrlInfo.ini: missing" % lang)
+                continue
+            _, pairs, more = parse_utf16_ini(read_bytes(path), lang + "/UrlInfo.ini")
+            problems += more
+            if [k for k, _ in pairs] != URL_KEYS or any(not v.startswith("https://") for _, v in pairs):
+                problems.append("%s/UrlInfo.ini: needs the four HTTPS URLs" % lang)
+    return problems
+
+
+def package_entries(folder):
+    """(archive name, path or None for a folder) in archive order."""
+    entries = [("language.ini", os.path.join(folder, "language.ini")),
+               ("productInfo.ini", os.path.join(folder, "productInfo.ini"))]
+    for lang in LANGUAGES:
+        entries.append((lang + "/", None))
+        for name in ["text.ini", "UrlInfo.ini"] + BANNERS:
+            entries.append((lang + "/" + name, os.path.join(folder, lang, name)))
+    return entries
+
+
+def write_zip(folder, out):
+    tmp = out + ".tmp"
+    with zipfile.ZipFile(tmp, "w") as archive:
+        for name, path in package_entries(folder):
+            info = zipfile.ZipInfo(name, date_time=(2026, 1, 1, 0, 0, 0))
+            info.create_system = 0      # MS-DOS attributes
+            if path is None:
+                info.external_attr = 0x10
+                archive.writestr(info, b"")
+                continue
+            info.external_attr = 0x20
+            # Images are compressed already; the text files deflate well.
+            info.compress_type = zipfile.ZIP_STORED if name.endswith(".png") else zipfile.ZIP_DEFLATED
+            archive.writestr(info, read_bytes(path))
+    os.replace(tmp, out)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("command", choices=["write", "check", "stage", "zip", "tag"])
+    parser.add_argument("--dir", default=DEFAULT_DIR)
+    parser.add_argument("--out")
+    parser.add_argument("--download-host")
+    parser.add_argument("--url-host")
+    args = parser.parse_args()
+
+    if args.command == "write":
+        problems = check_texts()
+        if problems:
+            print("\n".join(problems), file=sys.stderr)
+            return 1
+        for rel, data in expected_files().items():
+            path = os.path.join(args.dir, rel)
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+            with open(path, "wb") as f:
+                f.write(data)
+        return 0
+
+    if args.command == "check":
+        problems = check_dir(args.dir)
+    elif args.command == "stage":
+        problems = check_dir(args.dir)
+        if not problems:
+            if os.path.isdir(args.out):
+                shutil.rmtree(args.out)
+            os.makedirs(args.out)
+            for name, path in package_entries(args.dir):
+                target = os.path.join(args.out, name)
+                if path is None:
+                    os.makedirs(target, exist_ok=True)
+                elif name.endswith("UrlInfo.ini"):
+                    with open(target, "wb") as f:
+                        f.write(url_file(name.split("/")[0], args.download_host, args.url_host))
+                else:
+                    shutil.copyfile(path, target)
+            problems = check_dir(args.out, staged=True)
+    elif args.command == "zip":
+        problems = check_dir(args.dir, staged=True)
+        if not problems:
+            write_zip(args.dir, args.out)
+    else:  # tag
+        with open(args.out, "wb") as f:
+            f.write(b"com_english\r\n")
+        problems = []
+
+    if problems:
+        print("package: " + "\npackage: ".join(problems), file=sys.stderr)
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,105 @@
+#include "config/ResourcePackage.h"
+
+#include "config/TextUtil.h"
+#include "config/ZipArchive.h"
+#include "logging/FileSystem.h"
+#include "logging/Log.h"
+#include "logging/PathUtil.h"
+#include "system/SystemInfo.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+bool WriteWholeFile(const std::wstring& path, const std::string& bytes)
+{
+#ifdef _WIN32
+    FILE* file = _wfopen(path.c_str(), L"wb");
+#else
+    FILE* file = std::fopen(FsNativePath(path).c_str(), "wb");
+#endif
+    if (file == nullptr)
+        return false;
+    const bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return std::fclose(file) == 0 && ok;
+}
+
+std::wstring ParentFolder(const std::wstring& path)
+{
+    const size_t pos = path.rfind(L'\\');
+    return pos == std::wstring::npos ? std::wstring() : path.substr(0, pos);
+}
+
+std::string TagBytes(const void* data, size_t size)
+{
+    if (data == nullptr)
+        return std::string();
+    // A longer resource is cut so the buffer keeps its terminating zero.
+    const size_t used = std::min(size, kCustomTagBuffer - 1);
+    const char* bytes = static_cast<const char*>(data);
+    const size_t length = strnlen(bytes, used);
+    return std::string(bytes, length);
+}
+
+} // namespace
+
+ExtractResult ExtractArchiveToFolder(const void* data, size_t size, const std::wstring& folder)
+{
+    ExtractResult result;
+    std::wstring root = NormalizePath(folder);
+    if (root.empty())
+        return result;
+    CreateDirectoryChain(root);
+    if (root.back() != L'\\')
+        root += L'\\';
+
+    CZipArchive archive;
+    if (!archive.OpenMemory(data, size)) {
+        LOG_INFO("the resource package is not a readable archive (%lu bytes)", static_cast<unsigned long>(size));
+        return result;
+    }
+    result.opened = true;
+    const int count = archive.Count();
+    for (int i = 0; i < count; ++i) {
+        CZipArchive::Entry entry;
+        if (!archive.GetEntry(i, entry))
+            continue;
+        // A ":" would name a drive or an alternate data stream on Windows.
+        if (!IsSafeEntryName(entry.name) || entry.name.find(L':') != std::wstring::npos) {
+            LOG_INFO_W(L"skipped package entry with an unsafe name: %ls", entry.name.c_str());
+            ++result.skipped;
+            continue;
+        }
+        const std::wstring target = root + ReplaceAll(entry.name, L"/", L"\\");
+        if (entry.isDirectory) {
+            if (CreateDirectoryChain(target))
+                ++result.folders;
+            else
+                ++result.skipped;
+            continue;
+        }
+        std::string bytes;
+        if (!archive.Read(i, bytes)) {
+            LOG_INFO_W(L"skipped damaged package entry: %ls", entry.name.c_str());
+            ++result.skipped;
+            continue;
+        }
+        CreateDirectoryChain(ParentFolder(target));
+        if (WriteWholeFile(target, bytes))
+            ++result.written;
+        else
+            ++result.skipped;
+    }
+    return result;
+}
+
+std::wstring DecodeCustomTag(const void* data, size_t size)
+{
+    return ReplaceAll(AnsiToWide(TagBytes(data, size)), L"\r\n", L"");
+}
+
+std::string CustomTagLogText(const void* data, size_t size)
+{
+    return TagBytes(data, size);
+}
