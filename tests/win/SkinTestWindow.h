@@ -52,13 +52,13 @@ public:
     LRESULT HandleCloseMessage(UINT, WPARAM wParam, LPARAM, bool& handled) override
     {
         closeRequests.push_back(wParam);
-        handled = true;   // stays open for the next check
+        handled = bSwallowClose;   // stays open for the next check unless asked
         return 0;
     }
 
-    HWND Open()
+    HWND Open(HWND owner = nullptr)
     {
-        HWND hwnd = Create(nullptr, L"skin test", WS_POPUP | WS_VISIBLE, 0, 0, 0, 100, 100);
+        HWND hwnd = Create(owner, L"skin test", WS_POPUP | WS_VISIBLE, 0, 0, 0, 100, 100);
         if (hwnd != nullptr) {
             ::ShowWindow(hwnd, SW_SHOWNOACTIVATE);
             UpdateWindow(hwnd);
@@ -97,6 +97,13 @@ public:
     std::wstring strLayout;
     std::vector<SeenNotify> seen;
     std::vector<WPARAM> closeRequests;
+    bool bSwallowClose = true;
+    int nGone = 0;
+    void OnWindowGone(HWND window) override
+    {
+        ++nGone;
+        WindowImplBase::OnWindowGone(window);
+    }
 };
 
 } // namespace skintest

@@ -352,3 +352,110 @@ TEST(WindowHostControlsTest, OptionsCheckBoxAndEditThroughWindowMessages)
     EXPECT_EQ(text.back().sender, L"edit");
     EXPECT_NE(edit->GetText().find(L'x'), std::wstring::npos) << "text: " << edit->GetText().size();
 }
+
+// The native window wrapper: the modal loop with an owner, centring on the
+// owner, client-area sizing.
+TEST(WindowWndTest, RunModalCentreAndResize)
+{
+    skintest::UseFixtureSkin(false);
+    HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP | WS_VISIBLE, 100, 80, 900, 600, nullptr,
+                                 nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(owner, nullptr);
+    CTestSkinWindow window;
+    HWND hwnd = window.Open(owner);
+    ASSERT_NE(hwnd, nullptr);
+    EXPECT_EQ(GetWindow(hwnd, GW_OWNER), owner);
+
+    window.CenterOnOwner();
+    RECT rc;
+    GetWindowRect(hwnd, &rc);
+    EXPECT_EQ(rc.left, 100 + (900 - 650) / 2);
+    EXPECT_EQ(rc.top, 80 + (600 - 360) / 2);
+
+    window.ResizeClientArea(500, -1);
+    RECT client;
+    GetClientRect(hwnd, &client);
+    EXPECT_EQ(client.right, 500);
+    EXPECT_EQ(client.bottom, 360);
+
+    // Close(7) reaches the loop as WM_CLOSE; the window goes away, the loop
+    // returns 7 and the owner is enabled again.
+    window.bSwallowClose = false;
+    window.Close(7);
+    UINT result = window.RunModal();
+    EXPECT_EQ(result, 7u);
+    EXPECT_FALSE(IsWindow(hwnd));
+    EXPECT_EQ(window.GetHWND(), nullptr);
+    EXPECT_EQ(window.nGone, 1);
+    EXPECT_TRUE(IsWindowEnabled(owner));
+    DestroyWindow(owner);
+    CSkinSource::ResetSkinSource();
+}
+
+namespace {
+struct TipSearch {
+    HWND owner;
+    HWND found;
+};
+BOOL CALLBACK FindTip(HWND hwnd, LPARAM data)
+{
+    auto* search = reinterpret_cast<TipSearch*>(data);
+    wchar_t cls[64] = {};
+    GetClassNameW(hwnd, cls, 63);
+    if (_wcsicmp(cls, L"tooltips_class32") == 0 && GetWindow(hwnd, GW_OWNER) == search->owner)
+        search->found = hwnd;
+    return TRUE;
+}
+} // namespace
+
+TEST_F(WindowHostTest, HoverEventsAndTooltip)
+{
+    CControlUI* logo = Find(L"logo");
+    std::vector<int> events;
+    logo->AddEventHandler([&events](ControlEvent& e) {
+        if (e.Type == kEvent_MouseEnter || e.Type == kEvent_MouseLeave || e.Type == kEvent_MouseHover)
+            events.push_back(e.Type);
+        return true;
+    });
+    logo->SetToolTip(L"tip %{7}");
+    HWND hwnd = window.GetHWND();
+    SendMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(300, 50));
+    SendMessageW(hwnd, WM_MOUSEHOVER, 0, MAKELPARAM(300, 50));
+    TipSearch search = {hwnd, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), FindTip, reinterpret_cast<LPARAM>(&search));
+    ASSERT_NE(search.found, nullptr) << "no tooltip window owned by the host window";
+    SendMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(300, 200));
+    EXPECT_EQ(events, (std::vector<int>{kEvent_MouseEnter, kEvent_MouseHover, kEvent_MouseLeave}));
+
+    // The host's close handling destroys the tooltip window and leaves the
+    // message to the window procedure.
+    LRESULT result = 0;
+    EXPECT_FALSE(host->FilterMessage(WM_CLOSE, 0, 0, result));
+    EXPECT_FALSE(IsWindow(search.found));
+    EXPECT_EQ(host->GetFocus(), nullptr);
+}
+
+TEST_F(WindowHostTest, OpacityAndPerPixelLayering)
+{
+    HWND hwnd = window.GetHWND();
+    host->ApplyWindowAttribute(L"opacity", L"128");
+    EXPECT_NE(GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_LAYERED, 0);
+    BYTE alpha = 0;
+    DWORD flags = 0;
+    if (GetLayeredWindowAttributes(hwnd, nullptr, &alpha, &flags)) {
+        EXPECT_EQ(alpha, 128);
+        EXPECT_NE(flags & LWA_ALPHA, 0u);
+    }
+
+    host->ApplyWindowAttribute(L"layeredopacity", L"200");
+    EXPECT_EQ(host->GetLayeredOpacity(), 200);
+    host->ApplyWindowAttribute(L"LayeredImage", L"x.png");   // exact case only: kept as custom
+    EXPECT_FALSE(host->IsLayered());
+    EXPECT_EQ(host->GetWindowCustomAttribute(L"LayeredImage"), L"x.png");
+    host->ApplyWindowAttribute(L"layeredimage", L"file='none.png'");
+    EXPECT_TRUE(host->IsLayered());
+    CTestSkinWindow::Pump(60);   // the 10 ms repaint timer runs without harm
+    host->SetLayered(false);
+    EXPECT_FALSE(host->IsLayered());
+    EXPECT_EQ(GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_LAYERED, 0);
+}
