@@ -3,6 +3,12 @@
 // renders its own client area to a PNG after the first layout and exits.
 //
 //   skinview.exe <skin folder | skin.zip> <layout.xml> [--shot file.png]
+//   skinview.exe --zipres <layout.xml> [--shot file.png]
+//   skinview.exe --xmlres <layout id> [--shot file.png]
+//
+// --zipres reads the skin from the archive embedded in the viewer (type
+// "ZIPRES", 104: the fixture skin); --xmlres builds a layout embedded as a
+// resource of type "xml" (ids 1 and 2 are built in).
 //
 // Exit codes: 0 after the window closed or the shot was written, 1 when the
 // layout cannot be built (after the load-failure box), 2 for a bad command
@@ -28,7 +34,12 @@ const UINT kMsgTakeShot = WM_APP + 20;
 
 class CSkinViewWindow : public WindowImplBase {
 public:
-    CSkinViewWindow(std::wstring layout, std::wstring shot) : strLayout(std::move(layout)), strShot(std::move(shot)) {}
+    CSkinViewWindow(std::wstring layout, std::wstring shot, int kind)
+        : strLayout(std::move(layout)), strShot(std::move(shot)), nKind(kind)
+    {
+    }
+    int SkinSourceKind() const override { return nKind; }
+    LPCWSTR SkinResourceId() const override { return MAKEINTRESOURCEW(104); }
 
     LPCWSTR WindowClassName() const override { return L"SkinViewWindow"; }
     std::wstring SkinFolder() override { return L""; }
@@ -113,6 +124,7 @@ public:
 private:
     std::wstring strLayout;
     std::wstring strShot;
+    int nKind;
 };
 
 bool EndsWithNoCase(const std::wstring& text, const std::wstring& tail)
@@ -129,10 +141,15 @@ int main()
     int argc = 0;
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     std::wstring skin, layout, shot;
+    int kind = 1;
     for (int i = 1; argv != nullptr && i < argc; ++i) {
         std::wstring arg = argv[i];
         if (arg == L"--shot" && i + 1 < argc)
             shot = argv[++i];
+        else if ((arg == L"--zipres" || arg == L"--xmlres") && skin.empty()) {
+            kind = arg == L"--zipres" ? 4 : 3;
+            skin = arg;
+        }
         else if (skin.empty())
             skin = arg;
         else if (layout.empty())
@@ -146,7 +163,9 @@ int main()
     }
 
     CSkinSource::SetModule(GetModuleHandleW(nullptr));
-    if (EndsWithNoCase(skin, L".zip")) {
+    if (kind != 1) {
+        CSkinSource::SetSkinPath(CSkinSource::GetModuleFolder());
+    } else if (EndsWithNoCase(skin, L".zip")) {
         size_t slash = skin.find_last_of(L"\\/");
         std::wstring folder = slash == std::wstring::npos ? L"." : skin.substr(0, slash);
         CSkinSource::SetSkinPath(folder);
@@ -155,7 +174,7 @@ int main()
         CSkinSource::SetSkinPath(skin);
     }
 
-    CSkinViewWindow window(layout, shot);
+    CSkinViewWindow window(layout, shot, kind);
     if (window.Create(nullptr, L"skinview", WS_POPUP | WS_VISIBLE, 0, 0, 0, 400, 300) == nullptr) {
         std::fprintf(stderr, "the window could not be created (error %lu)\n",
                      static_cast<unsigned long>(GetLastError()));

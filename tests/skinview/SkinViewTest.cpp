@@ -8,6 +8,7 @@
 #include <stb_image.h>
 
 #include <string>
+#include <vector>
 
 #include "common/TestSupport.h"
 #include "logging/TextEncoding.h"
@@ -21,6 +22,36 @@ struct Pixel {
     unsigned rgb;
     const char* what;
 };
+
+// Runs a shot and decodes it; the pixels as RGBA rows, empty on failure.
+std::vector<unsigned char> Shot(const std::vector<std::wstring>& args, int& w, int& h)
+{
+    std::vector<unsigned char> out;
+    std::wstring dir = testsupport::MakeTempDir("skinview");
+    std::wstring png = dir + L"\\shot.png";
+    std::vector<std::wstring> all = args;
+    all.push_back(L"--shot");
+    all.push_back(png);
+    int code = testsupport::RunAndWait(SkinViewExe(), all);
+    EXPECT_EQ(code, 0);
+    std::string bytes = testsupport::ReadFileBytes(png);
+    int n = 0;
+    unsigned char* data = bytes.empty() ? nullptr
+                                        : stbi_load_from_memory(reinterpret_cast<const unsigned char*>(bytes.data()),
+                                                                static_cast<int>(bytes.size()), &w, &h, &n, 4);
+    if (data != nullptr) {
+        out.assign(data, data + static_cast<size_t>(w) * h * 4);
+        stbi_image_free(data);
+    }
+    testsupport::RemoveTree(dir);
+    return out;
+}
+
+unsigned RgbAt(const std::vector<unsigned char>& px, int w, int x, int y)
+{
+    const unsigned char* p = px.data() + (static_cast<size_t>(y) * w + x) * 4;
+    return (static_cast<unsigned>(p[0]) << 16) | (static_cast<unsigned>(p[1]) << 8) | p[2];
+}
 
 void CheckShot(const std::wstring& skin)
 {
@@ -68,6 +99,24 @@ TEST(SkinViewTest, ShotOfTheFolderSkinShowsTheLayoutColours)
 TEST(SkinViewTest, ShotOfTheZipSkinShowsTheLayoutColours)
 {
     CheckShot(testsupport::FixturePath("skin_test/skin_test.zip"));
+}
+
+TEST(SkinViewTest, ShotOfTheSkinArchiveResource)
+{
+    CheckShot(L"--zipres");
+}
+
+// Layouts stored as "xml" resources: the Include source is read as the
+// resource id of the included layout.
+TEST(SkinViewTest, ShotOfLayoutResourcesWithNumericInclude)
+{
+    int w = 0, h = 0;
+    std::vector<unsigned char> px = Shot({L"--xmlres", L"1"}, w, h);
+    ASSERT_FALSE(px.empty());
+    ASSERT_EQ(w, 300);
+    ASSERT_EQ(h, 200);
+    EXPECT_EQ(RgbAt(px, w, 150, 50), 0xFF0000u) << "included part (red)";
+    EXPECT_EQ(RgbAt(px, w, 150, 150), 0x00FF00u) << "root below the part (green)";
 }
 
 TEST(SkinViewTest, BadCommandLineExitsWithTwo)
