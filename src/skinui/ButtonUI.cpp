@@ -194,35 +194,25 @@ void CButtonUI::SetHotBkColor(DWORD color)
 
 void CButtonUI::SetAttribute(const std::wstring& name, const std::wstring& value)
 {
-    if (name == L"normalimage")
-        SetNormalImage(value);
-    else if (name == L"hotimage")
-        SetHotImage(value);
-    else if (name == L"pushedimage")
-        SetPushedImage(value);
-    else if (name == L"focusedimage")
-        SetFocusedImage(value);
-    else if (name == L"disabledimage")
-        SetDisabledImage(value);
-    else if (name == L"foreimage")
-        SetForeImage(value);
-    else if (name == L"hotforeimage")
-        SetHotForeImage(value);
-    else if (name == L"pushedforeimage")
-        imgPushedFore.Set(value);
-    else if (name == L"fivestatusimage")
-        imgFiveStatus.Set(value);
-    else if (name == L"fadedelta")
-        SetFadeDelta(std::max(0, std::min(255, ParseInt(value))));
-    else if (name == L"hotbkcolor")
-        SetHotBkColor(ParseColor(value));
-    else if (name == L"hottextcolor")
-        SetHotTextColor(ParseColor(value));
-    else if (name == L"pushedtextcolor")
-        SetPushedTextColor(ParseColor(value));
-    else if (name == L"focusedtextcolor")
-        SetFocusedTextColor(ParseColor(value));
-    else
+    typedef CButtonUI B;
+    typedef const std::wstring& V;
+    static const AttributeEntry<CButtonUI> kTable[] = {
+        {L"normalimage", [](B& c, V v) { c.SetNormalImage(v); }},
+        {L"hotimage", [](B& c, V v) { c.SetHotImage(v); }},
+        {L"pushedimage", [](B& c, V v) { c.SetPushedImage(v); }},
+        {L"focusedimage", [](B& c, V v) { c.SetFocusedImage(v); }},
+        {L"disabledimage", [](B& c, V v) { c.SetDisabledImage(v); }},
+        {L"foreimage", [](B& c, V v) { c.SetForeImage(v); }},
+        {L"hotforeimage", [](B& c, V v) { c.SetHotForeImage(v); }},
+        {L"pushedforeimage", [](B& c, V v) { c.imgPushedFore.Set(v); }},
+        {L"fivestatusimage", [](B& c, V v) { c.imgFiveStatus.Set(v); }},
+        {L"fadedelta", [](B& c, V v) { c.SetFadeDelta(std::max(0, std::min(255, ParseInt(v)))); }},
+        {L"hotbkcolor", [](B& c, V v) { c.SetHotBkColor(ParseColor(v)); }},
+        {L"hottextcolor", [](B& c, V v) { c.SetHotTextColor(ParseColor(v)); }},
+        {L"pushedtextcolor", [](B& c, V v) { c.SetPushedTextColor(ParseColor(v)); }},
+        {L"focusedtextcolor", [](B& c, V v) { c.SetFocusedTextColor(ParseColor(v)); }},
+    };
+    if (!ApplyAttributeEntry(kTable, *this, name, value))
         CLabelUI::SetAttribute(name, value);
 }
 
@@ -344,22 +334,22 @@ void COptionUI::SetSelectedBkColor(DWORD color)
 
 void COptionUI::SetAttribute(const std::wstring& name, const std::wstring& value)
 {
-    if (name == L"group")
-        SetGroup(value);
-    else if (name == L"selected")
-        SetSelected(ParseBool(value), true);
-    else if (name == L"selectedimage")
-        SetSelectedImage(value);
-    else if (name == L"selectedhotimage")
-        SetSelectedHotImage(value);
-    else if (name == L"foreimage") {
-        imgOptionFore.Set(value);
-        Invalidate();
-    } else if (name == L"selectedbkcolor")
-        SetSelectedBkColor(ParseColor(value));
-    else if (name == L"selectedtextcolor")
-        SetSelectedTextColor(ParseColor(value));
-    else
+    typedef COptionUI O;
+    typedef const std::wstring& V;
+    static const AttributeEntry<COptionUI> kTable[] = {
+        {L"group", [](O& c, V v) { c.SetGroup(v); }},
+        {L"selected", [](O& c, V v) { c.SetSelected(ParseBool(v), true); }},
+        {L"selectedimage", [](O& c, V v) { c.SetSelectedImage(v); }},
+        {L"selectedhotimage", [](O& c, V v) { c.SetSelectedHotImage(v); }},
+        {L"foreimage",
+         [](O& c, V v) {
+             c.imgOptionFore.Set(v);
+             c.Invalidate();
+         }},
+        {L"selectedbkcolor", [](O& c, V v) { c.SetSelectedBkColor(ParseColor(v)); }},
+        {L"selectedtextcolor", [](O& c, V v) { c.SetSelectedTextColor(ParseColor(v)); }},
+    };
+    if (!ApplyAttributeEntry(kTable, *this, name, value))
         CButtonUI::SetAttribute(name, value);
 }
 

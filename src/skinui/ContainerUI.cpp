@@ -121,7 +121,7 @@ void CContainerUI::RemoveAll()
 
 void CContainerUI::SetInset(RECT inset)
 {
-    rcInset = inset;
+    rcInset = ClampRect(inset);
     NeedUpdate();
 }
 
@@ -129,7 +129,7 @@ int CContainerUI::GetChildPadding() const { return nChildPadding; }
 
 void CContainerUI::SetChildPadding(int padding)
 {
-    nChildPadding = padding;
+    nChildPadding = ClampCoordinate(padding);
     NeedUpdate();
 }
 
@@ -171,6 +171,20 @@ CControlUI* CContainerUI::GetHorizontalScrollBar() const { return nullptr; }
 
 void CContainerUI::PlaceScrollBars(RECT, int, int) {}
 
+// extent × fraction as a coordinate; fractions far outside 0..1 (or not a
+// number) cannot overflow the conversion.
+static int FractionOf(int extent, double fraction)
+{
+    double value = extent * fraction;
+    if (!(value == value))
+        return 0;
+    if (value > kMaxCoordinate)
+        return kMaxCoordinate;
+    if (value < -kMaxCoordinate)
+        return -kMaxCoordinate;
+    return static_cast<int>(value);
+}
+
 void CContainerUI::PlaceFloatChild(int index)
 {
     CControlUI* child = GetChildAt(index);
@@ -184,10 +198,10 @@ void CContainerUI::PlaceFloatChild(int index)
     RECT rc;
     if (anchored) {
         // Fractions of the parent's size; a zero extent takes the fixed size.
-        rc.left = rcItem.left + static_cast<int>(width * fractions[0]);
-        rc.top = rcItem.top + static_cast<int>(height * fractions[1]);
-        rc.right = rcItem.left + static_cast<int>(width * fractions[2]);
-        rc.bottom = rcItem.top + static_cast<int>(height * fractions[3]);
+        rc.left = rcItem.left + FractionOf(width, fractions[0]);
+        rc.top = rcItem.top + FractionOf(height, fractions[1]);
+        rc.right = rcItem.left + FractionOf(width, fractions[2]);
+        rc.bottom = rcItem.top + FractionOf(height, fractions[3]);
         if (rc.right <= rc.left)
             rc.right = rc.left + child->GetFixedWidth();
         if (rc.bottom <= rc.top)
@@ -285,25 +299,25 @@ CControlUI* CContainerUI::LookupControl(FindControlProc proc, void* data, UINT f
 
 void CContainerUI::SetAttribute(const std::wstring& name, const std::wstring& value)
 {
-    if (name == L"inset")
-        SetInset(ParseRect(value));
-    else if (name == L"childpadding")
-        SetChildPadding(ParseInt(value));
-    else if (name == L"childalign")
-        SetChildAlign(value == L"center" ? kAlign_Center : value == L"right" ? kAlign_Right : kAlign_Left);
-    else if (name == L"childvalign")
-        SetChildVAlign(value == L"vcenter" ? DT_VCENTER : value == L"bottom" ? DT_BOTTOM : DT_TOP);
-    else if (name == L"mousechild")
-        SetMouseChildEnabled(ParseBool(value));
-    else if (name == L"vscrollbar")
-        EnableScrollBar(ParseBool(value), bScrollHorizontal);
-    else if (name == L"hscrollbar")
-        EnableScrollBar(bScrollVertical, ParseBool(value));
-    else if (name == L"vscrollbarstyle")
-        strVScrollStyle = value;
-    else if (name == L"hscrollbarstyle")
-        strHScrollStyle = value;
-    else
+    typedef CContainerUI C;
+    typedef const std::wstring& V;
+    static const AttributeEntry<CContainerUI> kTable[] = {
+        {L"inset", [](C& c, V v) { c.SetInset(ParseRect(v)); }},
+        {L"childpadding", [](C& c, V v) { c.SetChildPadding(ParseInt(v)); }},
+        {L"childalign",
+         [](C& c, V v) { c.SetChildAlign(v == L"center" ? kAlign_Center : v == L"right" ? kAlign_Right : kAlign_Left); }},
+        {L"childvalign",
+         [](C& c, V v) {
+             c.SetChildVAlign(v == L"vcenter" ? static_cast<UINT>(DT_VCENTER)
+                                              : v == L"bottom" ? static_cast<UINT>(DT_BOTTOM) : static_cast<UINT>(DT_TOP));
+         }},
+        {L"mousechild", [](C& c, V v) { c.SetMouseChildEnabled(ParseBool(v)); }},
+        {L"vscrollbar", [](C& c, V v) { c.EnableScrollBar(ParseBool(v), c.bScrollHorizontal); }},
+        {L"hscrollbar", [](C& c, V v) { c.EnableScrollBar(c.bScrollVertical, ParseBool(v)); }},
+        {L"vscrollbarstyle", [](C& c, V v) { c.strVScrollStyle = v; }},
+        {L"hscrollbarstyle", [](C& c, V v) { c.strHScrollStyle = v; }},
+    };
+    if (!ApplyAttributeEntry(kTable, *this, name, value))
         CControlUI::SetAttribute(name, value);
 }
 
@@ -409,7 +423,9 @@ SIZE OfferedSize(const StackAxis& axis, CControlUI* child, const RECT& content, 
 static void LayoutStack(CContainerUI& box, const std::vector<CControlUI*>& children, const RECT& content,
                         int childPadding, int crossAlign, const StackAxis& axis)
 {
-    const int available = axis.MainLen(content);
+    // Sums over many children are made in 64 bits; every single value is
+    // within kMaxCoordinate.
+    const long long available = axis.MainLen(content);
     struct Slot {
         bool counted = false;
         bool stretch = false;
@@ -417,32 +433,32 @@ static void LayoutStack(CContainerUI& box, const std::vector<CControlUI*>& child
     std::vector<Slot> slots(children.size());
 
     // Pass 1: fixed extents, paddings and stretch children.
-    int stretchCount = 0;
-    int fixedSum = 0;
-    int counted = 0;
+    long long stretchCount = 0;
+    long long fixedSum = 0;
+    long long counted = 0;
     for (size_t i = 0; i < children.size(); ++i) {
         CControlUI* child = children[i];
         if (!child->IsVisible() || child->IsFloat())
             continue;
         RECT pad = child->GetPadding();
-        SIZE estimate = child->MeasureSize(OfferedSize(axis, child, content, available));
+        SIZE estimate = child->MeasureSize(OfferedSize(axis, child, content, ClampCoordinate(available)));
         if (axis.Main(estimate) == 0) {
             slots[i].stretch = true;
             ++stretchCount;
         } else {
             fixedSum += Clamp(axis.Main(estimate), axis.MinMain(child), axis.MaxMain(child));
         }
-        fixedSum += axis.MainBefore(pad) + axis.MainAfter(pad);
+        fixedSum += static_cast<long long>(axis.MainBefore(pad)) + axis.MainAfter(pad);
         slots[i].counted = true;
         ++counted;
     }
     if (counted > 1)
         fixedSum += (counted - 1) * childPadding;
-    const int share = stretchCount > 0 ? std::max(0, (available - fixedSum) / stretchCount) : 0;
+    const long long share = stretchCount > 0 ? std::max(0LL, (available - fixedSum) / stretchCount) : 0;
 
     // Pass 2: placement in child order.
-    int pos = axis.MainStart(content);
-    int stretchSeen = 0;
+    long long pos = axis.MainStart(content);
+    long long stretchSeen = 0;
     for (size_t i = 0; i < children.size(); ++i) {
         CControlUI* child = children[i];
         if (!child->IsVisible())
@@ -455,18 +471,18 @@ static void LayoutStack(CContainerUI& box, const std::vector<CControlUI*>& child
             continue;
         RECT pad = child->GetPadding();
         pos += axis.MainBefore(pad);
-        const int mainFree = std::max(0, axis.MainStart(content) + available - pos);
-        SIZE estimate = child->MeasureSize(OfferedSize(axis, child, content, mainFree));
-        int main;
+        const long long mainFree = std::max(0LL, axis.MainStart(content) + available - pos);
+        SIZE estimate = child->MeasureSize(OfferedSize(axis, child, content, ClampCoordinate(mainFree)));
+        long long mainLong;
         if (slots[i].stretch) {
             ++stretchSeen;
-            main = share;
+            mainLong = share;
             if (stretchSeen == stretchCount)
-                main = std::max(0, available - fixedSum - share * (stretchCount - 1));
+                mainLong = std::max(0LL, available - fixedSum - share * (stretchCount - 1));
         } else {
-            main = axis.Main(estimate);
+            mainLong = axis.Main(estimate);
         }
-        main = Clamp(main, axis.MinMain(child), axis.MaxMain(child));
+        const int main = Clamp(ClampCoordinate(mainLong), axis.MinMain(child), axis.MaxMain(child));
 
         // Across the axis the estimate plays no part.
         int cross = axis.FixedCross(child) != 0 ? axis.FixedCross(child) : axis.MaxCross(child);
@@ -481,8 +497,8 @@ static void LayoutStack(CContainerUI& box, const std::vector<CControlUI*>& child
         } else {
             crossStart = axis.CrossStart(content) + axis.CrossBefore(pad);
         }
-        child->SetPos(axis.MakeRc(pos, crossStart, main, cross), false);
-        pos += main + axis.MainAfter(pad) + childPadding;
+        child->SetPos(axis.MakeRc(ClampCoordinate(pos), crossStart, main, cross), false);
+        pos += static_cast<long long>(main) + axis.MainAfter(pad) + childPadding;
     }
 }
 

@@ -167,6 +167,7 @@ RECT CControlUI::GetContentRect() const { return rcItem; }
 
 void CControlUI::SetPos(RECT rc, bool needInvalidate)
 {
+    rc = ClampRect(rc);
     if (rc.right < rc.left)
         rc.right = rc.left;
     if (rc.bottom < rc.top)
@@ -199,7 +200,7 @@ RECT CControlUI::GetPadding() const { return rcPadding; }
 
 void CControlUI::SetPadding(RECT padding)
 {
-    rcPadding = padding;
+    rcPadding = ClampRect(padding);
     NeedParentUpdate();
 }
 
@@ -207,7 +208,7 @@ SIZE CControlUI::GetFloatOffset() const { return cXY; }
 
 void CControlUI::SetFloatOffset(SIZE offset)
 {
-    cXY = offset;
+    cXY = MakeSize(ClampCoordinate(offset.cx), ClampCoordinate(offset.cy));
     NeedParentUpdate();
 }
 
@@ -231,7 +232,7 @@ void CControlUI::SetFixedWidth(int cx)
 {
     if (cx < 0)
         return;
-    cxyFixed.cx = cx;
+    cxyFixed.cx = ClampCoordinate(cx);
     NeedParentUpdate();
 }
 
@@ -241,7 +242,7 @@ void CControlUI::SetFixedHeight(int cy)
 {
     if (cy < 0)
         return;
-    cxyFixed.cy = cy;
+    cxyFixed.cy = ClampCoordinate(cy);
     NeedParentUpdate();
 }
 
@@ -251,7 +252,7 @@ void CControlUI::SetMinWidth(int cx)
 {
     if (cx < 0 || cxyMin.cx == cx)
         return;
-    cxyMin.cx = cx;
+    cxyMin.cx = ClampCoordinate(cx);
     NeedParentUpdate();
 }
 
@@ -261,7 +262,7 @@ void CControlUI::SetMaxWidth(int cx)
 {
     if (cx < 0 || cxyMax.cx == cx)
         return;
-    cxyMax.cx = cx;
+    cxyMax.cx = ClampCoordinate(cx);
     NeedParentUpdate();
 }
 
@@ -271,7 +272,7 @@ void CControlUI::SetMinHeight(int cy)
 {
     if (cy < 0 || cxyMin.cy == cy)
         return;
-    cxyMin.cy = cy;
+    cxyMin.cy = ClampCoordinate(cy);
     NeedParentUpdate();
 }
 
@@ -281,7 +282,7 @@ void CControlUI::SetMaxHeight(int cy)
 {
     if (cy < 0 || cxyMax.cy == cy)
         return;
-    cxyMax.cy = cy;
+    cxyMax.cy = ClampCoordinate(cy);
     NeedParentUpdate();
 }
 
@@ -633,7 +634,7 @@ void CControlUI::SetFocusBorderColor(DWORD color)
 
 void CControlUI::SetBorderSize(RECT sizes)
 {
-    rcBorderSize = sizes;
+    rcBorderSize = ClampRect(sizes);
     Invalidate();
 }
 
@@ -650,7 +651,7 @@ void CControlUI::SetBorderStyle(int style)
 
 void CControlUI::SetBorderRound(SIZE round)
 {
-    cxyBorderRound = round;
+    cxyBorderRound = MakeSize(ClampCoordinate(round.cx), ClampCoordinate(round.cy));
     Invalidate();
 }
 

@@ -46,6 +46,28 @@ private:
 #endif
 };
 
+// One row of a control's attribute table: the attribute name (compared
+// exactly) and the setter it maps to.
+template <typename T>
+struct AttributeEntry {
+    const wchar_t* name;
+    void (*apply)(T& control, const std::wstring& value);
+};
+
+// Applies `name` through the table; false when the table does not know it.
+template <typename T, size_t N>
+bool ApplyAttributeEntry(const AttributeEntry<T> (&table)[N], T& control, const std::wstring& name,
+                         const std::wstring& value)
+{
+    for (const AttributeEntry<T>& entry : table) {
+        if (name == entry.name) {
+            entry.apply(control, value);
+            return true;
+        }
+    }
+    return false;
+}
+
 class CControlUI {
 public:
     typedef std::function<bool(ControlEvent&)> EventHandler;   // false vetoes

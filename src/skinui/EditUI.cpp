@@ -75,27 +75,21 @@ void CEditUI::SetVisibleByParent(bool visible)
 
 void CEditUI::SetAttribute(const std::wstring& name, const std::wstring& value)
 {
-    if (name == L"readonly")
-        SetReadOnly(ParseBool(value));
-    else if (name == L"numberonly")
-        SetNumberOnly(ParseBool(value));
-    else if (name == L"password")
-        SetPassword(ParseBool(value));
-    else if (name == L"autoselall")
-        SetAutoSelectAll(ParseBool(value));
-    else if (name == L"maxchar")
-        SetMaxChar(ParseInt(value));
-    else if (name == L"normalimage")
-        imgNormal.Set(value);
-    else if (name == L"hotimage")
-        imgHot.Set(value);
-    else if (name == L"focusedimage")
-        imgFocused.Set(value);
-    else if (name == L"disabledimage")
-        imgDisabled.Set(value);
-    else if (name == L"nativebkcolor")
-        SetNativeBkColor(ParseColor(value));
-    else
+    typedef CEditUI E;
+    typedef const std::wstring& V;
+    static const AttributeEntry<CEditUI> kTable[] = {
+        {L"readonly", [](E& c, V v) { c.SetReadOnly(ParseBool(v)); }},
+        {L"numberonly", [](E& c, V v) { c.SetNumberOnly(ParseBool(v)); }},
+        {L"password", [](E& c, V v) { c.SetPassword(ParseBool(v)); }},
+        {L"autoselall", [](E& c, V v) { c.SetAutoSelectAll(ParseBool(v)); }},
+        {L"maxchar", [](E& c, V v) { c.SetMaxChar(ParseInt(v)); }},
+        {L"normalimage", [](E& c, V v) { c.imgNormal.Set(v); }},
+        {L"hotimage", [](E& c, V v) { c.imgHot.Set(v); }},
+        {L"focusedimage", [](E& c, V v) { c.imgFocused.Set(v); }},
+        {L"disabledimage", [](E& c, V v) { c.imgDisabled.Set(v); }},
+        {L"nativebkcolor", [](E& c, V v) { c.SetNativeBkColor(ParseColor(v)); }},
+    };
+    if (!ApplyAttributeEntry(kTable, *this, name, value))
         CLabelUI::SetAttribute(name, value);
 }
 

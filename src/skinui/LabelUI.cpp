@@ -59,7 +59,7 @@ void CLabelUI::SetTextStyle(UINT style)
 
 void CLabelUI::SetTextPadding(RECT padding)
 {
-    rcTextPadding = padding;
+    rcTextPadding = ClampRect(padding);
     TextSettingsChanged();
 }
 
@@ -71,79 +71,66 @@ void CLabelUI::SetShowHtml(bool show)
     TextSettingsChanged();
 }
 
+// `align` and `valign` look for words in the value; later words win.
+static UINT ApplyAlign(UINT style, const std::wstring& value)
+{
+    if (value.find(L"left") != std::wstring::npos)
+        style &= ~(DT_CENTER | DT_RIGHT);
+    if (value.find(L"center") != std::wstring::npos)
+        style = (style & ~(DT_LEFT | DT_RIGHT)) | DT_CENTER;
+    if (value.find(L"right") != std::wstring::npos)
+        style = (style & ~(DT_LEFT | DT_CENTER)) | DT_RIGHT;
+    return style;
+}
+
+static UINT ApplyVAlign(UINT style, const std::wstring& value)
+{
+    if (value.find(L"top") != std::wstring::npos)
+        style &= ~(DT_BOTTOM | DT_VCENTER);
+    if (value.find(L"vcenter") != std::wstring::npos)
+        style = (style & ~(DT_TOP | DT_BOTTOM)) | DT_VCENTER;
+    if (value.find(L"bottom") != std::wstring::npos)
+        style = (style & ~(DT_TOP | DT_VCENTER)) | DT_BOTTOM;
+    return style;
+}
+
 void CLabelUI::SetAttribute(const std::wstring& name, const std::wstring& value)
 {
-    if (name == L"align") {
-        // Substrings of the value; later words win.
-        UINT style = uTextStyle;
-        if (value.find(L"left") != std::wstring::npos)
-            style &= ~(DT_CENTER | DT_RIGHT);
-        if (value.find(L"center") != std::wstring::npos) {
-            style &= ~(DT_LEFT | DT_RIGHT);
-            style |= DT_CENTER;
-        }
-        if (value.find(L"right") != std::wstring::npos) {
-            style &= ~(DT_LEFT | DT_CENTER);
-            style |= DT_RIGHT;
-        }
-        SetTextStyle(style);
-    } else if (name == L"valign") {
-        UINT style = uTextStyle;
-        if (value.find(L"top") != std::wstring::npos)
-            style &= ~(DT_BOTTOM | DT_VCENTER);
-        if (value.find(L"vcenter") != std::wstring::npos) {
-            style &= ~(DT_TOP | DT_BOTTOM);
-            style |= DT_VCENTER;
-        }
-        if (value.find(L"bottom") != std::wstring::npos) {
-            style &= ~(DT_TOP | DT_VCENTER);
-            style |= DT_BOTTOM;
-        }
-        SetTextStyle(style);
-    } else if (name == L"endellipsis") {
-        SetTextStyle(ParseBool(value) ? (uTextStyle | DT_END_ELLIPSIS) : (uTextStyle & ~DT_END_ELLIPSIS));
-    } else if (name == L"multiline") {
-        if (ParseBool(value))
-            SetTextStyle((uTextStyle & ~DT_SINGLELINE) | DT_WORDBREAK);
-        else
-            SetTextStyle(uTextStyle | DT_SINGLELINE);
-    } else if (name == L"font") {
-        SetFont(ParseInt(value));
-    } else if (name == L"textcolor") {
-        SetTextColor(ParseColor(value));
-    } else if (name == L"disabledtextcolor") {
-        SetDisabledTextColor(ParseColor(value));
-    } else if (name == L"textpadding") {
-        SetTextPadding(ParseRect(value));
-    } else if (name == L"showhtml") {
-        SetShowHtml(ParseBool(value));
-    } else if (name == L"enabledeffect") {
-        bEnableEffect = ParseBool(value);
-    } else if (name == L"enabledluminous") {
-        bEnableLuminous = ParseBool(value);
-    } else if (name == L"luminousfuzzy") {
-        fLuminousFuzzy = static_cast<float>(std::wcstod(value.c_str(), nullptr));
-    } else if (name == L"gradientangle") {
-        nGradientAngle = ParseInt(value);
-    } else if (name == L"enabledstroke") {
-        bEnableStroke = ParseBool(value);
-    } else if (name == L"enabledshadow") {
-        bEnableShadow = ParseBool(value);
-    } else if (name == L"gradientlength") {
-        nGradientLength = ParseInt(value);
-    } else if (name == L"shadowoffset") {
-        szShadowOffset = ParseSize(value);
-    } else if (name == L"textcolor1") {
-        dwTextColor1 = ParseColor(value);
-    } else if (name == L"textshadowcolora") {
-        dwTextShadowColorA = ParseColor(value);
-    } else if (name == L"textshadowcolorb") {
-        dwTextShadowColorB = ParseColor(value);
-    } else if (name == L"strokecolor") {
-        dwStrokeColor = ParseColor(value);
-    } else {
+    typedef CLabelUI L;
+    typedef const std::wstring& V;
+    static const AttributeEntry<CLabelUI> kTable[] = {
+        {L"align", [](L& c, V v) { c.SetTextStyle(ApplyAlign(c.uTextStyle, v)); }},
+        {L"valign", [](L& c, V v) { c.SetTextStyle(ApplyVAlign(c.uTextStyle, v)); }},
+        {L"endellipsis",
+         [](L& c, V v) {
+             c.SetTextStyle(ParseBool(v) ? (c.uTextStyle | DT_END_ELLIPSIS) : (c.uTextStyle & ~DT_END_ELLIPSIS));
+         }},
+        {L"multiline",
+         [](L& c, V v) {
+             c.SetTextStyle(ParseBool(v) ? ((c.uTextStyle & ~DT_SINGLELINE) | DT_WORDBREAK)
+                                         : (c.uTextStyle | DT_SINGLELINE));
+         }},
+        {L"font", [](L& c, V v) { c.SetFont(ParseInt(v)); }},
+        {L"textcolor", [](L& c, V v) { c.SetTextColor(ParseColor(v)); }},
+        {L"disabledtextcolor", [](L& c, V v) { c.SetDisabledTextColor(ParseColor(v)); }},
+        {L"textpadding", [](L& c, V v) { c.SetTextPadding(ParseRect(v)); }},
+        {L"showhtml", [](L& c, V v) { c.SetShowHtml(ParseBool(v)); }},
+        // Text effects: kept, not drawn.
+        {L"enabledeffect", [](L& c, V v) { c.bEnableEffect = ParseBool(v); }},
+        {L"enabledluminous", [](L& c, V v) { c.bEnableLuminous = ParseBool(v); }},
+        {L"luminousfuzzy", [](L& c, V v) { c.fLuminousFuzzy = static_cast<float>(std::wcstod(v.c_str(), nullptr)); }},
+        {L"gradientangle", [](L& c, V v) { c.nGradientAngle = ParseInt(v); }},
+        {L"enabledstroke", [](L& c, V v) { c.bEnableStroke = ParseBool(v); }},
+        {L"enabledshadow", [](L& c, V v) { c.bEnableShadow = ParseBool(v); }},
+        {L"gradientlength", [](L& c, V v) { c.nGradientLength = ParseInt(v); }},
+        {L"shadowoffset", [](L& c, V v) { c.szShadowOffset = ParseSize(v); }},
+        {L"textcolor1", [](L& c, V v) { c.dwTextColor1 = ParseColor(v); }},
+        {L"textshadowcolora", [](L& c, V v) { c.dwTextShadowColorA = ParseColor(v); }},
+        {L"textshadowcolorb", [](L& c, V v) { c.dwTextShadowColorB = ParseColor(v); }},
+        {L"strokecolor", [](L& c, V v) { c.dwStrokeColor = ParseColor(v); }},
+    };
+    if (!ApplyAttributeEntry(kTable, *this, name, value))
         CControlUI::SetAttribute(name, value);
-    }
 }
 
 SIZE CLabelUI::MeasureSize(SIZE available)

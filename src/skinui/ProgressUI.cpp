@@ -53,17 +53,16 @@ void CProgressUI::SetForeImage(const std::wstring& image)
 
 void CProgressUI::SetAttribute(const std::wstring& name, const std::wstring& value)
 {
-    if (name == L"hor")
-        SetHorizontal(ParseBool(value));
-    else if (name == L"min")
-        SetMinValue(ParseInt(value));
-    else if (name == L"max")
-        SetMaxValue(ParseInt(value));
-    else if (name == L"value")
-        SetValue(ParseInt(value));
-    else if (name == L"foreimage")
-        SetForeImage(value);
-    else
+    typedef CProgressUI P;
+    typedef const std::wstring& V;
+    static const AttributeEntry<CProgressUI> kTable[] = {
+        {L"hor", [](P& c, V v) { c.SetHorizontal(ParseBool(v)); }},
+        {L"min", [](P& c, V v) { c.SetMinValue(ParseInt(v)); }},
+        {L"max", [](P& c, V v) { c.SetMaxValue(ParseInt(v)); }},
+        {L"value", [](P& c, V v) { c.SetValue(ParseInt(v)); }},
+        {L"foreimage", [](P& c, V v) { c.SetForeImage(v); }},
+    };
+    if (!ApplyAttributeEntry(kTable, *this, name, value))
         CLabelUI::SetAttribute(name, value);
 }
 

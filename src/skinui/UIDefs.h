@@ -40,6 +40,14 @@ namespace SkinUI {
 
 class CControlUI;
 
+// Coordinates, extents and margins from the skin are kept within this range,
+// so that the sums a layout makes of many of them cannot overflow.
+const int kMaxCoordinate = 1000000;
+inline int ClampCoordinate(long long value)
+{
+    return value > kMaxCoordinate ? kMaxCoordinate : value < -kMaxCoordinate ? -kMaxCoordinate : static_cast<int>(value);
+}
+
 // Rectangle helpers (all integer arithmetic).
 inline int RectWidth(const RECT& rc) { return static_cast<int>(rc.right - rc.left); }
 inline int RectHeight(const RECT& rc) { return static_cast<int>(rc.bottom - rc.top); }
@@ -54,6 +62,11 @@ inline SIZE MakeSize(int cx, int cy)
     SIZE sz;
     sz.cx = cx; sz.cy = cy;
     return sz;
+}
+inline RECT ClampRect(const RECT& rc)
+{
+    return MakeRect(ClampCoordinate(rc.left), ClampCoordinate(rc.top), ClampCoordinate(rc.right),
+                    ClampCoordinate(rc.bottom));
 }
 inline bool RectEmpty(const RECT& rc) { return rc.right <= rc.left || rc.bottom <= rc.top; }
 inline bool RectContains(const RECT& rc, POINT pt)

@@ -43,8 +43,6 @@ public:
             DeleteObject(hBitmap);
         if (hMemDC != nullptr)
             DeleteDC(hMemDC);
-        if (hWnd != nullptr)
-            DestroyWindow(hWnd);
 #endif
     }
 
@@ -69,6 +67,7 @@ public:
             Layout(RectWidth(rcClient), RectHeight(rcClient));
     }
     bool LayoutNeeded() const { return bLayoutNeeded; }
+    CControlUI* FocusNeeded() const { return pFocusNeeded; }
 
     CControlUI* Find(const std::wstring& name) const
     {
@@ -337,9 +336,14 @@ public:
         return MakeSize(RectWidth(rc), RectHeight(rc));
     }
     // A top-level window that reflects the notifications of its native
-    // children back to them, as the real host does.
+    // children back to them, as the real host does. One window serves every
+    // test host of the process (making and destroying top-level windows is
+    // slow under Wine); it lives until the process ends.
     HWND HostWindow() const override
     {
+        static HWND shared = nullptr;
+        if (hWnd == nullptr && shared != nullptr && IsWindow(shared))
+            hWnd = shared;
         if (hWnd == nullptr) {
             WNDCLASSW wc = {};
             wc.lpfnWndProc = &CTestHostUI::HostProc;
@@ -349,6 +353,7 @@ public:
             RegisterClassW(&wc);   // an existing class is fine
             hWnd = CreateWindowExW(0, L"PwTestHostWnd", L"test host", WS_POPUP | WS_VISIBLE, 0, 0, 650, 360,
                                    nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+            shared = hWnd;
         }
         return hWnd;
     }

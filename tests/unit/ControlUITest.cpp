@@ -279,6 +279,32 @@ TEST(ControlUIEvents, AnEventHandlerCanVetoTheControlsHandling)
     EXPECT_TRUE(c.IsFocused());
 }
 
+TEST(ControlUIEvents, BindingRunsOnInitThenInitHandlersAndMouseOffGoesToTheParent)
+{
+    struct Probe : CControlUI {
+        std::vector<std::string>* log = nullptr;
+        void OnInit() override { log->push_back("OnInit"); }
+    };
+    std::vector<std::string> log;
+    auto* probe = new Probe;
+    probe->log = &log;
+    probe->AddInitHandler([&](CControlUI*) { log.push_back("handler"); });
+    CTestHostUI host;
+    auto* root = new CVerticalLayoutUI;
+    root->Add(probe);
+    EXPECT_TRUE(log.empty()) << "no host yet";
+    host.Attach(root);
+    EXPECT_EQ(std::vector<std::string>({"OnInit", "handler"}), log);
+
+    // A control with the mouse switched off is not hit: the mouse reaches
+    // its parent instead.
+    host.Layout(100, 100);
+    POINT pt = {50, 50};
+    EXPECT_EQ(probe, host.ControlAt(pt));
+    probe->SetMouseEnabled(false);
+    EXPECT_EQ(root, host.ControlAt(pt));
+}
+
 TEST(ControlUILookup, FlagsSkipInvisibleDisabledAndMissedControls)
 {
     auto* root = new CHorizontalLayoutUI;

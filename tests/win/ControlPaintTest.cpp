@@ -195,6 +195,47 @@ TEST(ButtonPaint, StateImagesFollowTheState)
     EXPECT_EQ(0x808080u, s.host.Pixel(30, 30));
 }
 
+TEST(ButtonPaint, FadingBlendsNormalIntoHot)
+{
+    Scene s;
+    auto* b = s.Put(Make<CButtonUI>(L"btn", {{L"normalimage", L"color='#FF00FF00'"},
+                                             {L"hotimage", L"color='#FF0000FF'"}, {L"fadedelta", L"128"}}),
+                    L"10,10,50,50");
+    s.Paint();
+    EXPECT_EQ(kGreen, s.host.Pixel(30, 30));
+    s.host.MouseMove(30, 30);
+    s.Paint();
+    EXPECT_EQ(kGreen, s.host.Pixel(30, 30)) << "hot, but the fade has not begun";
+    ASSERT_TRUE(s.host.FireTimer(b, CButtonUI::kFadeTimerId));
+    s.Paint();
+    DWORD mixed = s.host.Pixel(30, 30);
+    // Alpha 127: green at 127 over black, then blue at 128 over that.
+    EXPECT_NEAR(128, static_cast<int>(mixed & 0xFF), 4) << Hex(mixed);
+    EXPECT_NEAR(63, static_cast<int>((mixed >> 8) & 0xFF), 4) << Hex(mixed);
+    ASSERT_TRUE(s.host.FireTimer(b, CButtonUI::kFadeTimerId));
+    s.Paint();
+    EXPECT_EQ(kBlue, s.host.Pixel(30, 30));
+    EXPECT_FALSE(s.host.TimerRunning(b, CButtonUI::kFadeTimerId));
+}
+
+TEST(ButtonPaint, HotAndSelectedBackColoursStandInForMissingImages)
+{
+    Scene s;
+    s.Put(Make<CButtonUI>(L"btn", {{L"hotbkcolor", L"#FFFF0000"}}), L"10,10,50,50");
+    auto* option = s.Put(Make<COptionUI>(L"opt", {{L"selectedbkcolor", L"#FF0000FF"},
+                                                  {L"normalimage", L"color='#FF00FF00'"}}),
+                         L"60,10,100,50");
+    s.Paint();
+    EXPECT_EQ(0u, s.host.Pixel(30, 30));
+    EXPECT_EQ(kGreen, s.host.Pixel(80, 30));
+    s.host.MouseMove(30, 30);
+    s.Paint();
+    EXPECT_EQ(kRed, s.host.Pixel(30, 30));
+    option->SetSelected(true);
+    s.Paint();
+    EXPECT_EQ(kBlue, s.host.Pixel(80, 30));
+}
+
 TEST(ButtonPaint, CheckBoxImageGoesToItsDestination)
 {
     Scene s;
