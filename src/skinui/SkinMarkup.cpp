@@ -237,10 +237,16 @@ void CSkinMarkupNode::MapAttributes() const
             ++pos;
         if (pos >= end || text[pos] == L'>' || text[pos] == L'/')
             break;
-        const size_t namePos = pos;
-        while (pos < end && text[pos] != 0)
+        size_t namePos = pos;
+        if (text[pos] == L'"') {
+            // An empty name written straight after the element name: its
+            // terminator replaced the "=" and is the element name's too.
+            namePos = pos - 1;
+        } else {
+            while (pos < end && text[pos] != 0)
+                ++pos;
             ++pos;
-        ++pos;
+        }
         while (pos < end && IsBlank(text[pos]))
             ++pos;
         if (pos < end && text[pos] == L'=')

@@ -166,9 +166,8 @@ private:
 
     wchar_t szErrorMsg[kMaxErrorMessage + 1] = {};
     wchar_t szErrorLocation[kMaxErrorLocation + 1] = {};
-    // Character data keeps every character (line breaks and runs of blanks
-    // included); there is no mode that collapses them.
-    bool bPreserveWhitespace = true;
+    // Character data always keeps every character (line breaks and runs of
+    // blanks included); there is no mode that collapses them.
 };
 
 } // namespace SkinUI

@@ -26,6 +26,12 @@ size_t Walk(const SkinUI::CSkinMarkupNode& first, int budget)
         }
         if (node.GetAttributeValue(L"name") != nullptr)
             ++sum;
+        // The links agree: every child names this node as its parent.
+        for (SkinUI::CSkinMarkupNode child = node.GetChild(); child.IsValid(); child = child.GetSibling())
+            if (child.GetParent().GetName() != node.GetName())
+                __builtin_trap();
+        if (count < 0 || count > SkinUI::CSkinMarkupNode::kMaxAttributes)
+            __builtin_trap();
         if (budget > 0)
             sum += Walk(node.GetChild(), budget - 1);
         if (node.GetParent().IsValid())

@@ -97,6 +97,8 @@ TEST(SkinMarkup, ParsesTheSkinSubset)
         // A closing quote of a value is never part of the next name.
         {L"<a v=\"'\"/>", L"a{v='}"},
         {L"<a v=\"\"/>", L"a{v=}"},
+        // Empty attribute names are kept, wherever they stand.
+        {L"<a=\"1\" =\"2\" = \"3\"/>", L"a{=1,=2,=3}"},
         // Siblings and nesting.
         {L"<r><a/><b><c/><d/></b><e/></r>", L"r[a b[c d] e]"},
     };
