@@ -473,8 +473,21 @@ bool CWindowHostUI::SetTimer(CControlUI* control, UINT id, UINT elapse)
             return true;
         }
     }
-    uTimerCounter = (uTimerCounter + 1) % 255;
-    UINT nativeId = uTimerCounter;
+    // The counter wraps after 255 timers; an id still held by an entry (or
+    // 0) is skipped, so two timers never share a native id. With every id
+    // taken the timer cannot be started.
+    UINT nativeId = 0;
+    for (int tries = 0; tries < 255 && nativeId == 0; ++tries) {
+        uTimerCounter = (uTimerCounter + 1) % 255;
+        UINT candidate = uTimerCounter;
+        bool used = candidate == 0;
+        for (const TimerEntry& t : vecTimers)
+            used = used || (t.uNativeId == candidate && t.hWnd == hWndPaint);
+        if (!used)
+            nativeId = candidate;
+    }
+    if (nativeId == 0)
+        return false;
     if (::SetTimer(hWndPaint, nativeId, elapse, nullptr) == 0) {
         LOG_INFO("SetTimer failed with error %lu", static_cast<unsigned long>(GetLastError()));
         return false;

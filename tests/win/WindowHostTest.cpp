@@ -142,6 +142,26 @@ TEST_F(WindowHostTest, TimerIdsAndRestartAfterKill)
     EXPECT_EQ(host->NativeTimerId(bottom, 5), 0u);
 }
 
+TEST_F(WindowHostTest, WrappedTimerCounterNeverReusesALiveNativeId)
+{
+    CControlUI* logo = Find(L"logo");
+    std::vector<UINT> ids;
+    for (UINT id = 1; id <= 254; ++id) {
+        ASSERT_TRUE(host->SetTimer(logo, id, 100000)) << id;
+        ids.push_back(host->NativeTimerId(logo, id));
+    }
+    std::vector<UINT> sorted = ids;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(std::unique(sorted.begin(), sorted.end()), sorted.end()) << "a native id was given twice";
+    EXPECT_EQ(sorted.front(), 1u);
+    EXPECT_EQ(sorted.back(), 254u);
+    EXPECT_FALSE(host->SetTimer(logo, 255, 100000)) << "every native id is taken";
+    host->KillTimers(logo);
+    ASSERT_TRUE(host->SetTimer(logo, 255, 100000));
+    EXPECT_NE(host->NativeTimerId(logo, 255), 0u);
+    host->KillAllTimers();
+}
+
 TEST_F(WindowHostTest, AsyncNotificationsCoalesceUnlessSwitchedOff)
 {
     CControlUI* logo = Find(L"logo");
