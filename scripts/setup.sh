@@ -22,7 +22,7 @@ packages=(
   wine wine32:i386 xvfb xauth xdotool x11-utils imagemagick
   fonts-wqy-microhei fonts-dejavu-core
   # local test server, benchmark peers
-  libcpp-httplib-dev libssl-dev openssl curl aria2
+  libcpp-httplib-dev libssl-dev openssl curl aria2 python3
 )
 
 missing=()

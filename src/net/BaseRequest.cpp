@@ -1,0 +1,132 @@
+#include "net/BaseRequest.h"
+
+#include "logging/Assert.h"
+#include "logging/Log.h"
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include "net/InternetRequest.h"
+#include "net/WinHttpRequest.h"
+#else
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+constexpr uint32_t kOptionMaxConnsPerServer = 73;       // INTERNET_OPTION_MAX_CONNS_PER_SERVER
+constexpr uint32_t kOptionMaxConnsPer10Server = 74;     // INTERNET_OPTION_MAX_CONNS_PER_1_0_SERVER
+
+} // namespace
+
+CBaseRequest::CBaseRequest() : strMethod(L"GET") {}
+
+CBaseRequest::~CBaseRequest() = default;
+
+CBaseRequest* CBaseRequest::CreateInstance(int type)
+{
+#ifdef _WIN32
+    if (type == kTypeWinHttp)
+        return new CWinHttpRequest();
+    if (type == kTypeInternet)
+        return new CInternetRequest();
+#endif
+    // Outside Windows there is no back-end at all; every type is refused.
+    AssertCheckMsg(false, "false", "CBaseRequest::CreateInstance", __LINE__, "ERR:un support type %d", type);
+    return nullptr;
+}
+
+bool CBaseRequest::ParseUrl(const std::wstring& url, std::wstring& server, std::wstring& object)
+{
+    std::wstring rest;
+    if (url.find(L"http://") != std::wstring::npos)
+        rest = url.size() > 7 ? url.substr(7) : std::wstring();
+    else if (url.find(L"https://") != std::wstring::npos)
+        rest = url.size() > 8 ? url.substr(8) : std::wstring();
+    else
+        return true;  // no scheme: the platform calls fail later on the empty names
+
+    size_t slash = rest.find(L'/');
+    if (slash == std::wstring::npos)
+        return false;
+    server = rest.substr(0, slash);
+    object = rest.substr(slash + 1);
+    return true;
+}
+
+void CBaseRequest::SplitServerPort(const std::wstring& server, std::wstring& host, int& port)
+{
+    host = server;
+    port = 0;
+    size_t colon = server.rfind(L':');
+    if (colon == std::wstring::npos || colon == 0 || colon + 1 >= server.size() || server.size() - colon > 6)
+        return;
+    long value = 0;
+    for (size_t i = colon + 1; i < server.size(); ++i) {
+        wchar_t c = server[i];
+        if (c < L'0' || c > L'9')
+            return;
+        value = value * 10 + (c - L'0');
+    }
+    if (value < 1 || value > 65535)
+        return;
+    host = server.substr(0, colon);
+    port = static_cast<int>(value);
+}
+
+bool CBaseRequest::Request(const std::wstring& url)
+{
+    std::wstring server;
+    std::wstring object;
+    if (!ParseUrl(url, server, object))
+        return false;
+    if (RequestImp(true, server, object))
+        return true;
+    return RequestImp(false, server, object);
+}
+
+bool CBaseRequest::RequestImp(bool secure, const std::wstring& server, const std::wstring& object)
+{
+    strObjectName = object;
+    // A port written in the URL is used for the secure and the plain attempt
+    // alike; the server name handed to the stack is the host alone.
+    SplitServerPort(server, strServerName, nServerPort);
+    if (!OpenSession())
+        return false;
+    if (nMaxConnsPerServer != 0) {
+        InternetSetOpt(kOptionMaxConnsPerServer, static_cast<uint32_t>(nMaxConnsPerServer));
+        InternetSetOpt(kOptionMaxConnsPer10Server, static_cast<uint32_t>(nMaxConnsPerServer));
+    }
+    return ConnectSession(secure) && OpenRequest(secure) && SendRequest();
+}
+
+unsigned long CurrentThreadIdForLog()
+{
+#ifdef _WIN32
+    return GetCurrentThreadId();
+#else
+    return static_cast<unsigned long>(syscall(SYS_gettid));
+#endif
+}
+
+void ShowApiError(const char* apiName, uint32_t errorCode, void* messageModule, const char* context)
+{
+    char text[260] = {};
+#ifdef _WIN32
+    FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE, messageModule, errorCode, 0x400, text, sizeof(text), nullptr);
+#endif
+    if (context != nullptr)
+        LOG_INFO("[Thread][%d] [%s]call %s fail %d, %s\n", static_cast<int>(CurrentThreadIdForLog()), context,
+                 apiName, static_cast<int>(errorCode), text);
+    else
+        LOG_INFO("[Thread][%d] call %s fail %d, %s\n", static_cast<int>(CurrentThreadIdForLog()), apiName,
+                 static_cast<int>(errorCode), text);
+}
+
+#ifndef _WIN32
+// Without WinINet there is no proxy setting and no process-wide option.
+bool CBaseRequest::IsUseProxyConnect() { return false; }
+bool CBaseRequest::QueryInternetOpt(uint32_t, std::string&) { return false; }
+bool CBaseRequest::InternetSetOpt(uint32_t, uint32_t) { return false; }
+#endif

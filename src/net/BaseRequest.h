@@ -1,0 +1,82 @@
+// One blocking HTTP request over one of two interchangeable back-ends
+// (WinHTTP, WinINet). A request object owns its session, connection and
+// request handles and closes them in its destructor; it serves exactly one
+// request on the thread that created it.
+//
+// Classes in this file: CBaseRequest. The back-ends are CWinHttpRequest
+// (WinHttpRequest.h) and CInternetRequest (InternetRequest.h), Windows only.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+class CBaseRequest {
+public:
+    enum { kTypeWinHttp = 0, kTypeInternet = 1 };
+
+    CBaseRequest();
+    virtual ~CBaseRequest();
+    CBaseRequest(const CBaseRequest&) = delete;
+    CBaseRequest& operator=(const CBaseRequest&) = delete;
+
+    // Back-end name for log lines: "WinHttp" or "Internet".
+    virtual const char* GetTypeName() = 0;
+    // Content-Length of the response; valid after Request returned true.
+    virtual bool GetUrlFileSize(int* size) = 0;
+    // Bytes read into buffer, 0 at the end of the body, -1 on error.
+    virtual int HttpRead(void* buffer, int capacity) = 0;
+    virtual bool OpenSession() = 0;
+    virtual bool ConnectSession(bool secure) = 0;
+    virtual bool OpenRequest(bool secure) = 0;
+    virtual bool SendRequest() = 0;
+
+    // Type 0 gives a CWinHttpRequest, 1 a CInternetRequest (Windows build);
+    // anything else raises the assertion dialog and gives null. The caller
+    // owns the object.
+    static CBaseRequest* CreateInstance(int type);
+
+    // Splits the URL and runs a secure attempt, then a plain one on the same
+    // object when the secure one failed. True once response headers arrived,
+    // whatever their status.
+    bool Request(const std::wstring& url);
+    bool RequestImp(bool secure, const std::wstring& server, const std::wstring& object);
+
+    // Server name and object name (path and query without the leading "/").
+    // A URL without a scheme leaves both unchanged and yields true; a URL
+    // without a "/" after the server yields false.
+    static bool ParseUrl(const std::wstring& url, std::wstring& server, std::wstring& object);
+
+    // "host:port" gives the host and the port; a server name without a valid
+    // port (1..65535, digits only) is returned whole with port 0.
+    static void SplitServerPort(const std::wstring& server, std::wstring& host, int& port);
+
+    // Whether the machine reaches the network through a proxy.
+    static bool IsUseProxyConnect();
+
+    // Process-wide WinINet options (null handle).
+    static bool QueryInternetOpt(uint32_t option, std::string& bytes);
+    static bool InternetSetOpt(uint32_t option, uint32_t value);
+
+    // Set by the caller before Request.
+    std::wstring strMethod;
+    std::wstring strHeaders;
+    // Set by Request (the host alone when the URL names a port).
+    std::wstring strObjectName;
+    std::wstring strServerName;
+    // Owned platform handles; null when not open.
+    void* hSession = nullptr;
+    void* hConnect = nullptr;
+    void* hRequest = nullptr;
+    // Pushed into WinINet's per-server connection limits when non-zero.
+    int32_t nMaxConnsPerServer = 0;
+    // The port written in the URL, 0 when there was none: the back-ends then
+    // use 443 for a secure and 80 for a plain connection (WinINet: 443).
+    int nServerPort = 0;
+};
+
+// Logs one line for a failed platform call: its name, the error code and the
+// code's text from messageModule (the WinINet message table).
+void ShowApiError(const char* apiName, uint32_t errorCode, void* messageModule, const char* context);
+
+// The current thread's id as the log lines print it.
+unsigned long CurrentThreadIdForLog();

@@ -1,0 +1,25 @@
+// The WinINet back-end of CBaseRequest (Windows only). It adds no state of
+// its own; the handles of the base are WinINet handles. It always talks TLS:
+// its "plain" attempt repeats the secure one.
+//
+// Classes in this file: CInternetRequest.
+#pragma once
+
+#include "net/BaseRequest.h"
+
+class CInternetRequest : public CBaseRequest {
+public:
+    CInternetRequest() = default;
+    ~CInternetRequest() override;
+
+    const char* GetTypeName() override;
+    bool GetUrlFileSize(int* size) override;
+    int HttpRead(void* buffer, int capacity) override;
+    bool OpenSession() override;
+    bool ConnectSession(bool secure) override;
+    bool OpenRequest(bool secure) override;
+    bool SendRequest() override;
+
+private:
+    void CloseHandles();
+};

@@ -1,0 +1,126 @@
+#include "net/WinHttpRequest.h"
+
+#include <windows.h>
+#include <winhttp.h>
+
+namespace {
+
+HMODULE MessageModule()
+{
+    return GetModuleHandleA("wininet.dll");
+}
+
+void Fail(const char* api, const char* context)
+{
+    ShowApiError(api, GetLastError(), MessageModule(), context);
+}
+
+} // namespace
+
+CWinHttpRequest::~CWinHttpRequest()
+{
+    CloseHandles();
+}
+
+void CWinHttpRequest::CloseHandles()
+{
+    if (hRequest != nullptr) {
+        WinHttpCloseHandle(hRequest);
+        hRequest = nullptr;
+    }
+    if (hConnect != nullptr) {
+        WinHttpCloseHandle(hConnect);
+        hConnect = nullptr;
+    }
+    if (hSession != nullptr) {
+        WinHttpCloseHandle(hSession);
+        hSession = nullptr;
+    }
+}
+
+const char* CWinHttpRequest::GetTypeName()
+{
+    return "WinHttp";
+}
+
+bool CWinHttpRequest::OpenSession()
+{
+    // A second attempt on the same object starts from fresh handles.
+    CloseHandles();
+    DWORD access = IsUseProxyConnect() ? WINHTTP_ACCESS_TYPE_DEFAULT_PROXY : WINHTTP_ACCESS_TYPE_NO_PROXY;
+    hSession = WinHttpOpen(nullptr, access, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
+    if (hSession == nullptr) {
+        Fail("WinHttpOpen", "CWinHttpRequest::OpenSession");
+        return false;
+    }
+    return true;
+}
+
+bool CWinHttpRequest::ConnectSession(bool secure)
+{
+    INTERNET_PORT port = static_cast<INTERNET_PORT>(nServerPort != 0 ? nServerPort : (secure ? 443 : 80));
+    hConnect = WinHttpConnect(hSession, strServerName.c_str(), port, 0);
+    if (hConnect == nullptr) {
+        Fail("WinHttpConnect", "CWinHttpRequest::ConnectSession");
+        return false;
+    }
+    return true;
+}
+
+bool CWinHttpRequest::OpenRequest(bool secure)
+{
+    LPCWSTR accept[] = {L"*/*", nullptr};
+    DWORD flags = secure ? (WINHTTP_FLAG_SECURE | WINHTTP_FLAG_REFRESH) : WINHTTP_FLAG_REFRESH;
+    hRequest = WinHttpOpenRequest(hConnect, strMethod.c_str(), strObjectName.c_str(), L"HTTP/1.1",
+                                  WINHTTP_NO_REFERER, accept, flags);
+    if (hRequest == nullptr) {
+        Fail("WinHttpOpenRequest", "CWinHttpRequest::OpenRequest");
+        return false;
+    }
+    return true;
+}
+
+bool CWinHttpRequest::SendRequest()
+{
+    if (!strHeaders.empty() &&
+        !WinHttpAddRequestHeaders(hRequest, strHeaders.c_str(), static_cast<DWORD>(strHeaders.size()),
+                                  WINHTTP_ADDREQ_FLAG_ADD)) {
+        Fail("WinHttpAddRequestHeaders", "CWinHttpRequest::SendRequest");
+        return false;
+    }
+    if (!WinHttpSendRequest(hRequest, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0)) {
+        Fail("WinHttpSendRequest", "CWinHttpRequest::SendRequest");
+        return false;
+    }
+    if (!WinHttpReceiveResponse(hRequest, nullptr)) {
+        Fail("WinHttpReceiveResponse", "CWinHttpRequest::SendRequest");
+        return false;
+    }
+    return true;
+}
+
+bool CWinHttpRequest::GetUrlFileSize(int* size)
+{
+    if (hRequest == nullptr)
+        return false;
+    DWORD value = 0;
+    DWORD length = sizeof(value);
+    DWORD index = 0;
+    if (!WinHttpQueryHeaders(hRequest, WINHTTP_QUERY_CONTENT_LENGTH | WINHTTP_QUERY_FLAG_NUMBER,
+                             WINHTTP_HEADER_NAME_BY_INDEX, &value, &length, &index)) {
+        Fail("WinHttpQueryHeaders", "CWinHttpRequest::GetUrlFileSize");
+        return false;
+    }
+    *size = static_cast<int>(value);
+    return true;
+}
+
+int CWinHttpRequest::HttpRead(void* buffer, int capacity)
+{
+    DWORD read = 0;
+    if (!WinHttpReadData(hRequest, buffer, static_cast<DWORD>(capacity), &read)) {
+        Fail("WinHttpReadData", "CWinHttpRequest::HttpRead");
+        return -1;
+    }
+    return static_cast<int>(read);
+}

@@ -1,0 +1,24 @@
+// The WinHTTP back-end of CBaseRequest (Windows only). It adds no state of
+// its own; the handles of the base are WinHTTP handles.
+//
+// Classes in this file: CWinHttpRequest.
+#pragma once
+
+#include "net/BaseRequest.h"
+
+class CWinHttpRequest : public CBaseRequest {
+public:
+    CWinHttpRequest() = default;
+    ~CWinHttpRequest() override;
+
+    const char* GetTypeName() override;
+    bool GetUrlFileSize(int* size) override;
+    int HttpRead(void* buffer, int capacity) override;
+    bool OpenSession() override;
+    bool ConnectSession(bool secure) override;
+    bool OpenRequest(bool secure) override;
+    bool SendRequest() override;
+
+private:
+    void CloseHandles();
+};

@@ -1,0 +1,577 @@
+// The network module over the real WinHTTP and WinINet stacks against the
+// local test server: "main" serves TLS (certificate from the test CA that
+// the set-up trusted in this prefix) and plain HTTP on one port, "plain"
+// serves plain HTTP only, so every secure attempt to it fails.
+#include "net/BaseRequest.h"
+#include "net/HttpBeacon.h"
+#include "net/HttpDownload.h"
+
+#include "common/TestSupport.h"
+#include "logging/Log.h"
+#include "logging/PathUtil.h"
+#include "logging/TextEncoding.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <bcrypt.h>
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <sstream>
+#include <thread>
+
+using testsupport::HostPath;
+using testsupport::MakeTempDir;
+using testsupport::ReadFileBytes;
+using testsupport::RemoveTree;
+using testsupport::SplitLines;
+using testsupport::WriteFileBytes;
+
+namespace {
+
+const std::string kStateDir = PW_NET_STATE_DIR;
+constexpr unsigned kTestPauseMs = 50;
+
+// Tags name the requests of one test to the server; the run id keeps
+// repeated runs against one server apart (Wine reuses process ids).
+const std::string& RunId()
+{
+    static const std::string id = std::to_string(GetTickCount64()) + "x" + std::to_string(GetCurrentProcessId());
+    return id;
+}
+
+std::string RunTag(const std::string& tag)
+{
+    return tag + "-" + RunId();
+}
+
+int ServerPort(const std::string& name)
+{
+    std::string text = ReadFileBytes(HostPath(kStateDir + "/" + name + ".port"));
+    return std::atoi(text.c_str());
+}
+
+std::wstring BaseUrl(const std::string& server, const wchar_t* scheme = L"https")
+{
+    return std::wstring(scheme) + L"://localhost:" + std::to_wstring(ServerPort(server)) + L"/";
+}
+
+// A file below the servers' root, written by the test.
+std::string ServeFile(const std::string& name, const std::string& bytes)
+{
+    CreateDirectoryChain(HostPath(kStateDir + "/root"));
+    EXPECT_TRUE(WriteFileBytes(HostPath(kStateDir + "/root/" + name), bytes));
+    return bytes;
+}
+
+std::string RandomBytes(size_t size, uint32_t seed)
+{
+    std::string bytes(size, '\0');
+    for (char& c : bytes) {
+        seed = seed * 1664525u + 1013904223u;
+        c = static_cast<char>(seed >> 24);
+    }
+    return bytes;
+}
+
+std::string Sha256Hex(const std::string& bytes)
+{
+    BCRYPT_ALG_HANDLE alg = nullptr;
+    unsigned char digest[32] = {};
+    if (BCryptOpenAlgorithmProvider(&alg, BCRYPT_SHA256_ALGORITHM, nullptr, 0) != 0)
+        return "no-sha256";
+    BCRYPT_HASH_HANDLE hash = nullptr;
+    if (BCryptCreateHash(alg, &hash, nullptr, 0, nullptr, 0, 0) == 0) {
+        BCryptHashData(hash, reinterpret_cast<PUCHAR>(const_cast<char*>(bytes.data())),
+                       static_cast<ULONG>(bytes.size()), 0);
+        BCryptFinishHash(hash, digest, sizeof(digest), 0);
+        BCryptDestroyHash(hash);
+    }
+    BCryptCloseAlgorithmProvider(alg, 0);
+    static const char hex[] = "0123456789abcdef";
+    std::string out;
+    for (unsigned char b : digest) {
+        out += hex[b >> 4];
+        out += hex[b & 15];
+    }
+    return out;
+}
+
+// A GET of a server's bookkeeping page through the WinHTTP back-end.
+std::string FetchText(const std::wstring& url)
+{
+    std::unique_ptr<CBaseRequest> request(CBaseRequest::CreateInstance(CBaseRequest::kTypeWinHttp));
+    if (!request || !request->Request(url))
+        return std::string();
+    std::string body;
+    char buffer[8192];
+    int n;
+    while ((n = request->HttpRead(buffer, sizeof(buffer))) > 0)
+        body.append(buffer, static_cast<size_t>(n));
+    return body;
+}
+
+// One request or hit as the server recorded it.
+struct Seen {
+    std::string scheme;
+    std::string method;
+    std::string path;
+    std::string range;        // "null" when absent
+    std::string userAgent;    // "null" when absent
+};
+
+std::string JsonField(const std::string& line, const std::string& key)
+{
+    std::string needle = "\"" + key + "\": ";
+    size_t at = line.find(needle);
+    if (at == std::string::npos)
+        return "?";
+    at += needle.size();
+    if (line.compare(at, 4, "null") == 0)
+        return "null";
+    if (line[at] != '"')
+        return "?";
+    size_t end = line.find('"', at + 1);
+    return line.substr(at + 1, end - at - 1);
+}
+
+std::vector<Seen> ParseSeen(const std::string& text, const std::string& tag)
+{
+    std::vector<Seen> out;
+    for (const std::string& line : SplitLines(text)) {
+        if (line.empty() || JsonField(line, "tag") != tag)
+            continue;
+        out.push_back({JsonField(line, "scheme"), JsonField(line, "method"), JsonField(line, "path"),
+                       JsonField(line, "range"), JsonField(line, "user_agent")});
+    }
+    return out;
+}
+
+// Requests carrying tag=<tag>, without the bookkeeping request itself.
+std::vector<Seen> RequestsSeen(const std::string& server, const std::string& tag)
+{
+    std::wstring url = BaseUrl(server, L"http") + L"requests?tag=" + Utf8ToWide(RunTag(tag));
+    std::vector<Seen> all = ParseSeen(FetchText(url), RunTag(tag));
+    std::vector<Seen> out;
+    for (const Seen& s : all)
+        if (s.path.rfind("/files/", 0) == 0)
+            out.push_back(s);
+    return out;
+}
+
+std::vector<Seen> HitsSeen(const std::string& server, const std::string& tag)
+{
+    return ParseSeen(FetchText(BaseUrl(server, L"http") + L"hits"), RunTag(tag));
+}
+
+std::string Describe(const std::vector<Seen>& seen)
+{
+    std::ostringstream out;
+    for (const Seen& s : seen)
+        out << s.scheme << " " << s.method << " " << s.path << " range=" << s.range << " ua=" << s.userAgent << "\n";
+    return out.str();
+}
+
+struct Event {
+    int event;
+    int value1;
+    int value2;
+};
+
+struct EventLog {
+    std::mutex lock;
+    std::vector<Event> events;
+};
+
+void RecordEvent(int event, int value1, int value2, void* userData)
+{
+    auto* log = static_cast<EventLog*>(userData);
+    std::lock_guard<std::mutex> guard(log->lock);
+    log->events.push_back({event, value1, value2});
+}
+
+// Log records written since the mark.
+class LogTail {
+public:
+    LogTail()
+    {
+        LOG_INFO("---- test mark ----");
+        nStart = ReadFileBytes(LogFilePath()).size();
+    }
+    std::string Text() const
+    {
+        std::string all = ReadFileBytes(LogFilePath());
+        return all.size() > nStart ? all.substr(nStart) : std::string();
+    }
+    size_t Count(const std::string& needle) const
+    {
+        std::string text = Text();
+        size_t count = 0;
+        for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1))
+            ++count;
+        return count;
+    }
+
+private:
+    size_t nStart = 0;
+};
+
+// One engine run over the real stacks with short pauses; stack -1 lets the
+// engine choose, 0 or 1 pins every request to one back-end.
+struct Fetch {
+    EventLog events;
+    DownloadParam param;
+    std::wstring dir;
+    int result = 1;
+
+    Fetch(const std::wstring& url, int workers)
+    {
+        dir = MakeTempDir("netsrv");
+        param.strDownloadUrl = url;
+        param.strSavePath = dir + L"\\download\\file.bin";
+        param.nDownloadThread = workers;
+        param.pUserData = &events;
+        nWinHttpFailCount = 0;
+        nInternetFailCount = 0;
+    }
+    ~Fetch() { RemoveTree(dir); }
+
+    int Run(int stack = -1)
+    {
+        bool cancel = false;
+        CHttpDownload download(&param, &RecordEvent, &cancel);
+        download.SetRetryPause(kTestPauseMs);
+        if (stack >= 0)
+            download.SetRequestFactory([stack](int) { return CBaseRequest::CreateInstance(stack); });
+        result = download.Download();
+        return result;
+    }
+
+    std::string Bytes() const { return ReadFileBytes(param.strSavePath); }
+
+    std::vector<int> Kinds() const
+    {
+        std::vector<int> kinds;
+        for (const Event& e : events.events)
+            if (kinds.empty() || kinds.back() != e.event)
+                kinds.push_back(e.event);
+        return kinds;
+    }
+
+    // Progress never above the total; returns how often it went down.
+    int CheckProgress(int total) const
+    {
+        int last = 0;
+        int dips = 0;
+        for (const Event& e : events.events) {
+            if (e.event != kDownloadProgress)
+                continue;
+            EXPECT_LE(e.value1, total);
+            EXPECT_EQ(e.value2, total);
+            if (e.value1 < last)
+                ++dips;
+            last = e.value1;
+        }
+        return dips;
+    }
+};
+
+std::wstring FileUrl(const std::string& server, const std::string& name, const std::string& query,
+                     const wchar_t* scheme = L"https")
+{
+    // The tag, when there is one, comes last in the query.
+    std::string full = query.find("tag=") != std::string::npos ? RunTag(query) : query;
+    return BaseUrl(server, scheme) + L"files/" + Utf8ToWide(name) + (full.empty() ? L"" : L"?" + Utf8ToWide(full));
+}
+
+std::wstring RunW()
+{
+    return Utf8ToWide(RunId());
+}
+
+} // namespace
+
+// Runs first: the beacon object is fresh, nothing has set its URLs yet.
+TEST(NetBeaconServer, SendsBeforeSetUrlsMakeNoTraffic)
+{
+    size_t before = SplitLines(FetchText(BaseUrl("main", L"http") + L"hits")).size();
+    CHttpBeacon* beacon = CHttpBeacon::Instance();
+    EXPECT_TRUE(beacon->strHost1.empty() && beacon->strPath1.empty());
+    EXPECT_FALSE(beacon->SendFirstUrl());
+    EXPECT_FALSE(beacon->SendSecondUrl());
+    size_t after = SplitLines(FetchText(BaseUrl("main", L"http") + L"hits")).size();
+    EXPECT_EQ(before, after);
+}
+
+TEST(NetServer, ThreeMiBArriveByteIdenticalOverBothStacksAndSchemes)
+{
+    const std::string content = ServeFile("three.bin", RandomBytes(3 * 1024 * 1024, 7));
+    const int total = static_cast<int>(content.size());
+    struct Case {
+        const char* tag;
+        const char* server;
+        int stack;
+        const char* scheme;       // scheme of every range request
+        const char* userAgent;    // WinHTTP sends none, WinINet an empty one
+    };
+    const Case cases[] = {
+        {"https-winhttp", "main", CBaseRequest::kTypeWinHttp, "https", "null"},
+        {"https-wininet", "main", CBaseRequest::kTypeInternet, "https", ""},
+        {"https-engine", "main", -1, "https", "null"},
+        // The secure attempt fails against the plain-only server; the same
+        // WinHTTP request object then tries plain HTTP on the same port.
+        {"plain-winhttp", "plain", -1, "http", "null"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.tag);
+        Fetch fetch(FileUrl(c.server, "three.bin", std::string("tag=") + c.tag), 5);
+        ASSERT_EQ(fetch.Run(c.stack), 0);
+        std::string bytes = fetch.Bytes();
+        EXPECT_EQ(bytes.size(), content.size());
+        EXPECT_EQ(Sha256Hex(bytes), Sha256Hex(content));
+        EXPECT_EQ(fetch.Kinds(), (std::vector<int>{0, 1, 2, 3}));
+        EXPECT_EQ(fetch.events.events[1].value1, total);
+        fetch.CheckProgress(total);
+        const Event& lastProgress = fetch.events.events[fetch.events.events.size() - 2];
+        EXPECT_EQ(lastProgress.value1, total);
+
+        std::vector<Seen> seen = RequestsSeen(c.server, c.tag);
+        int ranges = 0;
+        for (const Seen& s : seen) {
+            if (s.range == "null")
+                continue;
+            ++ranges;
+            EXPECT_EQ(s.scheme, c.scheme) << Describe(seen);
+            EXPECT_EQ(s.userAgent, c.userAgent) << Describe(seen);
+            EXPECT_EQ(s.method, "GET");
+        }
+        EXPECT_EQ(ranges, 5) << Describe(seen);
+        EXPECT_EQ(nWinHttpFailCount.load() + nInternetFailCount.load(), 0);
+    }
+}
+
+TEST(NetServer, WinInetRepeatsTheSecureAttemptInsteadOfPlainHttp)
+{
+    ServeFile("small.bin", RandomBytes(1000, 3));
+    Fetch fetch(FileUrl("plain", "small.bin", "tag=wininet-plain"), 1);
+    EXPECT_EQ(fetch.Run(CBaseRequest::kTypeInternet), -3);
+    EXPECT_TRUE(RequestsSeen("plain", "wininet-plain").empty());
+}
+
+TEST(NetServer, ServerIgnoringRangeFailsFiveWorkersButNotOne)
+{
+    const std::string content = ServeFile("norange.bin", RandomBytes(200000, 11));
+    {
+        LogTail log;
+        Fetch fetch(FileUrl("main", "norange.bin", "norange=1&tag=norange5"), 5);
+        EXPECT_EQ(fetch.Run(), -4);
+        EXPECT_EQ(RequestsSeen("main", "norange5").size(), 1u + 55u);   // size query, 11 attempts per range
+        EXPECT_EQ(log.Count("Request fail,  retry 10..."), 5u);
+        fetch.CheckProgress(200000);
+    }
+    {
+        Fetch fetch(FileUrl("main", "norange.bin", "norange=1&tag=norange1"), 1);
+        EXPECT_EQ(fetch.Run(), 0);
+        EXPECT_EQ(fetch.Bytes(), content);
+    }
+}
+
+TEST(NetServer, RangeFailingTwiceThenSucceedingRecovers)
+{
+    const std::string content = ServeFile("flaky.bin", RandomBytes(6000000, 5));
+    Fetch fetch(FileUrl("main", "flaky.bin", "failfirst=2&tag=flaky"), 5);
+    ASSERT_EQ(fetch.Run(), 0);
+    EXPECT_EQ(fetch.Bytes(), content);
+    std::string progress;
+    for (const Event& e : fetch.events.events)
+        progress += std::to_string(e.event) + ":" + std::to_string(e.value1) + " ";
+    EXPECT_GE(fetch.CheckProgress(6000000), 1) << progress;
+    std::map<std::string, int> perRange;
+    for (const Seen& s : RequestsSeen("main", "flaky"))
+        if (s.range != "null")
+            ++perRange[s.range];
+    EXPECT_EQ(perRange.size(), 5u);
+    for (const auto& range : perRange)
+        EXPECT_EQ(range.second, 3) << range.first;
+    EXPECT_EQ(nWinHttpFailCount.load() + nInternetFailCount.load(), 10);
+}
+
+TEST(NetServer, NotFoundPageBecomesTheSize)
+{
+    const std::string page = FetchText(BaseUrl("main") + L"files/absent.bin");
+    ASSERT_NE(page.find("404"), std::string::npos);
+    {
+        Fetch fetch(FileUrl("main", "absent.bin", "tag=absent1"), 1);
+        EXPECT_EQ(fetch.Run(), 0);              // the status is never looked at
+        EXPECT_EQ(fetch.Bytes(), page);
+        EXPECT_EQ(fetch.events.events[1].value1, static_cast<int>(page.size()));
+    }
+    {
+        Fetch fetch(FileUrl("main", "absent.bin", "tag=absent5"), 5);
+        EXPECT_EQ(fetch.Run(), -4);             // every range gets the whole page
+    }
+    EXPECT_EQ(GetRemoteFileSize(FileUrl("main", "absent.bin", "")), static_cast<int32_t>(page.size()));
+}
+
+TEST(NetServer, UnknownSizeEndsWithMinusThree)
+{
+    ServeFile("nolength.bin", RandomBytes(5000, 9));
+    Fetch fetch(FileUrl("main", "nolength.bin", "nolength=1&tag=nolength"), 5);
+    EXPECT_EQ(fetch.Run(), -3);
+    EXPECT_EQ(fetch.Kinds(), (std::vector<int>{0, 3}));
+    std::vector<Seen> seen = RequestsSeen("main", "nolength");
+    ASSERT_EQ(seen.size(), 2u) << Describe(seen);
+    EXPECT_EQ(seen[0].method, "HEAD");
+    EXPECT_EQ(seen[1].method, "GET");
+    EXPECT_EQ(seen[1].userAgent, "");
+    EXPECT_EQ(GetRemoteFileSize(FileUrl("main", "nolength.bin", "nolength=1")), 0);
+    EXPECT_EQ(GetRemoteFileSize(FileUrl("main", "nolength.bin", "")), 5000);
+}
+
+TEST(NetServer, UnwritableTargetFolderFailsWithMinusOne)
+{
+    ServeFile("small.bin", RandomBytes(1000, 3));
+    Fetch fetch(FileUrl("main", "small.bin", "tag=nodir"), 5);
+    ASSERT_TRUE(WriteFileBytes(fetch.dir + L"\\blocker", "x"));
+    fetch.param.strSavePath = fetch.dir + L"\\blocker\\sub\\file.bin";
+    EXPECT_EQ(fetch.Run(), -1);
+    EXPECT_TRUE(RequestsSeen("main", "nodir").empty());
+}
+
+TEST(NetServer, ThousandBytesWithThreeWorkersSendTheExactRanges)
+{
+    const std::string content = ServeFile("thousand.bin", RandomBytes(1000, 13));
+    Fetch fetch(FileUrl("main", "thousand.bin", "tag=thousand"), 3);
+    ASSERT_EQ(fetch.Run(), 0);
+    EXPECT_EQ(fetch.Bytes(), content);
+    std::vector<std::string> ranges;
+    for (const Seen& s : RequestsSeen("main", "thousand"))
+        if (s.range != "null")
+            ranges.push_back(s.range);
+    std::sort(ranges.begin(), ranges.end());
+    EXPECT_EQ(ranges, (std::vector<std::string>{"bytes=0-332", "bytes=333-665", "bytes=666-999"}));
+}
+
+TEST(NetServer, HundredWorkersRunAsSixtyFour)
+{
+    LogTail log;
+    const std::string content = ServeFile("many.bin", RandomBytes(64000, 17));
+    Fetch fetch(FileUrl("main", "many.bin", "tag=many"), 100);
+    ASSERT_EQ(fetch.Run(), 0);
+    EXPECT_EQ(fetch.Bytes(), content);
+    size_t ranges = 0;
+    for (const Seen& s : RequestsSeen("main", "many"))
+        ranges += s.range != "null";
+    EXPECT_EQ(ranges, 64u);
+    EXPECT_EQ(log.Count("DownLoadContent: ThreadNum = 64 (request thread num = 100)"), 1u) << log.Text();
+}
+
+TEST(NetServer, SizeSmallerThanWorkerCountGivesEmptyRanges)
+{
+    ServeFile("tiny.bin", "abc");
+    Fetch fetch(FileUrl("main", "tiny.bin", "tag=tiny"), 5);
+    // "bytes=0--1" is no valid range, so the server sends the whole file to
+    // the four empty ranges, which then fail their length check every time.
+    EXPECT_EQ(fetch.Run(), -4);
+    std::map<std::string, int> perRange;
+    for (const Seen& s : RequestsSeen("main", "tiny"))
+        if (s.range != "null")
+            ++perRange[s.range];
+    EXPECT_EQ(perRange["bytes=0--1"], 44);
+    EXPECT_EQ(perRange["bytes=0-2"], 1);
+}
+
+TEST(NetServer, FailingWinHttpSwitchesRangesToWinInet)
+{
+    // The server drops every request without a User-Agent header: WinHTTP
+    // sends none, WinINet an empty one.
+    const std::string content = ServeFile("switch.bin", RandomBytes(500000, 19));
+    Fetch fetch(FileUrl("main", "switch.bin", "failagent=-&tag=switch"), 5);
+    ASSERT_EQ(fetch.Run(), 0);
+    EXPECT_EQ(fetch.Bytes(), content);
+    EXPECT_EQ(nInternetFailCount.load(), 0);
+    EXPECT_GE(nWinHttpFailCount.load(), 1);
+    EXPECT_LE(nWinHttpFailCount.load(), 5);
+    std::vector<Seen> seen = RequestsSeen("main", "switch");
+    int winHttpRanges = 0;
+    std::map<std::string, int> wininetRanges;
+    for (const Seen& s : seen) {
+        if (s.range == "null")
+            continue;
+        if (s.userAgent == "null")
+            ++winHttpRanges;
+        else
+            ++wininetRanges[s.range];
+    }
+    // A WinHTTP attempt is a secure and a plain exchange; each range ended
+    // with exactly one WinINet request.
+    EXPECT_EQ(winHttpRanges, 2 * nWinHttpFailCount.load()) << Describe(seen);
+    EXPECT_EQ(wininetRanges.size(), 5u) << Describe(seen);
+    for (const auto& range : wininetRanges)
+        EXPECT_EQ(range.second, 1) << range.first;
+}
+
+TEST(NetServer, SizeProbeUsesThePortOfTheUrl)
+{
+    ServeFile("three.bin", RandomBytes(3 * 1024 * 1024, 7));
+    EXPECT_EQ(GetRemoteFileSize(FileUrl("main", "three.bin", "")), 3 * 1024 * 1024);
+    EXPECT_EQ(GetRemoteFileSize(FileUrl("plain", "three.bin", "", L"http")), 3 * 1024 * 1024);
+    EXPECT_EQ(GetRemoteFileSize(L"https://localhost/files/three.bin"), 0);   // nothing on port 443
+}
+
+TEST(NetBeaconServer, FirstUrlOverHttpsThenSecondOverHttps)
+{
+    CHttpBeacon* beacon = CHttpBeacon::Instance();
+    std::wstring base = BaseUrl("main");
+    beacon->SetUrls(base + L"collect?v=1&t=start&tag=beacon-https-" + RunW(), base + L"collect?v=1&t=done&tag=beacon-https-" + RunW());
+    EXPECT_TRUE(beacon->SendFirstUrl());
+    EXPECT_TRUE(beacon->bUseHttps.load());
+    EXPECT_TRUE(beacon->SendSecondUrl());
+    std::vector<Seen> hits = HitsSeen("main", "beacon-https");
+    ASSERT_EQ(hits.size(), 2u) << Describe(hits);
+    EXPECT_EQ(hits[0].scheme, "https");
+    EXPECT_EQ(hits[0].method, "HEAD");
+    EXPECT_EQ(hits[0].path, "/collect?v=1&t=start&tag=beacon-https-" + RunId());
+    EXPECT_EQ(hits[1].scheme, "https");
+    EXPECT_EQ(hits[1].method, "HEAD");
+    EXPECT_EQ(hits[1].path, "/collect?v=1&t=done&tag=beacon-https-" + RunId());
+}
+
+TEST(NetBeaconServer, FirstUrlFailingOverHttpsGoesPlainAndSoDoesTheSecond)
+{
+    CHttpBeacon* beacon = CHttpBeacon::Instance();
+    std::wstring base = BaseUrl("plain");
+    beacon->SetUrls(base + L"collect?t=start&tag=beacon-plain-" + RunW(), base + L"collect?t=done&tag=beacon-plain-" + RunW());
+    EXPECT_TRUE(beacon->SendFirstUrl());
+    EXPECT_FALSE(beacon->bUseHttps.load());
+    EXPECT_TRUE(beacon->SendSecondUrl());
+    std::vector<Seen> hits = HitsSeen("plain", "beacon-plain");
+    ASSERT_EQ(hits.size(), 2u) << Describe(hits);
+    for (const Seen& hit : hits) {
+        EXPECT_EQ(hit.scheme, "http");
+        EXPECT_EQ(hit.method, "HEAD");
+    }
+    EXPECT_EQ(hits[0].path, "/collect?t=start&tag=beacon-plain-" + RunId());
+    EXPECT_EQ(hits[1].path, "/collect?t=done&tag=beacon-plain-" + RunId());
+}
+
+TEST(NetBeaconServer, SendThreadDeliversOneHit)
+{
+    CHttpBeacon* beacon = CHttpBeacon::Instance();
+    std::wstring base = BaseUrl("main");
+    beacon->SetUrls(base + L"collect?t=thread&tag=beacon-thread-" + RunW(), base + L"collect?t=unused&tag=beacon-thread-" + RunW());
+    ASSERT_TRUE(beacon->StartSend(true));
+    std::vector<Seen> hits;
+    for (int i = 0; i < 100 && hits.empty(); ++i) {
+        Sleep(100);
+        hits = HitsSeen("main", "beacon-thread");
+    }
+    Sleep(300);   // a second hit would show up by now
+    hits = HitsSeen("main", "beacon-thread");
+    ASSERT_EQ(hits.size(), 1u) << Describe(hits);
+    EXPECT_EQ(hits[0].path, "/collect?t=thread&tag=beacon-thread-" + RunId());
+    EXPECT_EQ(hits[0].scheme, "https");
+}

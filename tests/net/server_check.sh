@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Checks the local test server with curl: both schemes on one port, byte
+# ranges, the fault switches and the analytics log.
+#   server_check.sh SERVER_SOURCE_DIR WORK_DIR
+set -uo pipefail
+src=${1:?}; work=${2:?}
+rm -rf "$work"; mkdir -p "$work/root"
+bash "$src/make_certs.sh" "$work/pki" >/dev/null || exit 1
+head -c 300000 /dev/urandom >"$work/root/data.bin"
+bash "$src/start.sh" "$work" main --root "$work/root" --cert "$work/pki/server.pem" --key "$work/pki/server.key" >/dev/null || exit 1
+bash "$src/start.sh" "$work" plain --root "$work/root" --no-tls >/dev/null || exit 1
+trap 'bash "$src/stop.sh" "$work" main; bash "$src/stop.sh" "$work" plain' EXIT
+p=$(cat "$work/main.port"); q=$(cat "$work/plain.port")
+fails=0
+check() { # name, then a command that must succeed
+  local name=$1; shift
+  if "$@"; then echo "ok   $name"; else echo "FAIL $name"; fails=$((fails + 1)); fi
+}
+c() { curl -s --max-time 20 --cacert "$work/pki/ca.pem" "$@"; }
+slice() { dd if="$work/root/data.bin" bs=1 skip="$1" count="$2" 2>/dev/null; }
+
+check "https whole file" cmp <(c "https://localhost:$p/files/data.bin") "$work/root/data.bin"
+check "plain whole file on the same port" cmp <(c "http://localhost:$p/files/data.bin") "$work/root/data.bin"
+check "range 1000-1999" cmp <(c -H "Range: bytes=1000-1999" "https://localhost:$p/files/data.bin") <(slice 1000 1000)
+check "range status 206" test "$(c -o /dev/null -w '%{http_code}' -H 'Range: bytes=0-9' "http://localhost:$p/files/data.bin")" = 206
+check "invalid range ignored" test "$(c -H 'Range: bytes=0--1' "http://localhost:$p/files/data.bin" | wc -c)" = 300000
+check "norange ignores Range" test "$(c -H 'Range: bytes=0-9' "http://localhost:$p/files/data.bin?norange=1" | wc -c)" = 300000
+check "HEAD gives the length" bash -c "curl -sI 'http://localhost:$p/files/data.bin' | grep -qi '^Content-Length: 300000'"
+check "nolength has no Content-Length" bash -c "! curl -sI 'http://localhost:$p/files/data.bin?nolength=1' | grep -qi '^Content-Length'"
+check "nolength body ends with the connection" test "$(c "http://localhost:$p/files/data.bin?nolength=1" | wc -c)" = 300000
+check "cut stops halfway" test "$(c "http://localhost:$p/files/data.bin?cut=1" | wc -c)" = 150000
+check "short sends half with a matching length" test "$(c "http://localhost:$p/files/data.bin?short=1" | wc -c)" = 150000
+check "failfirst=2: first answer cut" test "$(c -H 'Range: bytes=0-999' "http://localhost:$p/files/data.bin?failfirst=2&tag=f" | wc -c)" = 500
+check "failfirst=2: second answer cut" test "$(c -H 'Range: bytes=0-999' "http://localhost:$p/files/data.bin?failfirst=2&tag=f" | wc -c)" = 500
+check "failfirst=2: third answer whole" test "$(c -H 'Range: bytes=0-999' "http://localhost:$p/files/data.bin?failfirst=2&tag=f" | wc -c)" = 1000
+check "failagent drops a request without User-Agent" test "$(c -A '' "http://localhost:$p/files/data.bin?failagent=-" | wc -c)" = 0
+check "failagent lets others through" test "$(c "http://localhost:$p/files/data.bin?failagent=-" | wc -c)" = 300000
+check "404 with a body" test "$(c -o "$work/404.html" -w '%{http_code}' "http://localhost:$p/files/none.bin")" = 404
+check "404 body not empty" test -s "$work/404.html"
+check "no escape from the root" test "$(c -o /dev/null -w '%{http_code}' --path-as-is "http://localhost:$p/files/../main.port")" = 404
+check "product page" bash -c "curl -s 'http://localhost:$p/producturl/licence' | grep -q Pathwick"
+t0=$(date +%s%N)
+c "http://localhost:$p/files/data.bin?rate=200000" >/dev/null
+ms=$(( ($(date +%s%N) - t0) / 1000000 ))
+check "throttle: 300000 bytes at 200000 B/s take over 1.2 s ($ms ms)" test "$ms" -ge 1200
+c -I "https://localhost:$p/collect?v=1&tag=hit1" >/dev/null
+c -I "http://localhost:$q/collect?v=1&tag=hit2" >/dev/null
+check "collector recorded the https hit" bash -c "curl -s 'http://localhost:$p/hits' | grep -q '\"scheme\": \"https\", \"method\": \"HEAD\", \"path\": \"/collect?v=1&tag=hit1\"'"
+check "plain-only server refuses TLS" bash -c "! curl -s --max-time 10 --cacert '$work/pki/ca.pem' 'https://localhost:$q/files/data.bin' >/dev/null"
+check "plain-only server serves plain" cmp <(c "http://localhost:$q/files/data.bin") "$work/root/data.bin"
+check "binds loopback only" bash -c "ss -ltn 2>/dev/null | grep -q '127.0.0.1:$p ' || ! command -v ss >/dev/null"
+echo "$fails failed"
+[ "$fails" = 0 ]

@@ -1,0 +1,314 @@
+#!/usr/bin/env python3
+"""Local HTTP/HTTPS test server for the network tests, the benchmark and the demo.
+
+Serves TLS and plain HTTP on ONE loopback port: the first byte of every
+connection decides (0x16 starts a TLS handshake). Binds 127.0.0.1 only and
+stops by itself after --time-limit seconds.
+
+  pwserver.py --root DIR [--port 0] [--cert PEM --key PEM | --no-tls]
+              [--port-file FILE] [--hits-file FILE] [--rate BYTES_PER_S]
+              [--time-limit SECONDS] [--verbose]
+
+Prints "PORT <n>" on standard output once it listens (and writes <n> to
+--port-file). Paths:
+
+  /files/<name>    a file below --root; single byte ranges ("bytes=a-b"); a
+                   missing file is a 404 page with a body. Fault switches in
+                   the query (combine freely):
+                     norange=1   ignore the Range header (200, whole file)
+                     cut=1       cut the connection halfway through the body
+                     short=1     send only the first half, with a matching length
+                     failfirst=N the first N requests of each (tag, path, range)
+                                 are cut halfway; count by tag=<text>
+                     nolength=1  no Content-Length (body ends with the connection)
+                     rate=B      throttle this response to B bytes per second
+                     failagent=S cut the connection when the request carries a
+                                 User-Agent header equal to S ("-" = absent,
+                                 "" = empty)
+  /producturl...   a small HTML page (the product's web pages)
+  /collect...      analytics endpoint: 200 with an empty body; every hit recorded
+  /hits            the recorded analytics hits, one JSON object per line
+  /requests        every request seen so far, one JSON object per line
+                   (?tag=T keeps those whose query holds tag=T)
+"""
+import argparse
+import json
+import mmap
+import os
+import socket
+import socketserver
+import ssl
+import sys
+import threading
+import time
+import urllib.parse
+from http.server import BaseHTTPRequestHandler
+
+NOT_FOUND_BODY = b"<html><body><h1>404 Not Found</h1><p>The file is not here.</p></body></html>\n"
+PRODUCT_PAGE = b"<html><head><title>Pathwick</title></head><body><p>Pathwick by Brisklane</p></body></html>\n"
+
+state_lock = threading.Lock()
+hits = []           # analytics hits
+requests_seen = []  # every request
+fail_counts = {}    # (tag, path, range) -> requests seen
+
+
+def record(entry, hit=False, hits_file=None):
+    with state_lock:
+        requests_seen.append(entry)
+        if hit:
+            hits.append(entry)
+            if hits_file:
+                with open(hits_file, "a", encoding="utf-8") as f:
+                    f.write(json.dumps(entry) + "\n")
+
+
+def parse_range(value, size):
+    """(first, last) for a single satisfiable range, 'invalid' when the header
+    cannot be parsed (it is then ignored), 'unsatisfiable' past the end."""
+    if not value:
+        return None
+    value = value.strip()
+    if not value.startswith("bytes="):
+        return "invalid"
+    spec = value[6:]
+    if "," in spec or spec.count("-") != 1:
+        return "invalid"
+    first, last = spec.split("-")
+    try:
+        if first == "":
+            n = int(last)
+            if n <= 0:
+                return "unsatisfiable"
+            return (max(0, size - n), size - 1)
+        a = int(first)
+        b = int(last) if last != "" else size - 1
+    except ValueError:
+        return "invalid"
+    if a < 0 or b < a:
+        return "invalid"
+    if a >= size:
+        return "unsatisfiable"
+    return (a, min(b, size - 1))
+
+
+class Handler(BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+    server_version = "pwserver/1.0"
+
+    def log_message(self, fmt, *args):
+        if self.server.verbose:
+            sys.stderr.write("%s %s\n" % (self.scheme, fmt % args))
+
+    def setup(self):
+        super().setup()
+        self.scheme = "https" if isinstance(self.connection, ssl.SSLSocket) else "http"
+
+    def do_HEAD(self):
+        self.handle_any(head=True)
+
+    def do_GET(self):
+        self.handle_any(head=False)
+
+    def entry(self, query):
+        return {
+            "scheme": self.scheme,
+            "method": self.command,
+            "path": self.path,
+            "range": self.headers.get("Range"),
+            "user_agent": self.headers.get("User-Agent"),
+            "tag": query.get("tag", [""])[0],
+            "time": time.time(),
+        }
+
+    def handle_any(self, head):
+        url = urllib.parse.urlsplit(self.path)
+        query = urllib.parse.parse_qs(url.query, keep_blank_values=True)
+        path = urllib.parse.unquote(url.path)
+        entry = self.entry(query)
+        if path.startswith("/collect"):
+            record(entry, hit=True, hits_file=self.server.hits_file)
+            return self.send_small(200, b"", "text/plain", head)
+        record(entry)
+        if path == "/hits":
+            with state_lock:
+                text = "".join(json.dumps(h) + "\n" for h in hits)
+            return self.send_small(200, text.encode(), "application/x-ndjson", head)
+        if path == "/requests":
+            tag = query.get("tag", [None])[0]
+            with state_lock:
+                text = "".join(json.dumps(r) + "\n" for r in requests_seen if tag is None or r["tag"] == tag)
+            return self.send_small(200, text.encode(), "application/x-ndjson", head)
+        if path.startswith("/producturl"):
+            return self.send_small(200, PRODUCT_PAGE, "text/html", head)
+        if path.startswith("/files/"):
+            return self.send_file(path[len("/files/"):], query, head)
+        return self.send_small(404, NOT_FOUND_BODY, "text/html", head)
+
+    def send_small(self, status, body, ctype, head):
+        self.send_response(status)
+        self.send_header("Content-Type", ctype)
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        if not head:
+            self.wfile.write(body)
+
+    def send_file(self, name, query, head):
+        flag = lambda key: query.get(key, ["0"])[0] not in ("", "0")
+        agent = query.get("failagent", [None])[0]
+        if agent is not None:
+            seen = self.headers.get("User-Agent")
+            if (agent == "-" and seen is None) or (agent != "-" and seen == agent):
+                self.close_connection = True
+                return
+        root = os.path.realpath(self.server.root)
+        full = os.path.realpath(os.path.join(root, name))
+        if not full.startswith(root + os.sep) or not os.path.isfile(full):
+            return self.send_small(404, NOT_FOUND_BODY, "text/html", head)
+        size = os.path.getsize(full)
+        rng = None if flag("norange") else parse_range(self.headers.get("Range"), size)
+        if rng == "unsatisfiable":
+            self.send_response(416)
+            self.send_header("Content-Range", "bytes */%d" % size)
+            self.send_header("Content-Length", "0")
+            self.end_headers()
+            return
+        if isinstance(rng, tuple):
+            first, last = rng
+            status = 206
+        else:
+            first, last = 0, size - 1
+            status = 200
+        length = last - first + 1 if size > 0 else 0
+
+        cut_at = None
+        if flag("cut"):
+            cut_at = length // 2
+        failfirst = int(query.get("failfirst", ["0"])[0] or 0)
+        if failfirst > 0 and not head:
+            key = (query.get("tag", [""])[0], name, self.headers.get("Range"))
+            with state_lock:
+                count = fail_counts.get(key, 0)
+                fail_counts[key] = count + 1
+            if count < failfirst:
+                cut_at = length // 2
+        declared = length
+        if flag("short"):
+            length = length // 2
+            declared = length
+        rate = int(query.get("rate", ["0"])[0] or 0) or self.server.rate
+
+        self.send_response(status)
+        self.send_header("Content-Type", "application/octet-stream")
+        self.send_header("Accept-Ranges", "bytes")
+        if status == 206:
+            self.send_header("Content-Range", "bytes %d-%d/%d" % (first, last, size))
+        if flag("nolength"):
+            self.send_header("Connection", "close")
+            self.close_connection = True
+        else:
+            self.send_header("Content-Length", str(declared))
+        self.end_headers()
+        if head:
+            return
+        self.wfile.flush()
+        to_send = length if cut_at is None else cut_at
+        if to_send > 0:
+            with open(full, "rb") as f, mmap.mmap(f.fileno(), 0, access=mmap.ACCESS_READ) as m:
+                self.send_body(memoryview(m)[first:first + to_send], rate)
+        if cut_at is not None:
+            self.close_connection = True
+            try:
+                self.connection.shutdown(socket.SHUT_RDWR)
+            except OSError:
+                pass
+
+    def send_body(self, view, rate):
+        sock = self.connection
+        start = time.monotonic()
+        sent = 0
+        step = 262144 if rate <= 0 else max(4096, min(262144, rate // 20))
+        while sent < len(view):
+            chunk = view[sent:sent + step]
+            sock.sendall(chunk)
+            sent += len(chunk)
+            if rate > 0:
+                delay = start + sent / rate - time.monotonic()
+                if delay > 0:
+                    time.sleep(delay)
+
+
+class Server(socketserver.ThreadingMixIn, socketserver.TCPServer):
+    daemon_threads = True
+    allow_reuse_address = True
+    request_queue_size = 128
+
+    def finish_request(self, request, client_address):
+        # One port for both schemes: a TLS handshake starts with 0x16.
+        try:
+            request.settimeout(30)
+            first = request.recv(1, socket.MSG_PEEK)
+            if not first:
+                return
+            if first[0] == 0x16:
+                if self.tls is None:
+                    return  # plain-only: the handshake fails
+                request = self.tls.wrap_socket(request, server_side=True)
+            request.settimeout(120)
+            self.RequestHandlerClass(request, client_address, self)
+        except (OSError, ssl.SSLError):
+            pass
+        finally:
+            try:
+                request.close()
+            except OSError:
+                pass
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    ap.add_argument("--port", type=int, default=0)
+    ap.add_argument("--root", default=".")
+    ap.add_argument("--cert")
+    ap.add_argument("--key")
+    ap.add_argument("--no-tls", action="store_true")
+    ap.add_argument("--port-file")
+    ap.add_argument("--hits-file")
+    ap.add_argument("--rate", type=int, default=0)
+    ap.add_argument("--time-limit", type=float, default=600)
+    ap.add_argument("--verbose", action="store_true")
+    args = ap.parse_args()
+
+    server = Server(("127.0.0.1", args.port), Handler)
+    server.root = args.root
+    server.rate = args.rate
+    server.verbose = args.verbose
+    server.hits_file = args.hits_file
+    server.tls = None
+    if not args.no_tls:
+        if not (args.cert and args.key):
+            ap.error("--cert and --key are needed unless --no-tls")
+        ctx = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        ctx.load_cert_chain(args.cert, args.key)
+        server.tls = ctx
+
+    port = server.server_address[1]
+    if args.port_file:
+        tmp = args.port_file + ".tmp"
+        with open(tmp, "w") as f:
+            f.write("%d\n" % port)
+        os.replace(tmp, args.port_file)
+    print("PORT %d" % port, flush=True)
+
+    # Stops by itself whatever happens to whoever started it.
+    timer = threading.Timer(args.time_limit, lambda: os._exit(0))
+    timer.daemon = True
+    timer.start()
+    try:
+        server.serve_forever(poll_interval=0.2)
+    except KeyboardInterrupt:
+        pass
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,833 @@
+// The portable part of the network module: URL and port handling, the
+// request's secure-then-plain order, and the download engine's division,
+// retries, back-end choice and byte accounting, driven by a scripted fake
+// back-end instead of a network.
+#include "net/BaseRequest.h"
+#include "net/HttpBeacon.h"
+#include "net/HttpDownload.h"
+
+#include "common/TestSupport.h"
+#include "logging/Assert.h"
+#include "logging/Log.h"
+#include "logging/PathUtil.h"
+#include "logging/TextEncoding.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <mutex>
+#include <memory>
+#include <sstream>
+#include <thread>
+
+using testsupport::MakeTempDir;
+using testsupport::ReadFileBytes;
+using testsupport::RemoveTree;
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// A scripted server shared by all fake request objects of one test.
+
+struct FakeCall {
+    int type;
+    bool secure;
+    std::wstring server;
+    int port;
+    std::wstring object;
+    std::wstring method;
+    std::wstring headers;
+};
+
+struct FakeServer {
+    std::mutex lock;
+    std::string content;
+    bool winHttpDown = false;       // every WinHTTP exchange fails at SendRequest
+    bool internetDown = false;
+    bool secureDown = false;        // the secure attempt fails at ConnectSession
+    bool sizeKnown = true;          // responses carry a Content-Length
+    bool ignoreRange = false;       // the whole file answers every request
+    int failFirstPerRange = 0;      // that many answers per range break off mid-body
+    int chunk = 40000;              // bytes per HttpRead
+    std::map<std::wstring, int> rangeHits;
+    std::vector<FakeCall> calls;    // completed SendRequest calls
+
+    std::vector<FakeCall> Calls()
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        return calls;
+    }
+};
+
+class CFakeRequest : public CBaseRequest {
+public:
+    CFakeRequest(FakeServer* server, int type) : pServer(server), nType(type) {}
+    ~CFakeRequest() override { ++nDestroyed; }
+
+    const char* GetTypeName() override { return nType == kTypeWinHttp ? "WinHttp" : "Internet"; }
+
+    bool GetUrlFileSize(int* size) override
+    {
+        if (!bSent || !pServer->sizeKnown)
+            return false;
+        *size = static_cast<int>(pServer->content.size());
+        return true;
+    }
+
+    int HttpRead(void* buffer, int capacity) override
+    {
+        if (nCutAt >= 0 && nOffset >= static_cast<size_t>(nCutAt))
+            return -1;
+        size_t left = strBody.size() - nOffset;
+        size_t n = std::min({left, static_cast<size_t>(capacity), static_cast<size_t>(pServer->chunk)});
+        if (nCutAt >= 0)
+            n = std::min(n, static_cast<size_t>(nCutAt) - nOffset);
+        std::copy(strBody.begin() + nOffset, strBody.begin() + nOffset + n, static_cast<char*>(buffer));
+        nOffset += n;
+        return static_cast<int>(n);
+    }
+
+    bool OpenSession() override { return true; }
+    bool ConnectSession(bool secure) override
+    {
+        bSecure = secure;
+        return !(secure && pServer->secureDown);
+    }
+    bool OpenRequest(bool) override { return true; }
+
+    bool SendRequest() override
+    {
+        std::lock_guard<std::mutex> guard(pServer->lock);
+        pServer->calls.push_back({nType, bSecure, strServerName, nServerPort, strObjectName, strMethod, strHeaders});
+        if ((nType == kTypeWinHttp && pServer->winHttpDown) || (nType == kTypeInternet && pServer->internetDown))
+            return false;
+        bSent = true;
+        const std::string& all = pServer->content;
+        strBody = all;
+        int first = 0, last = 0;
+        if (!pServer->ignoreRange && std::swscanf(strHeaders.c_str(), L"Range:bytes=%d-%d", &first, &last) == 2) {
+            // An empty range ("0--1") is answered with an empty body.
+            strBody = last < first ? std::string() : all.substr(first, last - first + 1);
+            if (pServer->rangeHits[strHeaders]++ < pServer->failFirstPerRange)
+                nCutAt = static_cast<int>(strBody.size() / 2);
+        }
+        return true;
+    }
+
+    static int nDestroyed;
+
+private:
+    FakeServer* pServer;
+    int nType;
+    bool bSecure = false;
+    bool bSent = false;
+    std::string strBody;
+    size_t nOffset = 0;
+    int nCutAt = -1;
+};
+
+int CFakeRequest::nDestroyed = 0;
+
+std::string PatternBytes(size_t size)
+{
+    std::string bytes(size, '\0');
+    uint32_t state = 12345;
+    for (char& c : bytes) {
+        state = state * 1103515245u + 12345u;
+        c = static_cast<char>(state >> 16);
+    }
+    return bytes;
+}
+
+// ---------------------------------------------------------------------------
+// Event recording and log reading.
+
+struct Event {
+    int event;
+    int value1;
+    int value2;
+};
+
+struct EventLog {
+    std::mutex lock;
+    std::vector<Event> events;
+    bool* cancelOnProgress = nullptr;
+};
+
+void RecordEvent(int event, int value1, int value2, void* userData)
+{
+    auto* log = static_cast<EventLog*>(userData);
+    std::lock_guard<std::mutex> guard(log->lock);
+    log->events.push_back({event, value1, value2});
+    if (event == kDownloadProgress && log->cancelOnProgress != nullptr)
+        __atomic_store_n(log->cancelOnProgress, true, __ATOMIC_RELAXED);
+}
+
+std::string DescribeEvents(const std::vector<Event>& events)
+{
+    std::ostringstream out;
+    for (const Event& e : events)
+        out << "(" << e.event << "," << e.value1 << "," << e.value2 << ") ";
+    return out.str();
+}
+
+// Log records written since the mark.
+class LogTail {
+public:
+    LogTail()
+    {
+        LOG_INFO("---- test mark ----");
+        nStart = ReadFileBytes(LogFilePath()).size();
+    }
+    std::string Text() const
+    {
+        std::string all = ReadFileBytes(LogFilePath());
+        return all.size() > nStart ? all.substr(nStart) : std::string();
+    }
+    size_t Count(const std::string& needle) const
+    {
+        std::string text = Text();
+        size_t count = 0;
+        for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1))
+            ++count;
+        return count;
+    }
+
+private:
+    size_t nStart = 0;
+};
+
+// One engine run against a fake server, with short pauses.
+struct EngineRun {
+    FakeServer server;
+    EventLog events;
+    DownloadParam param;
+    std::wstring dir;
+    int result = 1;
+    bool cancel = false;
+
+    explicit EngineRun(const std::string& hint)
+    {
+        dir = MakeTempDir(hint);
+        param.strDownloadUrl = L"https://files.example/pkg/setup.exe";
+        param.strSavePath = dir + L"\\out\\setup.exe";
+        param.pUserData = &events;
+        nWinHttpFailCount = 0;
+        nInternetFailCount = 0;
+    }
+    ~EngineRun() { RemoveTree(dir); }
+
+    int Run(CHttpDownload::ThreadStarter starter = nullptr)
+    {
+        CHttpDownload download(&param, &RecordEvent, &cancel);
+        download.SetRequestFactory([this](int type) { return new CFakeRequest(&server, type); });
+        download.SetRetryPause(1);
+        if (starter)
+            download.SetThreadStarter(starter);
+        result = download.Download();
+        return result;
+    }
+
+    std::string FileBytes() const { return ReadFileBytes(param.strSavePath); }
+
+    std::vector<FakeCall> RangeCalls()
+    {
+        std::vector<FakeCall> ranges;
+        for (const FakeCall& call : server.Calls())
+            if (!call.headers.empty())
+                ranges.push_back(call);
+        return ranges;
+    }
+
+    std::vector<int> EventKinds()
+    {
+        std::vector<int> kinds;
+        for (const Event& e : events.events)
+            if (kinds.empty() || kinds.back() != e.event)
+                kinds.push_back(e.event);
+        return kinds;
+    }
+};
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// URL handling
+
+TEST(NetUrl, ParseUrlSplitsServerAndObject)
+{
+    struct Case {
+        const wchar_t* url;
+        bool ok;
+        const wchar_t* server;
+        const wchar_t* object;
+    };
+    const Case cases[] = {
+        {L"https://HOST/a/b?c=1", true, L"HOST", L"a/b?c=1"},
+        {L"http://host/setup.exe", true, L"host", L"setup.exe"},
+        {L"https://localhost:47443/files/a.bin", true, L"localhost:47443", L"files/a.bin"},
+        {L"https://host/", true, L"host", L""},
+        {L"https://host", false, L"<unset>", L"<unset>"},
+        {L"host/a", true, L"<unset>", L"<unset>"},          // no scheme: names stay as they were
+        {L"", true, L"<unset>", L"<unset>"},
+        // "http://" anywhere drops the first seven characters of the URL.
+        {L"xhttp://host/a", true, L"", L"host/a"},
+    };
+    for (const Case& c : cases) {
+        std::wstring server = L"<unset>";
+        std::wstring object = L"<unset>";
+        EXPECT_EQ(CBaseRequest::ParseUrl(c.url, server, object), c.ok) << WideToUtf8(c.url);
+        EXPECT_EQ(server, c.server) << WideToUtf8(c.url);
+        EXPECT_EQ(object, c.object) << WideToUtf8(c.url);
+    }
+}
+
+TEST(NetUrl, SplitServerPortTakesOnlyValidPorts)
+{
+    struct Case {
+        const wchar_t* server;
+        const wchar_t* host;
+        int port;
+    };
+    const Case cases[] = {
+        {L"localhost:47443", L"localhost", 47443},
+        {L"a.example:1", L"a.example", 1},
+        {L"a.example:65535", L"a.example", 65535},
+        {L"a.example", L"a.example", 0},
+        {L"a.example:", L"a.example:", 0},
+        {L"a.example:0", L"a.example:0", 0},
+        {L"a.example:65536", L"a.example:65536", 0},
+        {L"a.example:8o", L"a.example:8o", 0},
+        {L"a.example:99999999999", L"a.example:99999999999", 0},
+        {L":80", L":80", 0},
+        {L"", L"", 0},
+    };
+    for (const Case& c : cases) {
+        std::wstring host;
+        int port = -1;
+        CBaseRequest::SplitServerPort(c.server, host, port);
+        EXPECT_EQ(host, c.host) << WideToUtf8(c.server);
+        EXPECT_EQ(port, c.port) << WideToUtf8(c.server);
+    }
+}
+
+TEST(NetRequest, SecureAttemptThenPlainOnTheSameObjectAndPort)
+{
+    struct Case {
+        const wchar_t* url;
+        bool secureDown;
+        const wchar_t* host;
+        int port;
+        std::vector<bool> attempts;   // secure flag of each SendRequest
+    };
+    const Case cases[] = {
+        {L"https://localhost:47443/a/b", false, L"localhost", 47443, {true}},
+        {L"https://localhost:47443/a/b", true, L"localhost", 47443, {false}},
+        {L"http://files.example/a/b", true, L"files.example", 0, {false}},
+        {L"https://files.example/a/b", false, L"files.example", 0, {true}},
+    };
+    for (const Case& c : cases) {
+        FakeServer server;
+        server.secureDown = c.secureDown;
+        CFakeRequest request(&server, CBaseRequest::kTypeWinHttp);
+        EXPECT_TRUE(request.Request(c.url));
+        std::vector<FakeCall> calls = server.Calls();
+        ASSERT_EQ(calls.size(), c.attempts.size()) << WideToUtf8(c.url);
+        for (size_t i = 0; i < calls.size(); ++i) {
+            EXPECT_EQ(calls[i].secure, c.attempts[i]);
+            EXPECT_EQ(calls[i].server, c.host);
+            EXPECT_EQ(calls[i].port, c.port);
+            EXPECT_EQ(calls[i].object, L"a/b");
+            EXPECT_EQ(calls[i].method, L"GET");
+        }
+    }
+}
+
+TEST(NetRequest, BothAttemptsFailingFailTheRequest)
+{
+    FakeServer server;
+    server.winHttpDown = true;
+    CFakeRequest request(&server, CBaseRequest::kTypeWinHttp);
+    EXPECT_FALSE(request.Request(L"https://h/x"));
+    std::vector<FakeCall> calls = server.Calls();
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_TRUE(calls[0].secure);
+    EXPECT_FALSE(calls[1].secure);
+    EXPECT_FALSE(request.Request(L"https://no-slash"));
+    EXPECT_EQ(server.Calls().size(), 2u);   // a failed split makes no exchange
+}
+
+namespace {
+std::vector<std::string> gAssertTexts;
+bool RecordAssert(const std::string& text, const std::string&)
+{
+    gAssertTexts.push_back(text);
+    return false;
+}
+} // namespace
+
+TEST(NetRequest, CreateInstanceRefusesUnknownTypes)
+{
+    gAssertTexts.clear();
+    AssertHook previous = SetAssertHook(&RecordAssert);
+    CBaseRequest* unknown = CBaseRequest::CreateInstance(2);
+#ifdef _WIN32
+    std::unique_ptr<CBaseRequest> winHttp(CBaseRequest::CreateInstance(0));
+    std::unique_ptr<CBaseRequest> internet(CBaseRequest::CreateInstance(1));
+    ASSERT_TRUE(winHttp && internet);
+    EXPECT_STREQ(winHttp->GetTypeName(), "WinHttp");
+    EXPECT_STREQ(internet->GetTypeName(), "Internet");
+    EXPECT_EQ(winHttp->strMethod, L"GET");
+    EXPECT_TRUE(winHttp->strHeaders.empty());
+    int size = 0;
+    EXPECT_FALSE(winHttp->GetUrlFileSize(&size));   // no request yet
+    EXPECT_FALSE(internet->GetUrlFileSize(&size));
+#endif
+    SetAssertHook(previous);
+    EXPECT_EQ(unknown, nullptr);
+    ASSERT_FALSE(gAssertTexts.empty());
+    EXPECT_NE(gAssertTexts.back().find("ERR:un support type 2"), std::string::npos) << gAssertTexts.back();
+    EXPECT_NE(gAssertTexts.back().find("CBaseRequest::CreateInstance"), std::string::npos) << gAssertTexts.back();
+}
+
+// ---------------------------------------------------------------------------
+// Download engine
+
+TEST(NetDownload, ThousandBytesInThreeRangesArriveWithExactHeaders)
+{
+    EngineRun run("net-1000");
+    run.server.content = PatternBytes(1000);
+    run.server.chunk = 100;
+    run.param.nDownloadThread = 3;
+    ASSERT_EQ(run.Run(), 0);
+    EXPECT_EQ(run.FileBytes(), run.server.content);
+
+    std::vector<std::wstring> headers;
+    for (const FakeCall& call : run.RangeCalls()) {
+        headers.push_back(call.headers);
+        EXPECT_EQ(call.method, L"GET");
+    }
+    std::sort(headers.begin(), headers.end());
+    EXPECT_EQ(headers, (std::vector<std::wstring>{L"Range:bytes=0-332", L"Range:bytes=333-665", L"Range:bytes=666-999"}));
+
+    // The size query: one WinHTTP HEAD without a Range header.
+    std::vector<FakeCall> calls = run.server.Calls();
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ(calls[0].method, L"HEAD");
+    EXPECT_EQ(calls[0].type, CBaseRequest::kTypeWinHttp);
+
+    // Events: start, size, progress rising to the total, end with 0.
+    std::vector<Event>& ev = run.events.events;
+    EXPECT_EQ(run.EventKinds(), (std::vector<int>{0, 1, 2, 3})) << DescribeEvents(ev);
+    EXPECT_EQ(ev[1].value1, 1000);
+    int last = 0;
+    for (const Event& e : ev) {
+        if (e.event != kDownloadProgress)
+            continue;
+        EXPECT_GT(e.value1, last);
+        EXPECT_LE(e.value1, 1000);
+        EXPECT_EQ(e.value2, 1000);
+        last = e.value1;
+    }
+    EXPECT_EQ(last, 1000);
+    EXPECT_EQ(ev.back().value1, 0);
+    EXPECT_EQ(nWinHttpFailCount.load() + nInternetFailCount.load(), 0);
+}
+
+TEST(NetDownload, DivisionGivesTheLastWorkerTheRemainder)
+{
+    struct Case {
+        int size;
+        int workers;
+        std::vector<std::wstring> headers;   // sorted
+    };
+    const Case cases[] = {
+        {10, 1, {L"Range:bytes=0-9"}},
+        {11, 2, {L"Range:bytes=0-4", L"Range:bytes=5-10"}},
+        // Smaller than the worker count: empty ranges at 0, the last takes all.
+        {2, 5, {L"Range:bytes=0--1", L"Range:bytes=0--1", L"Range:bytes=0--1", L"Range:bytes=0--1", L"Range:bytes=0-1"}},
+        {0, 3, {L"Range:bytes=0--1", L"Range:bytes=0--1", L"Range:bytes=0--1"}},
+    };
+    for (const Case& c : cases) {
+        EngineRun run("net-div");
+        run.server.content = PatternBytes(static_cast<size_t>(c.size));
+        run.param.nDownloadThread = c.workers;
+        EXPECT_EQ(run.Run(), 0) << c.size << "/" << c.workers;
+        EXPECT_EQ(run.FileBytes(), run.server.content);
+        std::vector<std::wstring> headers;
+        for (const FakeCall& call : run.RangeCalls())
+            headers.push_back(call.headers);
+        std::sort(headers.begin(), headers.end());
+        EXPECT_EQ(headers, c.headers) << c.size << "/" << c.workers;
+    }
+}
+
+TEST(NetDownload, WorkerCountIsClampedToSixtyFourAndLogged)
+{
+    LogTail log;
+    EngineRun run("net-64");
+    run.server.content = PatternBytes(6400);
+    run.param.nDownloadThread = 100;
+    ASSERT_EQ(run.Run(), 0);
+    EXPECT_EQ(run.FileBytes(), run.server.content);
+    EXPECT_EQ(run.RangeCalls().size(), 64u);
+    EXPECT_EQ(log.Count("DownLoadContent: ThreadNum = 64 (request thread num = 100)"), 1u) << log.Text();
+    EXPECT_EQ(log.Count("SUCCCESS!"), 64u);
+    EXPECT_EQ(log.Count("HttpDownload,ret = 0 (time = "), 1u);
+}
+
+TEST(NetDownload, InvalidParametersEndWithMinusOneAndNoSizeEvent)
+{
+    struct Case {
+        int workers;
+        std::wstring url;
+        bool pathWithoutSeparator;
+        const char* line;
+    };
+    const Case cases[] = {
+        {0, L"https://h/f", false, "ERR:invalid param (nDownloadThread = 0)"},
+        {-3, L"https://h/f", false, "ERR:invalid param (nDownloadThread = -3)"},
+        {5, L"", false, "ERR:invalid param (strDownloadUrl)"},
+        {5, L"https://h/f", true, "ERR:make dir () fail!"},
+    };
+    for (const Case& c : cases) {
+        LogTail log;
+        EngineRun run("net-param");
+        run.server.content = "abc";
+        run.param.nDownloadThread = c.workers;
+        run.param.strDownloadUrl = c.url;
+        if (c.pathWithoutSeparator)
+            run.param.strSavePath = L"setup.exe";
+        EXPECT_EQ(run.Run(), -1) << c.line;
+        EXPECT_EQ(run.EventKinds(), (std::vector<int>{0, 3})) << DescribeEvents(run.events.events);
+        EXPECT_EQ(run.events.events.back().value1, -1);
+        EXPECT_TRUE(run.server.Calls().empty());
+        EXPECT_EQ(log.Count(c.line), 1u) << log.Text();
+        EXPECT_EQ(log.Count("ERR:CheckParam fail!"), 1u);
+    }
+}
+
+TEST(NetDownload, SavePathIsNormalisedAndItsFolderCreated)
+{
+    EngineRun run("net-mkdir");
+    run.server.content = PatternBytes(300);
+    run.param.strSavePath = run.dir + L"/a//b/setup.exe";
+    ASSERT_EQ(run.Run(), 0);
+    EXPECT_EQ(run.param.strSavePath, run.dir + L"\\a\\b\\setup.exe");
+    EXPECT_EQ(run.FileBytes(), run.server.content);
+}
+
+TEST(NetDownload, UncreatableFolderFailsWithMinusOne)
+{
+    EngineRun run("net-nodir");
+    // A folder below an ordinary file can never be made.
+    ASSERT_TRUE(testsupport::WriteFileBytes(run.dir + L"\\plainfile", "x"));
+    run.param.strSavePath = run.dir + L"\\plainfile\\sub\\setup.exe";
+    run.server.content = "abc";
+    EXPECT_EQ(run.Run(), -1);
+    EXPECT_TRUE(run.server.Calls().empty());
+}
+
+TEST(NetDownload, UnknownSizeEndsWithMinusThreeAfterBothBackEnds)
+{
+    LogTail log;
+    EngineRun run("net-nosize");
+    run.server.content = "abc";
+    run.server.sizeKnown = false;
+    EXPECT_EQ(run.Run(), -3);
+    EXPECT_EQ(run.EventKinds(), (std::vector<int>{0, 3})) << DescribeEvents(run.events.events);
+    std::vector<FakeCall> calls = run.server.Calls();
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[0].type, CBaseRequest::kTypeWinHttp);
+    EXPECT_EQ(calls[0].method, L"HEAD");
+    EXPECT_EQ(calls[1].type, CBaseRequest::kTypeInternet);
+    EXPECT_EQ(calls[1].method, L"GET");
+    EXPECT_EQ(log.Count("ERR:GetDownloadFileSize fail!"), 1u);
+}
+
+TEST(NetDownload, UnopenableTargetFailsWithMinusFourBeforeAnyRange)
+{
+    LogTail log;
+    EngineRun run("net-noopen");
+    run.server.content = "abc";
+    // The target names an existing folder, which cannot be opened as a file.
+    ASSERT_TRUE(CreateDirectoryChain(run.dir + L"\\x"));
+    run.param.strSavePath = run.dir + L"\\x";
+    EXPECT_EQ(run.Run(), -4);
+    EXPECT_EQ(run.EventKinds(), (std::vector<int>{0, 1, 3}));
+    EXPECT_TRUE(run.RangeCalls().empty());
+    EXPECT_EQ(log.Count("ERR:Open file fail! ("), 1u) << log.Text();
+    EXPECT_EQ(log.Count("ERR:DownLoadContent fail!"), 1u);
+}
+
+TEST(NetDownload, ServerIgnoringRangeFailsManyWorkersButNotOne)
+{
+    {
+        LogTail log;
+        EngineRun run("net-norange5");
+        run.server.content = PatternBytes(5000);
+        run.server.ignoreRange = true;
+        run.param.nDownloadThread = 5;
+        EXPECT_EQ(run.Run(), -4);
+        // Every range fails all eleven attempts.
+        EXPECT_EQ(run.RangeCalls().size(), 55u);
+        EXPECT_EQ(nWinHttpFailCount.load() + nInternetFailCount.load(), 55);
+        EXPECT_EQ(log.Count("Request fail,  retry 10..."), 5u);
+        EXPECT_EQ(log.Count("ERR:[WinHttp] download Fail ,dstSize: 1000 !=  downloadingSize: 5000)") +
+                      log.Count("ERR:[Internet] download Fail ,dstSize: 1000 !=  downloadingSize: 5000)"),
+                  55u);
+        // The overlong bodies were never written past their ranges.
+        EXPECT_LE(run.FileBytes().size(), 5000u);
+        for (const Event& e : run.events.events) {
+            if (e.event == kDownloadProgress) {
+                EXPECT_LE(e.value1, 5000);
+            }
+        }
+    }
+    {
+        EngineRun run("net-norange1");
+        run.server.content = PatternBytes(5000);
+        run.server.ignoreRange = true;
+        run.param.nDownloadThread = 1;
+        EXPECT_EQ(run.Run(), 0);
+        EXPECT_EQ(run.FileBytes(), run.server.content);
+    }
+}
+
+TEST(NetDownload, RangeRetryDoesNotDoubleCountBytes)
+{
+    EngineRun run("net-retry");
+    run.server.content = PatternBytes(300000);
+    run.server.chunk = 10000;
+    run.server.failFirstPerRange = 2;
+    run.param.nDownloadThread = 3;
+    ASSERT_EQ(run.Run(), 0);
+    EXPECT_EQ(run.FileBytes(), run.server.content);
+    EXPECT_EQ(run.RangeCalls().size(), 9u);
+    EXPECT_EQ(nWinHttpFailCount.load() + nInternetFailCount.load(), 6);
+
+    // Progress dips after each failed attempt and still ends at the total.
+    int last = 0;
+    int dips = 0;
+    for (const Event& e : run.events.events) {
+        if (e.event != kDownloadProgress)
+            continue;
+        EXPECT_LE(e.value1, 300000);
+        if (e.value1 < last)
+            ++dips;
+        last = e.value1;
+    }
+    EXPECT_GE(dips, 1) << DescribeEvents(run.events.events);
+    EXPECT_EQ(last, 300000);
+}
+
+TEST(NetDownload, FailingWinHttpMovesAttemptsToWinInet)
+{
+    EngineRun run("net-switch");
+    run.server.content = PatternBytes(50000);
+    run.server.winHttpDown = true;
+    run.param.nDownloadThread = 5;
+    ASSERT_EQ(run.Run(), 0);
+    EXPECT_EQ(run.FileBytes(), run.server.content);
+
+    // Only the attempts made while both counts were equal went to WinHTTP:
+    // each worker's first at most; every later one went to WinINet.
+    int winHttpRanges = 0;
+    std::map<std::wstring, std::vector<int>> perRange;
+    for (const FakeCall& call : run.RangeCalls()) {
+        perRange[call.headers].push_back(call.type);
+        if (call.type == CBaseRequest::kTypeWinHttp)
+            ++winHttpRanges;
+    }
+    EXPECT_EQ(perRange.size(), 5u);
+    for (const auto& range : perRange) {
+        const std::vector<int>& types = range.second;
+        ASSERT_FALSE(types.empty());
+        EXPECT_EQ(types.back(), CBaseRequest::kTypeInternet) << WideToUtf8(range.first);
+        // A WinHTTP attempt is a secure and a plain exchange.
+        size_t winHttp = static_cast<size_t>(std::count(types.begin(), types.end(), CBaseRequest::kTypeWinHttp));
+        EXPECT_TRUE(winHttp == 0 || winHttp == 2) << WideToUtf8(range.first);
+    }
+    EXPECT_EQ(winHttpRanges / 2, nWinHttpFailCount.load());
+    EXPECT_GE(nWinHttpFailCount.load(), 1);
+    EXPECT_EQ(nInternetFailCount.load(), 0);
+}
+
+TEST(NetDownload, EqualCountsAlternateBetweenBackEndsByAttempt)
+{
+    // Both back-ends break off the first two answers of the range: attempt 0
+    // (tie) uses WinHTTP, which then leads, so attempt 1 uses WinINet; that
+    // ties the counts again and attempt 2 (even) uses WinHTTP.
+    EngineRun run("net-alternate");
+    run.server.content = PatternBytes(1000);
+    run.server.failFirstPerRange = 2;
+    run.param.nDownloadThread = 1;
+    ASSERT_EQ(run.Run(), 0);
+    std::vector<int> types;
+    for (const FakeCall& call : run.RangeCalls())
+        types.push_back(call.type);
+    EXPECT_EQ(types, (std::vector<int>{0, 1, 0}));
+    EXPECT_EQ(nWinHttpFailCount.load(), 1);
+    EXPECT_EQ(nInternetFailCount.load(), 1);
+}
+
+TEST(NetDownload, CountersCarryOverToTheNextDownload)
+{
+    EngineRun run("net-carry");
+    run.server.content = PatternBytes(1000);
+    run.param.nDownloadThread = 1;
+    nWinHttpFailCount = 4;
+    nInternetFailCount = 2;
+    ASSERT_EQ(run.Run(), 0);
+    std::vector<FakeCall> ranges = run.RangeCalls();
+    ASSERT_EQ(ranges.size(), 1u);
+    EXPECT_EQ(ranges[0].type, CBaseRequest::kTypeInternet);
+}
+
+TEST(NetDownload, RangeGivesUpAfterElevenAttempts)
+{
+    LogTail log;
+    EngineRun run("net-giveup");
+    run.server.content = PatternBytes(1000);
+    run.server.failFirstPerRange = 1000;
+    run.param.nDownloadThread = 2;
+    EXPECT_EQ(run.Run(), -4);
+    EXPECT_EQ(run.RangeCalls().size(), 22u);
+    EXPECT_EQ(log.Count("Request fail,  retry 10..."), 2u);
+    EXPECT_EQ(log.Count("Request fail,  retry 11..."), 0u);
+    EXPECT_EQ(log.Count("ERR:DownLoadContent fail!"), 1u);
+    EXPECT_EQ(log.Count("SUCCCESS!"), 2u);   // written by every worker, whatever its outcome
+}
+
+TEST(NetDownload, WorkerThatCannotStartFailsTheDownloadAfterTheOthersEnd)
+{
+    LogTail log;
+    EngineRun run("net-nothread");
+    run.server.content = PatternBytes(4000);
+    run.param.nDownloadThread = 4;
+    int started = 0;
+    std::vector<std::shared_ptr<std::thread>> threads;
+    auto starter = [&](int index, std::function<void()> body, std::function<void()>& join) {
+        if (index == 2)
+            return false;
+        ++started;
+        auto worker = std::make_shared<std::thread>(std::move(body));
+        threads.push_back(worker);
+        join = [worker] { worker->join(); };
+        return true;
+    };
+    EXPECT_EQ(run.Run(starter), -4);
+    EXPECT_EQ(started, 2);
+    for (const auto& t : threads)
+        EXPECT_FALSE(t->joinable());   // joined before the engine returned
+    EXPECT_EQ(run.RangeCalls().size(), 2u);
+    EXPECT_EQ(log.Count("ERR:start download thread 2 fail!"), 1u);
+}
+
+TEST(NetDownload, CancelStopsTheWorkersBetweenReads)
+{
+    EngineRun run("net-cancel");
+    run.server.content = PatternBytes(200000);
+    run.server.chunk = 1000;
+    run.param.nDownloadThread = 2;
+    run.events.cancelOnProgress = &run.cancel;
+    EXPECT_EQ(run.Run(), -4);
+    // No retry after the cancel, and far fewer chunks than the file holds.
+    EXPECT_LE(run.RangeCalls().size(), 2u);
+    EXPECT_GE(run.RangeCalls().size(), 1u);
+    size_t progress = 0;
+    for (const Event& e : run.events.events)
+        progress += e.event == kDownloadProgress;
+    EXPECT_LT(progress, 10u);
+}
+
+TEST(NetDownload, HttpDownloadClearsTheCancelFlag)
+{
+    // Nothing reachable outside Windows; the engine still runs its course.
+    bool cancel = true;
+    DownloadParam param;
+    param.nDownloadThread = 0;
+    param.strDownloadUrl = L"https://h/f";
+    EXPECT_FALSE(HttpDownload(&param, nullptr, &cancel));
+    EXPECT_FALSE(cancel);
+}
+
+#ifndef _WIN32
+TEST(NetDownload, FailedWritesFailTheRangeAndAreNotCounted)
+{
+    LogTail log;
+    EngineRun run("net-full");
+    run.server.content = PatternBytes(3000);
+    run.param.nDownloadThread = 3;
+    run.param.strSavePath = L"\\dev\\full";   // every flush fails: no space left
+    EXPECT_EQ(run.Run(), -4);
+    for (const Event& e : run.events.events)
+        EXPECT_NE(e.event, kDownloadProgress) << DescribeEvents(run.events.events);
+    EXPECT_EQ(run.RangeCalls().size(), 33u);
+    EXPECT_GE(log.Count("write to file fail"), 33u);
+}
+#endif
+
+// ---------------------------------------------------------------------------
+// Size probe
+
+TEST(NetSizeProbe, WinHttpHeadFirstThenWinInetGet)
+{
+    struct Case {
+        bool winHttpDown;
+        bool internetDown;
+        bool sizeKnown;
+        bool ok;
+        std::vector<std::wstring> methods;
+    };
+    const Case cases[] = {
+        {false, false, true, true, {L"HEAD"}},
+        {true, false, true, true, {L"HEAD", L"HEAD", L"GET"}},   // WinHTTP: secure then plain
+        {true, true, true, false, {L"HEAD", L"HEAD", L"GET", L"GET"}},
+        {false, false, false, false, {L"HEAD", L"GET"}},
+    };
+    for (const Case& c : cases) {
+        FakeServer server;
+        server.content = PatternBytes(777);
+        server.winHttpDown = c.winHttpDown;
+        server.internetDown = c.internetDown;
+        server.sizeKnown = c.sizeKnown;
+        int32_t size = -1;
+        int destroyedBefore = CFakeRequest::nDestroyed;
+        bool ok = QueryRemoteFileSize([&](int type) { return new CFakeRequest(&server, type); },
+                                      L"https://h:8443/f.bin", size);
+        EXPECT_EQ(ok, c.ok);
+        EXPECT_EQ(size, c.ok ? 777 : -1);
+        std::vector<std::wstring> methods;
+        for (const FakeCall& call : server.Calls()) {
+            methods.push_back(call.method);
+            EXPECT_EQ(call.port, 8443);
+            EXPECT_TRUE(call.headers.empty());
+        }
+        EXPECT_EQ(methods, c.methods);
+        EXPECT_EQ(CFakeRequest::nDestroyed - destroyedBefore, c.winHttpDown || !c.sizeKnown ? 2 : 1);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Beacon URL split
+
+TEST(NetBeacon, SetUrlsDropsEightCharactersAndSplitsAtTheFirstSlash)
+{
+    CHttpBeacon* beacon = CHttpBeacon::Instance();
+    EXPECT_EQ(beacon, CHttpBeacon::Instance());
+    beacon->SetUrls(L"https://collector.example/collect?v=1&t=event", L"http://host.example/collect?v=1");
+    EXPECT_EQ(beacon->strHost1, L"collector.example");
+    EXPECT_EQ(beacon->strPath1, L"collect?v=1&t=event");
+    EXPECT_EQ(beacon->strHost2, L"ost.example");   // eight characters go whatever the scheme
+    EXPECT_EQ(beacon->strPath2, L"collect?v=1");
+
+    beacon->SetUrls(L"https://localhost:47443", L"short");
+    EXPECT_EQ(beacon->strHost1, L"localhost:47443");
+    EXPECT_EQ(beacon->strPath1, L"localhost:47443");
+    EXPECT_EQ(beacon->strHost2, L"");
+    EXPECT_EQ(beacon->strPath2, L"");
+    beacon->SetUrls(L"", L"");
+}
