@@ -1,0 +1,74 @@
+// Process control: find a running process by its executable file name, end
+// it, open a URL or file with the shell, run the downloaded installer
+// silently and wait for it, and start the installed product either with this
+// program's rights or as the interactive (non-elevated) user.
+//
+// Nothing here keeps state or handles between calls. The command-line builder
+// at the top is portable; the process functions exist in the Windows build
+// only. RunSilentInstaller blocks until the installer exits and belongs on a
+// worker thread; the others are safe from any thread.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+// Longest process name FindProcess compares (its name buffer holds 64 wide
+// characters including the terminator).
+constexpr size_t kProcessNameMax = 63;
+
+// The silent installer's command line lives in a buffer of 256 wide
+// characters: the fixed switches (44), the install folder, a closing quote
+// and the terminator, so the folder may hold at most 210 characters.
+constexpr size_t kInstallerCommandLineBuffer = 256;
+extern const wchar_t kSilentInstallerSwitches[];   // " /verysilent /corvane_down /wait_run /path=\""
+constexpr size_t kInstallFolderMax = 210;
+
+// " /verysilent /corvane_down /wait_run /path=\"<folder>\"" with the folder
+// exactly as given (a trailing "\" stays). False, and the line untouched, when
+// the folder does not fit the buffer.
+bool BuildSilentInstallerCommandLine(const std::wstring& installFolder, std::wstring& commandLine);
+
+#ifdef _WIN32
+#include <windows.h>
+
+// True and the identifier set for the first process in the system's list
+// whose executable file name equals the name exactly (case-sensitive); false,
+// the identifier untouched, when none runs, the name is empty or longer than
+// kProcessNameMax, or the process list cannot be read.
+bool FindProcess(const std::wstring& name, DWORD& processId);
+
+// Requests termination (exit code 0) without waiting for it. False when the
+// process cannot be opened (for example because it has already exited).
+bool KillProcess(DWORD processId);
+
+// ShellExecuteW with the verb "Open"; the shell's result is passed back as is.
+HINSTANCE ShellOpen(HWND owner, const std::wstring& target);
+
+// Starts the installer with the silent switches and the install folder, and
+// waits without a time limit until its process exits (its exit code is not
+// read). False, with nothing started, when the folder is longer than
+// kInstallFolderMax. An installer that cannot be started is logged and still
+// yields true: the caller goes on to its finishing step either way.
+bool RunSilentInstaller(const std::wstring& installerPath, const std::wstring& installFolder);
+
+// How RunProgram started (or tried to start) the program, for the log and tests.
+enum RunProgramPath {
+    kRunShellElevated = 0,    // ShellExecuteExW "open": inherits this program's rights
+    kRunInteractiveUser = 1,  // WdcRunTaskAsInteractiveUser of wdc.dll
+    kRunDesktopShell = 2,     // the desktop shell's ShellExecute (runs as the logged-on user)
+    kRunShellNotElevated = 3, // ShellExecuteExW from a process that is itself not elevated
+    kRunShellFallback = 4,    // ShellExecuteExW because no unelevated way was available
+};
+
+// Starts the program. Elevated: through the shell, inheriting this program's
+// rights. Not elevated: as the interactive user through wdc.dll; where that
+// library or its export is missing, through the desktop shell, and when that
+// is not available either, through ShellExecuteExW (unelevated only when this
+// program itself is not elevated). Failures are logged and not reported.
+// Returns the path taken.
+RunProgramPath RunProgram(const std::wstring& programPath, bool elevated);
+
+// Whether this process's token is elevated; false when that cannot be told.
+bool IsProcessElevated();
+
+#endif

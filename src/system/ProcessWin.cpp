@@ -1,0 +1,305 @@
+#include "system/Process.h"
+
+#include "logging/Log.h"
+#include "system/WinHandle.h"
+
+#include <exdisp.h>
+#include <shellapi.h>
+#include <shldisp.h>
+#include <shlguid.h>
+#include <shlobj.h>
+#include <tlhelp32.h>
+
+namespace {
+
+// PROCESS_TERMINATE | PROCESS_CREATE_THREAD | PROCESS_VM_OPERATION |
+// PROCESS_VM_WRITE | PROCESS_QUERY_INFORMATION.
+constexpr DWORD kKillAccess = 0x042B;
+
+// wdc.dll's entry that starts a program as the logged-on interactive user.
+typedef HRESULT(WINAPI* RunTaskAsInteractiveUserFn)(const wchar_t* commandLine, const wchar_t* reserved,
+                                                     DWORD flags);
+constexpr DWORD kInteractiveUserFlags = 57;
+
+// Owns one COM interface pointer.
+template <typename T>
+class CComRef {
+public:
+    CComRef() = default;
+    ~CComRef() { Reset(); }
+    CComRef(const CComRef&) = delete;
+    CComRef& operator=(const CComRef&) = delete;
+    T* Get() const { return pValue; }
+    T* operator->() const { return pValue; }
+    T** Receive() { Reset(); return &pValue; }
+    void** ReceiveVoid() { return reinterpret_cast<void**>(Receive()); }
+    void Reset()
+    {
+        if (pValue != nullptr)
+            pValue->Release();
+        pValue = nullptr;
+    }
+
+private:
+    T* pValue = nullptr;
+};
+
+// Owns a BSTR.
+class CScopedBstr {
+public:
+    explicit CScopedBstr(const std::wstring& text) : bstrValue(SysAllocString(text.c_str())) {}
+    ~CScopedBstr() { SysFreeString(bstrValue); }
+    CScopedBstr(const CScopedBstr&) = delete;
+    CScopedBstr& operator=(const CScopedBstr&) = delete;
+    BSTR Get() const { return bstrValue; }
+
+private:
+    BSTR bstrValue;
+};
+
+// COM for the calling thread for as long as the object lives; a thread that
+// already uses COM in another mode keeps it.
+class CComScope {
+public:
+    CComScope() : hrInit(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+    ~CComScope()
+    {
+        if (SUCCEEDED(hrInit))
+            CoUninitialize();
+    }
+    bool Usable() const { return SUCCEEDED(hrInit) || hrInit == RPC_E_CHANGED_MODE; }
+
+private:
+    HRESULT hrInit;
+};
+
+bool RunThroughInteractiveUserTask(const std::wstring& programPath)
+{
+    CScopedModule library(LoadLibraryA("wdc.dll"));
+    if (!library) {
+        LOG_INFO("LoadLibraryA(wdc.dll) failed, error %lu", GetLastError());
+        return false;
+    }
+    auto run = reinterpret_cast<RunTaskAsInteractiveUserFn>(
+        reinterpret_cast<void*>(GetProcAddress(library.Get(), "WdcRunTaskAsInteractiveUser")));
+    if (run == nullptr) {
+        LOG_INFO("GetProcAddress(WdcRunTaskAsInteractiveUser) failed, error %lu", GetLastError());
+        return false;
+    }
+    HRESULT hr = run(programPath.c_str(), nullptr, kInteractiveUserFlags);
+    LOG_INFO("WdcRunTaskAsInteractiveUser returned 0x%08lX", static_cast<unsigned long>(hr));
+    // The library stays loaded: the task it schedules may still be using it
+    // when the call returns, and the program closes right after the start.
+    library.Release();
+    return true;
+}
+
+// Asks the desktop's shell (which runs as the logged-on user) to start the
+// program, so it does not inherit this process's elevation. False when there
+// is no desktop shell to ask or it refuses.
+bool RunThroughDesktopShell(const std::wstring& programPath)
+{
+    CComScope com;
+    if (!com.Usable())
+        return false;
+    CComRef<IShellWindows> windows;
+    HRESULT hr = CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_IShellWindows,
+                                  windows.ReceiveVoid());
+    if (FAILED(hr)) {
+        LOG_INFO("CoCreateInstance(ShellWindows) failed, hr 0x%08lX", static_cast<unsigned long>(hr));
+        return false;
+    }
+    VARIANT location;
+    VariantInit(&location);
+    VARIANT root;
+    VariantInit(&root);
+    long desktopWindow = 0;
+    CComRef<IDispatch> desktop;
+    hr = windows->FindWindowSW(&location, &root, SWC_DESKTOP, &desktopWindow, SWFO_NEEDDISPATCH,
+                               desktop.Receive());
+    if (hr != S_OK || desktop.Get() == nullptr) {
+        LOG_INFO("IShellWindows::FindWindowSW(desktop) failed, hr 0x%08lX", static_cast<unsigned long>(hr));
+        return false;
+    }
+    CComRef<IServiceProvider> services;
+    CComRef<IShellBrowser> browser;
+    CComRef<IShellView> view;
+    CComRef<IDispatch> background;
+    CComRef<IShellFolderViewDual> folderView;
+    CComRef<IDispatch> application;
+    CComRef<IShellDispatch2> shell;
+    hr = desktop->QueryInterface(IID_IServiceProvider, services.ReceiveVoid());
+    if (SUCCEEDED(hr))
+        hr = services->QueryService(SID_STopLevelBrowser, IID_IShellBrowser, browser.ReceiveVoid());
+    if (SUCCEEDED(hr))
+        hr = browser->QueryActiveShellView(view.Receive());
+    if (SUCCEEDED(hr))
+        hr = view->GetItemObject(SVGIO_BACKGROUND, IID_IDispatch, background.ReceiveVoid());
+    if (SUCCEEDED(hr))
+        hr = background->QueryInterface(IID_IShellFolderViewDual, folderView.ReceiveVoid());
+    if (SUCCEEDED(hr))
+        hr = folderView->get_Application(application.Receive());
+    if (SUCCEEDED(hr))
+        hr = application->QueryInterface(IID_IShellDispatch2, shell.ReceiveVoid());
+    if (FAILED(hr) || shell.Get() == nullptr) {
+        LOG_INFO("desktop shell not reachable, hr 0x%08lX", static_cast<unsigned long>(hr));
+        return false;
+    }
+    CScopedBstr file(programPath);
+    CScopedBstr verb(L"open");
+    VARIANT arguments;
+    VariantInit(&arguments);
+    VARIANT directory;
+    VariantInit(&directory);
+    VARIANT operation;
+    VariantInit(&operation);
+    operation.vt = VT_BSTR;
+    operation.bstrVal = verb.Get();
+    VARIANT show;
+    VariantInit(&show);
+    show.vt = VT_I4;
+    show.lVal = SW_SHOWNORMAL;
+    hr = shell->ShellExecute(file.Get(), arguments, directory, operation, show);
+    if (FAILED(hr)) {
+        LOG_INFO("IShellDispatch2::ShellExecute failed, hr 0x%08lX", static_cast<unsigned long>(hr));
+        return false;
+    }
+    return true;
+}
+
+void RunThroughShell(const std::wstring& programPath)
+{
+    SHELLEXECUTEINFOW info = {};
+    info.cbSize = sizeof(info);
+    info.fMask = 0;
+    info.hwnd = nullptr;
+    info.lpVerb = L"open";
+    info.lpFile = programPath.c_str();
+    info.lpParameters = L"";
+    info.lpDirectory = nullptr;
+    info.nShow = SW_SHOWNORMAL;
+    if (!ShellExecuteExW(&info))
+        LOG_INFO_W(L"ShellExecuteExW failed, error %lu: %ls", GetLastError(), programPath.c_str());
+}
+
+const char* PathName(RunProgramPath path)
+{
+    switch (path) {
+    case kRunShellElevated: return "shell, elevated";
+    case kRunInteractiveUser: return "wdc.dll interactive user";
+    case kRunDesktopShell: return "desktop shell, not elevated";
+    case kRunShellNotElevated: return "shell, not elevated";
+    case kRunShellFallback: return "shell fallback, elevated";
+    }
+    return "?";
+}
+
+} // namespace
+
+bool FindProcess(const std::wstring& name, DWORD& processId)
+{
+    // A longer name cannot be held, and a truncated one could match another
+    // process, so it is never looked for.
+    if (name.empty() || name.size() > kProcessNameMax) {
+        LOG_INFO("process name of %u characters refused", static_cast<unsigned>(name.size()));
+        return false;
+    }
+    wchar_t wanted[kProcessNameMax + 1] = {};
+    name.copy(wanted, kProcessNameMax);
+
+    CScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) {
+        LOG_INFO("CreateToolhelp32Snapshot failed, error %lu", GetLastError());
+        return false;
+    }
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry)) {
+        if (lstrcmpW(entry.szExeFile, wanted) == 0) {
+            processId = entry.th32ProcessID;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool KillProcess(DWORD processId)
+{
+    CScopedHandle process(OpenProcess(kKillAccess, FALSE, processId));
+    if (!process) {
+        LOG_INFO("OpenProcess(%lu) failed, error %lu", static_cast<unsigned long>(processId), GetLastError());
+        return false;
+    }
+    // The request is all that is asked for; the process ends on its own time.
+    TerminateProcess(process.Get(), 0);
+    return true;
+}
+
+HINSTANCE ShellOpen(HWND owner, const std::wstring& target)
+{
+    HINSTANCE result = ShellExecuteW(owner, L"Open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    LOG_INFO_W(L"ShellExecuteW(Open) returned %ld: %ls", static_cast<long>(reinterpret_cast<INT_PTR>(result)),
+               target.c_str());
+    return result;
+}
+
+bool RunSilentInstaller(const std::wstring& installerPath, const std::wstring& installFolder)
+{
+    std::wstring line;
+    if (!BuildSilentInstallerCommandLine(installFolder, line)) {
+        LOG_INFO("install folder of %u characters does not fit the command line; not started",
+                 static_cast<unsigned>(installFolder.size()));
+        return false;
+    }
+    wchar_t commandLine[kInstallerCommandLineBuffer] = {};
+    line.copy(commandLine, kInstallerCommandLineBuffer - 1);
+
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessW(installerPath.c_str(), commandLine, nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                        nullptr, &startup, &info)) {
+        // The caller finishes the same way whether or not the installer ran.
+        LOG_INFO_W(L"CreateProcessW failed, error %lu: %ls", GetLastError(), installerPath.c_str());
+        return true;
+    }
+    CScopedHandle process(info.hProcess);
+    CScopedHandle thread(info.hThread);
+    ResumeThread(thread.Get());
+    WaitForSingleObject(process.Get(), INFINITE);
+    LOG_INFO("silent installer process %lu ended", static_cast<unsigned long>(info.dwProcessId));
+    return true;
+}
+
+RunProgramPath RunProgram(const std::wstring& programPath, bool elevated)
+{
+    RunProgramPath path = kRunShellElevated;
+    if (elevated) {
+        RunThroughShell(programPath);
+    } else if (RunThroughInteractiveUserTask(programPath)) {
+        path = kRunInteractiveUser;
+    } else if (!IsProcessElevated()) {
+        // Nothing to shed: a start through the shell is already unelevated.
+        path = kRunShellNotElevated;
+        RunThroughShell(programPath);
+    } else if (RunThroughDesktopShell(programPath)) {
+        path = kRunDesktopShell;
+    } else {
+        path = kRunShellFallback;
+        RunThroughShell(programPath);
+    }
+    LOG_INFO_W(L"RunProgram started %ls by: %s", programPath.c_str(), PathName(path));
+    return path;
+}
+
+bool IsProcessElevated()
+{
+    CScopedHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Receive()))
+        return false;
+    TOKEN_ELEVATION elevation = {};
+    DWORD size = 0;
+    if (!GetTokenInformation(token.Get(), TokenElevation, &elevation, sizeof(elevation), &size))
+        return false;
+    return elevation.TokenIsElevated != 0;
+}

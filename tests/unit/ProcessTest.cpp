@@ -1,0 +1,49 @@
+#include "system/Process.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::wstring Expected(const std::wstring& folder)
+{
+    return L" /verysilent /corvane_down /wait_run /path=\"" + folder + L"\"";
+}
+
+} // namespace
+
+TEST(SilentInstallerCommandLine, FolderIsQuotedExactlyAsGiven)
+{
+    const std::wstring folders[] = {
+        L"C:\\Program Files\\",        // trailing separator stays: ...\"
+        L"D:\\Apps",
+        L"C:\\dir with spaces\\x\\",
+        L"",
+    };
+    for (const std::wstring& folder : folders) {
+        std::wstring line = L"unchanged";
+        ASSERT_TRUE(BuildSilentInstallerCommandLine(folder, line)) << testing::PrintToString(folder);
+        EXPECT_EQ(line, Expected(folder));
+    }
+    std::wstring line;
+    ASSERT_TRUE(BuildSilentInstallerCommandLine(L"C:\\Root\\", line));
+    EXPECT_EQ(line.substr(line.size() - 2), L"\\\"");  // backslash, then the closing quote
+    EXPECT_EQ(std::wstring(kSilentInstallerSwitches).size(), 44u);
+}
+
+TEST(SilentInstallerCommandLine, FolderMustFitTheBuffer)
+{
+    struct Case { size_t length; bool fits; };
+    const Case cases[] = {{1, true}, {209, true}, {210, true}, {211, false}, {300, false}};
+    for (const Case& c : cases) {
+        std::wstring folder = L"C:\\" + std::wstring(c.length - 1, L'a');
+        folder.resize(c.length, L'a');
+        std::wstring line = L"untouched";
+        EXPECT_EQ(BuildSilentInstallerCommandLine(folder, line), c.fits) << "length " << c.length;
+        if (c.fits) {
+            EXPECT_EQ(line, Expected(folder));
+            EXPECT_LE(line.size() + 1, kInstallerCommandLineBuffer) << "length " << c.length;
+        } else {
+            EXPECT_EQ(line, L"untouched") << "length " << c.length;
+        }
+    }
+}
