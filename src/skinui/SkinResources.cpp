@@ -1,0 +1,608 @@
+#ifdef _WIN32
+#include "skinui/SkinResources.h"
+
+#include "logging/Log.h"
+#include "system/WinHandle.h"
+
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <cwchar>
+
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_NO_STDIO
+#define STBI_FAILURE_USERMSG
+#if defined(__GNUC__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wunused-function"
+#pragma GCC diagnostic ignored "-Wsign-compare"
+#pragma GCC diagnostic ignored "-Wunused-but-set-variable"
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#endif
+#include <stb_image.h>
+#if defined(__GNUC__)
+#pragma GCC diagnostic pop
+#endif
+
+namespace SkinUI {
+
+namespace {
+
+// Images read from the skin or as plain files may be larger than a layout.
+constexpr uint64_t kMaxImageFileSize = 64ull << 20;
+constexpr size_t kMaxFaceChars = 32;
+
+struct SharedTables {
+    std::unordered_map<std::wstring, std::unique_ptr<TImageInfo>> images;
+    std::map<int, std::unique_ptr<TFontInfo>> fonts;
+    std::unordered_map<std::wstring, std::wstring> classDefaults;
+    std::unordered_map<std::wstring, std::wstring> langStrings;
+    std::unique_ptr<TFontInfo> defaultFont;
+    DWORD dwDisabledColor = 0xFFA7A6AA;
+    DWORD dwFontColor = 0xFF000000;
+    DWORD dwLinkColor = 0xFF0000FF;
+    DWORD dwLinkHoverColor = 0xFFD3215F;
+    DWORD dwSelectedBkColor = 0xFFBAE4FF;
+    int nNextVariantFont = 10000;
+};
+
+SharedTables& Shared()
+{
+    static SharedTables tables;
+    return tables;
+}
+
+// Parses hexadecimal with an optional "#"; 0 for anything else.
+DWORD ParseHexColor(const std::wstring& text)
+{
+    const wchar_t* p = text.c_str();
+    while (*p == L' ')
+        ++p;
+    if (*p == L'#')
+        ++p;
+    return static_cast<DWORD>(std::wcstoul(p, nullptr, 16));
+}
+
+bool ReadPlainFile(const std::wstring& path, std::string& bytes)
+{
+    bytes.clear();
+    CScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return false;
+    LARGE_INTEGER size = {};
+    if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart <= 0 ||
+        static_cast<uint64_t>(size.QuadPart) > kMaxImageFileSize)
+        return false;
+    bytes.resize(static_cast<size_t>(size.QuadPart));
+    DWORD read = 0;
+    if (!ReadFile(file.Get(), &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr) ||
+        read != bytes.size()) {
+        bytes.clear();
+        return false;
+    }
+    return true;
+}
+
+bool ReadResource(const std::wstring& name, const std::wstring& type, std::string& bytes)
+{
+    bytes.clear();
+    HMODULE module = CSkinSource::GetResourceModule();
+    LPCWSTR resName = name.c_str();
+    if (!name.empty() && name[0] >= L'0' && name[0] <= L'9')
+        resName = MAKEINTRESOURCEW(static_cast<WORD>(std::wcstoul(name.c_str(), nullptr, 10)));
+    HRSRC info = FindResourceW(module, resName, type.c_str());
+    if (info == nullptr)
+        return false;
+    HGLOBAL handle = LoadResource(module, info);
+    const DWORD size = SizeofResource(module, info);
+    if (handle == nullptr || size == 0)
+        return false;
+    const void* data = LockResource(handle);
+    if (data == nullptr)
+        return false;
+    bytes.assign(static_cast<const char*>(data), size);
+    return true;
+}
+
+// A top-down 32-bit DIB section; nullptr (logged) on failure.
+HBITMAP CreateTopDownDib(int width, int height, BYTE** bits)
+{
+    BITMAPINFO bmi = {};
+    bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    bmi.bmiHeader.biWidth = width;
+    bmi.bmiHeader.biHeight = -height;
+    bmi.bmiHeader.biPlanes = 1;
+    bmi.bmiHeader.biBitCount = 32;
+    bmi.bmiHeader.biCompression = BI_RGB;
+    void* pixels = nullptr;
+    HBITMAP bitmap = CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &pixels, nullptr, 0);
+    if (bitmap == nullptr || pixels == nullptr) {
+        LOG_INFO("CreateDIBSection failed for %dx%d, error %lu", width, height,
+                 static_cast<unsigned long>(GetLastError()));
+        if (bitmap != nullptr)
+            DeleteObject(bitmap);
+        return nullptr;
+    }
+    *bits = static_cast<BYTE*>(pixels);
+    return bitmap;
+}
+
+} // namespace
+
+namespace {
+unsigned g_imageGeneration = 0;
+}
+
+TImageInfo::~TImageInfo()
+{
+    ++g_imageGeneration;
+    if (hBitmap != nullptr)
+        DeleteObject(hBitmap);
+}
+
+TFontInfo::~TFontInfo()
+{
+    if (hFont != nullptr)
+        DeleteObject(hFont);
+}
+
+CSkinResources::CSkinResources()
+{
+    const SharedTables& s = Shared();
+    dwDisabledColor = s.dwDisabledColor;
+    dwFontColor = s.dwFontColor;
+    dwLinkColor = s.dwLinkColor;
+    dwLinkHoverColor = s.dwLinkHoverColor;
+    dwSelectedBkColor = s.dwSelectedBkColor;
+    // The first host creates the shared default font from the stock GUI font.
+    if (!Shared().defaultFont) {
+        LOGFONTW lf = {};
+        GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(lf), &lf);
+        const int size = lf.lfHeight < 0 ? -lf.lfHeight : lf.lfHeight;
+        Shared().defaultFont = CreateFontRecord(lf.lfFaceName, size, lf.lfWeight >= FW_BOLD,
+                                                lf.lfUnderline != 0, lf.lfItalic != 0);
+    }
+}
+
+CSkinResources::~CSkinResources() = default;
+
+void CSkinResources::SetPaintDC(HDC dc) { hPaintDC = dc; }
+HDC CSkinResources::GetPaintDC() const { return hPaintDC; }
+void CSkinResources::SetSharedResourcesMode(bool shared) { bSharedMode = shared; }
+bool CSkinResources::IsSharedResourcesMode() const { return bSharedMode; }
+void CSkinResources::SetMousePos(POINT pt) { ptMouse = pt; }
+POINT CSkinResources::GetMousePos() const { return ptMouse; }
+
+void CSkinResources::RemoveAllOwnResources()
+{
+    ownImages.clear();
+    ownFonts.clear();
+    ownClassDefaults.clear();
+    ownDefaultFont.reset();
+}
+
+// ---- Images -------------------------------------------------------------
+
+std::unique_ptr<TImageInfo> CSkinResources::DecodeImage(const void* data, size_t size, DWORD mask)
+{
+    if (data == nullptr || size == 0 || size > static_cast<size_t>(INT_MAX))
+        return nullptr;
+    int width = 0, height = 0, channels = 0;
+    stbi_uc* rgba = stbi_load_from_memory(static_cast<const stbi_uc*>(data), static_cast<int>(size), &width,
+                                          &height, &channels, 4);
+    if (rgba == nullptr) {
+        LOG_INFO("the image cannot be decoded: %s", stbi_failure_reason());
+        return nullptr;
+    }
+    std::unique_ptr<stbi_uc, void (*)(void*)> owner(rgba, &stbi_image_free);
+    auto image = std::make_unique<TImageInfo>();
+    image->hBitmap = CreateTopDownDib(width, height, &image->pBits);
+    if (image->hBitmap == nullptr)
+        return nullptr;
+    image->nWidth = width;
+    image->nHeight = height;
+    image->dwMask = mask;
+    const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
+    for (size_t i = 0; i < count; ++i) {
+        const stbi_uc* src = rgba + i * 4;
+        BYTE* dst = image->pBits + i * 4;
+        const unsigned alpha = src[3];
+        if (alpha == 255) {
+            dst[0] = src[2];
+            dst[1] = src[1];
+            dst[2] = src[0];
+        } else {
+            dst[0] = static_cast<BYTE>(src[2] * alpha / 255);
+            dst[1] = static_cast<BYTE>(src[1] * alpha / 255);
+            dst[2] = static_cast<BYTE>(src[0] * alpha / 255);
+            image->bAlpha = true;
+        }
+        dst[3] = static_cast<BYTE>(alpha);
+        const DWORD value = static_cast<DWORD>(dst[3]) << 24 | static_cast<DWORD>(dst[2]) << 16 |
+                            static_cast<DWORD>(dst[1]) << 8 | dst[0];
+        if (value == mask) {
+            std::memset(dst, 0, 4);
+            image->bAlpha = true;
+        }
+    }
+    GdiFlush();
+    return image;
+}
+
+std::unique_ptr<TImageInfo> CSkinResources::LoadImageRecord(const std::wstring& name, const std::wstring& type,
+                                                            DWORD mask)
+{
+    if (name.empty())
+        return nullptr;
+    if (type == L"*COLOR*") {
+        auto image = std::make_unique<TImageInfo>();
+        image->hBitmap = CreateTopDownDib(1, 1, &image->pBits);
+        if (image->hBitmap == nullptr)
+            return nullptr;
+        const DWORD color = ParseHexColor(name);
+        const unsigned alpha = color >> 24;
+        image->pBits[0] = static_cast<BYTE>((color & 0xFF) * alpha / 255);
+        image->pBits[1] = static_cast<BYTE>((color >> 8 & 0xFF) * alpha / 255);
+        image->pBits[2] = static_cast<BYTE>((color >> 16 & 0xFF) * alpha / 255);
+        image->pBits[3] = static_cast<BYTE>(alpha);
+        image->bAlpha = alpha != 255;
+        image->nWidth = image->nHeight = 1;
+        image->strResType = type;
+        image->dwMask = mask;
+        return image;
+    }
+    std::string bytes;
+    bool found = false;
+    if (!type.empty())
+        found = ReadResource(name, type, bytes);
+    else
+        found = CSkinSource::ReadSkinFile(name, bytes, kMaxImageFileSize) == SkinReadStatus::Ok;
+    if (!found && !ReadPlainFile(name, bytes)) {
+        LOG_INFO_W(L"the image %ls was not found", name.c_str());
+        return nullptr;
+    }
+    auto image = DecodeImage(bytes.data(), bytes.size(), mask);
+    if (image)
+        image->strResType = type;
+    return image;
+}
+
+const TImageInfo* CSkinResources::AddImageEntry(const std::wstring& name, const std::wstring& type, DWORD mask,
+                                                bool useHSL, bool shared)
+{
+    auto image = LoadImageRecord(name, type, mask);
+    if (!image)
+        return nullptr;
+    image->bUseHSL = useHSL;
+    if (useHSL) {
+        const size_t bytes = static_cast<size_t>(image->nWidth) * static_cast<size_t>(image->nHeight) * 4;
+        image->sourceBits.assign(image->pBits, image->pBits + bytes);
+    }
+    return AddImageEntry(name, std::move(image), shared);
+}
+
+const TImageInfo* CSkinResources::AddImageEntry(const std::wstring& name, std::unique_ptr<TImageInfo> image,
+                                                bool shared)
+{
+    if (!image)
+        return nullptr;
+    ImageTable& table = AddToShared(shared) ? Shared().images : ownImages;
+    auto& slot = table[name];
+    slot.reset();   // the old record and its bitmap go first
+    slot = std::move(image);
+    return slot.get();
+}
+
+const TImageInfo* CSkinResources::FindImage(const std::wstring& name) const
+{
+    auto own = ownImages.find(name);
+    if (own != ownImages.end())
+        return own->second.get();
+    auto shared = Shared().images.find(name);
+    if (shared != Shared().images.end())
+        return shared->second.get();
+    return nullptr;
+}
+
+const TImageInfo* CSkinResources::FindOrLoadImage(const std::wstring& name, const std::wstring& type, DWORD mask,
+                                                  bool useHSL)
+{
+    if (const TImageInfo* image = FindImage(name))
+        return image;
+    if (AddImageEntry(name, type, mask, useHSL, false) == nullptr)
+        return nullptr;
+    return FindImage(name);
+}
+
+void CSkinResources::RemoveImage(const std::wstring& name, bool shared)
+{
+    (AddToShared(shared) ? Shared().images : ownImages).erase(name);
+}
+
+// ---- Fonts --------------------------------------------------------------
+
+std::unique_ptr<TFontInfo> CSkinResources::CreateFontRecord(const std::wstring& face, int size, bool bold,
+                                                            bool underline, bool italic)
+{
+    LOGFONTW lf = {};
+    GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(lf), &lf);
+    std::memset(lf.lfFaceName, 0, sizeof(lf.lfFaceName));
+    // The face field holds 32 characters including the terminator.
+    const size_t chars = face.size() < kMaxFaceChars - 1 ? face.size() : kMaxFaceChars - 1;
+    std::wmemcpy(lf.lfFaceName, face.c_str(), chars);
+    lf.lfCharSet = DEFAULT_CHARSET;
+    lf.lfHeight = -size;
+    if (bold)
+        lf.lfWeight += FW_BOLD;
+    lf.lfUnderline = underline ? TRUE : FALSE;
+    lf.lfItalic = italic ? TRUE : FALSE;
+    HFONT font = CreateFontIndirectW(&lf);
+    if (font == nullptr) {
+        LOG_INFO_W(L"CreateFontIndirectW failed for %ls %d, error %lu", face.c_str(), size,
+                   static_cast<unsigned long>(GetLastError()));
+        return nullptr;
+    }
+    auto info = std::make_unique<TFontInfo>();
+    info->hFont = font;
+    info->strFaceName = face;
+    info->nSize = size;
+    info->bBold = bold;
+    info->bUnderline = underline;
+    info->bItalic = italic;
+    return info;
+}
+
+void CSkinResources::FillMetrics(TFontInfo& info) const
+{
+    if (info.bMetricsValid || info.hFont == nullptr)
+        return;
+    HDC dc = hPaintDC;
+    HDC screen = nullptr;
+    if (dc == nullptr)
+        dc = screen = CreateCompatibleDC(nullptr);
+    if (dc == nullptr)
+        return;
+    HGDIOBJ old = SelectObject(dc, info.hFont);
+    info.bMetricsValid = GetTextMetricsW(dc, &info.tm) != FALSE;
+    SelectObject(dc, old);
+    if (screen != nullptr)
+        DeleteDC(screen);
+}
+
+HFONT CSkinResources::AddFontEntry(int id, const std::wstring& face, int size, bool bold, bool underline,
+                                   bool italic, bool shared)
+{
+    auto info = CreateFontRecord(face, size, bold, underline, italic);
+    if (!info)
+        return nullptr;
+    if (hPaintDC != nullptr)
+        FillMetrics(*info);
+    FontTable& table = AddToShared(shared) ? Shared().fonts : ownFonts;
+    auto& slot = table[id];
+    slot.reset();   // deletes the old font handle
+    slot = std::move(info);
+    return slot->hFont;
+}
+
+HFONT CSkinResources::SetBaseFont(const std::wstring& face, int size, bool bold, bool underline, bool italic,
+                                  bool shared)
+{
+    auto info = CreateFontRecord(face, size, bold, underline, italic);
+    if (!info)
+        return nullptr;
+    std::unique_ptr<TFontInfo>& slot = AddToShared(shared) ? Shared().defaultFont : ownDefaultFont;
+    slot.reset();
+    slot = std::move(info);
+    return slot->hFont;
+}
+
+HFONT CSkinResources::GetFont(int id) const
+{
+    auto own = ownFonts.find(id);
+    if (own != ownFonts.end())
+        return own->second->hFont;
+    auto shared = Shared().fonts.find(id);
+    if (shared != Shared().fonts.end())
+        return shared->second->hFont;
+    const TFontInfo* base = ownDefaultFont ? ownDefaultFont.get() : Shared().defaultFont.get();
+    return base != nullptr ? base->hFont : nullptr;
+}
+
+HFONT CSkinResources::GetFont(const std::wstring& face, int size, bool bold, bool underline, bool italic) const
+{
+    for (const FontTable* table : {static_cast<const FontTable*>(&ownFonts), static_cast<const FontTable*>(&Shared().fonts)}) {
+        for (const auto& entry : *table) {
+            const TFontInfo& f = *entry.second;
+            if (f.strFaceName == face && f.nSize == size && f.bBold == bold && f.bUnderline == underline &&
+                f.bItalic == italic)
+                return f.hFont;
+        }
+    }
+    return nullptr;
+}
+
+int CSkinResources::GetFontId(HFONT font) const
+{
+    for (const FontTable* table : {static_cast<const FontTable*>(&ownFonts), static_cast<const FontTable*>(&Shared().fonts)})
+        for (const auto& entry : *table)
+            if (entry.second->hFont == font)
+                return entry.first;
+    return -1;
+}
+
+const TFontInfo* CSkinResources::GetDefaultFontInfo()
+{
+    TFontInfo* base = ownDefaultFont ? ownDefaultFont.get() : Shared().defaultFont.get();
+    if (base != nullptr)
+        FillMetrics(*base);
+    return base;
+}
+
+const TFontInfo* CSkinResources::FontDetails(int id)
+{
+    for (FontTable* table : {&ownFonts, &Shared().fonts}) {
+        auto it = table->find(id);
+        if (it != table->end()) {
+            FillMetrics(*it->second);
+            return it->second.get();
+        }
+    }
+    return GetDefaultFontInfo();
+}
+
+const TFontInfo* CSkinResources::FontDetails(HFONT font)
+{
+    for (FontTable* table : {&ownFonts, &Shared().fonts}) {
+        for (auto& entry : *table) {
+            if (entry.second->hFont == font) {
+                FillMetrics(*entry.second);
+                return entry.second.get();
+            }
+        }
+    }
+    return GetDefaultFontInfo();
+}
+
+int CSkinResources::NextVariantFontId()
+{
+    return Shared().nNextVariantFont++;
+}
+
+// ---- Default attribute lists ------------------------------------------------
+
+void CSkinResources::SetClassDefaults(const std::wstring& elementName, const std::wstring& attributes, bool shared)
+{
+    (AddToShared(shared) ? Shared().classDefaults : ownClassDefaults)[elementName] = attributes;
+}
+
+std::wstring CSkinResources::GetClassDefaults(const std::wstring& elementName) const
+{
+    auto own = ownClassDefaults.find(elementName);
+    if (own != ownClassDefaults.end())
+        return own->second;
+    auto shared = Shared().classDefaults.find(elementName);
+    return shared != Shared().classDefaults.end() ? shared->second : std::wstring();
+}
+
+void CSkinResources::RemoveAllClassDefaults()
+{
+    ownClassDefaults.clear();
+}
+
+// ---- Multi-language strings -------------------------------------------------
+
+void CSkinResources::AddLangString(int id, const std::wstring& text)
+{
+    Shared().langStrings[std::to_wstring(id)] = text;
+}
+
+std::wstring CSkinResources::GetLangString(int id)
+{
+    auto it = Shared().langStrings.find(std::to_wstring(id));
+    return it != Shared().langStrings.end() ? it->second : std::wstring();
+}
+
+void CSkinResources::RemoveAllLangStrings()
+{
+    Shared().langStrings.clear();
+}
+
+std::wstring CSkinResources::ExpandLangTokens(const std::wstring& text)
+{
+    const auto& strings = Shared().langStrings;
+    if (strings.empty() || text.find(L"%{") == std::wstring::npos)
+        return text;
+    // One left-to-right pass: replaced text is not scanned again, so a string
+    // that contains a token cannot make the expansion loop.
+    std::wstring out;
+    out.reserve(text.size());
+    size_t pos = 0;
+    while (pos < text.size()) {
+        const size_t start = text.find(L"%{", pos);
+        if (start == std::wstring::npos)
+            break;
+        size_t end = start + 2;
+        while (end < text.size() && text[end] >= L'0' && text[end] <= L'9')
+            ++end;
+        if (end > start + 2 && end < text.size() && text[end] == L'}') {
+            // Leading zeros name the same id ("%{01}" is 1) only when the
+            // digits fit an int; longer runs stay as they are.
+            const std::wstring digits = text.substr(start + 2, end - start - 2);
+            auto it = digits.size() <= 9 ? strings.find(std::to_wstring(std::stoi(digits))) : strings.end();
+            if (it != strings.end()) {
+                out.append(text, pos, start - pos);
+                out += it->second;
+                pos = end + 1;
+                continue;
+            }
+        }
+        out.append(text, pos, start + 2 - pos);
+        pos = start + 2;
+    }
+    out.append(text, pos, std::wstring::npos);
+    return out;
+}
+
+// ---- Colours ----------------------------------------------------------------
+
+void CSkinResources::SetDefaultDisabledColor(DWORD color, bool shared)
+{
+    dwDisabledColor = color;
+    if (shared)
+        Shared().dwDisabledColor = color;
+}
+
+void CSkinResources::SetDefaultFontColor(DWORD color, bool shared)
+{
+    dwFontColor = color;
+    if (shared)
+        Shared().dwFontColor = color;
+}
+
+void CSkinResources::SetDefaultLinkFontColor(DWORD color, bool shared)
+{
+    dwLinkColor = color;
+    if (shared)
+        Shared().dwLinkColor = color;
+}
+
+void CSkinResources::SetDefaultLinkHoverFontColor(DWORD color, bool shared)
+{
+    dwLinkHoverColor = color;
+    if (shared)
+        Shared().dwLinkHoverColor = color;
+}
+
+void CSkinResources::SetDefaultSelectedBkColor(DWORD color, bool shared)
+{
+    dwSelectedBkColor = color;
+    if (shared)
+        Shared().dwSelectedBkColor = color;
+}
+
+// ---- Process-wide -------------------------------------------------------------
+
+void CSkinResources::ReleaseSharedResources()
+{
+    SharedTables& s = Shared();
+    s.images.clear();
+    s.fonts.clear();
+    s.classDefaults.clear();
+    s.langStrings.clear();
+    s.defaultFont.reset();
+}
+
+unsigned CSkinResources::ImageGeneration()
+{
+    return g_imageGeneration;
+}
+
+bool CSkinResources::IsHSLAdjustmentActive()
+{
+    return false;
+}
+
+} // namespace SkinUI
+
+#endif // _WIN32
