@@ -1,0 +1,496 @@
+// Buttons, options and check boxes: events, selection, state images.
+#include "skinui/ButtonUI.h"
+
+#include <algorithm>
+
+namespace SkinUI {
+
+// ------------------------------------------------------------------ button
+
+CButtonUI::CButtonUI() = default;
+
+std::wstring CButtonUI::GetClass() const { return L"Button"; }
+
+CControlUI* CButtonUI::QueryControlInterface(const std::wstring& name)
+{
+    return name == L"Button" ? this : CLabelUI::QueryControlInterface(name);
+}
+
+UINT CButtonUI::ControlFlags() const
+{
+    return IsKeyboardEnabled() ? 1u : 0u;   // a tab stop
+}
+
+bool CButtonUI::Activate()
+{
+    if (!CControlUI::Activate())
+        return false;
+    if (pHost != nullptr)
+        pHost->EmitNotify(this, L"click", 0, 0);
+    return true;
+}
+
+void CButtonUI::SetEnabled(bool enabled)
+{
+    CControlUI::SetEnabled(enabled);
+    if (!IsEnabled())
+        uButtonState = 0;
+}
+
+void CButtonUI::HandleEvent(ControlEvent& event)
+{
+    // A control with the mouse switched off passes mouse input on.
+    if (!IsMouseEnabled() && IsMouseEvent(event.Type)) {
+        if (pParent != nullptr)
+            pParent->HandleEvent(event);
+        else
+            CLabelUI::HandleEvent(event);
+        return;
+    }
+    const bool inside = RectContains(rcItem, event.ptMouse);
+    switch (event.Type) {
+    case kEvent_SetFocus:
+    case kEvent_KillFocus:
+        Invalidate();
+        break;   // the base keeps the focused flag
+    case kEvent_KeyDown:
+        if (IsKeyboardEnabled() && IsEnabled()) {
+            if (event.chKey == VK_SPACE || event.chKey == VK_RETURN) {
+                Activate();
+                return;
+            }
+        }
+        break;
+    case kEvent_ButtonDown:
+    case kEvent_DblClick:
+        if (inside && IsEnabled()) {
+            uButtonState |= kState_Pushed | kState_Captured;
+            Invalidate();
+        }
+        return;
+    case kEvent_MouseMove:
+        if ((uButtonState & kState_Captured) != 0) {
+            if (inside)
+                uButtonState |= kState_Pushed;
+            else
+                uButtonState &= ~kState_Pushed;
+            Invalidate();
+        }
+        return;
+    case kEvent_ButtonUp:
+        if ((uButtonState & kState_Captured) != 0) {
+            // The state ends before the click is sent: a listener may hide
+            // or even remove this button.
+            uButtonState &= ~(kState_Pushed | kState_Captured);
+            Invalidate();
+            if (inside && IsEnabled())
+                Activate();
+        }
+        return;
+    case kEvent_MouseEnter:
+        if (inside && IsEnabled()) {
+            uButtonState |= kState_Hot;
+            if (nFadeDelta > 0 && pHost != nullptr)
+                pHost->SetTimer(this, kFadeTimerId, kFadeTimerElapse);
+            Invalidate();
+        }
+        return;
+    case kEvent_MouseLeave:
+        if (inside) {
+            if (pHost != nullptr)
+                pHost->AddMouseLeaveNeeded(this);
+            return;
+        }
+        uButtonState &= ~kState_Hot;
+        if (pHost != nullptr) {
+            pHost->RemoveMouseLeaveNeeded(this);
+            if (nFadeDelta > 0)
+                pHost->SetTimer(this, kFadeTimerId, kFadeTimerElapse);
+        }
+        Invalidate();
+        return;
+    case kEvent_SetCursor:
+        if (pHost != nullptr)
+            pHost->SetCursorShape(kCursor_Hand);
+        return;
+    case kEvent_ContextMenu:
+        if (bMenuUsed && IsEnabled()) {
+            if (pHost != nullptr)
+                pHost->EmitNotify(this, L"menu", event.wParam, event.lParam);
+            return;
+        }
+        break;
+    case kEvent_Timer:
+        if (event.wParam == kFadeTimerId) {
+            bool done;
+            if ((uButtonState & kState_Hot) != 0) {
+                nFadeAlpha = std::max(0, nFadeAlpha - nFadeDelta);
+                done = nFadeAlpha == 0;
+            } else {
+                nFadeAlpha = std::min(255, nFadeAlpha + nFadeDelta);
+                done = nFadeAlpha == 255;
+            }
+            if (done && pHost != nullptr)
+                pHost->KillTimer(this, kFadeTimerId);
+            Invalidate();
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    CLabelUI::HandleEvent(event);
+}
+
+void CButtonUI::SetNormalImage(const std::wstring& image)
+{
+    imgNormal.Set(image);
+    imgFadeNormal.Set(std::wstring());
+    Invalidate();
+}
+
+void CButtonUI::SetHotImage(const std::wstring& image)
+{
+    imgHot.Set(image);
+    imgFadeHot.Set(std::wstring());
+    Invalidate();
+}
+
+void CButtonUI::SetPushedImage(const std::wstring& image)
+{
+    imgPushed.Set(image);
+    Invalidate();
+}
+
+void CButtonUI::SetFocusedImage(const std::wstring& image)
+{
+    imgFocused.Set(image);
+    Invalidate();
+}
+
+void CButtonUI::SetDisabledImage(const std::wstring& image)
+{
+    imgDisabled.Set(image);
+    Invalidate();
+}
+
+void CButtonUI::SetForeImage(const std::wstring& image)
+{
+    imgFore.Set(image);
+    Invalidate();
+}
+
+void CButtonUI::SetHotForeImage(const std::wstring& image)
+{
+    imgHotFore.Set(image);
+    Invalidate();
+}
+
+void CButtonUI::SetHotBkColor(DWORD color)
+{
+    dwHotBkColor = color;
+    Invalidate();
+}
+
+void CButtonUI::SetAttribute(const std::wstring& name, const std::wstring& value)
+{
+    if (name == L"normalimage")
+        SetNormalImage(value);
+    else if (name == L"hotimage")
+        SetHotImage(value);
+    else if (name == L"pushedimage")
+        SetPushedImage(value);
+    else if (name == L"focusedimage")
+        SetFocusedImage(value);
+    else if (name == L"disabledimage")
+        SetDisabledImage(value);
+    else if (name == L"foreimage")
+        SetForeImage(value);
+    else if (name == L"hotforeimage")
+        SetHotForeImage(value);
+    else if (name == L"pushedforeimage")
+        imgPushedFore.Set(value);
+    else if (name == L"fivestatusimage")
+        imgFiveStatus.Set(value);
+    else if (name == L"fadedelta")
+        SetFadeDelta(std::max(0, std::min(255, ParseInt(value))));
+    else if (name == L"hotbkcolor")
+        SetHotBkColor(ParseColor(value));
+    else if (name == L"hottextcolor")
+        SetHotTextColor(ParseColor(value));
+    else if (name == L"pushedtextcolor")
+        SetPushedTextColor(ParseColor(value));
+    else if (name == L"focusedtextcolor")
+        SetFocusedTextColor(ParseColor(value));
+    else
+        CLabelUI::SetAttribute(name, value);
+}
+
+SIZE CButtonUI::MeasureSize(SIZE)
+{
+    if (cxyFixed.cy != 0)
+        return cxyFixed;
+    int height = pHost != nullptr ? pHost->FontHeight(nFontId) + 8 : 0;
+    return MakeSize(static_cast<int>(cxyFixed.cx), height);
+}
+
+DWORD CButtonUI::StateTextColor()
+{
+    ResolveDefaultColors();
+    DWORD color = IsEnabled() ? dwTextColor : dwDisabledTextColor;
+    if ((uButtonState & kState_Pushed) != 0 && dwPushedTextColor != 0)
+        color = dwPushedTextColor;
+    else if ((uButtonState & kState_Hot) != 0 && dwHotTextColor != 0)
+        color = dwHotTextColor;
+    else if ((uButtonState & kState_Focused) != 0 && dwFocusedTextColor != 0)
+        color = dwFocusedTextColor;
+    return color;
+}
+
+// ------------------------------------------------------------------ option
+
+COptionUI::~COptionUI()
+{
+    if (pHost != nullptr && !strGroup.empty())
+        pHost->RemoveOptionGroup(strGroup, this);
+}
+
+std::wstring COptionUI::GetClass() const { return L"Option"; }
+
+CControlUI* COptionUI::QueryControlInterface(const std::wstring& name)
+{
+    return name == L"Option" ? this : CButtonUI::QueryControlInterface(name);
+}
+
+void COptionUI::SetHost(IControlHostUI* host, CControlUI* parent, bool init)
+{
+    if (pHost != nullptr && pHost != host && !strGroup.empty())
+        pHost->RemoveOptionGroup(strGroup, this);
+    CButtonUI::SetHost(host, parent, init);
+    if (pHost != nullptr && !strGroup.empty())
+        pHost->AddOptionGroup(strGroup, this);
+}
+
+void COptionUI::SetGroup(const std::wstring& group)
+{
+    if (group == strGroup)
+        return;
+    if (pHost != nullptr && !strGroup.empty())
+        pHost->RemoveOptionGroup(strGroup, this);
+    strGroup = group;
+    if (pHost != nullptr && !strGroup.empty())
+        pHost->AddOptionGroup(strGroup, this);
+}
+
+void COptionUI::SetSelected(bool selected, bool notify)
+{
+    if (bSelected == selected)
+        return;
+    bSelected = selected;
+    if (bSelected)
+        uButtonState |= kState_Selected;
+    else
+        uButtonState &= ~kState_Selected;
+    if (pHost != nullptr) {
+        if (strGroup.empty()) {
+            if (notify)
+                pHost->EmitNotify(this, L"selectchanged", 0, 0);
+        } else if (bSelected) {
+            // Deselect the rest of the group; each one that was selected
+            // reports its own change.
+            for (CControlUI* member : pHost->GetOptionGroup(strGroup)) {
+                auto* option = static_cast<COptionUI*>(member->QueryControlInterface(L"Option"));
+                if (option == nullptr || option == this || !option->IsSelected())
+                    continue;
+                option->SetSelected(false, false);
+                if (notify)
+                    pHost->EmitNotify(option, L"selectchanged", 0, 0);
+            }
+            if (notify)
+                pHost->EmitNotify(this, L"selectchanged", 0, 0);
+        }
+    }
+    Invalidate();
+}
+
+bool COptionUI::Activate()
+{
+    if (!CButtonUI::Activate())
+        return false;
+    if (!strGroup.empty())
+        SetSelected(true);
+    else
+        SetSelected(!bSelected);
+    return true;
+}
+
+void COptionUI::SetSelectedImage(const std::wstring& image)
+{
+    imgSelected.Set(image);
+    Invalidate();
+}
+
+void COptionUI::SetSelectedHotImage(const std::wstring& image)
+{
+    imgSelectedHot.Set(image);
+    Invalidate();
+}
+
+void COptionUI::SetSelectedBkColor(DWORD color)
+{
+    dwSelectedBkColor = color;
+    Invalidate();
+}
+
+void COptionUI::SetAttribute(const std::wstring& name, const std::wstring& value)
+{
+    if (name == L"group")
+        SetGroup(value);
+    else if (name == L"selected")
+        SetSelected(ParseBool(value), true);
+    else if (name == L"selectedimage")
+        SetSelectedImage(value);
+    else if (name == L"selectedhotimage")
+        SetSelectedHotImage(value);
+    else if (name == L"foreimage") {
+        imgOptionFore.Set(value);
+        Invalidate();
+    } else if (name == L"selectedbkcolor")
+        SetSelectedBkColor(ParseColor(value));
+    else if (name == L"selectedtextcolor")
+        SetSelectedTextColor(ParseColor(value));
+    else
+        CButtonUI::SetAttribute(name, value);
+}
+
+std::wstring CCheckBoxUI::GetClass() const { return L"CheckBox"; }
+
+CControlUI* CCheckBoxUI::QueryControlInterface(const std::wstring& name)
+{
+    return name == L"CheckBox" ? this : COptionUI::QueryControlInterface(name);
+}
+
+// ---------------------------------------------------------------- painting
+
+#ifdef _WIN32
+
+bool CButtonUI::DrawFaded(HDC hDC, CImageSlot& image, const RECT& rcPaint, int alpha)
+{
+    if (image.Empty())
+        return false;
+    if (alpha >= 255)
+        return DrawImage(hDC, image, rcPaint);
+    CImageSlot& faded = (&image == &imgHot) ? imgFadeHot : imgFadeNormal;
+    // A plain file name becomes file='...' so the fade item can follow.
+    std::wstring text = image.Text();
+    if (text.find(L'=') == std::wstring::npos)
+        text = L"file='" + text + L"'";
+    text += L" fade='" + std::to_wstring(std::max(alpha, 0)) + L"'";
+    if (faded.Text() != text)
+        faded.Set(text);
+    return DrawImage(hDC, faded, rcPaint);
+}
+
+void CButtonUI::PaintStateImage(HDC hDC, const RECT& rcPaint)
+{
+    if (IsFocused())
+        uButtonState |= kState_Focused;
+    else
+        uButtonState &= ~kState_Focused;
+    if (!IsEnabled())
+        uButtonState |= kState_Disabled;
+    else
+        uButtonState &= ~kState_Disabled;
+
+    bool drawn = false;
+    if ((uButtonState & kState_Disabled) != 0) {
+        drawn = DrawImage(hDC, imgDisabled, rcPaint);
+    } else if ((uButtonState & kState_Pushed) != 0) {
+        if (!DrawImage(hDC, imgPushed, rcPaint))
+            DrawImage(hDC, imgNormal, rcPaint);
+        if (DrawImage(hDC, imgPushedFore, rcPaint))
+            return;
+        drawn = true;
+    } else if ((uButtonState & kState_Hot) != 0) {
+        bool hotDrawn;
+        if (nFadeDelta > 0) {
+            DrawFaded(hDC, imgNormal, rcPaint, nFadeAlpha);
+            hotDrawn = DrawFaded(hDC, imgHot, rcPaint, 255 - nFadeAlpha);
+        } else {
+            hotDrawn = DrawImage(hDC, imgHot, rcPaint);
+            if (!hotDrawn)
+                DrawImage(hDC, imgNormal, rcPaint);
+        }
+        if (DrawImage(hDC, imgHotFore, rcPaint))
+            return;
+        // The hot colour stands in for a missing hot image; it does not
+        // cover one that was drawn.
+        if (!hotDrawn && dwHotBkColor != 0) {
+            CSkinRenderer::DrawColor(hDC, RectIntersect(rcItem, rcPaint), dwHotBkColor);
+            return;
+        }
+        drawn = true;
+    } else if ((uButtonState & kState_Focused) != 0) {
+        drawn = DrawImage(hDC, imgFocused, rcPaint);
+    }
+    if (!drawn) {
+        if (nFadeDelta > 0)
+            DrawFaded(hDC, imgNormal, rcPaint, nFadeAlpha);
+        else
+            DrawImage(hDC, imgNormal, rcPaint);
+    }
+    DrawImage(hDC, imgFore, rcPaint);
+}
+
+void CButtonUI::PaintText(HDC hDC, const RECT&)
+{
+    if (strText.empty() || pHost == nullptr)
+        return;
+    DrawTextIn(hDC, StateTextColor());
+}
+
+void COptionUI::PaintStateImage(HDC hDC, const RECT& rcPaint)
+{
+    bool done = false;
+    if (bSelected) {
+        if ((uButtonState & kState_Hot) != 0 && DrawImage(hDC, imgSelectedHot, rcPaint))
+            done = true;
+        else if (DrawImage(hDC, imgSelected, rcPaint))
+            done = true;
+        else if (dwSelectedBkColor != 0) {
+            CSkinRenderer::DrawColor(hDC, RectIntersect(rcItem, rcPaint), dwSelectedBkColor);
+            done = true;
+        }
+    }
+    if (!done) {
+        // The button's images, without the pushed look.
+        UINT saved = uButtonState;
+        uButtonState &= ~kState_Pushed;
+        CButtonUI::PaintStateImage(hDC, rcPaint);
+        uButtonState = (saved & ~(kState_Focused | kState_Disabled)) |
+                       (uButtonState & (kState_Focused | kState_Disabled));
+    }
+    DrawImage(hDC, imgOptionFore, rcPaint);
+}
+
+void COptionUI::PaintText(HDC hDC, const RECT&)
+{
+    if (strText.empty() || pHost == nullptr)
+        return;
+    DWORD color = StateTextColor();
+    if (bSelected && dwSelectedTextColor != 0)
+        color = dwSelectedTextColor;
+    DrawTextIn(hDC, color);
+}
+
+#else
+
+bool CButtonUI::DrawFaded(HDC, CImageSlot&, const RECT&, int) { return false; }
+void CButtonUI::PaintStateImage(HDC, const RECT&) {}
+void CButtonUI::PaintText(HDC, const RECT&) {}
+void COptionUI::PaintStateImage(HDC, const RECT&) {}
+void COptionUI::PaintText(HDC, const RECT&) {}
+
+#endif
+
+} // namespace SkinUI

@@ -1,0 +1,553 @@
+// The edit box: attributes, events and painting, and on Windows its native
+// edit window.
+#include "skinui/EditUI.h"
+
+#include <algorithm>
+
+#include "logging/Log.h"
+
+namespace SkinUI {
+
+CEditUI::CEditUI() = default;
+
+CEditUI::~CEditUI()
+{
+    CloseNativeWindow();
+}
+
+std::wstring CEditUI::GetClass() const { return L"Edit"; }
+
+CControlUI* CEditUI::QueryControlInterface(const std::wstring& name)
+{
+    return name == L"Edit" ? this : CLabelUI::QueryControlInterface(name);
+}
+
+UINT CEditUI::ControlFlags() const
+{
+    return IsEnabled() ? 1u : 0u;   // a tab stop
+}
+
+void CEditUI::SetMaxChar(int count)
+{
+    nMaxChar = std::max(0, count);
+}
+
+void CEditUI::SetReadOnly(bool readOnly)
+{
+    bReadOnly = readOnly;
+    if (readOnly)
+        uButtonState |= kState_ReadOnly;
+    else
+        uButtonState &= ~kState_ReadOnly;
+    Invalidate();
+}
+
+void CEditUI::SetNumberOnly(bool numberOnly) { bNumberOnly = numberOnly; }
+
+void CEditUI::SetPassword(bool password)
+{
+    bPassword = password;
+    Invalidate();
+}
+
+void CEditUI::SetEnabled(bool enabled)
+{
+    CLabelUI::SetEnabled(enabled);
+    if (!IsEnabled()) {
+        uButtonState = bReadOnly ? static_cast<UINT>(kState_ReadOnly) : 0u;
+        CloseNativeWindow();
+    }
+}
+
+void CEditUI::SetVisible(bool visible)
+{
+    CLabelUI::SetVisible(visible);
+    if (!IsVisible())
+        CloseNativeWindow();
+}
+
+void CEditUI::SetVisibleByParent(bool visible)
+{
+    CLabelUI::SetVisibleByParent(visible);
+    if (!IsVisible())
+        CloseNativeWindow();
+}
+
+void CEditUI::SetAttribute(const std::wstring& name, const std::wstring& value)
+{
+    if (name == L"readonly")
+        SetReadOnly(ParseBool(value));
+    else if (name == L"numberonly")
+        SetNumberOnly(ParseBool(value));
+    else if (name == L"password")
+        SetPassword(ParseBool(value));
+    else if (name == L"autoselall")
+        SetAutoSelectAll(ParseBool(value));
+    else if (name == L"maxchar")
+        SetMaxChar(ParseInt(value));
+    else if (name == L"normalimage")
+        imgNormal.Set(value);
+    else if (name == L"hotimage")
+        imgHot.Set(value);
+    else if (name == L"focusedimage")
+        imgFocused.Set(value);
+    else if (name == L"disabledimage")
+        imgDisabled.Set(value);
+    else if (name == L"nativebkcolor")
+        SetNativeBkColor(ParseColor(value));
+    else
+        CLabelUI::SetAttribute(name, value);
+}
+
+SIZE CEditUI::MeasureSize(SIZE)
+{
+    if (cxyFixed.cy != 0)
+        return cxyFixed;
+    int height = pHost != nullptr ? pHost->FontHeight(nFontId) + 8 : 0;
+    return MakeSize(static_cast<int>(cxyFixed.cx), height);
+}
+
+void CEditUI::HandleEvent(ControlEvent& event)
+{
+    const bool mouseEvent = event.Type >= kEvent_MouseMove && event.Type <= kEvent_ScrollWheel;
+    if (!IsMouseEnabled() && mouseEvent) {
+        if (pParent != nullptr)
+            pParent->HandleEvent(event);
+        else
+            CLabelUI::HandleEvent(event);
+        return;
+    }
+    const bool inside = RectContains(rcItem, event.ptMouse);
+    switch (event.Type) {
+    case kEvent_SetCursor:
+        if (IsEnabled()) {
+            if (pHost != nullptr)
+                pHost->SetCursorShape(kCursor_IBeam);
+            return;
+        }
+        break;
+    case kEvent_WindowSize:
+        if (pWindow != nullptr && pHost != nullptr)
+            pHost->SetFocusNeeded(this);
+        return;
+    case kEvent_ScrollWheel:
+        if (pWindow != nullptr)
+            return;
+        break;
+    case kEvent_SetFocus:
+        CLabelUI::HandleEvent(event);   // the focused flag
+        if (IsEnabled() && pWindow == nullptr) {
+            OpenNativeWindow();
+            Invalidate();
+        }
+        return;
+    case kEvent_KillFocus:
+        CLabelUI::HandleEvent(event);
+        return;
+    case kEvent_ButtonDown:
+    case kEvent_DblClick:
+    case kEvent_RButtonDown:
+        if (IsEnabled()) {
+            if (pHost != nullptr)
+                pHost->ReleaseCapture();
+            if (IsFocused() && pWindow == nullptr) {
+                OpenNativeWindow();
+            } else if (pWindow != nullptr) {
+#ifdef _WIN32
+                // The click goes on to the native window at the same place.
+                HWND hwnd = pWindow->GetHWND();
+                RECT rcWnd = pWindow->CalcPos();
+                SendMessageW(hwnd, EM_SETSEL, 0, 0);
+                SendMessageW(hwnd, event.Type == kEvent_RButtonDown ? WM_RBUTTONDOWN : WM_LBUTTONDOWN,
+                             event.wParam,
+                             MAKELPARAM(event.ptMouse.x - rcWnd.left, event.ptMouse.y - rcWnd.top));
+#endif
+            }
+        }
+        return;
+    case kEvent_MouseMove:
+    case kEvent_ButtonUp:
+    case kEvent_ContextMenu:
+        return;
+    case kEvent_MouseEnter:
+        if (inside && IsEnabled()) {
+            uButtonState |= kState_Hot;
+            Invalidate();
+        }
+        return;
+    case kEvent_MouseLeave:
+        if (inside) {
+            if (pHost != nullptr)
+                pHost->AddMouseLeaveNeeded(this);
+            return;
+        }
+        if (pHost != nullptr)
+            pHost->RemoveMouseLeaveNeeded(this);
+        uButtonState &= ~kState_Hot;
+        Invalidate();
+        return;
+    default:
+        break;
+    }
+    CLabelUI::HandleEvent(event);
+}
+
+#ifdef _WIN32
+
+HWND CEditUI::GetNativeHandle() const
+{
+    return pWindow != nullptr ? pWindow->GetHWND() : nullptr;
+}
+
+void CEditUI::SetText(const std::wstring& text)
+{
+    CLabelUI::SetText(text);
+    // While editing, the native window shows the same text; its change
+    // notification copies it back.
+    if (pWindow != nullptr && pWindow->GetHWND() != nullptr)
+        SetWindowTextW(pWindow->GetHWND(), strText.c_str());
+}
+
+void CEditUI::OpenNativeWindow()
+{
+    if (pWindow != nullptr || pHost == nullptr)
+        return;
+    pWindow = CEditWnd::Open(this);
+}
+
+void CEditUI::CloseNativeWindow()
+{
+    if (pWindow != nullptr)
+        pWindow->Close();   // clears pWindow when the window is gone
+    pWindow = nullptr;
+}
+
+void CEditUI::PaintStateImage(HDC hDC, const RECT& rcPaint)
+{
+    if (IsFocused())
+        uButtonState |= kState_Focused;
+    else
+        uButtonState &= ~kState_Focused;
+    if (!IsEnabled())
+        uButtonState |= kState_Disabled;
+    else
+        uButtonState &= ~kState_Disabled;
+    if ((uButtonState & kState_Disabled) != 0) {
+        if (DrawImage(hDC, imgDisabled, rcPaint))
+            return;
+    } else if ((uButtonState & kState_Focused) != 0) {
+        if (DrawImage(hDC, imgFocused, rcPaint))
+            return;
+    } else if ((uButtonState & kState_Hot) != 0) {
+        if (DrawImage(hDC, imgHot, rcPaint))
+            return;
+    }
+    DrawImage(hDC, imgNormal, rcPaint);
+}
+
+void CEditUI::PaintText(HDC hDC, const RECT&)
+{
+    // While editing the native window shows the text.
+    if (strText.empty() || pHost == nullptr || pWindow != nullptr)
+        return;
+    ResolveDefaultColors();
+    std::wstring shown = bPassword ? std::wstring(strText.size(), chPassword) : strText;
+    RECT rc = TextRect();
+    CSkinRenderer::DrawPlainText(hDC, pHost->Resources(), rc, shown, IsEnabled() ? dwTextColor : dwDisabledTextColor,
+                                 nFontId, uTextStyle);
+}
+
+// -------------------------------------------------------------- native window
+
+WNDPROC CEditWnd::pfnSuperProc = nullptr;
+
+CEditWnd::CEditWnd(CEditUI* owner) : pOwner(owner) {}
+
+CEditWnd::~CEditWnd()
+{
+    if (hSolidBrush != nullptr)
+        DeleteObject(hSolidBrush);
+    if (hPatternBrush != nullptr)
+        DeleteObject(hPatternBrush);
+}
+
+bool CEditWnd::RegisterKind()
+{
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSEXW wc = {};
+    wc.cbSize = sizeof(wc);
+    if (pfnSuperProc != nullptr && GetClassInfoExW(instance, L"EditWnd", &wc))
+        return true;
+    if (!GetClassInfoExW(nullptr, L"Edit", &wc)) {
+        LOG_INFO("GetClassInfoExW(Edit) failed, error %lu", GetLastError());
+        return false;
+    }
+    pfnSuperProc = wc.lpfnWndProc;
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = &CEditWnd::WindowProc;
+    wc.hInstance = instance;
+    wc.lpszClassName = L"EditWnd";
+    if (RegisterClassExW(&wc) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+        LOG_INFO("RegisterClassExW(EditWnd) failed, error %lu", GetLastError());
+        return false;
+    }
+    return true;
+}
+
+CEditWnd* CEditWnd::Open(CEditUI* owner)
+{
+    auto* window = new CEditWnd(owner);
+    // Messages that arrive while the window is set up (a focus change can
+    // close it at once) must not delete it under our feet.
+    ++window->nDepth;
+    bool ok = window->Init();
+    --window->nDepth;
+    if (!ok || window->bGone) {
+        if (!window->bGone && window->hWnd != nullptr) {
+            ++window->nDepth;
+            DestroyWindow(window->hWnd);
+            --window->nDepth;
+        }
+        delete window;
+        return nullptr;
+    }
+    return window;
+}
+
+RECT CEditWnd::CalcPos() const
+{
+    IControlHostUI* host = pOwner->GetHost();
+    RECT pad = pOwner->GetTextPadding();
+    const RECT& item = pOwner->GetPos();
+    RECT rc = MakeRect(item.left + pad.left, item.top + pad.top, item.right - pad.right, item.bottom - pad.bottom);
+    const int lineHeight = host != nullptr ? host->FontHeight(pOwner->GetFont()) : 0;
+    if (lineHeight > 0 && RectHeight(rc) > lineHeight) {
+        rc.top += (RectHeight(rc) - lineHeight) / 2;
+        rc.bottom = rc.top + lineHeight;
+    }
+    for (CControlUI* parent = pOwner->GetParent(); parent != nullptr; parent = parent->GetParent()) {
+        if (!parent->IsVisible())
+            return MakeRect(0, 0, 0, 0);
+        rc = RectIntersect(rc, parent->GetPos());
+        if (RectEmpty(rc))
+            return MakeRect(0, 0, 0, 0);
+    }
+    return rc;
+}
+
+bool CEditWnd::Init()
+{
+    IControlHostUI* host = pOwner->GetHost();
+    if (host == nullptr || !RegisterKind())
+        return false;
+    RECT rc = CalcPos();
+    DWORD style = WS_CHILD | ES_AUTOHSCROLL;
+    const UINT textStyle = pOwner->GetTextStyle();
+    if ((textStyle & DT_CENTER) != 0)
+        style |= ES_CENTER;
+    else if ((textStyle & DT_RIGHT) != 0)
+        style |= ES_RIGHT;
+    if (pOwner->IsPassword())
+        style |= ES_PASSWORD;
+    if (pOwner->IsNumberOnly())
+        style |= ES_NUMBER;
+    hWnd = CreateWindowExW(0, L"EditWnd", nullptr, style, rc.left, rc.top, RectWidth(rc), RectHeight(rc),
+                           host->HostWindow(), nullptr, GetModuleHandleW(nullptr), this);
+    if (hWnd == nullptr) {
+        LOG_INFO("CreateWindowExW(EditWnd) failed, error %lu", GetLastError());
+        return false;
+    }
+    HFONT font = host->Resources()->GetFont(pOwner->GetFont());
+    SendMessageW(hWnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    SendMessageW(hWnd, EM_LIMITTEXT, static_cast<WPARAM>(pOwner->GetMaxChar()), 0);
+    if (pOwner->IsPassword())
+        SendMessageW(hWnd, EM_SETPASSWORDCHAR, static_cast<WPARAM>(pOwner->GetPasswordChar()), 0);
+    SetWindowTextW(hWnd, pOwner->GetText().c_str());
+    SendMessageW(hWnd, EM_SETMODIFY, FALSE, 0);
+    SendMessageW(hWnd, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(0, 0));
+    EnableWindow(hWnd, pOwner->IsEnabled() ? TRUE : FALSE);
+    SendMessageW(hWnd, EM_SETREADONLY, pOwner->IsReadOnly() ? TRUE : FALSE, 0);
+    ShowWindow(hWnd, SW_SHOWNOACTIVATE);
+    ::SetFocus(hWnd);
+    if (bGone)
+        return false;
+    const int length = GetWindowTextLengthW(hWnd);
+    if (pOwner->IsAutoSelectAll())
+        SendMessageW(hWnd, EM_SETSEL, 0, length == 0 ? 1 : length);
+    else
+        SendMessageW(hWnd, EM_SETSEL, static_cast<WPARAM>(length), length);
+    bInit = true;
+    return true;
+}
+
+void CEditWnd::Close()
+{
+    if (hWnd == nullptr)
+        return;
+    ++nDepth;
+    DestroyWindow(hWnd);
+    --nDepth;
+    if (bGone && nDepth == 0)
+        delete this;
+}
+
+void CEditWnd::OnGone()
+{
+    if (IControlHostUI* host = pOwner->GetHost())
+        host->RemoveNativeWindow(hWnd);
+    if (pOwner->pWindow == this)
+        pOwner->pWindow = nullptr;
+    pOwner->Invalidate();
+}
+
+LRESULT CALLBACK CEditWnd::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    CEditWnd* self = nullptr;
+    if (msg == WM_NCCREATE) {
+        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+        self = static_cast<CEditWnd*>(create->lpCreateParams);
+        if (self != nullptr) {
+            self->hWnd = hwnd;
+            SetPropW(hwnd, L"WndX", self);
+        }
+    } else {
+        self = static_cast<CEditWnd*>(GetPropW(hwnd, L"WndX"));
+    }
+    if (self == nullptr)
+        return CallWindowProcW(pfnSuperProc, hwnd, msg, wParam, lParam);
+
+    ++self->nDepth;
+    LRESULT result;
+    if (msg == WM_NCDESTROY) {
+        result = CallWindowProcW(pfnSuperProc, hwnd, msg, wParam, lParam);
+        RemovePropW(hwnd, L"WndX");
+        self->OnGone();
+        self->hWnd = nullptr;
+        self->bGone = true;
+    } else {
+        result = self->HandleMessage(msg, wParam, lParam);
+    }
+    --self->nDepth;
+    if (self->bGone && self->nDepth == 0)
+        delete self;
+    return result;
+}
+
+// Message reflection: the host sends a child's notifications back to it as
+// the same message plus 0x2000.
+static const UINT kReflect = 0x2000;
+
+LRESULT CEditWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    IControlHostUI* host = pOwner->GetHost();
+    switch (msg) {
+    case WM_CREATE: {
+        LRESULT result = CallWindowProcW(pfnSuperProc, hWnd, msg, wParam, lParam);
+        if (host != nullptr)
+            host->AddNativeWindow(hWnd, pOwner);
+        return result;
+    }
+    case WM_KEYDOWN:
+        if (wParam == VK_RETURN) {
+            if (host != nullptr)
+                host->EmitNotify(pOwner, L"return", 0, 0);
+            return 0;
+        }
+        break;
+    case WM_CHAR:
+        if (wParam == L'\r')
+            return 0;   // handled as key down; a single-line edit would beep
+        break;
+    case WM_COMMAND + kReflect:
+        if (HIWORD(wParam) == EN_CHANGE) {
+            OnTextChanged();
+            return 0;
+        }
+        break;
+    case WM_CTLCOLOREDIT + kReflect:
+    case WM_CTLCOLORSTATIC + kReflect: {
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        pOwner->ResolveDefaultColors();
+        DWORD color = pOwner->GetTextColor();
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, RGB((color >> 16) & 0xFF, (color >> 8) & 0xFF, color & 0xFF));
+        return reinterpret_cast<LRESULT>(BackgroundBrush());
+    }
+    case WM_KILLFOCUS: {
+        LRESULT result = CallWindowProcW(pfnSuperProc, hWnd, msg, wParam, lParam);
+        HWND hostWindow = host != nullptr ? host->HostWindow() : nullptr;
+        if (hostWindow != nullptr && reinterpret_cast<HWND>(wParam) != hostWindow)
+            SendMessageW(hostWindow, WM_KILLFOCUS, wParam, lParam);
+        Close();   // this object stays until the message is done
+        return result;
+    }
+    default:
+        break;
+    }
+    return CallWindowProcW(pfnSuperProc, hWnd, msg, wParam, lParam);
+}
+
+void CEditWnd::OnTextChanged()
+{
+    if (!bInit)
+        return;
+    const int length = GetWindowTextLengthW(hWnd);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    int copied = GetWindowTextW(hWnd, &text[0], length + 1);
+    text.resize(static_cast<size_t>(std::max(copied, 0)));
+    // Straight into the field: the control's own SetText would write the
+    // text back into this window.
+    pOwner->strText = text;
+    if (IControlHostUI* host = pOwner->GetHost())
+        host->EmitNotify(pOwner, L"textchanged", 0, 0);
+}
+
+HBRUSH CEditWnd::BackgroundBrush()
+{
+    const DWORD color = pOwner->GetNativeBkColor();
+    if (color == 0xFFFFFFFF)
+        return nullptr;   // the system's default
+    const COLORREF rgb = RGB((color >> 16) & 0xFF, (color >> 8) & 0xFF, color & 0xFF);
+    if ((color >> 24) == 0xFF) {
+        if (hSolidBrush == nullptr)
+            hSolidBrush = CreateSolidBrush(rgb);
+        return hSolidBrush;
+    }
+    // Translucent: what the host paints under the window, with the colour
+    // laid over it.
+    IControlHostUI* host = pOwner->GetHost();
+    if (host == nullptr || host->GetRoot() == nullptr)
+        return nullptr;
+    RECT rc = CalcPos();
+    CControlUI* root = host->GetRoot();
+    CEditUI* owner = pOwner;
+    HBITMAP bitmap = CSkinRenderer::RenderToBitmap(
+        host->Resources(), [root, owner](HDC dc, const RECT& rcPaint) { root->Paint(dc, rcPaint, owner); }, rc,
+        color);
+    if (bitmap == nullptr)
+        return nullptr;
+    if (hPatternBrush != nullptr)
+        DeleteObject(hPatternBrush);
+    hPatternBrush = CreatePatternBrush(bitmap);
+    DeleteObject(bitmap);
+    return hPatternBrush;
+}
+
+#else
+
+HWND CEditUI::GetNativeHandle() const { return nullptr; }
+
+void CEditUI::SetText(const std::wstring& text)
+{
+    CLabelUI::SetText(text);
+}
+
+// Natively there is no native window: the edit box only keeps its text.
+void CEditUI::OpenNativeWindow() {}
+void CEditUI::CloseNativeWindow() {}
+void CEditUI::PaintStateImage(HDC, const RECT&) {}
+void CEditUI::PaintText(HDC, const RECT&) {}
+
+#endif
+
+} // namespace SkinUI

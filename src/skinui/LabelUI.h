@@ -1,0 +1,99 @@
+// Text controls. CLabelUI draws a text (plain or markup) in its rectangle
+// with its font, colours and DrawText style, and estimates its size from
+// the text. CTextUI adds the links of a markup text: up to eight link
+// rectangles found by the last paint, a "link" notification on click.
+//
+// Classes in this file: CLabelUI, CTextUI.
+#pragma once
+
+#include "skinui/ControlUI.h"
+
+namespace SkinUI {
+
+class CLabelUI : public CControlUI {
+public:
+    CLabelUI();
+
+    std::wstring GetClass() const override;
+    CControlUI* QueryControlInterface(const std::wstring& name) override;
+    void SetText(const std::wstring& text) override;
+    void SetAttribute(const std::wstring& name, const std::wstring& value) override;
+    SIZE MeasureSize(SIZE available) override;
+    void PaintText(HDC hDC, const RECT& rcPaint) override;
+
+    int GetFont() const { return nFontId; }
+    void SetFont(int id);
+    DWORD GetTextColor() const { return dwTextColor; }
+    void SetTextColor(DWORD color);
+    DWORD GetDisabledTextColor() const { return dwDisabledTextColor; }
+    void SetDisabledTextColor(DWORD color);
+    UINT GetTextStyle() const { return uTextStyle; }
+    void SetTextStyle(UINT style);
+    RECT GetTextPadding() const { return rcTextPadding; }
+    void SetTextPadding(RECT padding);
+    bool IsShowHtml() const { return bShowHtml; }
+    void SetShowHtml(bool show = true);
+    bool IsEffectEnabled() const { return bEnableEffect; }
+
+protected:
+    // The text rectangle: the item rectangle minus the text padding.
+    RECT TextRect() const;
+    // Takes the host's default colours for the ones the skin left at 0.
+    void ResolveDefaultColors();
+    // Draws the text in `color` (plain or markup; with links when given).
+    void DrawTextIn(HDC hDC, DWORD color, RECT* links = nullptr, std::wstring* linkTexts = nullptr,
+                    int* linkCount = nullptr);
+    // The estimate changes with the text, the font and the style.
+    void TextSettingsChanged();
+
+    int nFontId = -1;
+    DWORD dwTextColor = 0;
+    DWORD dwDisabledTextColor = 0;
+    UINT uTextStyle = DT_VCENTER | DT_SINGLELINE;
+    RECT rcTextPadding = {0, 0, 0, 0};
+    bool bShowHtml = false;
+
+    // Text effects: parsed and stored only.
+    bool bEnableEffect = false;
+    bool bEnableLuminous = false;
+    float fLuminousFuzzy = 3.0f;
+    int nGradientAngle = 0;
+    bool bEnableStroke = false;
+    bool bEnableShadow = false;
+    int nGradientLength = 0;
+    SIZE szShadowOffset = {0, 0};
+    DWORD dwTextColor1 = 0;
+    DWORD dwTextShadowColorA = 0;
+    DWORD dwTextShadowColorB = 0;
+    DWORD dwStrokeColor = 0;
+
+    // Estimate cache.
+    bool bEstimateValid = false;
+    SIZE szEstimateFor = {0, 0};
+    SIZE szEstimate = {0, 0};
+};
+
+class CTextUI : public CLabelUI {
+public:
+    enum { kMaxLinks = 8 };
+
+    std::wstring GetClass() const override;
+    CControlUI* QueryControlInterface(const std::wstring& name) override;
+    void HandleEvent(ControlEvent& event) override;
+    void PaintText(HDC hDC, const RECT& rcPaint) override;
+
+    int GetLinkCount() const { return nLinks; }
+    std::wstring GetLinkText(int index) const;
+    RECT GetLinkRect(int index) const;
+    int GetHoverLink() const { return nHoverLink; }
+
+private:
+    int LinkAt(POINT pt) const;
+
+    RECT rcLinks[kMaxLinks] = {};
+    std::wstring strLinks[kMaxLinks];
+    int nLinks = 0;          // found by the last paint
+    int nHoverLink = -1;
+};
+
+} // namespace SkinUI

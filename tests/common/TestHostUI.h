@@ -1,0 +1,479 @@
+// A small window host for control tests: binds a control tree, lays it out,
+// records notifications, invalidations and timers, keeps focus, capture and
+// hover like the real host, and delivers synthetic mouse and key events.
+// The real window host replaces all of this: its message loop turns window
+// messages into the same events, its timers are native timers, and painting
+// goes to the window through an off-screen buffer. On Windows this host also
+// owns a hidden top-level window (for native child windows such as the edit
+// box) and paints into a 32-bit memory bitmap whose pixels tests can read.
+#pragma once
+
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "skinui/ContainerUI.h"
+#include "skinui/HostUI.h"
+#ifdef _WIN32
+#include "skinui/SkinRenderer.h"
+#endif
+
+namespace testhost {
+
+using namespace SkinUI;
+
+struct Notification {
+    std::wstring type;
+    std::wstring sender;
+    WPARAM wParam;
+    LPARAM lParam;
+};
+
+class CTestHostUI : public IControlHostUI {
+public:
+    CTestHostUI() = default;
+    ~CTestHostUI() override
+    {
+        DeleteQueued();
+        delete pRoot;
+        pRoot = nullptr;
+#ifdef _WIN32
+        if (hBitmap != nullptr)
+            DeleteObject(hBitmap);
+        if (hMemDC != nullptr)
+            DeleteDC(hMemDC);
+#endif
+    }
+
+    // Takes ownership of the tree and binds it.
+    void Attach(CControlUI* root)
+    {
+        pRoot = root;
+        BindControls(root, nullptr);
+    }
+    CControlUI* GetRoot() const override { return pRoot; }
+
+    void Layout(int width, int height)
+    {
+        rcClient = MakeRect(0, 0, width, height);
+        pRoot->SetPos(rcClient, false);
+        bLayoutNeeded = false;
+    }
+    // Lays out again when a control asked for it (as before a paint).
+    void Relayout()
+    {
+        if (bLayoutNeeded)
+            Layout(RectWidth(rcClient), RectHeight(rcClient));
+    }
+    bool LayoutNeeded() const { return bLayoutNeeded; }
+
+    CControlUI* Find(const std::wstring& name) const
+    {
+        auto it = mapNames.find(name);
+        return it == mapNames.end() ? nullptr : it->second;
+    }
+
+    CControlUI* ControlAt(POINT pt)
+    {
+        if (pRoot == nullptr)
+            return nullptr;
+        return pRoot->LookupControl([](CControlUI* c, void*) { return c; }, &pt,
+                                    kFind_Visible | kFind_HitTest | kFind_TopFirst);
+    }
+
+    // Synthetic input, as the real host delivers it.
+    void MouseMove(int x, int y)
+    {
+        POINT pt = {x, y};
+        ptMouse = pt;
+        CControlUI* hit = ControlAt(pt);
+        if (hit != pHover) {
+            if (pHover != nullptr)
+                Send(pHover, kEvent_MouseLeave, pt);
+            pHover = hit;
+            if (pHover != nullptr)
+                Send(pHover, kEvent_MouseEnter, pt);
+        }
+        if (pPushed != nullptr)
+            Send(pPushed, kEvent_MouseMove, pt);
+        else if (pHover != nullptr)
+            Send(pHover, kEvent_MouseMove, pt);
+    }
+    void ButtonDown(int x, int y)
+    {
+        POINT pt = {x, y};
+        ptMouse = pt;
+        CControlUI* hit = ControlAt(pt);
+        if (hit == nullptr)
+            return;
+        pPushed = hit;
+        hit->SetFocus();
+        bCaptured = true;
+        Send(hit, kEvent_ButtonDown, pt);
+    }
+    void ButtonUp(int x, int y)
+    {
+        POINT pt = {x, y};
+        ptMouse = pt;
+        bCaptured = false;
+        if (pPushed == nullptr)
+            return;
+        CControlUI* pushed = pPushed;
+        Send(pushed, kEvent_ButtonUp, pt);
+        pPushed = nullptr;
+    }
+    void Click(int x, int y)
+    {
+        MouseMove(x, y);
+        ButtonDown(x, y);
+        ButtonUp(x, y);
+    }
+    void Click(CControlUI* control)
+    {
+        const RECT& rc = control->GetPos();
+        Click(static_cast<int>((rc.left + rc.right) / 2), static_cast<int>((rc.top + rc.bottom) / 2));
+    }
+    void KeyDown(wchar_t key)
+    {
+        if (pFocus == nullptr)
+            return;
+        ControlEvent event;
+        event.Type = kEvent_KeyDown;
+        event.pSender = pFocus;
+        event.chKey = key;
+        pFocus->Event(event);
+    }
+    // Fires a pending control timer once (what the native timer would do).
+    bool FireTimer(CControlUI* control, UINT id)
+    {
+        auto it = std::find_if(vecTimers.begin(), vecTimers.end(),
+                               [&](const Timer& t) { return t.control == control && t.id == id && !t.killed; });
+        if (it == vecTimers.end())
+            return false;
+        ControlEvent event;
+        event.Type = kEvent_Timer;
+        event.pSender = control;
+        event.wParam = id;
+        control->Event(event);
+        return true;
+    }
+    bool TimerRunning(CControlUI* control, UINT id) const
+    {
+        return std::any_of(vecTimers.begin(), vecTimers.end(),
+                           [&](const Timer& t) { return t.control == control && t.id == id && !t.killed; });
+    }
+
+    std::vector<Notification> notes;
+    std::vector<RECT> invalidated;
+    CursorShape lastCursor = kCursor_Arrow;
+    int nTabStops = 0;
+    std::vector<CControlUI*> mouseLeaveNeeded;
+
+    std::vector<std::wstring> NotesOfType(const std::wstring& type) const
+    {
+        std::vector<std::wstring> out;
+        for (const Notification& n : notes) {
+            if (n.type == type)
+                out.push_back(n.sender);
+        }
+        return out;
+    }
+    void DeleteQueued()
+    {
+        for (CControlUI* c : vecDelayed)
+            c->Delete();
+        vecDelayed.clear();
+    }
+
+    // IControlHostUI
+    void Invalidate(const RECT& rc) override { invalidated.push_back(rc); }
+    void NeedUpdate() override { bLayoutNeeded = true; }
+    void EmitNotify(CControlUI* sender, const std::wstring& type, WPARAM wParam, LPARAM lParam, bool) override
+    {
+        notes.push_back({type, sender != nullptr ? sender->GetName() : std::wstring(), wParam, lParam});
+    }
+    bool SetTimer(CControlUI* control, UINT id, UINT) override
+    {
+        for (Timer& t : vecTimers) {
+            if (t.control == control && t.id == id) {
+                if (!t.killed)
+                    return false;
+                t.killed = false;
+                return true;
+            }
+        }
+        vecTimers.push_back({control, id, false});
+        return true;
+    }
+    bool KillTimer(CControlUI* control, UINT id) override
+    {
+        for (Timer& t : vecTimers) {
+            if (t.control == control && t.id == id && !t.killed) {
+                t.killed = true;
+                return true;
+            }
+        }
+        return false;
+    }
+    void KillTimers(CControlUI* control) override
+    {
+        vecTimers.erase(std::remove_if(vecTimers.begin(), vecTimers.end(),
+                                       [&](const Timer& t) { return t.control == control; }),
+                        vecTimers.end());
+    }
+    void SetFocus(CControlUI* control) override
+    {
+        if (control == pFocus)
+            return;
+        if (control != nullptr && (control->GetHost() != this || !control->IsVisible() || !control->IsEnabled()))
+            return;
+#ifdef _WIN32
+        // As the real host: the window takes the keyboard focus first, so
+        // a native child window that had it (an edit box) lets go.
+        if (control != nullptr && hWnd != nullptr && ::GetFocus() != hWnd)
+            ::SetFocus(hWnd);
+#endif
+        if (pFocus != nullptr) {
+            CControlUI* old = pFocus;
+            pFocus = nullptr;
+            Send(old, kEvent_KillFocus, ptMouse);
+            EmitNotify(old, L"killfocus", 0, 0, false);
+        }
+        if (control != nullptr) {
+            pFocus = control;
+            Send(control, kEvent_SetFocus, ptMouse);
+            EmitNotify(control, L"setfocus", 0, 0, false);
+        }
+    }
+    CControlUI* GetFocus() const override { return pFocus; }
+    void SetNextTabStop(bool) override { ++nTabStops; }
+    void SetFocusNeeded(CControlUI* control) override { pFocusNeeded = control; }
+    void ReleaseCapture() override { bCaptured = false; }
+    void SetCursorShape(CursorShape shape) override { lastCursor = shape; }
+    void BindControls(CControlUI* control, CControlUI* parent) override
+    {
+        control->SetHost(this, parent, true);
+        control->LookupControl(
+            [](CControlUI* c, void* data) -> CControlUI* {
+                auto* self = static_cast<CTestHostUI*>(data);
+                if (!c->GetName().empty() && self->mapNames.count(c->GetName()) == 0)
+                    self->mapNames[c->GetName()] = c;
+                return nullptr;
+            },
+            this, kFind_All);
+    }
+    void ForgetControl(CControlUI* control) override
+    {
+        if (pFocus == control)
+            pFocus = nullptr;
+        if (pHover == control)
+            pHover = nullptr;
+        if (pPushed == control)
+            pPushed = nullptr;
+        if (pFocusNeeded == control)
+            pFocusNeeded = nullptr;
+        KillTimers(control);
+        for (auto it = mapNames.begin(); it != mapNames.end();) {
+            if (it->second == control)
+                it = mapNames.erase(it);
+            else
+                ++it;
+        }
+        for (auto& group : mapGroups)
+            group.second.erase(std::remove(group.second.begin(), group.second.end(), control), group.second.end());
+        RemoveMouseLeaveNeeded(control);
+    }
+    void QueueDelayedDelete(CControlUI* control) override { vecDelayed.push_back(control); }
+    void AddMouseLeaveNeeded(CControlUI* control) override
+    {
+        if (std::find(mouseLeaveNeeded.begin(), mouseLeaveNeeded.end(), control) == mouseLeaveNeeded.end())
+            mouseLeaveNeeded.push_back(control);
+    }
+    void RemoveMouseLeaveNeeded(CControlUI* control) override
+    {
+        mouseLeaveNeeded.erase(std::remove(mouseLeaveNeeded.begin(), mouseLeaveNeeded.end(), control),
+                               mouseLeaveNeeded.end());
+    }
+    void AddOptionGroup(const std::wstring& group, CControlUI* control) override
+    {
+        auto& members = mapGroups[group];
+        if (std::find(members.begin(), members.end(), control) == members.end())
+            members.push_back(control);
+    }
+    void RemoveOptionGroup(const std::wstring& group, CControlUI* control) override
+    {
+        auto it = mapGroups.find(group);
+        if (it != mapGroups.end())
+            it->second.erase(std::remove(it->second.begin(), it->second.end(), control), it->second.end());
+    }
+    std::vector<CControlUI*> GetOptionGroup(const std::wstring& group) const override
+    {
+        auto it = mapGroups.find(group);
+        return it == mapGroups.end() ? std::vector<CControlUI*>() : it->second;
+    }
+    DWORD DefaultTextColor() const override { return 0xFF000000; }
+    DWORD DefaultDisabledColor() const override { return 0xFFA7A6AA; }
+
+#ifdef _WIN32
+    int FontHeight(int fontId) override
+    {
+        resources.SetPaintDC(MemDC());
+        const TFontInfo* info = resources.FontDetails(fontId);
+        return info != nullptr ? static_cast<int>(info->tm.tmHeight) : 0;
+    }
+    SIZE MeasureText(const std::wstring& text, int fontId, UINT style, int width, bool markup) override
+    {
+        RECT rc = MakeRect(0, 0, width, 9999);
+        if (markup) {
+            int links = 0;
+            CSkinRenderer::DrawMarkupText(MemDC(), &resources, rc, text, 0, nullptr, nullptr, links, fontId,
+                                          style | DT_CALCRECT);
+        } else {
+            CSkinRenderer::DrawPlainText(MemDC(), &resources, rc, text, 0, fontId, style | DT_CALCRECT);
+        }
+        return MakeSize(RectWidth(rc), RectHeight(rc));
+    }
+    // A top-level window that reflects the notifications of its native
+    // children back to them, as the real host does. One window serves every
+    // test host of the process (making and destroying top-level windows is
+    // slow under Wine); it lives until the process ends.
+    HWND HostWindow() const override
+    {
+        static HWND shared = nullptr;
+        if (hWnd == nullptr && shared != nullptr && IsWindow(shared))
+            hWnd = shared;
+        if (hWnd == nullptr) {
+            WNDCLASSW wc = {};
+            wc.lpfnWndProc = &CTestHostUI::HostProc;
+            wc.hInstance = GetModuleHandleW(nullptr);
+            wc.lpszClassName = L"PwTestHostWnd";
+            wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+            RegisterClassW(&wc);   // an existing class is fine
+            hWnd = CreateWindowExW(0, L"PwTestHostWnd", L"test host", WS_POPUP | WS_VISIBLE, 0, 0, 650, 360,
+                                   nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+            shared = hWnd;
+        }
+        return hWnd;
+    }
+    CSkinResources* Resources() override { return &resources; }
+    void AddNativeWindow(HWND window, CControlUI* owner) override { mapNative[window] = owner; }
+    void RemoveNativeWindow(HWND window) override { mapNative.erase(window); }
+    std::map<HWND, CControlUI*> mapNative;
+    CSkinResources resources;
+
+    static LRESULT CALLBACK HostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+    {
+        switch (msg) {
+        case WM_COMMAND:
+        case WM_CTLCOLOREDIT:
+        case WM_CTLCOLORSTATIC:
+            if (lParam != 0)
+                return SendMessageW(reinterpret_cast<HWND>(lParam), msg + 0x2000, wParam, lParam);
+            break;
+        default:
+            break;
+        }
+        return DefWindowProcW(hwnd, msg, wParam, lParam);
+    }
+
+    // A 32-bit top-down memory bitmap of the client size.
+    HDC MemDC()
+    {
+        if (hMemDC == nullptr)
+            hMemDC = CreateCompatibleDC(nullptr);
+        return hMemDC;
+    }
+    void Paint(DWORD clearColor = 0x00FFFFFF)
+    {
+        int w = RectWidth(rcClient), h = RectHeight(rcClient);
+        HDC dc = MemDC();
+        if (hBitmap == nullptr) {
+            BITMAPINFO bmi = {};
+            bmi.bmiHeader.biSize = sizeof(bmi.bmiHeader);
+            bmi.bmiHeader.biWidth = w;
+            bmi.bmiHeader.biHeight = -h;
+            bmi.bmiHeader.biPlanes = 1;
+            bmi.bmiHeader.biBitCount = 32;
+            bmi.bmiHeader.biCompression = BI_RGB;
+            void* bits = nullptr;
+            hBitmap = CreateDIBSection(dc, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+            pBits = static_cast<DWORD*>(bits);
+            SelectObject(dc, hBitmap);
+        }
+        GdiFlush();
+        for (int i = 0; i < w * h; ++i)
+            pBits[i] = clearColor;
+        Relayout();
+        pRoot->Paint(dc, rcClient, nullptr);
+        GdiFlush();
+    }
+    // The pixel as 0x00RRGGBB.
+    DWORD Pixel(int x, int y) const { return pBits[y * RectWidth(rcClient) + x] & 0x00FFFFFF; }
+    // Pixels of a rectangle with this colour (text is anti-aliased: only
+    // some of its pixels have the exact colour).
+    int CountInRect(const RECT& rc, DWORD color) const
+    {
+        int n = 0;
+        for (int y = rc.top; y < rc.bottom; ++y)
+            n += CountInRow(y, rc.left, rc.right, color);
+        return n;
+    }
+    // Pixels of one row from x0 to x1 (exclusive) with this colour.
+    int CountInRow(int y, int x0, int x1, DWORD color) const
+    {
+        int n = 0;
+        for (int x = x0; x < x1; ++x)
+            n += Pixel(x, y) == color ? 1 : 0;
+        return n;
+    }
+#else
+    int FontHeight(int) override { return 12; }
+    // Natively every character is 7 pixels wide and a line 12 high.
+    SIZE MeasureText(const std::wstring& text, int, UINT style, int width, bool) override
+    {
+        int w = static_cast<int>(text.size()) * 7;
+        if ((style & DT_SINGLELINE) != 0 || width <= 0 || w <= width)
+            return MakeSize(w, 12);
+        int lines = (w + width - 1) / width;
+        return MakeSize(width, 12 * lines);
+    }
+#endif
+
+private:
+    struct Timer {
+        CControlUI* control;
+        UINT id;
+        bool killed;
+    };
+    void Send(CControlUI* control, int type, POINT pt)
+    {
+        ControlEvent event;
+        event.Type = type;
+        event.pSender = control;
+        event.ptMouse = pt;
+        control->Event(event);
+    }
+
+    CControlUI* pRoot = nullptr;
+    CControlUI* pFocus = nullptr;
+    CControlUI* pHover = nullptr;
+    CControlUI* pPushed = nullptr;
+    CControlUI* pFocusNeeded = nullptr;
+    bool bCaptured = false;
+    bool bLayoutNeeded = false;
+    POINT ptMouse = {0, 0};
+    RECT rcClient = {0, 0, 0, 0};
+    std::map<std::wstring, CControlUI*> mapNames;
+    std::map<std::wstring, std::vector<CControlUI*>> mapGroups;
+    std::vector<Timer> vecTimers;
+    std::vector<CControlUI*> vecDelayed;
+#ifdef _WIN32
+    mutable HWND hWnd = nullptr;
+    HDC hMemDC = nullptr;
+    HBITMAP hBitmap = nullptr;
+    DWORD* pBits = nullptr;
+#endif
+};
+
+} // namespace testhost
