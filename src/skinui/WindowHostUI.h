@@ -1,0 +1,265 @@
+// The window host: everything the controls of one native window share. It
+// owns the root control (and so the whole tree), keeps focus, hover, capture
+// and the key-down control, runs control timers over native timers, queues
+// and delivers notifications, shows tooltips, and paints the tree through an
+// off-screen buffer. It is also the window's resource tables and skin source
+// (through CSkinResources). The listener and filter interfaces are borrowed.
+// UI thread only.
+//
+// Classes in this file: NotifyMsg, INotifyUI, IMessageFilterUI,
+// ITranslateAcceleratorUI, CWindowHostUI.
+#pragma once
+
+#ifdef _WIN32
+#include <windows.h>
+#include <commctrl.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "skinui/ControlUI.h"
+#include "skinui/HostUI.h"
+#include "skinui/SkinResources.h"
+
+namespace SkinUI {
+
+// The notification record handed to listeners.
+struct NotifyMsg {
+    std::wstring sType;
+    std::wstring sVirtualWnd;
+    CControlUI* pSender = nullptr;
+    DWORD dwTimestamp = 0;
+    POINT ptMouse = {0, 0};
+    WPARAM wParam = 0;
+    LPARAM lParam = 0;
+};
+
+class INotifyUI {
+public:
+    virtual ~INotifyUI() = default;
+    virtual void Notify(NotifyMsg& msg) = 0;
+};
+
+// Sees window messages before the host; sets handled to stop them.
+class IMessageFilterUI {
+public:
+    virtual ~IMessageFilterUI() = default;
+    virtual LRESULT FilterMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) = 0;
+};
+
+class ITranslateAcceleratorUI {
+public:
+    virtual ~ITranslateAcceleratorUI() = default;
+    virtual LRESULT TranslateAccelerator(MSG* msg) = 0;   // S_OK when handled
+};
+
+// The private message that delivers queued notifications.
+constexpr UINT kMsgAsyncNotify = WM_APP + 1;
+// The native timer of per-pixel layering.
+constexpr UINT kLayeredTimerId = 8192;
+
+class CWindowHostUI : public CSkinResources, public IControlHostUI {
+public:
+    CWindowHostUI();
+    ~CWindowHostUI() override;
+    CWindowHostUI(const CWindowHostUI&) = delete;
+    CWindowHostUI& operator=(const CWindowHostUI&) = delete;
+
+    // Binds the host to its window (clears the host's tables and timers).
+    void Init(HWND window);
+    HWND HostWindow() const override { return hWndPaint; }
+
+    // Takes ownership of the tree; an earlier tree goes to delayed deletion.
+    bool AttachRootControl(CControlUI* root);
+    CControlUI* GetRoot() const override { return pRoot; }
+    void BindControls(CControlUI* control, CControlUI* parent) override;
+    void ForgetControl(CControlUI* control) override;
+    void QueueDelayedDelete(CControlUI* control) override;
+
+    // Look-ups: the topmost visible control under a client point (of this
+    // host), and by name.
+    CControlUI* LookupControl(POINT pt) const;
+    CControlUI* LookupControl(const std::wstring& name) const;
+
+    // Listeners and filters (borrowed; remove before they go away).
+    bool AddNotifyListener(INotifyUI* listener);
+    bool RemoveNotifyListener(INotifyUI* listener);
+    bool AddPreFilter(IMessageFilterUI* filter);
+    bool RemovePreFilter(IMessageFilterUI* filter);
+    bool AddMessageListener(IMessageFilterUI* filter);
+    bool RemoveMessageListener(IMessageFilterUI* filter);
+    bool AddTranslateAccelerator(ITranslateAcceleratorUI* translator);
+    bool RemoveTranslateAccelerator(ITranslateAcceleratorUI* translator);
+    bool AddPostPaint(CControlUI* control);
+    bool RemovePostPaint(CControlUI* control);
+
+    // Focus.
+    void SetFocus(CControlUI* control) override { SetFocus(control, true); }
+    void SetFocus(CControlUI* control, bool takeWindowFocus);
+    CControlUI* GetFocus() const override { return pFocus; }
+    void SetNextTabStop(bool forward = true) override;
+    void SetFocusNeeded(CControlUI* control) override;
+    void ReleaseCapture() override;
+    void SetCapture();
+    bool IsCaptured() const { return bMouseCapture; }
+    void SetCursorShape(CursorShape shape) override;
+
+    // Timers.
+    bool SetTimer(CControlUI* control, UINT id, UINT elapse) override;
+    bool KillTimer(CControlUI* control, UINT id) override;
+    void KillTimers(CControlUI* control) override;
+    void KillAllTimers();
+    // The native id of a control's timer; 0 when there is none.
+    UINT NativeTimerId(CControlUI* control, UINT id) const;
+
+    // Notifications.
+    void EmitNotify(CControlUI* sender, const std::wstring& type, WPARAM wParam = 0, LPARAM lParam = 0,
+                    bool async = false) override
+    {
+        EmitNotify(sender, type, wParam, lParam, async, false);
+    }
+    void EmitNotify(CControlUI* sender, const std::wstring& type, WPARAM wParam, LPARAM lParam, bool async,
+                    bool noCoalesce);
+    void EmitNotify(NotifyMsg& msg, bool async = false, bool noCoalesce = false);
+    void SetVirtualWindowRouting(bool on) { bUsedVirtualWnd = on; }
+    size_t PendingAsyncCount() const { return vecAsyncNotify.size(); }
+
+    // Painting and layout.
+    void Invalidate(const RECT& rc) override;
+    void NeedUpdate() override { bUpdateNeeded = true; }
+    bool IsUpdateNeeded() const { return bUpdateNeeded; }
+    void SetOffscreenPainting(bool on) { bOffscreenPaint = on; }
+
+    // Window attributes (skin root element).
+    void ApplyWindowAttribute(const std::wstring& name, const std::wstring& value);
+    std::wstring GetWindowCustomAttribute(const std::wstring& name) const;
+    SIZE GetInitSize() const { return szInitWindowSize; }
+    void SetInitSize(int cx, int cy);
+    RECT GetSizeBox() const { return rcSizeBox; }
+    void SetSizeBox(const RECT& rc) { rcSizeBox = rc; }
+    RECT GetCaptionRect() const { return rcCaption; }
+    void SetCaptionRect(const RECT& rc) { rcCaption = rc; }
+    SIZE GetRoundCorner() const { return szRoundCorner; }
+    void SetRoundCorner(int cx, int cy) { szRoundCorner = MakeSize(cx, cy); }
+    SIZE GetMinInfo() const { return szMinWindow; }
+    void SetMinInfo(int cx, int cy) { szMinWindow = MakeSize(cx, cy); }
+    SIZE GetMaxInfo() const { return szMaxWindow; }
+    void SetMaxInfo(int cx, int cy) { szMaxWindow = MakeSize(cx, cy); }
+    bool IsShowDirty() const { return bShowDirty; }
+    void SetShowDirty(bool on) { bShowDirty = on; }
+    bool IsNoActivate() const { return bNoActivate; }
+    void SetNoActivate(bool on) { bNoActivate = on; }
+    void SetOpacity(BYTE opacity);
+    bool IsLayered() const { return bLayered; }
+    void SetLayered(bool on);
+    BYTE GetLayeredOpacity() const { return nLayeredOpacity; }
+
+    // Message handling. TranslateMessage is called by the modal loop for
+    // every message; true when some host consumed it.
+    static bool TranslateMessage(const MSG* msg);
+    bool TranslateKeyAccelerator(MSG* msg);
+    bool PreFilterMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool FilterMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+
+    // IControlHostUI remainder.
+    void AddMouseLeaveNeeded(CControlUI* control) override;
+    void RemoveMouseLeaveNeeded(CControlUI* control) override;
+    void AddOptionGroup(const std::wstring& group, CControlUI* control) override;
+    void RemoveOptionGroup(const std::wstring& group, CControlUI* control) override;
+    std::vector<CControlUI*> GetOptionGroup(const std::wstring& group) const override;
+    int FontHeight(int fontId) override;
+    SIZE MeasureText(const std::wstring& text, int fontId, UINT style, int width, bool markup) override;
+    DWORD DefaultTextColor() const override { return GetDefaultFontColor(); }
+    DWORD DefaultDisabledColor() const override { return GetDefaultDisabledColor(); }
+    CSkinResources* Resources() override { return this; }
+    void AddNativeWindow(HWND window, CControlUI* owner) override;
+    void RemoveNativeWindow(HWND window) override;
+
+private:
+    struct TimerEntry {
+        CControlUI* pSender;
+        UINT nLocalId;
+        HWND hWnd;
+        UINT uNativeId;
+        bool bKilled;
+    };
+
+    void SendEvent(CControlUI* control, int type, WPARAM wParam = 0, LPARAM lParam = 0, wchar_t key = 0);
+    void DeliverNotify(NotifyMsg& msg);
+    void DeliverAsyncQueue();
+    void DeleteDelayed();
+    void DropOffscreen();
+    void ClearTimers();
+    bool HandlePaint();
+    void HandleMouseMove(POINT pt);
+    void HandleMouseHover(POINT pt);
+    void HideToolTip();
+    bool HandleShortcut(wchar_t ch);
+    bool ReflectToChild(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+
+    // Bound by Init.
+    HWND hWndPaint = nullptr;
+    HDC hDcPaint = nullptr;
+    // Off-screen buffer, made on the first paint.
+    HDC hDcOffscreen = nullptr;
+    HBITMAP hbmpOffscreen = nullptr;
+    HBITMAP hbmpOffscreenOld = nullptr;
+    DWORD* pOffscreenBits = nullptr;
+    SIZE szOffscreen = {0, 0};
+
+    CControlUI* pRoot = nullptr;   // owned
+    CControlUI* pFocus = nullptr;
+    CControlUI* pEventHover = nullptr;
+    CControlUI* pEventClick = nullptr;
+    CControlUI* pEventKey = nullptr;
+    CControlUI* pFocusNeededControl = nullptr;
+    POINT ptLastMousePos = {-1, -1};
+
+    HWND hwndTooltip = nullptr;
+    TOOLINFOW toolTip = {};
+    UINT uHoverTime = 1000;
+
+    SIZE szInitWindowSize = {0, 0};
+    SIZE szMinWindow = {0, 0};
+    SIZE szMaxWindow = {0, 0};
+    RECT rcSizeBox = {0, 0, 0, 0};
+    RECT rcCaption = {0, 0, 0, 0};
+    SIZE szRoundCorner = {0, 0};
+    RECT rcLayeredDirty = {0, 0, 0, 0};
+    RECT rcLayeredInset = {0, 0, 0, 0};
+
+    bool bShowDirty = false;
+    bool bNoActivate = false;
+    bool bUpdateNeeded = false;
+    bool bFirstLayout = true;
+    bool bFocusNeeded = false;
+    bool bOffscreenPaint = true;
+    bool bLayered = false;
+    BYTE nLayeredOpacity = 255;
+    bool bMouseTracking = false;
+    bool bMouseCapture = false;
+    bool bUsedVirtualWnd = false;
+    bool bAsyncNotifyPosted = false;
+    std::wstring strLayeredImage;
+    CImageSlot layeredImage;
+
+    std::vector<IMessageFilterUI*> vecPreFilters;
+    std::vector<INotifyUI*> vecNotifiers;
+    std::vector<IMessageFilterUI*> vecMessageFilters;
+    std::vector<ITranslateAcceleratorUI*> vecTranslators;
+    std::vector<CControlUI*> vecPostPaint;
+    std::vector<CControlUI*> vecMouseLeaveNeeded;
+    std::map<HWND, CControlUI*> mapNativeWindows;
+    std::vector<CControlUI*> vecDelayedCleanup;
+    std::vector<TimerEntry> vecTimers;
+    UINT uTimerCounter = 4096;
+    std::vector<NotifyMsg> vecAsyncNotify;
+    std::map<std::wstring, CControlUI*> mapNames;
+    std::map<std::wstring, std::vector<CControlUI*>> mapOptionGroups;
+    std::map<std::wstring, std::wstring> mapWindowAttributes;
+};
+
+} // namespace SkinUI
+
+#endif // _WIN32
