@@ -21,6 +21,8 @@ packages=(
   # running and driving the Windows program
   wine wine32:i386 xvfb xauth xdotool x11-utils imagemagick
   fonts-wqy-microhei fonts-dejavu-core
+  # packing the skin archive at build time
+  python3
   # local test server, benchmark peers
   libcpp-httplib-dev libssl-dev openssl curl aria2 python3
 )

@@ -1,0 +1,128 @@
+#!/usr/bin/env bash
+# Draws every image of the installer skin and the program icon.
+#
+# Each image is drawn at four times its size and scaled down, so rounded
+# edges come out anti-aliased; the palette is the brand green #68D1AB with
+# white and light grey. The PNGs carry no time stamps, so a second run gives
+# the same bytes. Needs ImageMagick (convert) and fonts-dejavu-core.
+#
+#   resources/skin/make_images.sh            rewrite resources/skin/img/*.png
+#                                            and resources/pathwick.ico
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+img="$here/img"
+ico="$here/../pathwick.ico"
+mkdir -p "$img"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+export MAGICK_CONFIGURE_PATH=${MAGICK_CONFIGURE_PATH:-}
+bold=/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf
+[ -f "$bold" ] || { echo "missing font $bold (fonts-dejavu-core)" >&2; exit 1; }
+
+green='#68D1AB'; green_hi='#7DD9B8'; green_lo='#54BE98'; green_pale='#BFE8D8'
+green_dark='#3FAE86'; ink='#26343B'; grey='#8C9894'; line='#BAC4C0'
+out_opts=(-strip -define png:exclude-chunks=date,time,tIME -define png:compression-level=9)
+
+# save <src> <w> <h> <dest>: scale a 4x drawing down to its final size.
+save() {
+  convert "$1" -filter Lanczos -resize "${2}x${3}!" "${out_opts[@]}" "PNG32:$4"
+}
+
+# The brand mark: a rounded green square with a white winding path that ends
+# in a dot, drawn on a 512 canvas. The small icon sizes get a plainer path
+# with a heavier stroke so that it stays legible at 16 pixels.
+mark() { # output path stroke-width dot
+  convert -size 512x512 gradient:"$green_hi"-"$green_lo" \
+    \( -size 512x512 xc:black -fill white -draw "roundrectangle 8,8,503,503,116,116" \) \
+    -alpha off -compose CopyOpacity -composite -compose Over \
+    -fill none -stroke white -strokewidth "$3" -draw "stroke-linecap round path '$2'" \
+    -stroke none -fill white -draw "$4" \
+    "$1"
+}
+mark "$work/mark.png" 'M 140,392 C 140,300 372,330 372,236 C 372,176 300,150 240,150' 54 "circle 372,140 372,104"
+mark "$work/mark_small.png" 'M 140,400 C 140,300 350,340 350,270' 92 "circle 380,116 380,64"
+
+# Top-left brand: small mark and the publisher's name (108x32).
+convert "$work/mark.png" -resize 100x100 "$work/mark_s.png"
+convert -background none -fill "$ink" -font "$bold" -pointsize 50 label:"Brisklane" -trim +repage "$work/brand.png"
+convert -size 432x128 xc:none "$work/mark_s.png" -geometry +4+14 -composite \
+  "$work/brand.png" -gravity West -geometry +122+0 -composite "$work/left.png"
+save "$work/left.png" 108 32 "$img/left_log.png"
+
+# Product logo (407x52): mark and product name, centred.
+convert "$work/mark.png" -resize 200x200 "$work/mark_l.png"
+convert -background none -fill "$ink" -font "$bold" -pointsize 150 label:"Pathwick" -trim +repage "$work/name.png"
+convert "$work/mark_l.png" \( -size 44x10 xc:none \) "$work/name.png" -background none -gravity center +append \
+  -gravity center -extent 1628x208 "$work/logo.png"
+save "$work/logo.png" 407 52 "$img/logo.png"
+
+# Main action button (168x46) in four states; the text is drawn by the control.
+button() { # fill border dest
+  convert -size 672x184 xc:none -fill "$1" -stroke "$2" -strokewidth 4 \
+    -draw "roundrectangle 2,2,669,181,26,26" "$work/btn.png"
+  save "$work/btn.png" 168 46 "$3"
+}
+button "$green" "$green" "$img/button_normal.png"
+button "$green_hi" "$green_hi" "$img/button_hover.png"
+button "$green_lo" "$green_lo" "$img/button_pressing.png"
+button "$green_pale" "$green_pale" "$img/button_disable.png"
+
+# Secondary buttons (90x32): white with a green outline, pale green on hover.
+outline() { # fill border dest
+  convert -size 360x128 xc:none -fill "$1" -stroke "$2" -strokewidth 5 \
+    -draw "roundrectangle 3,3,356,124,18,18" "$work/sec.png"
+  save "$work/sec.png" 90 32 "$3"
+}
+outline white "$green" "$img/browse-df.png"
+outline '#EAF8F2' "$green_dark" "$img/browse-ho.png"
+outline white "$green" "$img/hide-df.png"
+outline '#EAF8F2' "$green_dark" "$img/hide-ho.png"
+
+# Check box marks (14x14).
+convert -size 56x56 xc:none -fill white -stroke "$line" -strokewidth 4 \
+  -draw "roundrectangle 2,2,53,53,12,12" "$work/unchecked.png"
+save "$work/unchecked.png" 14 14 "$img/unchecked.png"
+convert -size 56x56 xc:none -fill "$green" -stroke "$green" -strokewidth 4 \
+  -draw "roundrectangle 2,2,53,53,12,12" \
+  -fill none -stroke white -strokewidth 7 -draw "stroke-linecap round stroke-linejoin round polyline 15,29 24,38 41,19" \
+  "$work/checked.png"
+save "$work/checked.png" 14 14 "$img/checked.png"
+
+# Fold marks (14x14): a chevron pointing down while the folder area is
+# closed, up while it is open.
+chevron() { # points dest
+  convert -size 56x56 xc:none -fill none -stroke "$grey" -strokewidth 6 \
+    -draw "stroke-linecap round stroke-linejoin round polyline $1" "$work/chev.png"
+  save "$work/chev.png" 14 14 "$2"
+}
+chevron "12,20 28,36 44,20" "$img/fold.png"
+chevron "12,36 28,20 44,36" "$img/unfold.png"
+
+# Title bar buttons (20x20): grey glyphs; on hover a soft disc behind them.
+titlebtn() { # disc glyph-colour glyph dest
+  convert -size 80x80 xc:none -fill "$1" -stroke none -draw "circle 40,40 40,2" \
+    -fill none -stroke "$2" -strokewidth 6 -draw "stroke-linecap round $3" "$work/tb.png"
+  save "$work/tb.png" 20 20 "$4"
+}
+titlebtn none "$grey" "line 24,40 56,40" "$img/min-df.png"
+titlebtn '#E9EEEC' "$ink" "line 24,40 56,40" "$img/min-ho.png"
+titlebtn none "$grey" "line 26,26 54,54 line 54,26 26,54" "$img/close-df.png"
+titlebtn '#FBE3E4' '#D9484F' "line 26,26 54,54 line 54,26 26,54" "$img/close-ho.png"
+
+# Progress fill (drawn over the first value% of the bar, so it is stretched):
+# a gentle left-to-right gradient. The right-to-left bar uses the track colour
+# as its fill image over the green background, see banner_rtl.xml.
+convert -size 6x435 gradient:"$green"-"$green_lo" -rotate 90 "$work/prog.png"
+convert "$work/prog.png" "${out_opts[@]}" "PNG24:$img/progress.png"
+convert -size 435x6 xc:'#C3DBFF' "${out_opts[@]}" "PNG24:$img/progress_rtl.png"
+
+# Program icon: the mark at 16, 24, 32, 48 and 256 pixels.
+sizes=(16 24 32 48 256)
+for s in "${sizes[@]}"; do
+  src="$work/mark.png"; [ "$s" -le 24 ] && src="$work/mark_small.png"
+  convert "$src" -filter Lanczos -resize "${s}x${s}" "${out_opts[@]}" "PNG32:$work/icon_$s.png"
+done
+files=(); for s in "${sizes[@]}"; do files+=("$work/icon_$s.png"); done
+convert "${files[@]}" "$ico"
+echo "images written to $img, icon to $ico"
