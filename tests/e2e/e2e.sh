@@ -1,0 +1,231 @@
+#!/usr/bin/env bash
+# End-to-end cases: the real installer executable under Wine, driven with
+# xdotool like a user, against the local server (serving the stand-in
+# installer at /pathwick/brisklane-pathwick.exe), the stand-in product and the
+# browser stand-in. Asserts on what the user and the system see: windows and
+# their titles, files, log lines, opened URLs, collector hits, exit codes.
+# Screenshots of every page state land in <build>/e2e-shots/<case>/.
+#
+#   e2e.sh BUILD_DIR CASE      CASE: happy | second_instance | close_texts
+#
+# Needs DISPLAY and a running wineserver (scripts/test.sh provides both; run
+# alone it starts them through scripts/env.sh), the test CA trusted in the
+# prefix and the browser stand-in registered (ctest fixtures pw_wine_ca and
+# browser_standin).
+set -u
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(cd "$here/../.." && pwd)
+build=$(cd "${1:?usage: e2e.sh BUILD_DIR CASE}" && pwd)
+case_name=${2:?usage: e2e.sh BUILD_DIR CASE}
+
+if [ -z "${DISPLAY:-}" ]; then
+  # shellcheck source=/dev/null
+  source "$root/scripts/env.sh"
+  pw_wine_up
+fi
+: "${WINEPREFIX:=$build/wineprefix}"
+export WINEPREFIX
+
+port=${PW_SERVER_PORT:-47443}
+exe="$build/src/app/PathwickSetup.exe"
+wine_run="$build/wine-run"
+work="$build/tests/e2e/work/$case_name"
+shots="$build/e2e-shots/$case_name"
+progfiles="$WINEPREFIX/drive_c/Program Files"
+datadir="$progfiles/corvane_down/PathwickSetup"
+logfile="$datadir/Log/corvane_down.log"
+title="Brisklane Pathwick Setup"
+failures=0
+app_pid=""
+
+rm -rf "$work" "$shots"
+mkdir -p "$work/root" "$shots"
+export PW_BROWSER_RECORD="$work/browser.txt"
+export PW_PATHWICK_RECORD="$work/product.txt"
+export PW_STANDIN_INSTALLER_LOG="$work/installer.log"
+export PW_STANDIN_INSTALL_MS=${PW_STANDIN_INSTALL_MS:-2000}
+export PW_PATHWICK_LIFETIME_MS=20000
+
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+pass() { echo "ok: $*"; }
+check() { # check DESCRIPTION COMMAND...
+  local what=$1; shift
+  if "$@"; then pass "$what"; else fail "$what"; fi
+}
+
+cleanup() {
+  if [ -n "$app_pid" ] && kill -0 "$app_pid" 2>/dev/null; then
+    kill "$app_pid" 2>/dev/null
+    wait "$app_pid" 2>/dev/null
+  fi
+  local pid; pid=$(cat "$work/e2e.pid" 2>/dev/null)
+  if [ -n "$pid" ] && grep -q e2e_server.py "/proc/$pid/cmdline" 2>/dev/null; then
+    kill "$pid" 2>/dev/null
+  fi
+}
+trap cleanup EXIT
+
+start_server() { # start_server [pwserver options...]
+  cp "$build/tests/fixtures/standin_installer.exe" "$work/root/brisklane-pathwick.exe"
+  setsid python3 "$here/e2e_server.py" --port "$port" --root "$work/root" \
+    --cert "$build/pki/server.pem" --key "$build/pki/server.key" \
+    --port-file "$work/e2e.port" --time-limit 300 "$@" </dev/null >"$work/server.log" 2>&1 &
+  echo $! >"$work/e2e.pid"
+  for _ in $(seq 1 100); do
+    [ -s "$work/e2e.port" ] && return 0
+    sleep 0.1
+  done
+  echo "server did not start"; cat "$work/server.log"; exit 1
+}
+
+# The main window: the visible 650-pixel-wide window with the setup title.
+find_main_window() { # find_main_window TIMEOUT_S -> prints the id
+  local deadline=$((SECONDS + $1)) w
+  while [ $SECONDS -lt $deadline ]; do
+    for w in $(xdotool search --onlyvisible --name "^$title\$" 2>/dev/null); do
+      if xdotool getwindowgeometry "$w" 2>/dev/null | grep -q "Geometry: 650x"; then
+        echo "$w"; return 0
+      fi
+    done
+    sleep 0.3
+  done
+  return 1
+}
+
+# A message box: a visible window with the setup title that is not 650 wide.
+find_message_box() { # find_message_box TIMEOUT_S -> prints the id
+  local deadline=$((SECONDS + $1)) w
+  while [ $SECONDS -lt $deadline ]; do
+    for w in $(xdotool search --onlyvisible --name "^$title\$" 2>/dev/null); do
+      if ! xdotool getwindowgeometry "$w" 2>/dev/null | grep -q "Geometry: 650x"; then
+        echo "$w"; return 0
+      fi
+    done
+    sleep 0.3
+  done
+  return 1
+}
+
+click() { # click WINDOW X Y (client coordinates)
+  xdotool mousemove --window "$1" "$2" "$3" sleep 0.2 click 1
+}
+
+shot() { # shot NAME [WINDOW]: the window's area, else the whole screen
+  local geo
+  if [ -n "${2:-}" ] && geo=$(xdotool getwindowgeometry --shell "$2" 2>/dev/null); then
+    eval "$geo"
+    import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" "$shots/$1.png" 2>/dev/null
+  else
+    import -window root "$shots/$1.png" 2>/dev/null
+  fi
+}
+
+wait_for() { # wait_for TIMEOUT_S COMMAND...
+  local deadline=$((SECONDS + $1)); shift
+  while [ $SECONDS -lt $deadline ]; do
+    "$@" && return 0
+    sleep 0.3
+  done
+  return 1
+}
+
+log_has() { [ -f "$logfile" ] && grep -aqF -- "$1" "$logfile"; }
+log_count() { [ -f "$logfile" ] && grep -acF -- "$1" "$logfile" || echo 0; }
+
+start_app() {
+  "$wine_run" "$exe" >"$work/app.out" 2>&1 &
+  app_pid=$!
+}
+
+wait_app_exit() { # wait_app_exit TIMEOUT_S -> sets app_rc
+  local deadline=$((SECONDS + $1))
+  while [ $SECONDS -lt $deadline ] && kill -0 "$app_pid" 2>/dev/null; do sleep 0.3; done
+  if kill -0 "$app_pid" 2>/dev/null; then app_rc=timeout; return 1; fi
+  wait "$app_pid"; app_rc=$?
+  app_pid=""
+  return 0
+}
+
+# Client coordinates of the controls in the 650x360 skin.
+install_x=325; install_y=207      # btn_install / btn_start
+close_x=630; close_y=22           # closebtn
+
+case_happy() {
+  start_server --rate 200000
+  rm -rf "$progfiles/Brisklane"
+  rm -f "$logfile"
+  start_app
+  local w; w=$(find_main_window 60) || { fail "main window shown"; return; }
+  pass "main window shown"
+  sleep 1
+  shot 01-home "$w"
+  click "$w" $install_x $install_y
+  check "download page entered" wait_for 10 log_has "UpdateWindowSate:kWindow_Downloading"
+  sleep 1.5
+  shot 02-downloading "$w"
+  check "download ended with success" wait_for 60 log_has "HttpDownloadEnd$(printf '\xa3\xba')Success"
+  check "installing state" log_has "UpdateWindowSate:kWindow_Installing"
+  local ranges
+  ranges=$(curl -s "http://127.0.0.1:$port/requests" | grep "\"path\": \"/files/brisklane-pathwick.exe\"" |
+           grep -o '"range": "bytes=[0-9-]*"' | sort -u | wc -l)
+  check "five byte ranges ($ranges)" [ "$ranges" = 5 ]
+  sleep 0.5
+  shot 03-installing "$w"
+  check "finish state" wait_for 60 log_has "UpdateWindowSate:kWindow_Finish"
+  local t_finish=$SECONDS
+  sleep 0.5
+  shot 04-finish "$w"
+  local want=' /verysilent /corvane_down /wait_run /path="C:\Program Files\"'
+  check "installer command line" grep -aqF -- "cmdline=$want" "$work/installer.log"
+  check "post-installation page opened" wait_for 10 grep -qF "producturl?key=installed&pid=380&lang=English" "$PW_BROWSER_RECORD"
+  check "post-installation page not before the finish page" [ $((SECONDS - t_finish)) -ge 0 ]
+  local domain="$progfiles/Brisklane/Brisklane Pathwick/domain"
+  check "domain file holds com_english" [ "$(cat "$domain" 2>/dev/null)" = "com_english" ]
+  check "downloaded installer removed" wait_for 5 test ! -e "$datadir/corvane-download.exe"
+  local hits; hits=$(curl -s "http://127.0.0.1:$port/hits")
+  check "analytics event 1" grep -q "Downloader_Start_Install" <<<"$hits"
+  check "analytics event 2" grep -q "Downloader_Installed" <<<"$hits"
+  click "$w" $install_x $install_y
+  check "window closed after Start Now" wait_app_exit 20
+  check "exit code 0 ($app_rc)" [ "$app_rc" = 0 ]
+  check "stand-in product started" wait_for 15 grep -q "^start " "$PW_PATHWICK_RECORD"
+}
+
+case_second_instance() {
+  start_app
+  local first=$app_pid
+  find_main_window 60 >/dev/null || { fail "first window shown"; return; }
+  local t0=$SECONDS
+  "$wine_run" "$exe" >/dev/null 2>&1
+  local rc=$?
+  check "second instance exits -1 ($rc)" [ "$rc" = 255 ]
+  check "second instance exits at once" [ $((SECONDS - t0)) -le 10 ]
+  local count; count=$(xdotool search --onlyvisible --name "^$title\$" 2>/dev/null | wc -l)
+  check "still one window ($count)" [ "$count" = 1 ]
+  app_pid=$first
+}
+
+case_close_texts() {
+  # The close question names the page: home page first.
+  rm -f "$logfile"
+  start_app
+  local w; w=$(find_main_window 60) || { fail "main window shown"; return; }
+  sleep 1
+  click "$w" $close_x $close_y
+  local box; box=$(find_message_box 10) || { fail "close question on the home page"; return; }
+  pass "close question on the home page"
+  shot 01-close-home
+  xdotool key --window "$box" n
+  check "No keeps the window" wait_for 5 sh -c "! xdotool search --onlyvisible --name '^$title\$' 2>/dev/null | while read x; do xdotool getwindowgeometry \$x | grep -q 'Geometry: 650x' || echo box; done | grep -q box"
+  check "window still there after No" kill -0 "$app_pid"
+  # Yes closes.
+  click "$w" $close_x $close_y
+  box=$(find_message_box 10) || { fail "second close question"; return; }
+  xdotool key --window "$box" y
+  check "Yes closes the window" wait_app_exit 15
+  check "exit code 0 after Yes ($app_rc)" [ "$app_rc" = 0 ]
+}
+
+"case_$case_name"
+echo "$case_name: $failures failure(s); screenshots in $shots"
+[ "$failures" = 0 ]
