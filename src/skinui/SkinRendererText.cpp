@@ -12,6 +12,15 @@ namespace SkinUI {
 
 namespace {
 
+// Positions stay within this many pixels, so long runs of {x n}, {y n} or
+// {p n} cannot overflow the arithmetic.
+constexpr int kMaxExtent = 1 << 24;
+
+int ClampExtent(long long value)
+{
+    return static_cast<int>(std::max<long long>(-kMaxExtent, std::min<long long>(kMaxExtent, value)));
+}
+
 COLORREF ToColorRef(DWORD color)
 {
     return RGB(color >> 16 & 0xFF, color >> 8 & 0xFF, color & 0xFF);
@@ -140,7 +149,7 @@ private:
         fragment.bSelected = state.bSelected;
         fragment.nLink = state.nLink;
         fragment.eVAlign = state.eVAlign;
-        x += fragment.nWidth;
+        x = ClampExtent(static_cast<long long>(x) + fragment.nWidth);
         Line& line = lines.back();
         line.nWidth = std::max(line.nWidth, x);
         line.nHeight = std::max(line.nHeight, fragment.nHeight);
@@ -181,7 +190,7 @@ void CMarkupLayout::Run(const std::vector<MarkupToken>& tokens, RunState start)
             break;
         case MarkupTokenKind::MoveX:
             TakePendingBreak();
-            x += token.nValue;
+            x = ClampExtent(static_cast<long long>(x) + token.nValue);
             break;
         case MarkupTokenKind::LineHeight: lines.back().nFixedHeight = token.nValue; break;
         case MarkupTokenKind::Image: AddImage(token.strText); break;
@@ -196,9 +205,9 @@ void CMarkupLayout::Run(const std::vector<MarkupToken>& tokens, RunState start)
             line.nHeight = emptyHeight;
         if (line.nFixedHeight > 0)
             line.nHeight = line.nFixedHeight;
-        top += line.nSpacing;
+        top = ClampExtent(static_cast<long long>(top) + line.nSpacing);
         line.nTop = top;
-        top += line.nHeight;
+        top = ClampExtent(static_cast<long long>(top) + line.nHeight);
     }
 }
 
@@ -373,7 +382,7 @@ void CSkinRenderer::DrawMarkupText(HDC dc, CSkinResources* host, RECT& rc, const
     for (const Line& line : layout.lines)
         maxWidth = std::max(maxWidth, line.nWidth);
     const Line& last = layout.lines.back();
-    const int totalHeight = last.nTop + last.nHeight;
+    const int totalHeight = ClampExtent(static_cast<long long>(last.nTop) + last.nHeight);
 
     if (calcRect) {
         rc.right = rc.left + std::min(maxWidth, width);

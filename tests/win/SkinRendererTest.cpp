@@ -599,6 +599,24 @@ TEST_F(SkinRendererTest, TagsChangeTheMeasuredExtent)
     EXPECT_GT(w(bold, L"ab"), w(font, L"ab"));
 }
 
+TEST_F(SkinRendererTest, HugeMovesAndSpacingStayBounded)
+{
+    std::wstring text;
+    for (int i = 0; i < 5000; ++i)
+        text += L"{x 1000000}{p 1000000}a{/p}";
+    CTestCanvas canvas(50, 50);
+    RECT rc = {0, 0, 50, 50};
+    int links = 0;
+    CSkinRenderer::DrawMarkupText(canvas.hDC, host.get(), rc, text, 0xFF000000, nullptr, nullptr, links, 0,
+                                  DT_CALCRECT);
+    EXPECT_LE(rc.right, 50);
+    EXPECT_GT(rc.bottom, 50);
+    EXPECT_LE(rc.bottom, 1 << 24);
+    RECT draw = {0, 0, 50, 50};
+    CSkinRenderer::DrawMarkupText(canvas.hDC, host.get(), draw, text, 0xFF000000, nullptr, nullptr, links, 0, 0);
+    EXPECT_EQ(canvas.Count(canvas.All(), [](DWORD c) { return !IsWhite(c); }), 0);
+}
+
 TEST_F(SkinRendererTest, CentredAndRightAlignedSingleLine)
 {
     struct Case { UINT align; const char* name; };
