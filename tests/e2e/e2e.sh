@@ -37,6 +37,7 @@ logfile="$datadir/Log/corvane_down.log"
 title="Brisklane Pathwick Setup"
 failures=0
 app_pid=""
+product_pid=""
 
 rm -rf "$work" "$shots"
 mkdir -p "$work/root" "$shots"
@@ -57,6 +58,9 @@ cleanup() {
   if [ -n "$app_pid" ] && kill -0 "$app_pid" 2>/dev/null; then
     kill "$app_pid" 2>/dev/null
     wait "$app_pid" 2>/dev/null
+  fi
+  if [ -n "$product_pid" ] && kill -0 "$product_pid" 2>/dev/null; then
+    kill "$product_pid" 2>/dev/null
   fi
   local pid; pid=$(cat "$work/e2e.pid" 2>/dev/null)
   if [ -n "$pid" ] && grep -q e2e_server.py "/proc/$pid/cmdline" 2>/dev/null; then
@@ -269,6 +273,101 @@ case_close_texts() {
   click "$w" $close_x $close_y
   check "closing after the finish asks nothing" wait_app_exit 10
   check "exit code 0 after closing ($app_rc)" [ "$app_rc" = 0 ]
+}
+
+# A download that fails (the server has no installer): Retry starts a new
+# download, Ignore opens the installer URL and returns to the home page, Abort
+# closes the window and leaves no downloaded file.
+case_download_failure() {
+  start_server
+  rm -f "$work/root/brisklane-pathwick.exe"
+  rm -f "$logfile"
+  start_app
+  local w; w=$(find_main_window 60) || { fail "main window shown"; return; }
+  sleep 1
+  local failed; failed="HttpDownloadEnd$(printf '\xa3\xba')Failed"
+  click "$w" $install_x $install_y
+  check "failure reported" wait_for 60 log_has "$failed"
+  local box; box=$(find_message_box 10) || { fail "Abort/Retry/Ignore question"; return; }
+  pass "Abort/Retry/Ignore question"
+  sleep 0.5
+  shot 01-download-failed
+  key_to "$box" "$w" r
+  check "Retry downloads again" wait_for 60 sh -c "[ \$(grep -acF '$failed' '$logfile') -ge 2 ]"
+  check "Retry stays on the download page" sh -c "[ \$(grep -acF 'UpdateWindowSate:kWindow_Init' '$logfile') = 1 ]"
+  box=$(find_message_box 10) || { fail "question after Retry"; return; }
+  key_to "$box" "$w" i
+  check "Ignore opens the installer URL" wait_for 15 grep -qF "https://localhost:$port/pathwick/brisklane-pathwick.exe" "$PW_BROWSER_RECORD"
+  check "Ignore returns to the home page" wait_for 10 sh -c "[ \$(grep -acF 'UpdateWindowSate:kWindow_Init' '$logfile') = 2 ]"
+  sleep 1
+  shot 02-after-ignore "$w"
+  click "$w" $install_x $install_y
+  check "third failure" wait_for 60 sh -c "[ \$(grep -acF '$failed' '$logfile') -ge 3 ]"
+  box=$(find_message_box 10) || { fail "question before Abort"; return; }
+  key_to "$box" "$w" a
+  check "Abort closes the window" wait_app_exit 15
+  check "exit code 0 after Abort ($app_rc)" [ "$app_rc" = 0 ]
+  check "no downloaded file left" [ ! -e "$datadir/corvane-download.exe" ]
+}
+
+# The product runs when the installer is about to start: OK ends it and the
+# installation goes on; Cancel closes the window and leaves it running.
+start_product() {
+  local dir="$WINEPREFIX/drive_c/pw-e2e-product"
+  mkdir -p "$dir"
+  cp "$build/tests/fixtures/Pathwick.exe" "$dir/Pathwick.exe"
+  PW_PATHWICK_RECORD="$work/running-product.txt" "$wine_run" "$dir/Pathwick.exe" >/dev/null 2>&1 &
+  product_pid=$!
+  wait_for 30 grep -q "^start " "$work/running-product.txt"
+}
+
+product_running_case() { # product_running_case ok|cancel
+  start_server
+  rm -rf "$progfiles/Brisklane"
+  rm -f "$logfile"
+  start_product || { fail "stand-in product started"; return; }
+  start_app
+  local w; w=$(find_main_window 60) || { fail "main window shown"; return; }
+  sleep 1
+  click "$w" $install_x $install_y
+  check "running product found" wait_for 60 log_has "StartInstallExe$(printf '\xa3\xba')FindProcess"
+  local box; box=$(find_message_box 10) || { fail "product-running question"; return; }
+  sleep 0.5
+  shot 01-product-running
+  if [ "$1" = ok ]; then
+    key_to "$box" "$w" Return
+    check "OK ends the product" wait_for 15 sh -c "! kill -0 $product_pid 2>/dev/null"
+    check "installation goes on to the finish page" wait_for 60 log_has "UpdateWindowSate:kWindow_Finish"
+    check "domain file written" [ -f "$progfiles/Brisklane/Brisklane Pathwick/domain" ]
+  else
+    key_to "$box" "$w" Escape
+    check "Cancel closes the window" wait_app_exit 15
+    check "exit code 0 after Cancel ($app_rc)" [ "$app_rc" = 0 ]
+    check "the product keeps running" kill -0 "$product_pid"
+    check "nothing installed" [ ! -e "$progfiles/Brisklane/Brisklane Pathwick/domain" ]
+    kill "$product_pid" 2>/dev/null
+  fi
+}
+case_product_running_ok() { product_running_case ok; }
+case_product_running_cancel() { product_running_case cancel; }
+
+# The German UI language: the package's German row is chosen and the window
+# shows other texts than the English one (compared with an English run).
+case_german() {
+  local lang_shot
+  for lang in en_US de_DE; do
+    rm -f "$logfile"
+    LANG=$lang.UTF-8 LC_ALL=$lang.UTF-8 start_app
+    local w; w=$(find_main_window 60) || { fail "main window shown ($lang)"; return; }
+    sleep 1.5
+    shot "home-$lang" "$w"
+    kill "$app_pid" 2>/dev/null; wait "$app_pid" 2>/dev/null; app_pid=""
+    [ "$lang" = de_DE ] && check "German language chosen" log_has "Language Code:1031"
+    sleep 1
+  done
+  local diff
+  diff=$(compare -metric AE "$shots/home-en_US.png" "$shots/home-de_DE.png" null: 2>&1 | cut -d' ' -f1)
+  check "German texts differ from the English ones ($diff pixels)" [ "${diff%.*}" -gt 500 ]
 }
 
 "case_$case_name"
