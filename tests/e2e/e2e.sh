@@ -55,12 +55,12 @@ check() { # check DESCRIPTION COMMAND...
 }
 
 cleanup() {
-  if [ -n "$app_pid" ] && kill -0 "$app_pid" 2>/dev/null; then
-    kill "$app_pid" 2>/dev/null
-    wait "$app_pid" 2>/dev/null
-  fi
+  # Wine programs ignore a plain termination request: end them outright (the
+  # wineserver then releases their handles, the single-instance mutex too).
+  stop_app
   if [ -n "$product_pid" ] && kill -0 "$product_pid" 2>/dev/null; then
-    kill "$product_pid" 2>/dev/null
+    kill -KILL "$product_pid" 2>/dev/null
+    wait "$product_pid" 2>/dev/null
   fi
   local pid; pid=$(cat "$work/e2e.pid" 2>/dev/null)
   if [ -n "$pid" ] && grep -q e2e_server.py "/proc/$pid/cmdline" 2>/dev/null; then
@@ -85,15 +85,15 @@ start_server() { # start_server [pwserver options...]
 # The main window: the visible 650-pixel-wide window with the setup title.
 find_main_window() { # find_main_window TIMEOUT_S -> prints the id
   local deadline=$((SECONDS + $1)) w
-  while [ $SECONDS -lt $deadline ]; do
+  while :; do
     for w in $(xdotool search --onlyvisible --name "^$title\$" 2>/dev/null); do
       if xdotool getwindowgeometry "$w" 2>/dev/null | grep -q "Geometry: 650x"; then
         echo "$w"; return 0
       fi
     done
+    [ $SECONDS -lt $deadline ] || return 1
     sleep 0.3
   done
-  return 1
 }
 
 # A message box: a visible window with the setup title that is not 650 wide.
@@ -135,6 +135,27 @@ wait_for() { # wait_for TIMEOUT_S COMMAND...
 
 log_has() { [ -f "$logfile" ] && grep -aqF -- "$1" "$logfile"; }
 log_count() { [ -f "$logfile" ] && grep -acF -- "$1" "$logfile" || echo 0; }
+
+stop_app() {
+  # The window's own process (its X client) is the one to end; the Wine
+  # launcher started here may not be that process.
+  local w pid
+  for w in $(xdotool search --name "^$title\$" 2>/dev/null); do
+    pid=$(xdotool getwindowpid "$w" 2>/dev/null) || continue
+    if [ -n "$pid" ] && grep -aq "PathwickSetup.exe" "/proc/$pid/cmdline" 2>/dev/null; then
+      kill -KILL "$pid" 2>/dev/null
+    fi
+  done
+  if [ -n "$app_pid" ] && kill -0 "$app_pid" 2>/dev/null; then
+    kill -KILL "$app_pid" 2>/dev/null
+    wait "$app_pid" 2>/dev/null
+  fi
+  app_pid=""
+  # Until its window is gone the instance still holds the mutex.
+  wait_for 20 no_main_window
+}
+
+no_main_window() { ! find_main_window 0 >/dev/null; }
 
 start_app() {
   "$wine_run" "$exe" >"$work/app.out" 2>&1 &
@@ -345,7 +366,6 @@ product_running_case() { # product_running_case ok|cancel
     check "exit code 0 after Cancel ($app_rc)" [ "$app_rc" = 0 ]
     check "the product keeps running" kill -0 "$product_pid"
     check "nothing installed" [ ! -e "$progfiles/Brisklane/Brisklane Pathwick/domain" ]
-    kill "$product_pid" 2>/dev/null
   fi
 }
 case_product_running_ok() { product_running_case ok; }
@@ -361,7 +381,7 @@ case_german() {
     local w; w=$(find_main_window 60) || { fail "main window shown ($lang)"; return; }
     sleep 1.5
     shot "home-$lang" "$w"
-    kill "$app_pid" 2>/dev/null; wait "$app_pid" 2>/dev/null; app_pid=""
+    stop_app
     [ "$lang" = de_DE ] && check "German language chosen" log_has "Language Code:1031"
     sleep 1
   done
@@ -370,6 +390,8 @@ case_german() {
   check "German texts differ from the English ones ($diff pixels)" [ "${diff%.*}" -gt 500 ]
 }
 
+# A window left by an earlier case would take the clicks and the mutex.
+wait_for 20 no_main_window || { echo "FAIL: a setup window of an earlier run is still open"; exit 1; }
 "case_$case_name"
 echo "$case_name: $failures failure(s); screenshots in $shots"
 [ "$failures" = 0 ]
