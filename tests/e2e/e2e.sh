@@ -6,7 +6,9 @@
 # their titles, files, log lines, opened URLs, collector hits, exit codes.
 # Screenshots of every page state land in <build>/e2e-shots/<case>/.
 #
-#   e2e.sh BUILD_DIR CASE      CASE: happy | second_instance | close_texts
+#   e2e.sh BUILD_DIR CASE      CASE: happy | second_instance | close_texts |
+#                                    download_failure | product_running_ok |
+#                                    product_running_cancel | german
 #
 # Needs DISPLAY and a running wineserver (scripts/test.sh provides both; run
 # alone it starts them through scripts/env.sh), the test CA trusted in the
