@@ -242,10 +242,20 @@ nudge() { # nudge WINDOW
   done
 }
 
+box_open() { xdotool search --onlyvisible --name "^$title\$" 2>/dev/null | grep -qx "$1"; }
+
+# A key for a message box, pressed again (up to three times) while the box
+# stays open; for the main window just once.
 key_to() { # key_to WINDOW NUDGE_WINDOW KEY
-  xdotool key --window "$1" "$3"
-  sleep 0.3
-  nudge "$2"
+  local attempt
+  for attempt in 1 2 3; do
+    xdotool key --window "$1" "$3" 2>/dev/null
+    sleep 0.3
+    nudge "$2"
+    [ "$1" = "$2" ] && return 0
+    wait_for 2 sh -c "! xdotool search --onlyvisible --name '^$title\$' 2>/dev/null | grep -qx '$1'" && return 0
+  done
+  return 1
 }
 
 no_message_box() { ! find_message_box 0 >/dev/null; }
