@@ -20,7 +20,6 @@ packages=(
   mingw-w64-i686-dev libz-mingw-w64-dev
   # running and driving the Windows program
   wine wine32:i386 xvfb xauth xdotool x11-utils imagemagick
-  xclip
   fonts-wqy-microhei fonts-dejavu-core
   # packing the skin archive at build time
   python3
