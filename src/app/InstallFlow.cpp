@@ -1,0 +1,104 @@
+#include "app/InstallFlow.h"
+
+#include "system/Process.h"
+
+#include <cstdio>
+
+const char* WindowStateName(int state)
+{
+    switch (state) {
+    case kWindow_Init: return "kWindow_Init";
+    case kWindow_Downloading: return "kWindow_Downloading";
+    case kWindow_Installing: return "kWindow_Installing";
+    case kWindow_Finish: return "kWindow_Finish";
+    default: return "";
+    }
+}
+
+CloseAction DecideClose(uintptr_t wParam, bool startVisible, bool hasSwitch, bool closeAsked)
+{
+    if (wParam == kCloseNow)
+        return kClose_Immediate;
+    if (startVisible)
+        return kClose_AfterFinish;
+    if (hasSwitch && !closeAsked)
+        return kClose_Ask;
+    return kClose_Ignore;
+}
+
+std::wstring InstallRootFromField(const std::wstring& field)
+{
+    std::wstring root = field;
+    if (root.empty() || root.back() != L'\\')
+        root += L'\\';
+    return root;
+}
+
+bool InstallRootFitsCommandLine(const std::wstring& root)
+{
+    return root.size() <= kInstallFolderMax;
+}
+
+std::wstring DriveOfRoot(const std::wstring& root)
+{
+    const size_t colon = root.find(L':');
+    return colon == std::wstring::npos ? std::wstring() : root.substr(0, colon + 1);
+}
+
+int32_t FileSizeToMB(int32_t bytes)
+{
+    return bytes >> 20;
+}
+
+bool HasEnoughSpace(uint32_t freeMB, int32_t fileMB)
+{
+    return static_cast<int64_t>(freeMB) >= 3 * static_cast<int64_t>(fileMB);
+}
+
+std::wstring FormatStorageText(const std::wstring& storage, int32_t fileMB, const std::wstring& unit)
+{
+    return storage + L" " + std::to_wstring(3 * static_cast<int64_t>(fileMB)) + L" " +
+           (unit.empty() ? std::wstring(L"MB") : unit);
+}
+
+std::wstring BuildAnalyticsUrl(const std::wstring& host, const std::wstring& propertyId,
+                               const std::wstring& clientId, const std::wstring& title,
+                               const std::wstring& action)
+{
+    return L"https://" + host + L"/collect?v=1&t=event&tid=" + propertyId + L"&cid=" + clientId + L"&ec=" +
+           title + L" (Windows version)&ea=" + action + L"&el=" + clientId;
+}
+
+int MapDownloadProgress(int32_t value, int32_t total, std::atomic<int32_t>& lastProgress)
+{
+    if (total <= 0)
+        return -1;
+    int64_t v = value;
+    const int32_t last = lastProgress.load();
+    if (v < last)
+        v = static_cast<int64_t>(last) + 10;
+    if (v > total)
+        v = total;
+    lastProgress.store(static_cast<int32_t>(v));
+    return static_cast<int>(static_cast<double>(v) / static_cast<double>(total) * 90.0);
+}
+
+int ProgressBarValue(int percent, bool rtl)
+{
+    return rtl ? 100 - percent : percent;
+}
+
+std::wstring ProgressLabelText(int percent)
+{
+    return std::to_wstring(percent) + L" %";
+}
+
+int NextBannerIndex(int index, bool shown)
+{
+    return shown ? index + 1 : 1;
+}
+
+std::wstring BannerImagePath(const std::wstring& dataDir, const std::wstring& language, int index)
+{
+    return dataDir + L"language\\" + language + L"\\pr_" + std::to_wstring(index) + L".png";
+}

@@ -1,0 +1,741 @@
+#include "app/MainFrameWnd.h"
+
+#include <shlobj.h>
+
+#include <cstdio>
+#include <thread>
+
+#include "config/DeploymentSettings.h"
+#include "config/ResourcePackage.h"
+#include "logging/Log.h"
+#include "net/HttpBeacon.h"
+#include "net/HttpDownload.h"
+#include "skinui/ButtonUI.h"
+#include "skinui/ContainerUI.h"
+#include "skinui/EditUI.h"
+#include "skinui/LabelUI.h"
+#include "skinui/ProgressUI.h"
+#include "system/Process.h"
+#include "system/SystemInfo.h"
+
+using namespace SkinUI;
+
+std::atomic<int32_t> nLastProgress{0};
+int nBannerIndex = 1;
+bool bCloseAsked = false;
+bool bCancelDownload = false;
+
+namespace {
+
+// PrepareDataFolder runs once per process.
+bool bDataFolderPrepared = false;
+
+// Box flags added in a right-to-left language: RTL reading, right
+// alignment, foreground.
+constexpr UINT kRtlBoxFlags = MB_RTLREADING | MB_RIGHT | MB_SETFOREGROUND;
+
+std::wstring GetOwnPath()
+{
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return path;
+}
+
+bool FileReadable(const std::wstring& path)
+{
+    FILE* file = _wfopen(path.c_str(), L"rb");
+    if (file == nullptr)
+        return false;
+    fclose(file);
+    return true;
+}
+
+template <typename T>
+T* As(CControlUI* control)
+{
+    return dynamic_cast<T*>(control);
+}
+
+} // namespace
+
+bool CheckFolderPath(const std::wstring& path, bool& exists)
+{
+    exists = false;
+    size_t n = path.size();
+    if (n > 0 && path[n - 1] == L'\\')
+        --n;
+    HANDLE heap = GetProcessHeap();
+    auto* copy = static_cast<wchar_t*>(HeapAlloc(heap, 0, (n + 3) * sizeof(wchar_t)));
+    if (copy == nullptr)
+        return false;
+    path.copy(copy, n);
+    copy[n] = L'\\';
+    copy[n + 1] = L'.';
+    copy[n + 2] = L'\0';
+    const DWORD attributes = GetFileAttributesW(copy);
+    const DWORD error = GetLastError();
+    HeapFree(heap, 0, copy);
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        exists = true;
+        return true;
+    }
+    return error != ERROR_PATH_NOT_FOUND;
+}
+
+const NotifyMapEntry CMainFrameWnd::kFrameEntries[] = {
+    PW_NOTIFY_HANDLER(L"click", L"", &CMainFrameWnd::HandleClick),
+    PW_NOTIFY_HANDLER(L"selectchanged", L"", &CMainFrameWnd::HandleSelectChanged),
+    PW_NOTIFY_HANDLER(L"textchanged", L"", &CMainFrameWnd::HandleTextChanged),
+    PW_NOTIFY_END,
+};
+const NotifyMap CMainFrameWnd::kFrameMap = {&WindowImplBase::kMap, CMainFrameWnd::kFrameEntries};
+
+CMainFrameWnd::CMainFrameWnd() : dwUiThreadId(GetCurrentThreadId()) {}
+
+// The taskbar object lives until the process ends.
+CMainFrameWnd::~CMainFrameWnd() = default;
+
+const NotifyMap* CMainFrameWnd::MessageMap() const { return &kFrameMap; }
+
+CControlUI* CMainFrameWnd::FindControl(const wchar_t* name) { return host.LookupControl(name); }
+
+void CMainFrameWnd::RunOnUiThread(std::function<void()> request)
+{
+    if (GetCurrentThreadId() == dwUiThreadId) {
+        request();
+        return;
+    }
+    if (uiRequests.Push(std::move(request)))
+        ::PostMessageW(hWnd, kMsgUiRequests, 0, 0);
+}
+
+int CMainFrameWnd::ShowMessage(const std::wstring& text, UINT type)
+{
+    if (languageManager.IsRtl())
+        type |= kRtlBoxFlags;
+    return MessageBoxW(hWnd, text.c_str(), languageManager.GetText(L"STR_MESSAGEBOX_TITLE").c_str(), type);
+}
+
+// ---------------------------------------------------------------- start-up
+
+std::wstring CMainFrameWnd::SkinFileName()
+{
+    PrepareDataFolder();
+    return languageManager.IsRtl() ? L"main_rtl.xml" : L"main.xml";
+}
+
+void CMainFrameWnd::PrepareWindow()
+{
+    SetIcon(101);
+    InitData();
+    CreateTaskbarProgress();
+    PrepareAnalyticsUrls();
+}
+
+void CMainFrameWnd::PrepareDataFolder()
+{
+    if (bDataFolderPrepared)
+        return;
+    bDataFolderPrepared = true;
+    strDataDir = GetDataFolder();
+    LogInit(L"corvane_down.log", (strDataDir + L"Log").c_str());
+    LoadResZipFile();
+    languageManager.Init(strDataDir + L"language\\");
+}
+
+void CMainFrameWnd::LoadResZipFile()
+{
+    LOG_INFO("LoadResZipFile");
+    const std::wstring folder = strDataDir + L"language\\";
+    SHCreateDirectory(nullptr, folder.c_str());
+    if (GetFileAttributesW(folder.c_str()) != FILE_ATTRIBUTE_DIRECTORY)
+        CreateDirectoryW(folder.c_str(), nullptr);
+    std::string bytes;
+    if (!LoadRawResource(nullptr, kPackageResourceId, bytes))
+        return;
+    ::ExtractArchiveToFolder(bytes.data(), bytes.size(), folder);
+}
+
+void CMainFrameWnd::LoadDomainFile()
+{
+    LOG_INFO("LoadDomainFile");
+    std::string bytes;
+    LoadRawResource(nullptr, kCustomTagResourceId, bytes);
+    languageManager.SetCustomTag(DecodeCustomTag(bytes.data(), bytes.size()));
+    LOG_INFO("Domain:%s", CustomTagLogText(bytes.data(), bytes.size()).c_str());
+}
+
+void CMainFrameWnd::InitData()
+{
+    pEditPath = nullptr;
+    pLabelTip = nullptr;
+    pChkFold = nullptr;
+    pLabelProgress = nullptr;
+    pTaskbarProgress = nullptr;
+    nWindowState = kWindow_None;
+    strInstallDir = GetProgramFilesFolder();
+    PrepareDataFolder();
+    LoadDomainFile();
+    pSwitch = As<CTabLayoutUI>(FindControl(L"switch"));
+    UpdateWindowSate(kWindow_Init);
+    ApplyTexts();
+    if (CControlUI* control = FindControl(L"label_progress"))
+        pLabelProgress = As<CLabelUI>(control);
+    if (CControlUI* control = FindControl(L"label_tip"))
+        pLabelTip = As<CLabelUI>(control);
+    if (CControlUI* control = FindControl(L"progress_download"))
+        pProgressDownload = As<CProgressUI>(control);
+    LOG_INFO_W(L"Windows Version:%ls", GetWindowsProductName().c_str());
+    LOG_INFO_W(L"Windows Bit:%ls", IsNativeX64() ? L"x64" : L"x86");
+    LOG_INFO_W(L"downloader version:%ls", GetFileVersionString(GetOwnPath()).c_str());
+    SetWindowTextW(hWnd, languageManager.GetText(L"STR_MESSAGEBOX_TITLE").c_str());
+}
+
+void CMainFrameWnd::ApplyTexts()
+{
+    const LanguageManager& lang = languageManager;
+    if (CControlUI* c = FindControl(L"btn_install"))
+        c->SetText(lang.GetText(L"STR_INSTALL"));
+    if (CControlUI* c = FindControl(L"btn_hide"))
+        c->SetText(lang.GetText(L"STR_HIDE"));
+    if (CControlUI* c = FindControl(L"text_install"))
+        c->SetText(lang.GetText(L"STR_INSTALLING"));
+    if (CControlUI* c = FindControl(L"btn_start"))
+        c->SetText(lang.GetText(L"STR_START"));
+    if (CControlUI* c = FindControl(L"label_path"))
+        c->SetText(lang.GetText(L"STR_INSTALL_PATH"));
+    if (CControlUI* c = FindControl(L"control_tip")) {
+        const std::wstring tip = strDataDir + L"language\\" + lang.GetLanguageName() + L"\\install_tips.png";
+        if (FileReadable(tip))
+            c->SetBkImage(tip);
+    }
+    if (CControlUI* c = FindControl(L"edit_path")) {
+        pEditPath = As<CEditUI>(c);
+        c->SetText(strInstallDir);
+        if (pEditPath != nullptr)
+            pEditPath->SetReadOnly(true);
+    }
+    if (CControlUI* c = FindControl(L"btn_browse"))
+        c->SetText(lang.GetText(L"STR_BROWSE"));
+    if (CControlUI* c = FindControl(L"btn_lisence"))
+        c->SetText(lang.GetText(L"STR_LISENCE"));
+    if (CControlUI* c = FindControl(L"label_install"))
+        c->SetText(lang.GetText(L"STR_INSTALLING"));
+    if (auto* agree = As<COptionUI>(FindControl(L"chk_agree")))
+        agree->SetSelected(true, true);
+    if (auto* fold = As<COptionUI>(FindControl(L"chk_fold"))) {
+        pChkFold = fold;
+        fold->SetText(lang.GetText(L"STR_CUSTOMIZE_INSTALL"));
+        fold->SetSelected(false, true);
+    }
+    strDownloadUrl = lang.GetDownloadUrl();
+}
+
+// ------------------------------------------------------------- page states
+
+void CMainFrameWnd::UpdateWindowSate(WindowState state)
+{
+    if (nWindowState.load() == state)
+        return;
+    if (pSwitch == nullptr)
+        return;
+    LOG_INFO("UpdateWindowSate:%s", WindowStateName(state));
+    nWindowState = state;
+    switch (state) {
+    case kWindow_Init:
+        RunOnUiThread([this] {
+            pSwitch->SelectPage(0);
+            if (CControlUI* start = FindControl(L"btn_start"))
+                start->SetVisible(false);
+        });
+        break;
+    case kWindow_Downloading:
+        RunOnUiThread([this] {
+            if (pChkFold != nullptr)
+                pChkFold->SetSelected(false, true);
+            pSwitch->SelectPage(1);
+            SetProgressOnUiThread(0);
+            ShowBannerImage(1);
+            StartBannerTimer();
+        });
+        break;
+    case kWindow_Installing:
+        StartInstallExe();
+        break;
+    case kWindow_Finish:
+        RunOnUiThread([this] { pSwitch->SelectPage(0); });
+        InstallExeFinish();
+        break;
+    default:
+        break;
+    }
+}
+
+void CMainFrameWnd::Notify(NotifyMsg& msg)
+{
+    if (msg.pSender != nullptr && msg.pSender->GetName() == L"edit_path" && msg.sType == L"setfocus") {
+        BrowseForFolder();
+        if (CControlUI* browse = FindControl(L"btn_browse"))
+            browse->SetFocus();
+    }
+    WindowImplBase::Notify(msg);
+}
+
+void CMainFrameWnd::HandleClick(NotifyMsg& msg)
+{
+    const std::wstring name = msg.pSender != nullptr ? msg.pSender->GetName() : std::wstring();
+    if (name == L"btn_install")
+        OnClickInstall();
+    else if (name == L"btn_browse")
+        BrowseForFolder();
+    else if (name == L"btn_hide")
+        SendMessage(WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    else if (name == L"btn_start")
+        LaunchInstalledProduct();
+    else if (name == L"btn_lisence")
+        OpenLicenceUrl();
+    WindowImplBase::HandleClick(msg);
+}
+
+void CMainFrameWnd::HandleSelectChanged(NotifyMsg& msg)
+{
+    const std::wstring name = msg.pSender != nullptr ? msg.pSender->GetName() : std::wstring();
+    if (name == L"examine") {
+        if (pSwitch != nullptr)
+            pSwitch->SelectPage(0);
+    } else if (name == L"trojan") {
+        if (pSwitch != nullptr)
+            pSwitch->SelectPage(1);
+    } else if (name == L"chk_fold") {
+        ApplyFoldState();
+    } else if (name == L"chk_agree") {
+        ApplyAgreeState();
+    }
+}
+
+void CMainFrameWnd::HandleTextChanged(NotifyMsg& msg)
+{
+    if (msg.pSender != nullptr && msg.pSender->GetName() == L"edit_path")
+        ShowPathTip(std::wstring());
+}
+
+void CMainFrameWnd::ApplyFoldState()
+{
+    RECT client = {};
+    GetClientRect(hWnd, &client);
+    const int width = client.right - client.left;
+    const int height = client.bottom - client.top;
+    CControlUI* bottom = FindControl(L"bottomLayout");
+    if (bottom == nullptr)
+        return;
+    const bool open = pChkFold != nullptr && pChkFold->IsSelected();
+    bottom->SetAttribute(L"visible", open ? L"true" : L"false");
+    ResizeClientArea(width, open ? height + 75 : height - 75);
+}
+
+void CMainFrameWnd::ApplyAgreeState()
+{
+    auto* agree = As<COptionUI>(FindControl(L"chk_agree"));
+    CControlUI* install = FindControl(L"btn_install");
+    if (agree != nullptr && install != nullptr)
+        install->SetEnabled(agree->IsSelected());
+}
+
+void CMainFrameWnd::ShowPathTip(const std::wstring& text)
+{
+    if (pLabelTip == nullptr)
+        pLabelTip = As<CLabelUI>(FindControl(L"label_tip"));
+    if (pLabelTip == nullptr)
+        return;
+    pLabelTip->SetText(text);
+    pLabelTip->SetVisible(!text.empty());
+    if (!text.empty() && pChkFold != nullptr)
+        pChkFold->SetSelected(true, true);
+}
+
+void CMainFrameWnd::OpenLicenceUrl()
+{
+    ShellOpen(hWnd, languageManager.GetLicenseUrl());
+}
+
+// ------------------------------------------------------------------ closing
+
+LRESULT CMainFrameWnd::HandleCloseMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled)
+{
+    CControlUI* start = FindControl(L"btn_start");
+    const bool startVisible = start != nullptr && start->IsVisible();
+    switch (DecideClose(wParam, startVisible, pSwitch != nullptr, bCloseAsked)) {
+    case kClose_Immediate:
+        KillSilentInstallProcess();
+        DeleteFileW(DownloadedFilePath().c_str());
+        return WindowImplBase::HandleCloseMessage(message, wParam, lParam, handled);
+    case kClose_AfterFinish:
+        DeleteDownloadedFiles();
+        return WindowImplBase::HandleCloseMessage(message, wParam, lParam, handled);
+    case kClose_Ask: {
+        bCloseAsked = true;
+        std::wstring text = languageManager.GetText(L"STR_CLOSE_TIP1");
+        if (pSwitch->GetSelectedIndex() == 1)
+            text = languageManager.GetText(L"STR_CLOSE_TIP2");
+        const int answer = ShowMessage(text, MB_YESNO | MB_ICONQUESTION);
+        bCloseAsked = false;
+        if (answer == IDYES) {
+            DeleteDownloadedFiles();
+            return WindowImplBase::HandleCloseMessage(message, wParam, lParam, handled);
+        }
+        handled = true;
+        return 0;
+    }
+    default:
+        handled = true;
+        return 0;
+    }
+}
+
+LRESULT CMainFrameWnd::HandleDestroyMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled)
+{
+    PostQuitMessage(18);
+    return WindowImplBase::HandleDestroyMessage(message, wParam, lParam, handled);
+}
+
+LRESULT CMainFrameWnd::HandleOtherMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled)
+{
+    if (message == WM_TIMER)
+        return HandleTimer(message, wParam, lParam, handled);
+    if (message == kMsgUiRequests) {
+        uiRequests.Drain();
+        handled = true;
+        return 0;
+    }
+    return WindowImplBase::HandleOtherMessage(message, wParam, lParam, handled);
+}
+
+// --------------------------------------------------------- install request
+
+void CMainFrameWnd::BrowseForFolder()
+{
+    wchar_t displayName[MAX_PATH] = {};
+    const std::wstring title = languageManager.GetText(L"STR_SELECT_FOLDER");
+    BROWSEINFOW info = {};
+    info.hwndOwner = hWnd;
+    info.pidlRoot = nullptr;
+    info.pszDisplayName = displayName;
+    info.lpszTitle = title.c_str();
+    info.ulFlags = BIF_NEWDIALOGSTYLE;
+    PIDLIST_ABSOLUTE item = SHBrowseForFolderW(&info);
+    if (item == nullptr)
+        return;
+    wchar_t path[MAX_PATH] = {};
+    SHGetPathFromIDListW(item, path);
+    CoTaskMemFree(item);
+    if (pEditPath != nullptr)
+        pEditPath->SetText(path);
+    ShowPathTip(std::wstring());
+}
+
+void CMainFrameWnd::OnClickInstall()
+{
+    LOG_INFO("OnClickInstall");
+    ShowPathTip(std::wstring());
+    const std::wstring path = InstallRootFromField(pEditPath != nullptr ? pEditPath->GetText() : std::wstring());
+    strInstallDir = path;
+    LOG_INFO_W(L"sel path:%ls", path.c_str());
+    SetLastError(0);
+    bool exists = false;
+    if (!CheckFolderPath(path, exists)) {
+        ShowPathTip(languageManager.GetText(L"STR_PATH_INVALID"));
+        return;
+    }
+    // The installer's command line holds at most 210 characters of root; a
+    // longer one would be cut off there, so it is refused here.
+    if (!InstallRootFitsCommandLine(path)) {
+        LOG_INFO("sel path too long: %u characters", static_cast<unsigned>(path.size()));
+        ShowPathTip(languageManager.GetText(L"STR_PATH_INVALID"));
+        return;
+    }
+    LOG_INFO("sel path end");
+    std::thread(&CMainFrameWnd::InstallRequestWorker, this).detach();
+    LOG_INFO("send ga begin");
+    CHttpBeacon::Instance()->StartSend(true);
+    LOG_INFO("send ga end");
+    LOG_INFO("change page downloading begin");
+    UpdateWindowSate(kWindow_Downloading);
+    LOG_INFO("change page downloading end");
+}
+
+void CMainFrameWnd::InstallRequestWorker()
+{
+    LOG_INFO("get file size begin");
+    const int32_t size = GetRemoteFileSize(strDownloadUrl);
+    LOG_INFO("get file size end");
+    const std::wstring drive = DriveOfRoot(strInstallDir);
+    LOG_INFO("get disk size begin");
+    uint32_t freeMB = 0;
+    const bool gotFree = GetDiskFreeSpaceMB(drive, freeMB);
+    LOG_INFO("get disk size end");
+    if (!gotFree) {
+        LOG_INFO("OnClickInstall\xA3\xBA" "GetFreeSize Failed");
+        return;
+    }
+    const int32_t fileMB = FileSizeToMB(size);
+    if (HasEnoughSpace(freeMB, fileMB)) {
+        StartDownload(strDownloadUrl, DownloadedFilePath());
+        return;
+    }
+    LOG_INFO("OnClickInstall\xA3\xBA" "filesize:%dMB--FreeSize:%dMB", static_cast<int>(fileMB),
+             static_cast<int>(freeMB));
+    const std::wstring text = FormatStorageText(languageManager.GetText(L"STR_STORAGE"), fileMB,
+                                                languageManager.GetText(L"STR_MB"));
+    if (ShowMessage(text, 0) == IDOK) {
+        SetProgressPercent(0);
+        nLastProgress = 0;
+        UpdateWindowSate(kWindow_Init);
+    }
+}
+
+void CMainFrameWnd::PrepareAnalyticsUrls()
+{
+    const std::wstring clientId = GetClientId();
+    const std::wstring title = languageManager.GetGaTitle();
+    CHttpBeacon::Instance()->SetUrls(
+        BuildAnalyticsUrl(kCollectorHost, kAnalyticsPropertyId, clientId, title, L"Downloader_Start_Install"),
+        BuildAnalyticsUrl(kCollectorHost, kAnalyticsPropertyId, clientId, title, L"Downloader_Installed"));
+}
+
+bool CMainFrameWnd::StartDownload(const std::wstring& url, const std::wstring& file)
+{
+    if (url.empty() || file.empty())
+        return false;
+    std::thread(&CMainFrameWnd::DownloadWorker, this, url, file).detach();
+    return true;
+}
+
+void CMainFrameWnd::DownloadWorker(std::wstring url, std::wstring file)
+{
+    DownloadParam param;
+    param.nDownloadThread = 5;
+    param.pUserData = this;
+    param.strDownloadUrl = url;
+    param.strSavePath = file;
+    HttpDownload(&param, &CMainFrameWnd::OnDownloadEvent, &bCancelDownload);
+}
+
+void CMainFrameWnd::OnDownloadEvent(int event, int value1, int value2, void* userData)
+{
+    auto* window = static_cast<CMainFrameWnd*>(userData);
+    if (window == nullptr)
+        return;
+    if (event == kDownloadProgress) {
+        window->OnProgressReport(value1, value2);
+    } else if (event == kDownloadEnd) {
+        if (value1 == kDownloadOk)
+            window->DownloadSuccess();
+        else if (value1 == kDownloadNoSize || value1 == kDownloadFailed)
+            window->DownloadFailed();
+    }
+}
+
+// ------------------------------------------------------ hand-off and finish
+
+void CMainFrameWnd::DownloadSuccess()
+{
+    LOG_INFO("HttpDownloadEnd\xA3\xBA" "Success");
+    CHttpBeacon::Instance()->StartSend(false);
+    UpdateWindowSate(kWindow_Installing);
+    SetProgressPercent(90);
+}
+
+void CMainFrameWnd::DownloadFailed()
+{
+    LOG_INFO("HttpDownloadEnd\xA3\xBA" "Failed");
+    RunOnUiThread([this] {
+        if (pTaskbarProgress != nullptr)
+            pTaskbarProgress->SetState(kTaskbar_Error);
+    });
+    const std::wstring text =
+        languageManager.GetText(L"STR_NETWORK_ERROR") + L"\n\n" + languageManager.GetText(L"STR_OPERATE_TIP");
+    const int answer = ShowMessage(text, MB_ABORTRETRYIGNORE | MB_ICONWARNING);
+    if (answer == IDABORT) {
+        ::PostMessageW(hWnd, WM_CLOSE, kCloseNow, 0);
+    } else if (answer == IDRETRY) {
+        DeleteDownloadedFiles();
+        StartDownload(strDownloadUrl, DownloadedFilePath());
+    } else if (answer == IDIGNORE) {
+        ShellOpen(hWnd, strDownloadUrl);
+        DeleteDownloadedFiles();
+        SetProgressPercent(0);
+        nLastProgress = 0;
+        UpdateWindowSate(kWindow_Init);
+    }
+}
+
+std::wstring CMainFrameWnd::ProductFolder() const
+{
+    return strInstallDir + languageManager.GetInstallSubfolder();
+}
+
+void CMainFrameWnd::StartInstallExe()
+{
+    const std::wstring name = languageManager.GetExeName();
+    DWORD processId = 0;
+    if (FindProcess(name, processId)) {
+        LOG_INFO("StartInstallExe\xA3\xBA" "FindProcess");
+        RunOnUiThread([this] {
+            if (pTaskbarProgress != nullptr)
+                pTaskbarProgress->SetState(kTaskbar_Paused);
+        });
+        if (ShowMessage(languageManager.GetText(L"STR_SOFT_RUN"), MB_OKCANCEL | MB_ICONWARNING) != IDOK) {
+            ::PostMessageW(hWnd, WM_CLOSE, kCloseNow, 0);
+            return;
+        }
+        KillProcess(processId);
+        RunOnUiThread([this] {
+            if (pTaskbarProgress != nullptr)
+                pTaskbarProgress->SetState(kTaskbar_Normal);
+        });
+    }
+    const std::wstring folder = ProductFolder();
+    SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
+    if (GetFileAttributesW(folder.c_str()) != FILE_ATTRIBUTE_DIRECTORY)
+        CreateDirectoryW(folder.c_str(), nullptr);
+    WriteDomainFile();
+    std::thread(&CMainFrameWnd::InstallerWorker, this).detach();
+}
+
+void CMainFrameWnd::WriteDomainFile()
+{
+    const std::string tag = WideToAnsi(languageManager.GetCustomTag());
+    if (tag.empty())
+        return;
+    FILE* file = _wfopen((ProductFolder() + L"domain").c_str(), L"wb");
+    if (file == nullptr)
+        return;
+    fwrite(tag.data(), 1, tag.size(), file);
+    fclose(file);
+}
+
+void CMainFrameWnd::InstallerWorker()
+{
+    RunSilentInstaller(DownloadedFilePath(), strInstallDir);
+    LOG_INFO("StartInstallExe\xA3\xBA" "SilentInstallation");
+    UpdateWindowSate(kWindow_Finish);
+}
+
+void CMainFrameWnd::InstallExeFinish()
+{
+    LOG_INFO("InstallExeFinish");
+    RunOnUiThread([this] {
+        KillTimer(hWnd, kBannerTimerId);
+        if (CControlUI* start = FindControl(L"btn_start"))
+            start->SetVisible(true);
+        if (CControlUI* install = FindControl(L"btn_install"))
+            install->SetVisible(false);
+        if (CControlUI* line = FindControl(L"lineLayout"))
+            line->SetAttribute(L"visible", L"false");
+        if (CControlUI* custom = FindControl(L"customLayout"))
+            custom->SetAttribute(L"visible", L"false");
+        if (CControlUI* tip = FindControl(L"control_tip"))
+            tip->SetVisible(false);
+        if (pTaskbarProgress != nullptr) {
+            pTaskbarProgress->SetState(kTaskbar_Normal);
+            pTaskbarProgress->SetValue(100, 100);
+        }
+        if (!IsWindowVisible(hWnd)) {
+            ShowWindow(true, true);
+            ::SetFocus(hWnd);
+        }
+    });
+    KillSilentInstallProcess();
+    DeleteFileW(DownloadedFilePath().c_str());
+    Sleep(1000);
+    RunOnUiThread([this] {
+        if (pTaskbarProgress != nullptr)
+            pTaskbarProgress->SetState(kTaskbar_None);
+    });
+    const std::wstring url = languageManager.GetInstallUrl();
+    if (!url.empty())
+        ShellOpen(hWnd, url);
+}
+
+void CMainFrameWnd::KillSilentInstallProcess()
+{
+    DWORD processId = 0;
+    if (FindProcess(L"corvane-download.tmp", processId)) {
+        LOG_INFO("KillSilentInstallProcess");
+        KillProcess(processId);
+    }
+}
+
+void CMainFrameWnd::DeleteDownloadedFiles()
+{
+    KillSilentInstallProcess();
+    DeleteFileW(DownloadedFilePath().c_str());
+}
+
+void CMainFrameWnd::LaunchInstalledProduct()
+{
+    const bool asAdmin = languageManager.IsRunAsAdmin();
+    RunProgram(strInstallDir + languageManager.GetProductExePath(), asAdmin);
+    ::PostMessageW(hWnd, WM_CLOSE, kCloseNow, 0);
+}
+
+// --------------------------------------------------- progress and banner
+
+void CMainFrameWnd::SetProgressPercent(int percent)
+{
+    RunOnUiThread([this, percent] { SetProgressOnUiThread(percent); });
+}
+
+void CMainFrameWnd::SetProgressOnUiThread(int percent)
+{
+    if (pProgressDownload != nullptr)
+        pProgressDownload->SetValue(ProgressBarValue(percent, languageManager.IsRtl()));
+    if (pLabelProgress != nullptr)
+        pLabelProgress->SetText(ProgressLabelText(percent));
+    if (pTaskbarProgress != nullptr) {
+        pTaskbarProgress->SetState(kTaskbar_Normal);
+        pTaskbarProgress->SetValue(static_cast<uint64_t>(percent), 100);
+    }
+}
+
+void CMainFrameWnd::OnProgressReport(int32_t value, int32_t total)
+{
+    const int percent = MapDownloadProgress(value, total, nLastProgress);
+    if (percent >= 0)
+        SetProgressPercent(percent);
+}
+
+void CMainFrameWnd::CreateTaskbarProgress()
+{
+    if (pTaskbarProgress != nullptr)
+        return;
+    pTaskbarProgress = new CTaskbarProgress();   // kept until the process ends
+    pTaskbarProgress->Create();
+    pTaskbarProgress->Attach(hWnd);
+    pTaskbarProgress->SetState(kTaskbar_Normal);
+}
+
+bool CMainFrameWnd::ShowBannerImage(int index)
+{
+    CControlUI* banner = FindControl(L"banner");
+    if (banner == nullptr)
+        return false;
+    const std::wstring path = BannerImagePath(strDataDir, languageManager.GetLanguageName(), index);
+    if (!FileReadable(path))
+        return false;
+    banner->SetBkImage(path);
+    return true;
+}
+
+void CMainFrameWnd::StartBannerTimer()
+{
+    ::SetTimer(hWnd, kBannerTimerId, 5000, nullptr);
+}
+
+LRESULT CMainFrameWnd::HandleTimer(UINT, WPARAM, LPARAM, bool& handled)
+{
+    if (FindControl(L"banner") != nullptr)
+        nBannerIndex = NextBannerIndex(nBannerIndex, ShowBannerImage(nBannerIndex));
+    handled = true;
+    return 0;
+}

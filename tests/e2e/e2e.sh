@@ -1,0 +1,420 @@
+#!/usr/bin/env bash
+# End-to-end cases: the real installer executable under Wine, driven with
+# xdotool like a user, against the local server (serving the stand-in
+# installer at /pathwick/brisklane-pathwick.exe), the stand-in product and the
+# browser stand-in. Asserts on what the user and the system see: windows and
+# their titles, files, log lines, opened URLs, collector hits, exit codes.
+# Screenshots of every page state land in <build>/e2e-shots/<case>/.
+#
+#   e2e.sh BUILD_DIR CASE      CASE: happy | second_instance | close_texts |
+#                                    download_failure | product_running_ok |
+#                                    product_running_cancel | german
+#
+# Needs DISPLAY and a running wineserver (scripts/test.sh provides both; run
+# alone it starts them through scripts/env.sh), the test CA trusted in the
+# prefix and the browser stand-in registered (ctest fixtures pw_wine_ca and
+# browser_standin).
+set -u
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(cd "$here/../.." && pwd)
+build=$(cd "${1:?usage: e2e.sh BUILD_DIR CASE}" && pwd)
+case_name=${2:?usage: e2e.sh BUILD_DIR CASE}
+
+if [ -z "${DISPLAY:-}" ]; then
+  # shellcheck source=/dev/null
+  source "$root/scripts/env.sh"
+  pw_wine_up
+fi
+: "${WINEPREFIX:=$build/wineprefix}"
+export WINEPREFIX
+
+port=${PW_SERVER_PORT:-47443}
+exe="$build/src/app/PathwickSetup.exe"
+wine_run="$build/wine-run"
+work="$build/tests/e2e/work/$case_name"
+shots="$build/e2e-shots/$case_name"
+progfiles="$WINEPREFIX/drive_c/Program Files"
+datadir="$progfiles/corvane_down/PathwickSetup"
+logfile="$datadir/Log/corvane_down.log"
+title="Brisklane Pathwick Setup"
+failures=0
+app_pid=""
+product_pid=""
+
+rm -rf "$work" "$shots"
+mkdir -p "$work/root" "$shots"
+export PW_BROWSER_RECORD="$work/browser.txt"
+export PW_PATHWICK_RECORD="$work/product.txt"
+export PW_STANDIN_INSTALLER_LOG="$work/installer.log"
+export PW_STANDIN_INSTALL_MS=${PW_STANDIN_INSTALL_MS:-2000}
+export PW_PATHWICK_LIFETIME_MS=20000
+
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+pass() { echo "ok: $*"; }
+check() { # check DESCRIPTION COMMAND...
+  local what=$1; shift
+  if "$@"; then pass "$what"; else fail "$what"; fi
+}
+
+cleanup() {
+  # Wine programs ignore a plain termination request: end them outright (the
+  # wineserver then releases their handles, the single-instance mutex too).
+  stop_app
+  if [ -n "$product_pid" ]; then
+    # The stand-in product's window belongs to its own Windows process.
+    local pw ppid
+    for pw in $(xdotool search --name "^Pathwick\$" 2>/dev/null); do
+      ppid=$(xdotool getwindowpid "$pw" 2>/dev/null) || continue
+      if [ -n "$ppid" ] && grep -aq "Pathwick.exe" "/proc/$ppid/cmdline" 2>/dev/null; then
+        kill -KILL "$ppid" 2>/dev/null
+      fi
+    done
+    kill -KILL "$product_pid" 2>/dev/null
+    wait "$product_pid" 2>/dev/null
+  fi
+  local pid; pid=$(cat "$work/e2e.pid" 2>/dev/null)
+  if [ -n "$pid" ] && grep -q e2e_server.py "/proc/$pid/cmdline" 2>/dev/null; then
+    kill "$pid" 2>/dev/null
+  fi
+}
+trap cleanup EXIT
+
+start_server() { # start_server [pwserver options...]
+  cp "$build/tests/fixtures/standin_installer.exe" "$work/root/brisklane-pathwick.exe"
+  setsid python3 "$here/e2e_server.py" --port "$port" --root "$work/root" \
+    --cert "$build/pki/server.pem" --key "$build/pki/server.key" \
+    --port-file "$work/e2e.port" --time-limit 300 "$@" </dev/null >"$work/server.log" 2>&1 &
+  echo $! >"$work/e2e.pid"
+  for _ in $(seq 1 100); do
+    [ -s "$work/e2e.port" ] && return 0
+    sleep 0.1
+  done
+  echo "server did not start"; cat "$work/server.log"; exit 1
+}
+
+# The main window: the visible 650-pixel-wide window with the setup title.
+find_main_window() { # find_main_window TIMEOUT_S -> prints the id
+  local deadline=$((SECONDS + $1)) w
+  while :; do
+    for w in $(xdotool search --onlyvisible --name "^$title\$" 2>/dev/null); do
+      if xdotool getwindowgeometry "$w" 2>/dev/null | grep -q "Geometry: 650x"; then
+        echo "$w"; return 0
+      fi
+    done
+    [ $SECONDS -lt $deadline ] || return 1
+    sleep 0.3
+  done
+}
+
+# A message box: a visible window with the setup title that is not 650 wide.
+find_message_box() { # find_message_box TIMEOUT_S -> prints the id
+  local deadline=$((SECONDS + $1)) w
+  while :; do
+    for w in $(xdotool search --onlyvisible --name "^$title\$" 2>/dev/null); do
+      if ! xdotool getwindowgeometry "$w" 2>/dev/null | grep -q "Geometry: 650x"; then
+        echo "$w"; return 0
+      fi
+    done
+    [ $SECONDS -lt $deadline ] || return 1
+    sleep 0.3
+  done
+}
+
+click() { # click WINDOW X Y (client coordinates)
+  xdotool mousemove --window "$1" "$2" "$3" sleep 0.2 click 1
+}
+
+shot() { # shot NAME [WINDOW]: the window's area, else the whole screen
+  local geo
+  if [ -n "${2:-}" ] && geo=$(xdotool getwindowgeometry --shell "$2" 2>/dev/null); then
+    eval "$geo"
+    import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" "$shots/$1.png" 2>/dev/null
+  else
+    import -window root "$shots/$1.png" 2>/dev/null
+  fi
+}
+
+wait_for() { # wait_for TIMEOUT_S COMMAND...
+  local deadline=$((SECONDS + $1)); shift
+  while [ $SECONDS -lt $deadline ]; do
+    "$@" && return 0
+    sleep 0.3
+  done
+  return 1
+}
+
+log_has() { [ -f "$logfile" ] && grep -aqF -- "$1" "$logfile"; }
+log_count() { [ -f "$logfile" ] && grep -acF -- "$1" "$logfile" || echo 0; }
+
+stop_app() {
+  # The window's own process (its X client) is the one to end; the Wine
+  # launcher started here may not be that process.
+  local w pid
+  for w in $(xdotool search --name "^$title\$" 2>/dev/null); do
+    pid=$(xdotool getwindowpid "$w" 2>/dev/null) || continue
+    if [ -n "$pid" ] && grep -aq "PathwickSetup.exe" "/proc/$pid/cmdline" 2>/dev/null; then
+      kill -KILL "$pid" 2>/dev/null
+    fi
+  done
+  if [ -n "$app_pid" ] && kill -0 "$app_pid" 2>/dev/null; then
+    kill -KILL "$app_pid" 2>/dev/null
+    wait "$app_pid" 2>/dev/null
+  fi
+  app_pid=""
+  # Until its window is gone the instance still holds the mutex.
+  wait_for 20 no_main_window
+}
+
+no_main_window() { ! find_main_window 0 >/dev/null; }
+
+start_app() {
+  "$wine_run" "$exe" >"$work/app.out" 2>&1 &
+  app_pid=$!
+}
+
+wait_app_exit() { # wait_app_exit TIMEOUT_S -> sets app_rc
+  local deadline=$((SECONDS + $1))
+  while [ $SECONDS -lt $deadline ] && kill -0 "$app_pid" 2>/dev/null; do sleep 0.3; done
+  if kill -0 "$app_pid" 2>/dev/null; then app_rc=timeout; return 1; fi
+  wait "$app_pid"; app_rc=$?
+  app_pid=""
+  return 0
+}
+
+# Client coordinates of the controls in the 650x360 skin.
+install_x=325; install_y=207      # btn_install / btn_start
+close_x=630; close_y=22           # closebtn
+
+case_happy() {
+  start_server --rate 200000
+  rm -rf "$progfiles/Brisklane"
+  rm -f "$logfile"
+  start_app
+  local w; w=$(find_main_window 60) || { fail "main window shown"; return; }
+  pass "main window shown"
+  sleep 1
+  shot 01-home "$w"
+  click "$w" $install_x $install_y
+  check "download page entered" wait_for 10 log_has "UpdateWindowSate:kWindow_Downloading"
+  sleep 1.5
+  shot 02-downloading "$w"
+  check "download ended with success" wait_for 60 log_has "HttpDownloadEnd$(printf '\xa3\xba')Success"
+  check "installing state" log_has "UpdateWindowSate:kWindow_Installing"
+  local ranges
+  ranges=$(curl -s "http://127.0.0.1:$port/requests" | grep "\"path\": \"/files/brisklane-pathwick.exe\"" |
+           grep -o '"range": "bytes=[0-9-]*"' | sort -u | wc -l)
+  check "five byte ranges ($ranges)" [ "$ranges" = 5 ]
+  sleep 0.5
+  shot 03-installing "$w"
+  check "finish state" wait_for 60 log_has "UpdateWindowSate:kWindow_Finish"
+  sleep 0.5
+  shot 04-finish "$w"
+  local want=' /verysilent /corvane_down /wait_run /path="C:\Program Files\"'
+  check "installer command line" grep -aqF -- "cmdline=$want" "$work/installer.log"
+  check "post-installation page opened" wait_for 10 grep -qF "producturl?key=installed&pid=380&lang=English" "$PW_BROWSER_RECORD"
+  # The page opens about one second after the finish page: compare the log
+  # record's time with the moment the browser stand-in wrote its record.
+  local finish_ts delay
+  finish_ts=$(grep -a "InstallExeFinish" "$logfile" | tail -1 | awk '{print $1 " " $2}' | tr , .)
+  delay=$(awk -v a="$(date -d "$finish_ts" +%s.%N)" -v b="$(date -r "$PW_BROWSER_RECORD" +%s.%N)" \
+              'BEGIN { printf "%.2f", b - a }')
+  check "post-installation page opened about 1 s after the finish ($delay s)" \
+        awk -v d="$delay" 'BEGIN { exit !(d >= 0.9 && d <= 5) }'
+  local domain="$progfiles/Brisklane/Brisklane Pathwick/domain"
+  check "domain file holds com_english" [ "$(cat "$domain" 2>/dev/null)" = "com_english" ]
+  check "downloaded installer removed" wait_for 5 test ! -e "$datadir/corvane-download.exe"
+  local hits; hits=$(curl -s "http://127.0.0.1:$port/hits")
+  check "analytics event 1" grep -q "Downloader_Start_Install" <<<"$hits"
+  check "analytics event 2" grep -q "Downloader_Installed" <<<"$hits"
+  click "$w" $install_x $install_y
+  check "window closed after Start Now" wait_app_exit 20
+  check "exit code 0 ($app_rc)" [ "$app_rc" = 0 ]
+  check "stand-in product started" wait_for 15 grep -q "^start " "$PW_PATHWICK_RECORD"
+}
+
+case_second_instance() {
+  start_app
+  local first=$app_pid
+  find_main_window 60 >/dev/null || { fail "first window shown"; return; }
+  local t0=$SECONDS
+  "$wine_run" "$exe" >/dev/null 2>&1
+  local rc=$?
+  check "second instance exits -1 ($rc)" [ "$rc" = 255 ]
+  check "second instance exits at once" [ $((SECONDS - t0)) -le 10 ]
+  local count; count=$(xdotool search --onlyvisible --name "^$title\$" 2>/dev/null | wc -l)
+  check "still one window ($count)" [ "$count" = 1 ]
+  app_pid=$first
+}
+
+# Wine under a bare X server handles a synthetic key only once further input
+# arrives; a few pointer moves over the window deliver it.
+nudge() { # nudge WINDOW
+  local i
+  for i in 1 2 3 4 5; do
+    xdotool mousemove --window "$1" $((300 + i * 10)) 100
+    sleep 0.2
+  done
+}
+
+box_open() { xdotool search --onlyvisible --name "^$title\$" 2>/dev/null | grep -qx "$1"; }
+
+# A key for a message box, pressed again (up to three times) while the box
+# stays open; for the main window just once.
+key_to() { # key_to WINDOW NUDGE_WINDOW KEY
+  local attempt
+  for attempt in 1 2 3; do
+    xdotool key --window "$1" "$3" 2>/dev/null
+    sleep 0.3
+    nudge "$2"
+    [ "$1" = "$2" ] && return 0
+    wait_for 2 sh -c "! xdotool search --onlyvisible --name '^$title\$' 2>/dev/null | grep -qx '$1'" && return 0
+  done
+  return 1
+}
+
+no_message_box() { ! find_message_box 0 >/dev/null; }
+
+box_width() { # box_width BOX
+  xdotool getwindowgeometry "$1" 2>/dev/null | sed -n 's/.*Geometry: \([0-9]*\)x.*/\1/p'
+}
+
+# The close question. Its text is not readable from outside the process, so
+# the cases tell the two questions apart by the box's width (the download
+# page's text is about twice as long) and keep a screenshot of each.
+case_close_texts() {
+  start_server --rate 100000
+  rm -f "$logfile"
+  start_app
+  local w; w=$(find_main_window 60) || { fail "main window shown"; return; }
+  sleep 1
+  # Home page: the first question; No keeps the window.
+  click "$w" $close_x $close_y
+  local box; box=$(find_message_box 10) || { fail "close question on the home page"; return; }
+  pass "close question on the home page"
+  sleep 0.5
+  shot 01-close-home
+  local width1; width1=$(box_width "$box")
+  key_to "$box" "$w" n
+  check "No closes the question" wait_for 5 no_message_box
+  check "No keeps the window" kill -0 "$app_pid"
+  # Download page: the second question (Escape asks to close).
+  click "$w" $install_x $install_y
+  wait_for 10 log_has "UpdateWindowSate:kWindow_Downloading" || fail "download page entered"
+  sleep 1
+  key_to "$w" "$w" Escape
+  local box2=""
+  for _ in $(seq 1 30); do
+    box2=$(find_message_box 0) && [ "$(box_width "$box2")" != "$width1" ] && break
+    sleep 0.3
+  done
+  local width2; width2=$(box_width "$box2")
+  check "download page asks the longer STR_CLOSE_TIP2 ($width1 -> $width2)" [ "${width2:-0}" -gt "${width1:-0}" ]
+  sleep 0.5
+  shot 02-close-downloading
+  # (Closing after the finish is checked by product_running_ok.)
+}
+
+# A download that fails (the server has no installer): Retry starts a new
+# download, Ignore opens the installer URL and returns to the home page, Abort
+# closes the window and leaves no downloaded file.
+case_download_failure() {
+  start_server
+  rm -f "$work/root/brisklane-pathwick.exe"
+  rm -f "$logfile"
+  start_app
+  local w; w=$(find_main_window 60) || { fail "main window shown"; return; }
+  sleep 1
+  local failed; failed="HttpDownloadEnd$(printf '\xa3\xba')Failed"
+  click "$w" $install_x $install_y
+  check "failure reported" wait_for 60 log_has "$failed"
+  local box; box=$(find_message_box 10) || { fail "Abort/Retry/Ignore question"; return; }
+  pass "Abort/Retry/Ignore question"
+  sleep 0.5
+  shot 01-download-failed
+  key_to "$box" "$w" r
+  check "Retry downloads again" wait_for 60 sh -c "[ \$(grep -acF '$failed' '$logfile') -ge 2 ]"
+  check "Retry stays on the download page" sh -c "[ \$(grep -acF 'UpdateWindowSate:kWindow_Init' '$logfile') = 1 ]"
+  box=$(find_message_box 10) || { fail "question after Retry"; return; }
+  key_to "$box" "$w" i
+  check "Ignore opens the installer URL" wait_for 15 grep -qF "https://localhost:$port/pathwick/brisklane-pathwick.exe" "$PW_BROWSER_RECORD"
+  check "Ignore returns to the home page" wait_for 10 sh -c "[ \$(grep -acF 'UpdateWindowSate:kWindow_Init' '$logfile') = 2 ]"
+  sleep 1
+  shot 02-after-ignore "$w"
+  click "$w" $install_x $install_y
+  check "third failure" wait_for 60 sh -c "[ \$(grep -acF '$failed' '$logfile') -ge 3 ]"
+  box=$(find_message_box 10) || { fail "question before Abort"; return; }
+  key_to "$box" "$w" a
+  check "Abort closes the window" wait_app_exit 15
+  check "exit code 0 after Abort ($app_rc)" [ "$app_rc" = 0 ]
+  check "no downloaded file left" [ ! -e "$datadir/corvane-download.exe" ]
+}
+
+# The product runs when the installer is about to start: OK ends it and the
+# installation goes on; Cancel closes the window and leaves it running.
+start_product() {
+  local dir="$WINEPREFIX/drive_c/pw-e2e-product"
+  mkdir -p "$dir"
+  cp "$build/tests/fixtures/Pathwick.exe" "$dir/Pathwick.exe"
+  PW_PATHWICK_RECORD="$work/running-product.txt" "$wine_run" "$dir/Pathwick.exe" >/dev/null 2>&1 &
+  product_pid=$!
+  wait_for 30 grep -q "^start " "$work/running-product.txt"
+}
+
+product_running_case() { # product_running_case ok|cancel
+  start_server
+  rm -rf "$progfiles/Brisklane"
+  rm -f "$logfile"
+  start_product || { fail "stand-in product started"; return; }
+  start_app
+  local w; w=$(find_main_window 60) || { fail "main window shown"; return; }
+  sleep 1
+  click "$w" $install_x $install_y
+  check "running product found" wait_for 60 log_has "StartInstallExe$(printf '\xa3\xba')FindProcess"
+  local box; box=$(find_message_box 10) || { fail "product-running question"; return; }
+  sleep 0.5
+  shot 01-product-running
+  if [ "$1" = ok ]; then
+    key_to "$box" "$w" Return
+    check "OK ends the product" wait_for 15 sh -c "! kill -0 $product_pid 2>/dev/null"
+    check "installation goes on to the finish page" wait_for 60 log_has "UpdateWindowSate:kWindow_Finish"
+    check "domain file written" [ -f "$progfiles/Brisklane/Brisklane Pathwick/domain" ]
+    # Finished: closing asks nothing and ends the process.
+    sleep 1.5
+    click "$w" $close_x $close_y
+    check "closing after the finish asks nothing" wait_app_exit 10
+    check "exit code 0 after closing ($app_rc)" [ "$app_rc" = 0 ]
+  else
+    key_to "$box" "$w" Escape
+    check "Cancel closes the window" wait_app_exit 15
+    check "exit code 0 after Cancel ($app_rc)" [ "$app_rc" = 0 ]
+    check "the product keeps running" kill -0 "$product_pid"
+    check "nothing installed" [ ! -e "$progfiles/Brisklane/Brisklane Pathwick/domain" ]
+  fi
+}
+case_product_running_ok() { product_running_case ok; }
+case_product_running_cancel() { product_running_case cancel; }
+
+# The German UI language: the package's German row is chosen and the window
+# shows other texts than the English one (compared with an English run).
+case_german() {
+  local lang_shot
+  for lang in en_US de_DE; do
+    rm -f "$logfile"
+    LANG=$lang.UTF-8 LC_ALL=$lang.UTF-8 start_app
+    local w; w=$(find_main_window 60) || { fail "main window shown ($lang)"; return; }
+    sleep 1.5
+    shot "home-$lang" "$w"
+    stop_app
+    [ "$lang" = de_DE ] && check "German language chosen" log_has "Language Code:1031"
+    sleep 1
+  done
+  local diff
+  diff=$(compare -metric AE "$shots/home-en_US.png" "$shots/home-de_DE.png" null: 2>&1 | cut -d' ' -f1)
+  check "German texts differ from the English ones ($diff pixels)" [ "${diff%.*}" -gt 500 ]
+}
+
+# A window left by an earlier case would take the clicks and the mutex.
+wait_for 20 no_main_window || { echo "FAIL: a setup window of an earlier run is still open"; exit 1; }
+"case_$case_name"
+echo "$case_name: $failures failure(s); screenshots in $shots"
+[ "$failures" = 0 ]

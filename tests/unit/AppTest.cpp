@@ -1,0 +1,208 @@
+// The install flow's rules and the UI-thread request queue.
+#include "app/InstallFlow.h"
+#include "app/UiRequestQueue.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <thread>
+#include <vector>
+
+TEST(InstallFlowTest, StateNames)
+{
+    EXPECT_STREQ("kWindow_Init", WindowStateName(kWindow_Init));
+    EXPECT_STREQ("kWindow_Downloading", WindowStateName(kWindow_Downloading));
+    EXPECT_STREQ("kWindow_Installing", WindowStateName(kWindow_Installing));
+    EXPECT_STREQ("kWindow_Finish", WindowStateName(kWindow_Finish));
+    EXPECT_STREQ("", WindowStateName(kWindow_None));
+    EXPECT_STREQ("", WindowStateName(4));
+}
+
+TEST(InstallFlowTest, CloseDecision)
+{
+    struct Case {
+        uintptr_t code;
+        bool startVisible, hasSwitch, asked;
+        CloseAction expected;
+    } cases[] = {
+        {1000, false, true, false, kClose_Immediate},
+        {1000, true, true, true, kClose_Immediate},
+        {1, true, true, false, kClose_AfterFinish},
+        {0, true, false, true, kClose_AfterFinish},
+        {1, false, true, false, kClose_Ask},
+        {0, false, true, false, kClose_Ask},
+        {1, false, true, true, kClose_Ignore},
+        {1, false, false, false, kClose_Ignore},
+        {999, false, true, false, kClose_Ask},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.expected, DecideClose(c.code, c.startVisible, c.hasSwitch, c.asked)) << c.code;
+}
+
+TEST(InstallFlowTest, InstallRootFromField)
+{
+    EXPECT_EQ(L"\\", InstallRootFromField(L""));
+    EXPECT_EQ(L"C:\\", InstallRootFromField(L"C:\\"));
+    EXPECT_EQ(L"D:\\New Folder\\", InstallRootFromField(L"D:\\New Folder"));
+    EXPECT_EQ(L"C:\\Program Files (x86)\\", InstallRootFromField(L"C:\\Program Files (x86)\\"));
+}
+
+TEST(InstallFlowTest, RootLengthLimitOfTheInstallerCommandLine)
+{
+    // 210 characters fit the installer's command line, 211 do not.
+    const std::wstring fits = L"C:\\" + std::wstring(206, L'a') + L"\\";
+    ASSERT_EQ(210u, fits.size());
+    EXPECT_TRUE(InstallRootFitsCommandLine(fits));
+    const std::wstring tooLong = L"C:\\" + std::wstring(207, L'a') + L"\\";
+    EXPECT_FALSE(InstallRootFitsCommandLine(tooLong));
+    EXPECT_TRUE(InstallRootFitsCommandLine(L"C:\\"));
+}
+
+TEST(InstallFlowTest, DriveOfRoot)
+{
+    EXPECT_EQ(L"C:", DriveOfRoot(L"C:\\Program Files\\"));
+    EXPECT_EQ(L"D:", DriveOfRoot(L"D:\\a:b\\"));
+    EXPECT_EQ(L"", DriveOfRoot(L"\\\\server\\share\\"));
+    EXPECT_EQ(L"", DriveOfRoot(L"\\"));
+}
+
+TEST(InstallFlowTest, SpaceCheckAndMessage)
+{
+    EXPECT_EQ(100, FileSizeToMB(100 << 20));
+    EXPECT_EQ(0, FileSizeToMB(1048575));
+    EXPECT_EQ(0, FileSizeToMB(0));
+    EXPECT_TRUE(HasEnoughSpace(300, 100));    // exactly three times is enough
+    EXPECT_FALSE(HasEnoughSpace(299, 100));
+    EXPECT_TRUE(HasEnoughSpace(0, 0));        // unknown size: the check passes
+    EXPECT_TRUE(HasEnoughSpace(4000000000u, 700));
+    EXPECT_EQ(L"Insuficient storage. Storage required:  300 MB",
+              FormatStorageText(L"Insuficient storage. Storage required: ", 100, L""));
+    EXPECT_EQ(L"Speicher 9 MiB", FormatStorageText(L"Speicher", 3, L"MiB"));
+}
+
+TEST(InstallFlowTest, AnalyticsUrlCarriesTheClientTwiceUnencoded)
+{
+    EXPECT_EQ(L"https://collect.example:47443/collect?v=1&t=event&tid=UA-1-2&cid={ABC}"
+              L"&ec=Brisklane Pathwick (Windows version)&ea=Downloader_Start_Install&el={ABC}",
+              BuildAnalyticsUrl(L"collect.example:47443", L"UA-1-2", L"{ABC}", L"Brisklane Pathwick",
+                                L"Downloader_Start_Install"));
+}
+
+TEST(InstallFlowTest, ProgressMappingNeverMovesBack)
+{
+    std::atomic<int32_t> last{0};
+    struct Step {
+        int32_t value, total;
+        int percent;
+        int32_t last;
+    } steps[] = {
+        {0, 1000, 0, 0},
+        {500, 1000, 45, 500},
+        {300, 1000, 45, 510},    // smaller report: previous + 10
+        {300, 1000, 46, 520},
+        {995, 1000, 89, 995},
+        {10, 1000, 90, 1000},    // + 10 capped at the total
+        {5000, 1000, 90, 1000},
+    };
+    for (const Step& s : steps) {
+        EXPECT_EQ(s.percent, MapDownloadProgress(s.value, s.total, last)) << s.value;
+        EXPECT_EQ(s.last, last.load()) << s.value;
+    }
+}
+
+TEST(InstallFlowTest, ProgressWithoutTotalDoesNotDivide)
+{
+    std::atomic<int32_t> last{77};
+    EXPECT_EQ(-1, MapDownloadProgress(100, 0, last));
+    EXPECT_EQ(-1, MapDownloadProgress(100, -5, last));
+    EXPECT_EQ(77, last.load());
+}
+
+TEST(InstallFlowTest, ProgressDisplays)
+{
+    EXPECT_EQ(30, ProgressBarValue(30, false));
+    EXPECT_EQ(70, ProgressBarValue(30, true));
+    EXPECT_EQ(100, ProgressBarValue(0, true));
+    EXPECT_EQ(L"45 %", ProgressLabelText(45));
+    EXPECT_EQ(L"0 %", ProgressLabelText(0));
+}
+
+TEST(InstallFlowTest, BannerCarouselWrapsAtTheFirstMissingImage)
+{
+    // Four images: the counter after each tick, from the state change on.
+    const int images = 4;
+    int index = 1;
+    std::vector<int> shown;
+    for (int tick = 0; tick < 8; ++tick) {
+        const bool ok = index <= images;
+        if (ok)
+            shown.push_back(index);
+        else
+            shown.push_back(0);
+        index = NextBannerIndex(index, ok);
+    }
+    EXPECT_EQ((std::vector<int>{1, 2, 3, 4, 0, 1, 2, 3}), shown);
+    EXPECT_EQ(L"C:\\d\\language\\English\\pr_12.png", BannerImagePath(L"C:\\d\\", L"English", 12));
+}
+
+TEST(UiRequestQueueTest, RunsInPushOrderAndWakesOnce)
+{
+    CUiRequestQueue queue;
+    std::vector<int> order;
+    EXPECT_TRUE(queue.Push([&] { order.push_back(1); }));
+    EXPECT_FALSE(queue.Push([&] { order.push_back(2); }));
+    EXPECT_FALSE(queue.Push([&] { order.push_back(3); }));
+    EXPECT_EQ(3, queue.Drain());
+    EXPECT_EQ((std::vector<int>{1, 2, 3}), order);
+    EXPECT_TRUE(queue.Empty());
+    EXPECT_EQ(0, queue.Drain());
+    EXPECT_TRUE(queue.Push([&] { order.push_back(4); }));   // empty again: wake again
+    EXPECT_EQ(1, queue.Drain());
+}
+
+TEST(UiRequestQueueTest, EachWorkerKeepsItsOrderUnderContention)
+{
+    CUiRequestQueue queue;
+    constexpr int kWorkers = 4;
+    constexpr int kPerWorker = 2000;
+    std::vector<std::vector<int>> seen(kWorkers);   // touched only by the draining thread
+    std::atomic<int> wakeups{0};
+    std::atomic<bool> done{false};
+    std::vector<std::thread> workers;
+    for (int w = 0; w < kWorkers; ++w) {
+        workers.emplace_back([&, w] {
+            for (int i = 0; i < kPerWorker; ++i) {
+                if (queue.Push([&seen, w, i] { seen[w].push_back(i); }))
+                    wakeups.fetch_add(1);
+            }
+        });
+    }
+    int ran = 0;
+    std::thread drainer([&] {
+        while (!done.load() || !queue.Empty())
+            ran += queue.Drain();
+    });
+    for (auto& t : workers)
+        t.join();
+    done = true;
+    drainer.join();
+    EXPECT_EQ(kWorkers * kPerWorker, ran);
+    EXPECT_GE(wakeups.load(), 1);
+    for (int w = 0; w < kWorkers; ++w) {
+        ASSERT_EQ(static_cast<size_t>(kPerWorker), seen[w].size());
+        for (int i = 0; i < kPerWorker; ++i)
+            ASSERT_EQ(i, seen[w][i]) << "worker " << w;
+    }
+}
+
+TEST(UiRequestQueueTest, UndrainedRequestsAreFreed)
+{
+    auto counter = std::make_shared<int>(0);
+    {
+        CUiRequestQueue queue;
+        queue.Push([counter] { ++*counter; });
+        EXPECT_EQ(2, counter.use_count());
+    }
+    EXPECT_EQ(1, counter.use_count());
+    EXPECT_EQ(0, *counter);
+}
