@@ -48,11 +48,7 @@ bool OpenSourceArchive(CZipArchive& archive)
 
 SkinReadStatus ReadFromFolder(const std::wstring& path, std::string& bytes, uint64_t maxSize)
 {
-#ifdef _WIN32
-    FILE* file = _wfopen(path.c_str(), L"rb");
-#else
-    FILE* file = std::fopen(FsNativePath(path).c_str(), "rb");
-#endif
+    FILE* file = FsOpenFile(path, "rb");
     if (file == nullptr)
         return SkinReadStatus::OpenFailed;
     std::unique_ptr<FILE, int (*)(FILE*)> owner(file, &std::fclose);
