@@ -9,6 +9,7 @@
 #include <cwctype>
 
 #include "logging/Log.h"
+#include "skinui/Dib32.h"
 #include "skinui/SkinRenderer.h"
 
 namespace SkinUI {
@@ -765,16 +766,7 @@ bool CWindowHostUI::HandlePaint()
         if (hDcOffscreen == nullptr && cx > 0 && cy > 0) {
             hDcOffscreen = CreateCompatibleDC(ps.hdc);
             if (bLayered) {
-                BITMAPINFO bmi = {};
-                bmi.bmiHeader.biSize = sizeof(bmi.bmiHeader);
-                bmi.bmiHeader.biWidth = cx;
-                bmi.bmiHeader.biHeight = -cy;
-                bmi.bmiHeader.biPlanes = 1;
-                bmi.bmiHeader.biBitCount = 32;
-                bmi.bmiHeader.biCompression = BI_RGB;
-                void* bits = nullptr;
-                hbmpOffscreen = CreateDIBSection(ps.hdc, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
-                pOffscreenBits = static_cast<DWORD*>(bits);
+                hbmpOffscreen = CreateDib32(cx, cy, &pOffscreenBits);
             } else {
                 hbmpOffscreen = CreateCompatibleBitmap(ps.hdc, cx, cy);
             }
