@@ -45,6 +45,11 @@ std::string CustomTagLogText(const void* data, size_t size);
 // nullptr); false when it is missing.
 bool LoadRawResource(HMODULE module, int id, std::string& bytes);
 
+// The bytes of resource `name` (a string or MAKEINTRESOURCE id) of `type`;
+// false when it is missing or cannot be loaded (bytes is then empty). Writes
+// no log line, so callers report a failure in their own words.
+bool LoadResourceBytes(HMODULE module, LPCWSTR name, LPCWSTR type, std::string& bytes);
+
 // Extracts resource 105 of `module` into packageFolder. False when the
 // resource is missing or is not an archive; the folder is still created.
 bool LoadResZipFile(const std::wstring& packageFolder, HMODULE module = nullptr);

@@ -3,6 +3,7 @@
 
 #include "skinui/Dib32.h"
 
+#include "config/ResourcePackage.h"
 #include "logging/Log.h"
 #include "system/WinHandle.h"
 
@@ -93,17 +94,10 @@ bool ReadResource(const std::wstring& name, const std::wstring& type, std::strin
     LPCWSTR resName = name.c_str();
     if (!name.empty() && name[0] >= L'0' && name[0] <= L'9')
         resName = MAKEINTRESOURCEW(static_cast<WORD>(std::wcstoul(name.c_str(), nullptr, 10)));
-    HRSRC info = FindResourceW(module, resName, type.c_str());
-    if (info == nullptr)
+    if (!LoadResourceBytes(module, resName, type.c_str(), bytes) || bytes.empty()) {
+        bytes.clear();
         return false;
-    HGLOBAL handle = LoadResource(module, info);
-    const DWORD size = SizeofResource(module, info);
-    if (handle == nullptr || size == 0)
-        return false;
-    const void* data = LockResource(handle);
-    if (data == nullptr)
-        return false;
-    bytes.assign(static_cast<const char*>(data), size);
+    }
     return true;
 }
 

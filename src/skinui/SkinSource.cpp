@@ -2,6 +2,7 @@
 
 #include "skinui/SkinMarkup.h"
 
+#include "config/ResourcePackage.h"
 #include "config/ZipArchive.h"
 #include "logging/FileSystem.h"
 #include "logging/Log.h"
@@ -164,18 +165,12 @@ std::wstring CSkinSource::GetModuleFolder()
 
 bool CSkinSource::SetSkinArchiveResource(LPCWSTR id, LPCWSTR type)
 {
-    HMODULE module = GetResourceModule();
-    HRSRC info = FindResourceW(module, id, type);
-    if (info == nullptr)
-        return false;
-    HGLOBAL handle = LoadResource(module, info);
-    const DWORD size = SizeofResource(module, info);
-    const void* data = handle != nullptr ? LockResource(handle) : nullptr;
-    if (data == nullptr || size == 0)
+    auto bytes = std::make_unique<std::string>();
+    if (!LoadResourceBytes(GetResourceModule(), id, type, *bytes) || bytes->empty())
         return false;
     // The copies stay until the process ends, as the archive may read them.
     static std::vector<std::unique_ptr<std::string>> kept;
-    kept.push_back(std::make_unique<std::string>(static_cast<const char*>(data), size));
+    kept.push_back(std::move(bytes));
     return SetSkinArchive(kept.back()->data(), kept.back()->size());
 }
 #endif
