@@ -30,7 +30,15 @@ struct ExtractResult {
 // files get their parent folders made as needed. Entries whose names are
 // absolute, climb out with ".." or hold a ":" are skipped and never written, as are
 // entries that fail to inflate (no partial file is left for them).
-ExtractResult ExtractArchiveToFolder(const void* data, size_t size, const std::wstring& folder);
+struct ExtractOptions {
+    // Files and folder entries get their missing parent folders made; when
+    // off, an item whose folder does not exist yet is not written.
+    bool createParents = true;
+    // A zero-byte entry is taken as a folder entry.
+    bool emptyFileIsFolder = false;
+};
+ExtractResult ExtractArchiveToFolder(const void* data, size_t size, const std::wstring& folder,
+                                     const ExtractOptions& options = ExtractOptions());
 
 // The custom tag from the resource's bytes: at most the first 254 bytes, up
 // to a zero byte, read as ANSI text, with every CR LF pair removed.

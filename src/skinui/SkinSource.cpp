@@ -266,53 +266,10 @@ bool ExtractArchiveToFolder(const void* data, size_t size, const std::wstring& f
         LOG_INFO_W(L"the folder %ls cannot be created", folder.c_str());
         return false;
     }
-    CZipArchive archive;
-    if (!archive.OpenMemory(data, size)) {
-        LOG_INFO("the archive (%lu bytes) cannot be opened", static_cast<unsigned long>(size));
-        return false;
-    }
-    std::wstring base = NormalizePath(folder);
-    if (!base.empty() && base.back() != L'\\')
-        base += L'\\';
-    for (int i = 0; i < archive.Count(); ++i) {
-        CZipArchive::Entry entry;
-        if (!archive.GetEntry(i, entry))
-            continue;
-        if (!IsSafeEntryName(entry.name)) {
-            LOG_INFO_W(L"skipped the archive item %ls: it would leave the folder", entry.name.c_str());
-            continue;
-        }
-        std::wstring target = base + entry.name;
-        for (wchar_t& c : target)
-            if (c == L'/')
-                c = L'\\';
-        if (entry.size == 0) {
-            // A folder item, or an empty file taken as one.
-            if (!target.empty() && target.back() == L'\\')
-                target.pop_back();
-            if (!FsIsDirectory(target) && !FsCreateDirectory(target))
-                LOG_INFO_W(L"the folder %ls cannot be created", target.c_str());
-            continue;
-        }
-        std::string bytes;
-        if (!archive.Read(i, bytes)) {
-            LOG_INFO_W(L"the archive item %ls cannot be inflated", entry.name.c_str());
-            continue;
-        }
-#ifdef _WIN32
-        FILE* file = _wfopen(target.c_str(), L"wb");
-#else
-        FILE* file = std::fopen(FsNativePath(target).c_str(), "wb");
-#endif
-        if (file == nullptr) {
-            LOG_INFO_W(L"the file %ls cannot be created", target.c_str());
-            continue;
-        }
-        const size_t written = std::fwrite(bytes.data(), 1, bytes.size(), file);
-        if (std::fclose(file) != 0 || written != bytes.size())
-            LOG_INFO_W(L"the file %ls was not written completely", target.c_str());
-    }
-    return true;
+    ExtractOptions options;
+    options.createParents = false;
+    options.emptyFileIsFolder = true;
+    return ::ExtractArchiveToFolder(data, size, folder, options).opened;
 }
 
 } // namespace SkinUI
