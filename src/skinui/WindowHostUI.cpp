@@ -844,6 +844,17 @@ void CWindowHostUI::HideToolTip()
         SendMessageW(hwndTooltip, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&toolTip));
 }
 
+CControlUI* CWindowHostUI::PressedControl(LPARAM lParam, bool trackMouse)
+{
+    if (!bNoActivate)
+        ::SetFocus(hWndPaint);
+    POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    ptLastMousePos = pt;
+    if (trackMouse)
+        SetMousePos(pt);
+    return LookupControl(pt);
+}
+
 void CWindowHostUI::HandleMouseMove(POINT pt)
 {
     if (!bMouseTracking) {
@@ -1193,12 +1204,7 @@ bool CWindowHostUI::FilterMessage(UINT message, WPARAM wParam, LPARAM lParam, LR
         return true;
     }
     case WM_LBUTTONDOWN: {
-        if (!bNoActivate)
-            ::SetFocus(hWndPaint);
-        POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-        ptLastMousePos = pt;
-        SetMousePos(pt);
-        CControlUI* hit = LookupControl(pt);
+        CControlUI* hit = PressedControl(lParam, true);
         if (hit == nullptr)
             return true;
         pEventClick = hit;
@@ -1208,11 +1214,7 @@ bool CWindowHostUI::FilterMessage(UINT message, WPARAM wParam, LPARAM lParam, LR
         return true;
     }
     case WM_LBUTTONDBLCLK: {
-        if (!bNoActivate)
-            ::SetFocus(hWndPaint);
-        POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-        ptLastMousePos = pt;
-        CControlUI* hit = LookupControl(pt);
+        CControlUI* hit = PressedControl(lParam, false);
         if (hit == nullptr)
             return true;
         SetCapture();
@@ -1233,11 +1235,7 @@ bool CWindowHostUI::FilterMessage(UINT message, WPARAM wParam, LPARAM lParam, LR
         return true;
     }
     case WM_RBUTTONDOWN: {
-        if (!bNoActivate)
-            ::SetFocus(hWndPaint);
-        POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-        ptLastMousePos = pt;
-        CControlUI* hit = LookupControl(pt);
+        CControlUI* hit = PressedControl(lParam, false);
         if (hit == nullptr)
             return true;
         hit->SetFocus();
