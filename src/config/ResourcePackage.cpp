@@ -31,7 +31,8 @@ std::string TagBytes(const void* data, size_t size)
 
 } // namespace
 
-ExtractResult ExtractArchiveToFolder(const void* data, size_t size, const std::wstring& folder)
+ExtractResult ExtractArchiveToFolder(const void* data, size_t size, const std::wstring& folder,
+                                     const ExtractOptions& options)
 {
     ExtractResult result;
     std::wstring root = NormalizePath(folder);
@@ -43,7 +44,7 @@ ExtractResult ExtractArchiveToFolder(const void* data, size_t size, const std::w
 
     CZipArchive archive;
     if (!archive.OpenMemory(data, size)) {
-        LOG_INFO("the resource package is not a readable archive (%lu bytes)", static_cast<unsigned long>(size));
+        LOG_INFO("the archive (%lu bytes) cannot be opened", static_cast<unsigned long>(size));
         return result;
     }
     result.opened = true;
@@ -59,11 +60,22 @@ ExtractResult ExtractArchiveToFolder(const void* data, size_t size, const std::w
             continue;
         }
         const std::wstring target = root + ReplaceAll(entry.name, L"/", L"\\");
-        if (entry.isDirectory) {
-            if (CreateDirectoryChain(target))
+        if (entry.isDirectory || (options.emptyFileIsFolder && entry.size == 0)) {
+            bool made;
+            if (options.createParents) {
+                made = CreateDirectoryChain(target);
+            } else {
+                std::wstring path = target;
+                if (!path.empty() && path.back() == L'\\')
+                    path.pop_back();
+                made = FsIsDirectory(path) || FsCreateDirectory(path);
+            }
+            if (made) {
                 ++result.folders;
-            else
+            } else {
+                LOG_INFO_W(L"the folder %ls cannot be created", target.c_str());
                 ++result.skipped;
+            }
             continue;
         }
         std::string bytes;
@@ -72,11 +84,14 @@ ExtractResult ExtractArchiveToFolder(const void* data, size_t size, const std::w
             ++result.skipped;
             continue;
         }
-        CreateDirectoryChain(ParentFolder(target));
-        if (FsWriteFile(target, bytes))
+        if (options.createParents)
+            CreateDirectoryChain(ParentFolder(target));
+        if (FsWriteFile(target, bytes)) {
             ++result.written;
-        else
+        } else {
+            LOG_INFO_W(L"the file %ls cannot be written", target.c_str());
             ++result.skipped;
+        }
     }
     return result;
 }

@@ -30,7 +30,15 @@ struct ExtractResult {
 // files get their parent folders made as needed. Entries whose names are
 // absolute, climb out with ".." or hold a ":" are skipped and never written, as are
 // entries that fail to inflate (no partial file is left for them).
-ExtractResult ExtractArchiveToFolder(const void* data, size_t size, const std::wstring& folder);
+struct ExtractOptions {
+    // Files and folder entries get their missing parent folders made; when
+    // off, an item whose folder does not exist yet is not written.
+    bool createParents = true;
+    // A zero-byte entry is taken as a folder entry.
+    bool emptyFileIsFolder = false;
+};
+ExtractResult ExtractArchiveToFolder(const void* data, size_t size, const std::wstring& folder,
+                                     const ExtractOptions& options = ExtractOptions());
 
 // The custom tag from the resource's bytes: at most the first 254 bytes, up
 // to a zero byte, read as ANSI text, with every CR LF pair removed.
@@ -44,6 +52,11 @@ std::string CustomTagLogText(const void* data, size_t size);
 // The bytes of a raw-data resource of `module` (the running executable for
 // nullptr); false when it is missing.
 bool LoadRawResource(HMODULE module, int id, std::string& bytes);
+
+// The bytes of resource `name` (a string or MAKEINTRESOURCE id) of `type`;
+// false when it is missing or cannot be loaded (bytes is then empty). Writes
+// no log line, so callers report a failure in their own words.
+bool LoadResourceBytes(HMODULE module, LPCWSTR name, LPCWSTR type, std::string& bytes);
 
 // Extracts resource 105 of `module` into packageFolder. False when the
 // resource is missing or is not an archive; the folder is still created.

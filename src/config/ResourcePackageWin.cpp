@@ -3,24 +3,46 @@
 #include "config/LanguageManager.h"
 #include "logging/Log.h"
 
-bool LoadRawResource(HMODULE module, int id, std::string& bytes)
+namespace {
+
+enum class ResourceRead { Ok, NotFound, NotLoaded };
+
+ResourceRead ReadResource(HMODULE module, LPCWSTR name, LPCWSTR type, std::string& bytes)
 {
     bytes.clear();
     if (module == nullptr)
         module = GetModuleHandleW(nullptr);
-    HRSRC info = FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(10) /* RT_RCDATA */);
-    if (info == nullptr) {
-        LOG_INFO("FindResourceW failed for resource %d, error %lu", id, GetLastError());
-        return false;
-    }
+    HRSRC info = FindResourceW(module, name, type);
+    if (info == nullptr)
+        return ResourceRead::NotFound;
     HGLOBAL loaded = LoadResource(module, info);
     const void* data = loaded ? LockResource(loaded) : nullptr;
     const DWORD size = SizeofResource(module, info);
-    if (data == nullptr) {
+    if (data == nullptr)
+        return ResourceRead::NotLoaded;
+    bytes.assign(static_cast<const char*>(data), size);
+    return ResourceRead::Ok;
+}
+
+} // namespace
+
+bool LoadResourceBytes(HMODULE module, LPCWSTR name, LPCWSTR type, std::string& bytes)
+{
+    return ReadResource(module, name, type, bytes) == ResourceRead::Ok;
+}
+
+bool LoadRawResource(HMODULE module, int id, std::string& bytes)
+{
+    switch (ReadResource(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(10) /* RT_RCDATA */, bytes)) {
+    case ResourceRead::NotFound:
+        LOG_INFO("FindResourceW failed for resource %d, error %lu", id, GetLastError());
+        return false;
+    case ResourceRead::NotLoaded:
         LOG_INFO("LoadResource failed for resource %d, error %lu", id, GetLastError());
         return false;
+    case ResourceRead::Ok:
+        break;
     }
-    bytes.assign(static_cast<const char*>(data), size);
     return true;
 }
 

@@ -40,13 +40,8 @@ void CButtonUI::SetEnabled(bool enabled)
 void CButtonUI::HandleEvent(ControlEvent& event)
 {
     // A control with the mouse switched off passes mouse input on.
-    if (!IsMouseEnabled() && IsMouseEvent(event.Type)) {
-        if (pParent != nullptr)
-            pParent->HandleEvent(event);
-        else
-            CLabelUI::HandleEvent(event);
+    if (PassMouseEventOn(event))
         return;
-    }
     const bool inside = RectContains(rcItem, event.ptMouse);
     switch (event.Type) {
     case kEvent_SetFocus:
@@ -218,10 +213,7 @@ void CButtonUI::SetAttribute(const std::wstring& name, const std::wstring& value
 
 SIZE CButtonUI::MeasureSize(SIZE)
 {
-    if (cxyFixed.cy != 0)
-        return cxyFixed;
-    int height = pHost != nullptr ? pHost->FontHeight(nFontId) + 8 : 0;
-    return MakeSize(static_cast<int>(cxyFixed.cx), height);
+    return MeasureTextLine();
 }
 
 DWORD CButtonUI::StateTextColor()
@@ -383,14 +375,7 @@ bool CButtonUI::DrawFaded(HDC hDC, CImageSlot& image, const RECT& rcPaint, int a
 
 void CButtonUI::PaintStateImage(HDC hDC, const RECT& rcPaint)
 {
-    if (IsFocused())
-        uButtonState |= kState_Focused;
-    else
-        uButtonState &= ~kState_Focused;
-    if (!IsEnabled())
-        uButtonState |= kState_Disabled;
-    else
-        uButtonState &= ~kState_Disabled;
+    SyncStateFlags(uButtonState);
 
     bool drawn = false;
     if ((uButtonState & kState_Disabled) != 0) {

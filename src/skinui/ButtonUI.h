@@ -45,7 +45,6 @@ public:
     void SetFocusedTextColor(DWORD color) { dwFocusedTextColor = color; }
 
 protected:
-    bool IsMouseEvent(int type) const { return type >= kEvent_MouseMove && type <= kEvent_ScrollWheel; }
     // The text colour for the current state (before option overrides).
     DWORD StateTextColor();
     // Draws `image` at the fade alpha (0-255) by way of a fade variant.

@@ -95,22 +95,13 @@ void CEditUI::SetAttribute(const std::wstring& name, const std::wstring& value)
 
 SIZE CEditUI::MeasureSize(SIZE)
 {
-    if (cxyFixed.cy != 0)
-        return cxyFixed;
-    int height = pHost != nullptr ? pHost->FontHeight(nFontId) + 8 : 0;
-    return MakeSize(static_cast<int>(cxyFixed.cx), height);
+    return MeasureTextLine();
 }
 
 void CEditUI::HandleEvent(ControlEvent& event)
 {
-    const bool mouseEvent = event.Type >= kEvent_MouseMove && event.Type <= kEvent_ScrollWheel;
-    if (!IsMouseEnabled() && mouseEvent) {
-        if (pParent != nullptr)
-            pParent->HandleEvent(event);
-        else
-            CLabelUI::HandleEvent(event);
+    if (PassMouseEventOn(event))
         return;
-    }
     const bool inside = RectContains(rcItem, event.ptMouse);
     switch (event.Type) {
     case kEvent_SetCursor:
@@ -218,14 +209,7 @@ void CEditUI::CloseNativeWindow()
 
 void CEditUI::PaintStateImage(HDC hDC, const RECT& rcPaint)
 {
-    if (IsFocused())
-        uButtonState |= kState_Focused;
-    else
-        uButtonState &= ~kState_Focused;
-    if (!IsEnabled())
-        uButtonState |= kState_Disabled;
-    else
-        uButtonState &= ~kState_Disabled;
+    SyncStateFlags(uButtonState);
     if ((uButtonState & kState_Disabled) != 0) {
         if (DrawImage(hDC, imgDisabled, rcPaint))
             return;

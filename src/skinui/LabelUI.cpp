@@ -133,6 +133,37 @@ void CLabelUI::SetAttribute(const std::wstring& name, const std::wstring& value)
         CControlUI::SetAttribute(name, value);
 }
 
+bool CLabelUI::PassMouseEventOn(ControlEvent& event)
+{
+    if (IsMouseEnabled() || event.Type < kEvent_MouseMove || event.Type > kEvent_ScrollWheel)
+        return false;
+    if (pParent != nullptr)
+        pParent->HandleEvent(event);
+    else
+        CLabelUI::HandleEvent(event);
+    return true;
+}
+
+SIZE CLabelUI::MeasureTextLine()
+{
+    if (cxyFixed.cy != 0)
+        return cxyFixed;
+    int height = pHost != nullptr ? pHost->FontHeight(nFontId) + 8 : 0;
+    return MakeSize(static_cast<int>(cxyFixed.cx), height);
+}
+
+void CLabelUI::SyncStateFlags(UINT& state) const
+{
+    if (IsFocused())
+        state |= kState_Focused;
+    else
+        state &= ~kState_Focused;
+    if (!IsEnabled())
+        state |= kState_Disabled;
+    else
+        state &= ~kState_Disabled;
+}
+
 SIZE CLabelUI::MeasureSize(SIZE available)
 {
     if (cxyFixed.cx > 0 && cxyFixed.cy > 0)

@@ -45,6 +45,15 @@ protected:
                     int* linkCount = nullptr);
     // The estimate changes with the text, the font and the style.
     void TextSettingsChanged();
+    // For a control with the mouse switched off: hands a mouse event on to
+    // the parent (or to the label's handling without one). True when it did.
+    bool PassMouseEventOn(ControlEvent& event);
+    // One line of text: the fixed size when a height is set, else the fixed
+    // width by the font height plus 8.
+    SIZE MeasureTextLine();
+    // Sets the kState_Focused and kState_Disabled bits of `state` from the
+    // control.
+    void SyncStateFlags(UINT& state) const;
 
     int nFontId = -1;
     DWORD dwTextColor = 0;

@@ -6,6 +6,7 @@
 #include <cwctype>
 #include <vector>
 
+#include "config/ResourcePackage.h"
 #include "logging/Log.h"
 #include "skinui/ButtonUI.h"
 #include "skinui/ContainerUI.h"
@@ -130,18 +131,13 @@ CControlUI* CSkinBuilder::Create(const Source& xml, const wchar_t* type, IDialog
     if (xml.strText.empty() && xml.nResourceId != 0) {
         HINSTANCE module = CSkinSource::GetResourceModule();
         const wchar_t* resType = type != nullptr ? type : L"xml";
-        HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(xml.nResourceId), resType);
-        if (found == nullptr) {
+        std::string bytes;
+        if (!LoadResourceBytes(module, MAKEINTRESOURCEW(xml.nResourceId), resType, bytes)) {
             LOG_INFO("FindResourceW(%u) failed with error %lu", xml.nResourceId,
                      static_cast<unsigned long>(GetLastError()));
             return nullptr;
         }
-        HGLOBAL loaded = LoadResource(module, found);
-        const void* data = loaded != nullptr ? LockResource(loaded) : nullptr;
-        DWORD size = SizeofResource(module, found);
-        if (data == nullptr || size == 0)
-            return nullptr;
-        if (!markup.LoadFromMem(data, size, kMarkupEncoding_Utf8))
+        if (bytes.empty() || !markup.LoadFromMem(bytes.data(), bytes.size(), kMarkupEncoding_Utf8))
             return nullptr;
         strResourceType = resType;
         bFromResource = true;

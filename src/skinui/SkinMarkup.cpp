@@ -410,11 +410,7 @@ bool CSkinMarkup::LoadFromPath(const std::wstring& path, int encoding)
 {
     Release();
     ClearErrors();
-#ifdef _WIN32
-    FILE* file = _wfopen(path.c_str(), L"rb");
-#else
-    FILE* file = std::fopen(FsNativePath(path).c_str(), "rb");
-#endif
+    FILE* file = FsOpenFile(path, "rb");
     if (file == nullptr)
         return FailLoading(L"Error opening file", path);
     uint64_t size = 0;

@@ -1,6 +1,8 @@
 #ifdef _WIN32
 #include "skinui/SkinRenderer.h"
 
+#include "skinui/Dib32.h"
+
 #include "logging/Log.h"
 #include "system/WinHandle.h"
 
@@ -69,30 +71,6 @@ private:
     HDC hDC;
     HGDIOBJ hOld;
 };
-
-// A top-down 32-bit DIB section; nullptr on failure.
-HBITMAP CreateDib32(int width, int height, DWORD** bits)
-{
-    BITMAPINFO bmi = {};
-    bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bmi.bmiHeader.biWidth = width;
-    bmi.bmiHeader.biHeight = -height;
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 32;
-    bmi.bmiHeader.biCompression = BI_RGB;
-    void* pixels = nullptr;
-    HBITMAP bitmap = CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &pixels, nullptr, 0);
-    if (bitmap == nullptr || pixels == nullptr) {
-        LOG_INFO("CreateDIBSection failed for %dx%d, error %lu", width, height,
-                 static_cast<unsigned long>(GetLastError()));
-        if (bitmap != nullptr)
-            DeleteObject(bitmap);
-        return nullptr;
-    }
-    if (bits != nullptr)
-        *bits = static_cast<DWORD*>(pixels);
-    return bitmap;
-}
 
 bool BlendPart(HDC dcDest, int xd, int yd, int wd, int hd, HDC dcSrc, int xs, int ys, int ws, int hs, BYTE fade,
                bool perPixel)
@@ -279,13 +257,7 @@ bool CSkinRenderer::OwnAlphaBlend(HDC dcDest, int xDest, int yDest, int wDest, i
     if (xSrc < 0 || ySrc < 0 || xSrc + wSrc > bw || ySrc + hSrc > bh)
         return false;
     std::vector<DWORD> src(static_cast<size_t>(bw) * static_cast<size_t>(bh));
-    BITMAPINFO bmi = {};
-    bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bmi.bmiHeader.biWidth = bw;
-    bmi.bmiHeader.biHeight = -bh;
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 32;
-    bmi.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO bmi = Dib32Info(bw, bh);
     // GetDIBits wants the bitmap not selected anywhere on some systems; a
     // temporary swap keeps the source DC usable.
     HBITMAP placeholder = CreateCompatibleBitmap(dcSrc, 1, 1);

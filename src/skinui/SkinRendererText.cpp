@@ -113,18 +113,18 @@ private:
         SelectObject(hDC, old);
         return fit;
     }
-    HFONT Variant(const FontSpec& spec)
+    HFONT Variant(const FontSpec& variant)
     {
-        HFONT font = pHost->GetFont(spec.strFace, spec.nSize, spec.bBold, spec.bUnderline, spec.bItalic);
+        HFONT font = pHost->GetFont(variant.strFace, variant.nSize, variant.bBold, variant.bUnderline, variant.bItalic);
         if (font == nullptr)
-            font = pHost->AddFontEntry(CSkinResources::NextVariantFontId(), spec.strFace, spec.nSize, spec.bBold,
-                                       spec.bUnderline, spec.bItalic);
+            font = pHost->AddFontEntry(CSkinResources::NextVariantFontId(), variant.strFace, variant.nSize, variant.bBold,
+                                       variant.bUnderline, variant.bItalic);
         return font != nullptr ? font : state.hFont;
     }
-    void SetFont(const FontSpec& spec)
+    void SetFont(const FontSpec& variant)
     {
-        state.font = spec;
-        state.hFont = Variant(spec);
+        state.font = variant;
+        state.hFont = Variant(variant);
     }
     void NewLine(int spacing = 0)
     {
@@ -214,22 +214,22 @@ void CMarkupLayout::Run(const std::vector<MarkupToken>& tokens, RunState start)
 void CMarkupLayout::Open(const MarkupToken& token)
 {
     stack.push_back(Saved{token.kind, state});
-    FontSpec spec = state.font;
+    FontSpec variant = state.font;
     switch (token.kind) {
     case MarkupTokenKind::Link:
         state.nLink = static_cast<int>(linkTexts.size());
         linkTexts.push_back(token.strText);
         state.dwColor = pHost->GetDefaultLinkFontColor();
-        spec.bUnderline = true;
-        SetFont(spec);
+        variant.bUnderline = true;
+        SetFont(variant);
         break;
     case MarkupTokenKind::Bold:
-        spec.bBold = true;
-        SetFont(spec);
+        variant.bBold = true;
+        SetFont(variant);
         break;
     case MarkupTokenKind::Underline:
-        spec.bUnderline = true;
-        SetFont(spec);
+        variant.bUnderline = true;
+        SetFont(variant);
         break;
     case MarkupTokenKind::Color: state.dwColor = token.dwColor; break;
     case MarkupTokenKind::Font:

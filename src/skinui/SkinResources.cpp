@@ -1,6 +1,9 @@
 #ifdef _WIN32
 #include "skinui/SkinResources.h"
 
+#include "skinui/Dib32.h"
+
+#include "config/ResourcePackage.h"
 #include "logging/Log.h"
 #include "system/WinHandle.h"
 
@@ -91,41 +94,11 @@ bool ReadResource(const std::wstring& name, const std::wstring& type, std::strin
     LPCWSTR resName = name.c_str();
     if (!name.empty() && name[0] >= L'0' && name[0] <= L'9')
         resName = MAKEINTRESOURCEW(static_cast<WORD>(std::wcstoul(name.c_str(), nullptr, 10)));
-    HRSRC info = FindResourceW(module, resName, type.c_str());
-    if (info == nullptr)
+    if (!LoadResourceBytes(module, resName, type.c_str(), bytes) || bytes.empty()) {
+        bytes.clear();
         return false;
-    HGLOBAL handle = LoadResource(module, info);
-    const DWORD size = SizeofResource(module, info);
-    if (handle == nullptr || size == 0)
-        return false;
-    const void* data = LockResource(handle);
-    if (data == nullptr)
-        return false;
-    bytes.assign(static_cast<const char*>(data), size);
-    return true;
-}
-
-// A top-down 32-bit DIB section; nullptr (logged) on failure.
-HBITMAP CreateTopDownDib(int width, int height, BYTE** bits)
-{
-    BITMAPINFO bmi = {};
-    bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bmi.bmiHeader.biWidth = width;
-    bmi.bmiHeader.biHeight = -height;
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 32;
-    bmi.bmiHeader.biCompression = BI_RGB;
-    void* pixels = nullptr;
-    HBITMAP bitmap = CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &pixels, nullptr, 0);
-    if (bitmap == nullptr || pixels == nullptr) {
-        LOG_INFO("CreateDIBSection failed for %dx%d, error %lu", width, height,
-                 static_cast<unsigned long>(GetLastError()));
-        if (bitmap != nullptr)
-            DeleteObject(bitmap);
-        return nullptr;
     }
-    *bits = static_cast<BYTE*>(pixels);
-    return bitmap;
+    return true;
 }
 
 } // namespace
@@ -197,7 +170,7 @@ std::unique_ptr<TImageInfo> CSkinResources::DecodeImage(const void* data, size_t
     }
     std::unique_ptr<stbi_uc, void (*)(void*)> owner(rgba, &stbi_image_free);
     auto image = std::make_unique<TImageInfo>();
-    image->hBitmap = CreateTopDownDib(width, height, &image->pBits);
+    image->hBitmap = CreateDib32(width, height, &image->pBits);
     if (image->hBitmap == nullptr)
         return nullptr;
     image->nWidth = width;
@@ -237,7 +210,7 @@ std::unique_ptr<TImageInfo> CSkinResources::LoadImageRecord(const std::wstring& 
         return nullptr;
     if (type == L"*COLOR*") {
         auto image = std::make_unique<TImageInfo>();
-        image->hBitmap = CreateTopDownDib(1, 1, &image->pBits);
+        image->hBitmap = CreateDib32(1, 1, &image->pBits);
         if (image->hBitmap == nullptr)
             return nullptr;
         const DWORD color = ParseHexColor(name);

@@ -2,6 +2,7 @@
 
 #include "skinui/SkinMarkup.h"
 
+#include "config/ResourcePackage.h"
 #include "config/ZipArchive.h"
 #include "logging/FileSystem.h"
 #include "logging/Log.h"
@@ -48,11 +49,7 @@ bool OpenSourceArchive(CZipArchive& archive)
 
 SkinReadStatus ReadFromFolder(const std::wstring& path, std::string& bytes, uint64_t maxSize)
 {
-#ifdef _WIN32
-    FILE* file = _wfopen(path.c_str(), L"rb");
-#else
-    FILE* file = std::fopen(FsNativePath(path).c_str(), "rb");
-#endif
+    FILE* file = FsOpenFile(path, "rb");
     if (file == nullptr)
         return SkinReadStatus::OpenFailed;
     std::unique_ptr<FILE, int (*)(FILE*)> owner(file, &std::fclose);
@@ -168,18 +165,12 @@ std::wstring CSkinSource::GetModuleFolder()
 
 bool CSkinSource::SetSkinArchiveResource(LPCWSTR id, LPCWSTR type)
 {
-    HMODULE module = GetResourceModule();
-    HRSRC info = FindResourceW(module, id, type);
-    if (info == nullptr)
-        return false;
-    HGLOBAL handle = LoadResource(module, info);
-    const DWORD size = SizeofResource(module, info);
-    const void* data = handle != nullptr ? LockResource(handle) : nullptr;
-    if (data == nullptr || size == 0)
+    auto bytes = std::make_unique<std::string>();
+    if (!LoadResourceBytes(GetResourceModule(), id, type, *bytes) || bytes->empty())
         return false;
     // The copies stay until the process ends, as the archive may read them.
     static std::vector<std::unique_ptr<std::string>> kept;
-    kept.push_back(std::make_unique<std::string>(static_cast<const char*>(data), size));
+    kept.push_back(std::move(bytes));
     return SetSkinArchive(kept.back()->data(), kept.back()->size());
 }
 #endif
@@ -275,53 +266,10 @@ bool ExtractArchiveToFolder(const void* data, size_t size, const std::wstring& f
         LOG_INFO_W(L"the folder %ls cannot be created", folder.c_str());
         return false;
     }
-    CZipArchive archive;
-    if (!archive.OpenMemory(data, size)) {
-        LOG_INFO("the archive (%lu bytes) cannot be opened", static_cast<unsigned long>(size));
-        return false;
-    }
-    std::wstring base = NormalizePath(folder);
-    if (!base.empty() && base.back() != L'\\')
-        base += L'\\';
-    for (int i = 0; i < archive.Count(); ++i) {
-        CZipArchive::Entry entry;
-        if (!archive.GetEntry(i, entry))
-            continue;
-        if (!IsSafeEntryName(entry.name)) {
-            LOG_INFO_W(L"skipped the archive item %ls: it would leave the folder", entry.name.c_str());
-            continue;
-        }
-        std::wstring target = base + entry.name;
-        for (wchar_t& c : target)
-            if (c == L'/')
-                c = L'\\';
-        if (entry.size == 0) {
-            // A folder item, or an empty file taken as one.
-            if (!target.empty() && target.back() == L'\\')
-                target.pop_back();
-            if (!FsIsDirectory(target) && !FsCreateDirectory(target))
-                LOG_INFO_W(L"the folder %ls cannot be created", target.c_str());
-            continue;
-        }
-        std::string bytes;
-        if (!archive.Read(i, bytes)) {
-            LOG_INFO_W(L"the archive item %ls cannot be inflated", entry.name.c_str());
-            continue;
-        }
-#ifdef _WIN32
-        FILE* file = _wfopen(target.c_str(), L"wb");
-#else
-        FILE* file = std::fopen(FsNativePath(target).c_str(), "wb");
-#endif
-        if (file == nullptr) {
-            LOG_INFO_W(L"the file %ls cannot be created", target.c_str());
-            continue;
-        }
-        const size_t written = std::fwrite(bytes.data(), 1, bytes.size(), file);
-        if (std::fclose(file) != 0 || written != bytes.size())
-            LOG_INFO_W(L"the file %ls was not written completely", target.c_str());
-    }
-    return true;
+    ExtractOptions options;
+    options.createParents = false;
+    options.emptyFileIsFolder = true;
+    return ::ExtractArchiveToFolder(data, size, folder, options).opened;
 }
 
 } // namespace SkinUI

@@ -105,9 +105,10 @@ public:
 // below it, in archive order: an item of size 0 becomes a directory, any other
 // item is written to folder + "\" + name with "/" turned into "\", replacing a
 // file of that name; files do not create their parent folders. Items whose
-// names would leave the folder ("..", absolute, drive) are skipped. Write
-// failures are logged, not reported; false only when the block is not an
-// archive or the folder cannot be created.
+// names would leave the folder ("..", absolute, drive) or hold a ":" are
+// skipped. Write failures are logged, not reported; false only when the block
+// is not an archive or the folder cannot be created. The extraction loop is
+// ::ExtractArchiveToFolder (config/ResourcePackage.h).
 bool ExtractArchiveToFolder(const void* data, size_t size, const std::wstring& folder);
 
 } // namespace SkinUI

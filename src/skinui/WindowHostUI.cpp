@@ -9,6 +9,7 @@
 #include <cwctype>
 
 #include "logging/Log.h"
+#include "skinui/Dib32.h"
 #include "skinui/SkinRenderer.h"
 
 namespace SkinUI {
@@ -765,16 +766,7 @@ bool CWindowHostUI::HandlePaint()
         if (hDcOffscreen == nullptr && cx > 0 && cy > 0) {
             hDcOffscreen = CreateCompatibleDC(ps.hdc);
             if (bLayered) {
-                BITMAPINFO bmi = {};
-                bmi.bmiHeader.biSize = sizeof(bmi.bmiHeader);
-                bmi.bmiHeader.biWidth = cx;
-                bmi.bmiHeader.biHeight = -cy;
-                bmi.bmiHeader.biPlanes = 1;
-                bmi.bmiHeader.biBitCount = 32;
-                bmi.bmiHeader.biCompression = BI_RGB;
-                void* bits = nullptr;
-                hbmpOffscreen = CreateDIBSection(ps.hdc, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
-                pOffscreenBits = static_cast<DWORD*>(bits);
+                hbmpOffscreen = CreateDib32(cx, cy, &pOffscreenBits);
             } else {
                 hbmpOffscreen = CreateCompatibleBitmap(ps.hdc, cx, cy);
             }
@@ -850,6 +842,17 @@ void CWindowHostUI::HideToolTip()
 {
     if (hwndTooltip != nullptr && IsWindow(hwndTooltip))
         SendMessageW(hwndTooltip, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&toolTip));
+}
+
+CControlUI* CWindowHostUI::PressedControl(LPARAM lParam, bool trackMouse)
+{
+    if (!bNoActivate)
+        ::SetFocus(hWndPaint);
+    POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    ptLastMousePos = pt;
+    if (trackMouse)
+        SetMousePos(pt);
+    return LookupControl(pt);
 }
 
 void CWindowHostUI::HandleMouseMove(POINT pt)
@@ -1201,12 +1204,7 @@ bool CWindowHostUI::FilterMessage(UINT message, WPARAM wParam, LPARAM lParam, LR
         return true;
     }
     case WM_LBUTTONDOWN: {
-        if (!bNoActivate)
-            ::SetFocus(hWndPaint);
-        POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-        ptLastMousePos = pt;
-        SetMousePos(pt);
-        CControlUI* hit = LookupControl(pt);
+        CControlUI* hit = PressedControl(lParam, true);
         if (hit == nullptr)
             return true;
         pEventClick = hit;
@@ -1216,11 +1214,7 @@ bool CWindowHostUI::FilterMessage(UINT message, WPARAM wParam, LPARAM lParam, LR
         return true;
     }
     case WM_LBUTTONDBLCLK: {
-        if (!bNoActivate)
-            ::SetFocus(hWndPaint);
-        POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-        ptLastMousePos = pt;
-        CControlUI* hit = LookupControl(pt);
+        CControlUI* hit = PressedControl(lParam, false);
         if (hit == nullptr)
             return true;
         SetCapture();
@@ -1241,11 +1235,7 @@ bool CWindowHostUI::FilterMessage(UINT message, WPARAM wParam, LPARAM lParam, LR
         return true;
     }
     case WM_RBUTTONDOWN: {
-        if (!bNoActivate)
-            ::SetFocus(hWndPaint);
-        POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-        ptLastMousePos = pt;
-        CControlUI* hit = LookupControl(pt);
+        CControlUI* hit = PressedControl(lParam, false);
         if (hit == nullptr)
             return true;
         hit->SetFocus();

@@ -193,6 +193,10 @@ private:
     void ClearTimers();
     bool HandlePaint();
     void HandleMouseMove(POINT pt);
+    // A button press at lParam: activates the window (unless it must not),
+    // records the point (and, with trackMouse, the mouse position) and
+    // returns the control under it, nullptr when none.
+    CControlUI* PressedControl(LPARAM lParam, bool trackMouse);
     void HandleMouseHover(POINT pt);
     void HideToolTip();
     bool HandleShortcut(wchar_t ch);

@@ -17,6 +17,19 @@ HINSTANCE Instance()
     HINSTANCE module = CSkinSource::GetModule();
     return module != nullptr ? module : GetModuleHandleW(nullptr);
 }
+
+// Whether a class registration took: it did, or the class is there already
+// (a second window of the kind). `call` names the call in the log line.
+bool Registered(ATOM atom, const wchar_t* call, LPCWSTR className)
+{
+    if (atom != 0)
+        return true;
+    DWORD error = GetLastError();
+    if (error == ERROR_CLASS_ALREADY_EXISTS)
+        return true;
+    LOG_INFO_W(L"%ls(%ls) failed with error %lu", call, className, static_cast<unsigned long>(error));
+    return false;
+}
 } // namespace
 
 LPCWSTR CWindowWnd::SuperclassName() const { return nullptr; }
@@ -38,13 +51,7 @@ bool CWindowWnd::RegisterWindowKind()
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = nullptr;
     wc.lpszClassName = WindowClassName();
-    if (RegisterClassW(&wc) != 0)
-        return true;
-    DWORD error = GetLastError();
-    if (error == ERROR_CLASS_ALREADY_EXISTS)
-        return true;
-    LOG_INFO_W(L"RegisterClassW(%ls) failed with error %lu", WindowClassName(), static_cast<unsigned long>(error));
-    return false;
+    return Registered(RegisterClassW(&wc), L"RegisterClassW", WindowClassName());
 }
 
 bool CWindowWnd::RegisterSuperclassKind()
@@ -60,13 +67,7 @@ bool CWindowWnd::RegisterSuperclassKind()
     wc.lpfnWndProc = &CWindowWnd::ControlProc;
     wc.hInstance = Instance();
     wc.lpszClassName = WindowClassName();
-    if (RegisterClassExW(&wc) != 0)
-        return true;
-    DWORD error = GetLastError();
-    if (error == ERROR_CLASS_ALREADY_EXISTS)
-        return true;
-    LOG_INFO_W(L"RegisterClassExW(%ls) failed with error %lu", WindowClassName(), static_cast<unsigned long>(error));
-    return false;
+    return Registered(RegisterClassExW(&wc), L"RegisterClassExW", WindowClassName());
 }
 
 HWND CWindowWnd::Create(HWND parent, LPCWSTR name, DWORD style, DWORD exStyle, const RECT& rc, HMENU menu)

@@ -17,6 +17,7 @@
 #include "skinui/HostUI.h"
 #ifdef _WIN32
 #include "skinui/SkinRenderer.h"
+#include "skinui/Dib32.h"
 #endif
 
 namespace testhost {
@@ -390,16 +391,7 @@ public:
         int w = RectWidth(rcClient), h = RectHeight(rcClient);
         HDC dc = MemDC();
         if (hBitmap == nullptr) {
-            BITMAPINFO bmi = {};
-            bmi.bmiHeader.biSize = sizeof(bmi.bmiHeader);
-            bmi.bmiHeader.biWidth = w;
-            bmi.bmiHeader.biHeight = -h;
-            bmi.bmiHeader.biPlanes = 1;
-            bmi.bmiHeader.biBitCount = 32;
-            bmi.bmiHeader.biCompression = BI_RGB;
-            void* bits = nullptr;
-            hBitmap = CreateDIBSection(dc, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
-            pBits = static_cast<DWORD*>(bits);
+            hBitmap = SkinUI::CreateDib32(w, h, &pBits);
             SelectObject(dc, hBitmap);
         }
         GdiFlush();

@@ -94,33 +94,14 @@ void RemoveTree(const std::wstring& path)
 
 std::string ReadFileBytes(const std::wstring& path)
 {
-#ifdef _WIN32
-    FILE* file = _wfopen(path.c_str(), L"rb");
-#else
-    FILE* file = std::fopen(FsNativePath(path).c_str(), "rb");
-#endif
-    if (file == nullptr)
-        return std::string();
     std::string bytes;
-    char buffer[65536];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof(buffer), file)) > 0)
-        bytes.append(buffer, n);
-    std::fclose(file);
+    FsReadFile(path, bytes);
     return bytes;
 }
 
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes)
 {
-#ifdef _WIN32
-    FILE* file = _wfopen(path.c_str(), L"wb");
-#else
-    FILE* file = std::fopen(FsNativePath(path).c_str(), "wb");
-#endif
-    if (file == nullptr)
-        return false;
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && ok;
+    return FsWriteFile(path, bytes);
 }
 
 bool CopyFileTo(const std::wstring& from, const std::wstring& to)

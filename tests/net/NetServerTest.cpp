@@ -6,6 +6,7 @@
 #include "net/HttpBeacon.h"
 #include "net/HttpDownload.h"
 
+#include "common/NetTestSupport.h"
 #include "common/TestSupport.h"
 #include "logging/Log.h"
 #include "logging/PathUtil.h"
@@ -23,9 +24,13 @@
 #include <sstream>
 #include <thread>
 
+using testsupport::Event;
+using testsupport::EventLog;
 using testsupport::HostPath;
+using testsupport::LogTail;
 using testsupport::MakeTempDir;
 using testsupport::ReadFileBytes;
+using testsupport::RecordEvent;
 using testsupport::RemoveTree;
 using testsupport::SplitLines;
 using testsupport::WriteFileBytes;
@@ -174,50 +179,6 @@ std::string Describe(const std::vector<Seen>& seen)
         out << s.scheme << " " << s.method << " " << s.path << " range=" << s.range << " ua=" << s.userAgent << "\n";
     return out.str();
 }
-
-struct Event {
-    int event;
-    int value1;
-    int value2;
-};
-
-struct EventLog {
-    std::mutex lock;
-    std::vector<Event> events;
-};
-
-void RecordEvent(int event, int value1, int value2, void* userData)
-{
-    auto* log = static_cast<EventLog*>(userData);
-    std::lock_guard<std::mutex> guard(log->lock);
-    log->events.push_back({event, value1, value2});
-}
-
-// Log records written since the mark.
-class LogTail {
-public:
-    LogTail()
-    {
-        LOG_INFO("---- test mark ----");
-        nStart = ReadFileBytes(LogFilePath()).size();
-    }
-    std::string Text() const
-    {
-        std::string all = ReadFileBytes(LogFilePath());
-        return all.size() > nStart ? all.substr(nStart) : std::string();
-    }
-    size_t Count(const std::string& needle) const
-    {
-        std::string text = Text();
-        size_t count = 0;
-        for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1))
-            ++count;
-        return count;
-    }
-
-private:
-    size_t nStart = 0;
-};
 
 // One engine run over the real stacks with short pauses; stack -1 lets the
 // engine choose, 0 or 1 pins every request to one back-end.

@@ -23,6 +23,7 @@
 #include <stb_image_write.h>
 
 #include "logging/TextEncoding.h"
+#include "skinui/Dib32.h"
 #include "skinui/SkinSource.h"
 #include "skinui/WindowImplBase.h"
 
@@ -83,19 +84,14 @@ public:
         int cx = rc.right - rc.left, cy = rc.bottom - rc.top;
         if (cx <= 0 || cy <= 0)
             return false;
-        BITMAPINFO bmi = {};
-        bmi.bmiHeader.biSize = sizeof(bmi.bmiHeader);
-        bmi.bmiHeader.biWidth = cx;
-        bmi.bmiHeader.biHeight = -cy;
-        bmi.bmiHeader.biPlanes = 1;
-        bmi.bmiHeader.biBitCount = 32;
-        bmi.bmiHeader.biCompression = BI_RGB;
         HDC dc = CreateCompatibleDC(nullptr);
         void* bits = nullptr;
-        HBITMAP bitmap = CreateDIBSection(dc, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+        HBITMAP bitmap = SkinUI::CreateDib32(cx, cy, &bits);
         if (dc == nullptr || bitmap == nullptr) {
             if (dc != nullptr)
                 DeleteDC(dc);
+            if (bitmap != nullptr)
+                DeleteObject(bitmap);
             return false;
         }
         HGDIOBJ old = SelectObject(dc, bitmap);

@@ -6,6 +6,7 @@
 #include "net/HttpBeacon.h"
 #include "net/HttpDownload.h"
 
+#include "common/NetTestSupport.h"
 #include "common/TestSupport.h"
 #include "logging/Assert.h"
 #include "logging/Log.h"
@@ -22,7 +23,12 @@
 #include <sstream>
 #include <thread>
 
+using testsupport::DescribeEvents;
+using testsupport::Event;
+using testsupport::EventLog;
+using testsupport::LogTail;
 using testsupport::MakeTempDir;
+using testsupport::RecordEvent;
 using testsupport::ReadFileBytes;
 using testsupport::RemoveTree;
 
@@ -142,62 +148,7 @@ std::string PatternBytes(size_t size)
 }
 
 // ---------------------------------------------------------------------------
-// Event recording and log reading.
-
-struct Event {
-    int event;
-    int value1;
-    int value2;
-};
-
-struct EventLog {
-    std::mutex lock;
-    std::vector<Event> events;
-    bool* cancelOnProgress = nullptr;
-};
-
-void RecordEvent(int event, int value1, int value2, void* userData)
-{
-    auto* log = static_cast<EventLog*>(userData);
-    std::lock_guard<std::mutex> guard(log->lock);
-    log->events.push_back({event, value1, value2});
-    if (event == kDownloadProgress && log->cancelOnProgress != nullptr)
-        __atomic_store_n(log->cancelOnProgress, true, __ATOMIC_RELAXED);
-}
-
-std::string DescribeEvents(const std::vector<Event>& events)
-{
-    std::ostringstream out;
-    for (const Event& e : events)
-        out << "(" << e.event << "," << e.value1 << "," << e.value2 << ") ";
-    return out.str();
-}
-
-// Log records written since the mark.
-class LogTail {
-public:
-    LogTail()
-    {
-        LOG_INFO("---- test mark ----");
-        nStart = ReadFileBytes(LogFilePath()).size();
-    }
-    std::string Text() const
-    {
-        std::string all = ReadFileBytes(LogFilePath());
-        return all.size() > nStart ? all.substr(nStart) : std::string();
-    }
-    size_t Count(const std::string& needle) const
-    {
-        std::string text = Text();
-        size_t count = 0;
-        for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1))
-            ++count;
-        return count;
-    }
-
-private:
-    size_t nStart = 0;
-};
+// Engine runs (events and log reading in common/NetTestSupport.h).
 
 // One engine run against a fake server, with short pauses.
 struct EngineRun {

@@ -1,4 +1,5 @@
 #include "skinui/SkinRenderer.h"
+#include "skinui/Dib32.h"
 
 #include "common/TestSupport.h"
 
@@ -24,16 +25,7 @@ class CTestCanvas {
 public:
     CTestCanvas(int width, int height, COLORREF fill = RGB(255, 255, 255)) : nWidth(width), nHeight(height)
     {
-        BITMAPINFO bmi = {};
-        bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        bmi.bmiHeader.biWidth = width;
-        bmi.bmiHeader.biHeight = -height;
-        bmi.bmiHeader.biPlanes = 1;
-        bmi.bmiHeader.biBitCount = 32;
-        bmi.bmiHeader.biCompression = BI_RGB;
-        void* bits = nullptr;
-        hBitmap = CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
-        pBits = static_cast<DWORD*>(bits);
+        hBitmap = SkinUI::CreateDib32(width, height, &pBits);
         hDC = CreateCompatibleDC(nullptr);
         hOld = SelectObject(hDC, hBitmap);
         Fill(fill);
