@@ -211,7 +211,7 @@ case_happy() {
   shot 04-finish "$w"
   local want=' /verysilent /corvane_down /wait_run /path="C:\Program Files\"'
   check "installer command line" grep -aqF -- "cmdline=$want" "$work/installer.log"
-  check "post-installation page opened" wait_for 10 grep -qF "producturl?key=installed&pid=380&lang=English" "$PW_BROWSER_RECORD"
+  check "post-installation page opened" wait_for 10 grep -sqF "producturl?key=installed&pid=380&lang=English" "$PW_BROWSER_RECORD"
   # The page opens about one second after the finish page: compare the log
   # record's time with the moment the browser stand-in wrote its record.
   local finish_ts delay
@@ -336,7 +336,7 @@ case_download_failure() {
   check "Retry stays on the download page" sh -c "[ \$(grep -acF 'UpdateWindowSate:kWindow_Init' '$logfile') = 1 ]"
   box=$(find_message_box 10) || { fail "question after Retry"; return; }
   key_to "$box" "$w" i
-  check "Ignore opens the installer URL" wait_for 15 grep -qF "https://localhost:$port/pathwick/brisklane-pathwick.exe" "$PW_BROWSER_RECORD"
+  check "Ignore opens the installer URL" wait_for 15 grep -sqF "https://localhost:$port/pathwick/brisklane-pathwick.exe" "$PW_BROWSER_RECORD"
   check "Ignore returns to the home page" wait_for 10 sh -c "[ \$(grep -acF 'UpdateWindowSate:kWindow_Init' '$logfile') = 2 ]"
   sleep 1
   shot 02-after-ignore "$w"
