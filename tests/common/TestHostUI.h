@@ -9,6 +9,8 @@
 #pragma once
 
 #include <algorithm>
+#include <initializer_list>
+#include <utility>
 #include <map>
 #include <string>
 #include <vector>
@@ -21,6 +23,19 @@
 #endif
 
 namespace testhost {
+
+// A new control of type T with a name and attributes applied in order; the
+// caller (or the container it is added to) owns it.
+template <typename T>
+T* Make(const wchar_t* name, std::initializer_list<std::pair<const wchar_t*, const wchar_t*>> attributes = {})
+{
+    T* control = new T;
+    control->SetName(name);
+    for (const auto& a : attributes)
+        control->SetAttribute(a.first, a.second);
+    return control;
+}
+
 
 using namespace SkinUI;
 

@@ -10,18 +10,9 @@
 
 using namespace SkinUI;
 using testhost::CTestHostUI;
+using testhost::Make;
 
 namespace {
-
-template <typename T>
-T* Make(const wchar_t* name, std::initializer_list<std::pair<const wchar_t*, const wchar_t*>> attributes = {})
-{
-    T* control = new T;
-    control->SetName(name);
-    for (const auto& a : attributes)
-        control->SetAttribute(a.first, a.second);
-    return control;
-}
 
 std::vector<std::wstring> Types(const CTestHostUI& host)
 {

@@ -13,22 +13,13 @@
 
 using namespace SkinUI;
 using testhost::CTestHostUI;
+using testhost::Make;
 
 namespace {
 
 const DWORD kRed = 0xFF0000;
 const DWORD kGreen = 0x00FF00;
 const DWORD kBlue = 0x0000FF;
-
-template <typename T>
-T* Make(const wchar_t* name, std::initializer_list<std::pair<const wchar_t*, const wchar_t*>> attributes = {})
-{
-    T* control = new T;
-    control->SetName(name);
-    for (const auto& a : attributes)
-        control->SetAttribute(a.first, a.second);
-    return control;
-}
 
 std::string Hex(DWORD value)
 {
