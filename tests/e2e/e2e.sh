@@ -8,7 +8,8 @@
 #
 #   e2e.sh BUILD_DIR CASE      CASE: happy | second_instance | close_texts |
 #                                    download_failure | product_running_ok |
-#                                    product_running_cancel | german
+#                                    product_running_cancel | german |
+#                                    invalid_folder | arabic_rtl
 #
 # Needs DISPLAY and a running wineserver (scripts/test.sh provides both; run
 # alone it starts them through scripts/env.sh), the test CA trusted in the
@@ -186,7 +187,7 @@ install_x=325; install_y=207      # btn_install / btn_start
 close_x=630; close_y=22           # closebtn
 
 case_happy() {
-  start_server --rate 200000
+  start_server --rate 80000
   rm -rf "$progfiles/Brisklane"
   rm -f "$logfile"
   start_app
@@ -411,6 +412,96 @@ case_german() {
   local diff
   diff=$(compare -metric AE "$shots/home-en_US.png" "$shots/home-de_DE.png" null: 2>&1 | cut -d' ' -f1)
   check "German texts differ from the English ones ($diff pixels)" [ "${diff%.*}" -gt 500 ]
+}
+
+# An invalid folder: the folder field names a folder whose parent is gone by
+# the time Install is clicked. The field is read-only (it opens the folder
+# dialog), so the prefix's Program Files folder is pointed for this case at a
+# folder below a link; the installer fills the field with it at start-up, and
+# the link is removed before the click. Install then shows the red tip, opens
+# the folder area and downloads nothing.
+pf_key='HKLM\Software\Microsoft\Windows\CurrentVersion'
+restore_program_files() {
+  "$wine_run" reg add "$pf_key" /v ProgramFilesDir /d 'C:\Program Files' /f >/dev/null 2>&1
+  rm -f "$WINEPREFIX/drive_c/pw-e2e-pf"
+}
+case_invalid_folder() {
+  # No server: nothing may reach the network, which the log shows.
+  mkdir -p "$work/pf/Program Files"
+  rm -f "$WINEPREFIX/drive_c/pw-e2e-pf"
+  ln -s "$work/pf" "$WINEPREFIX/drive_c/pw-e2e-pf"
+  trap 'restore_program_files; cleanup' EXIT
+  "$wine_run" reg add "$pf_key" /v ProgramFilesDir /d 'C:\pw-e2e-pf\Program Files' /f >/dev/null 2>&1 ||
+    { fail "Program Files folder redirected"; return; }
+  logfile="$work/pf/Program Files/corvane_down/PathwickSetup/Log/corvane_down.log"
+  start_app
+  local w; w=$(find_main_window 60) || { fail "main window shown"; return; }
+  sleep 1
+  check "data folder below the redirected Program Files" wait_for 10 log_has "LoadResZipFile"
+  shot 01-home "$w"
+  rm -f "$WINEPREFIX/drive_c/pw-e2e-pf"
+  check "folder area closed before Install" [ -z "$(xdotool getwindowgeometry "$w" | grep 'Geometry: 650x435')" ]
+  click "$w" $install_x $install_y
+  check "Install read the folder" wait_for 10 log_has 'sel path:C:\pw-e2e-pf\Program Files\'
+  check "folder area opened" wait_for 10 sh -c "xdotool getwindowgeometry $w | grep -q 'Geometry: 650x435'"
+  sleep 1
+  shot 02-invalid-folder "$w"
+  check "folder refused" sh -c "! grep -aqF 'sel path end' '$logfile'"
+  check "page stays on the home page" sh -c "! grep -aqF 'kWindow_Downloading' '$logfile'"
+  # The red tip: pure red text pixels in the folder area.
+  local red
+  red=$(convert "$shots/02-invalid-folder.png" +repage -crop 650x75+0+360 +repage \
+        -fx 'r > 0.8 && g < 0.4 && b < 0.4' -format '%[fx:round(mean*w*h)]' info: 2>/dev/null)
+  check "red tip shown (${red:-0} red pixels)" awk -v n="${red:-0}" 'BEGIN { exit !(n > 20) }'
+  sleep 2
+  check "no size probe, no download" sh -c "! grep -aqE 'get file size begin|HttpDownload' '$logfile'"
+  restore_program_files
+}
+
+# Right to left: the variant whose package holds an "Arabic" row, run with the
+# Arabic UI language, builds its window from the right-to-left layouts (the
+# title bar's logo on the right) and fills the progress bar from the right:
+# the bar's value is 100 - percent and its fore image covers the part not yet
+# done, so the green background shows at the right end.
+ink_pixels() { # ink_pixels PNG GEOMETRY -> count of pixels that are not near white
+  convert "$1" +repage -crop "$2" +repage -fuzz 10% -fill black -opaque white -fill white +opaque black \
+    -format '%[fx:round(mean*w*h)]' info: 2>/dev/null
+}
+green_columns() { # green_columns PNG ROW -> "first last" green columns of that row
+  convert "$1" +repage -crop "650x1+0+$2" +repage -fill black +opaque '#68D1AB' -fill white -opaque '#68D1AB' \
+    -depth 8 txt:- 2>/dev/null | awk -F'[,:]' '/#FFFFFF/ { if (f == "") f = $1; l = $1 } END { print f, l }'
+}
+case_arabic_rtl() {
+  exe="$build/tests/e2e/rtl/PathwickSetup.exe"
+  start_server --rate 8000
+  rm -rf "$progfiles/Brisklane"
+  rm -f "$logfile"
+  LANG=ar_SA.UTF-8 LC_ALL=ar_SA.UTF-8 start_app
+  local w; w=$(find_main_window 60) || { fail "main window shown"; return; }
+  sleep 1.5
+  shot 01-home "$w"
+  check "Arabic language chosen" log_has "Language Code:1025"
+  # main_rtl.xml puts the brand logo at the top right, the buttons at the left.
+  local left right
+  left=$(ink_pixels "$shots/01-home.png" 110x32+10+5); right=$(ink_pixels "$shots/01-home.png" 110x32+530+5)
+  check "right-to-left layout: logo at the top right ($left / $right ink pixels left / right)" \
+        [ "${right:-0}" -gt 500 ] && [ "${left:-0}" -lt 300 ]
+  click "$w" $install_x $install_y
+  check "download page entered" wait_for 10 log_has "UpdateWindowSate:kWindow_Downloading"
+  local cols="" first last
+  for _ in $(seq 1 40); do
+    sleep 0.5
+    shot 02-downloading "$w"
+    cols=$(green_columns "$shots/02-downloading.png" 318)
+    [ -n "${cols// }" ] && break
+  done
+  read -r first last <<<"$cols"
+  # The bar spans columns 166 to 598.
+  check "progress fills from the right (green columns ${first:-none}-${last:-none})" \
+        [ "${last:-0}" -ge 590 ] && [ "${first:-0}" -gt 175 ]
+  check "finish state" wait_for 90 log_has "UpdateWindowSate:kWindow_Finish"
+  sleep 0.5
+  shot 03-finish "$w"
 }
 
 # A window left by an earlier case would take the clicks and the mutex.
