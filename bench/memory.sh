@@ -110,7 +110,8 @@ while [ $SECONDS -lt $deadline ]; do
   sleep 0.05
 done
 end_hwm=$(status_kb VmHWM)
-outcome=$(grep -a "HttpDownloadEnd" "$logfile" 2>/dev/null | tail -1 | sed 's/.*HttpDownloadEnd..//')
+outcome=failed
+! log_has "HttpDownloadEnd$(printf '\xa3\xba')Success" || outcome=success
 [ -n "$t_end" ] || { echo "the download did not end (see $logfile)" >&2; exit 1; }
 
 mib() { awk -v k="$1" 'BEGIN { printf "%.1f MiB", k / 1024 }'; }

@@ -66,26 +66,31 @@ stop_program() { # stop_program TITLE EXE_NAME
 # Prints the number of distinct colours in the screen area of window W, or
 # nothing when the window is not (yet) a visible 650x360 window.
 window_colours() { # window_colours W
-  local geo WIDTH HEIGHT X Y
+  local geo WIDTH HEIGHT
   geo=$(xdotool getwindowgeometry --shell "$1" 2>/dev/null) || return 0
   eval "$geo"
   [ "$WIDTH" = 650 ] && [ "$HEIGHT" = 360 ] || return 0
-  import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" "$work/grab.png" 2>/dev/null || return 0
+  # The window's own contents: its reported position may still be the one it
+  # was created at while it is being moved into place.
+  import -window "$1" "$work/grab.png" 2>/dev/null || return 0
   identify -format %k "$work/grab.png" 2>/dev/null
 }
 
 # Starts EXE and prints the milliseconds until its first painted frame.
 time_first_frame() { # time_first_frame TITLE EXE_NAME EXE
-  local title=$1 t0 w colours deadline
+  local title=$1 t0 w colours deadline polls=0
   t0=$(now_ms)
   "$root/build/win/wine-run" "$3" >/dev/null 2>&1 </dev/null &
   launcher_pid=$!
   deadline=$((SECONDS + timeout_s))
   while [ $SECONDS -lt $deadline ]; do
+    polls=$((polls + 1))
     for w in $(xdotool search --onlyvisible --name "^$title\$" 2>/dev/null); do
       colours=$(window_colours "$w")
+      [ -z "${PW_BENCH_TRACE:-}" ] || echo "$2 +$(( $(now_ms) - t0 )) ms window $w colours ${colours:-none}" >&2
       if [ -n "$colours" ] && [ "$colours" -gt "$paint_min_colours" ]; then
         echo $(( $(now_ms) - t0 ))
+        [ -z "${PW_BENCH_TRACE:-}" ] || echo "$2: $polls polls" >&2
         cp "$work/grab.png" "$work/first-frame-$2.png"
         return 0
       fi
