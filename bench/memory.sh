@@ -65,6 +65,12 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# The build sends its requests to this one port: another test run using it
+# at the same time would answer instead of this server.
+if ! python3 -c 'import socket, sys; socket.socket().bind(("127.0.0.1", int(sys.argv[1])))' "$port" 2>/dev/null; then
+  echo "port $port is in use (another test run?); try again when it is free" >&2
+  exit 1
+fi
 setsid python3 "$root/tests/e2e/e2e_server.py" --port "$port" --root "$work/root" \
   --cert "$build/pki/server.pem" --key "$build/pki/server.key" \
   --port-file "$work/server.port" --time-limit 300 --rate "$rate" </dev/null >"$work/server.log" 2>&1 &
