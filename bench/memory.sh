@@ -126,4 +126,8 @@ echo "download: $outcome, about $(( t_end - ${t_start:-$t_end} )) ms from the do
 echo "home page:        VmRSS $home_rss kB ($(mib "$home_rss")), VmHWM $home_hwm kB ($(mib "$home_hwm"))"
 echo "during download:  peak sampled VmRSS $peak_rss kB ($(mib "$peak_rss"))"
 echo "end of download:  VmHWM $end_hwm kB ($(mib "$end_hwm"))"
-echo "growth of the peak over the home page: $(( end_hwm - home_hwm )) kB"
+# The kernel updates VmHWM lazily (when the resident set is about to shrink),
+# so a sample of VmRSS can be above it: the peak is the larger of the two.
+peak=$end_hwm
+[ "$peak_rss" -le "$peak" ] || peak=$peak_rss
+echo "peak RSS during the download: $peak kB ($(mib "$peak")), $(( peak - home_hwm )) kB above the home page"
