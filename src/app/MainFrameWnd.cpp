@@ -194,16 +194,17 @@ void CMainFrameWnd::InitData()
 void CMainFrameWnd::ApplyTexts()
 {
     const LanguageManager& lang = languageManager;
-    if (CControlUI* c = FindControl(L"btn_install"))
-        c->SetText(lang.GetText(L"STR_INSTALL"));
-    if (CControlUI* c = FindControl(L"btn_hide"))
-        c->SetText(lang.GetText(L"STR_HIDE"));
-    if (CControlUI* c = FindControl(L"text_install"))
-        c->SetText(lang.GetText(L"STR_INSTALLING"));
-    if (CControlUI* c = FindControl(L"btn_start"))
-        c->SetText(lang.GetText(L"STR_START"));
-    if (CControlUI* c = FindControl(L"label_path"))
-        c->SetText(lang.GetText(L"STR_INSTALL_PATH"));
+    // Controls whose caption is one text of the language package.
+    static const struct { const wchar_t* control; const wchar_t* key; } kCaptions[] = {
+        {L"btn_install", L"STR_INSTALL"},        {L"btn_hide", L"STR_HIDE"},
+        {L"text_install", L"STR_INSTALLING"},    {L"btn_start", L"STR_START"},
+        {L"label_path", L"STR_INSTALL_PATH"},    {L"btn_browse", L"STR_BROWSE"},
+        {L"btn_lisence", L"STR_LISENCE"},        {L"label_install", L"STR_INSTALLING"},
+    };
+    for (const auto& caption : kCaptions) {
+        if (CControlUI* c = FindControl(caption.control))
+            c->SetText(lang.GetText(caption.key));
+    }
     if (CControlUI* c = FindControl(L"control_tip")) {
         const std::wstring tip = strDataDir + L"language\\" + lang.GetLanguageName() + L"\\install_tips.png";
         if (FileReadable(tip))
@@ -215,12 +216,6 @@ void CMainFrameWnd::ApplyTexts()
         if (pEditPath != nullptr)
             pEditPath->SetReadOnly(true);
     }
-    if (CControlUI* c = FindControl(L"btn_browse"))
-        c->SetText(lang.GetText(L"STR_BROWSE"));
-    if (CControlUI* c = FindControl(L"btn_lisence"))
-        c->SetText(lang.GetText(L"STR_LISENCE"));
-    if (CControlUI* c = FindControl(L"label_install"))
-        c->SetText(lang.GetText(L"STR_INSTALLING"));
     if (auto* agree = As<COptionUI>(FindControl(L"chk_agree")))
         agree->SetSelected(true, true);
     if (auto* fold = As<COptionUI>(FindControl(L"chk_fold"))) {
