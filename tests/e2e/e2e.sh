@@ -9,7 +9,8 @@
 #   e2e.sh BUILD_DIR CASE      CASE: happy | second_instance | close_texts |
 #                                    download_failure | product_running_ok |
 #                                    product_running_cancel | german |
-#                                    invalid_folder | arabic_rtl
+#                                    invalid_folder | arabic_rtl |
+#                                    folder_dialog | low_disk_space
 #
 # Needs DISPLAY and a running wineserver (scripts/test.sh provides both; run
 # alone it starts them through scripts/env.sh), the test CA trusted in the
@@ -279,40 +280,73 @@ box_width() { # box_width BOX
   xdotool getwindowgeometry "$1" 2>/dev/null | sed -n 's/.*Geometry: \([0-9]*\)x.*/\1/p'
 }
 
-# The close question. Its text is not readable from outside the process, so
-# the cases tell the two questions apart by the box's width (the download
-# page's text is about twice as long) and keep a screenshot of each.
+# The child windows of the visible windows with a title, read inside Wine by
+# window_text.exe: lines "child <class> <x> <y> <w> <h> <text>", the
+# rectangle in the window's client (= X window) coordinates. For the setup
+# title only the message boxes count (not the 650-pixel main window).
+window_children() { # window_children TITLE
+  "$wine_run" "$build/tests/e2e/window_text.exe" "$1" 2>/dev/null | tr -d '\r' |
+    awk -v main="$([ "$1" = "$title" ] && echo 1)" '/^window / { keep = !(main && $2 ~ /^650x/) } /^child / && keep'
+}
+box_children() { window_children "$title"; }
+child_text() { sed -e 's/^[^ ]* [^ ]* [^ ]* [^ ]* [^ ]* [^ ]* //'; }
+box_text() { box_children | awk '$2 == "Static" && NF > 6' | child_text; }
+
+# Clicks the button with the given caption ("&No", "OK", ...) in WINDOW, a
+# window with the title TITLE (the setup title by default).
+press_button() { # press_button WINDOW CAPTION [TITLE]
+  local line geo
+  line=$(window_children "${3:-$title}" | awk '$2 == "Button"' |
+         while read -r l; do [ "$(child_text <<<"$l")" = "$2" ] && { echo "$l"; break; }; done)
+  geo=$(awk '{ print $3 + int($5 / 2), $4 + int($6 / 2) }' <<<"$line")
+  [ -n "$geo" ] || return 1
+  # shellcheck disable=SC2086
+  click "$1" $geo
+}
+# Answers the open message box by clicking a button; true once it is gone.
+press_box_button() { # press_box_button BOX CAPTION
+  press_button "$1" "$2" || return 1
+  wait_for 5 sh -c "! xdotool search --onlyvisible --name '^$title\$' 2>/dev/null | grep -qx '$1'"
+}
+
+# The close question: its text on the home page and on the download page,
+# No keeps the window (and the download goes on), after the finish closing
+# asks nothing.
 case_close_texts() {
-  start_server --rate 100000
+  start_server --rate 8000
+  rm -rf "$progfiles/Brisklane"
   rm -f "$logfile"
   start_app
   local w; w=$(find_main_window 60) || { fail "main window shown"; return; }
   sleep 1
-  # Home page: the first question; No keeps the window.
   click "$w" $close_x $close_y
   local box; box=$(find_message_box 10) || { fail "close question on the home page"; return; }
   pass "close question on the home page"
   sleep 0.5
   shot 01-close-home
-  local width1; width1=$(box_width "$box")
-  key_to "$box" "$w" n
-  check "No closes the question" wait_for 5 no_message_box
-  check "No keeps the window" kill -0 "$app_pid"
-  # Download page: the second question (Escape asks to close).
+  local text; text=$(box_text)
+  check "home page asks STR_CLOSE_TIP1 ($text)" [ "$text" = "Are you sure you want to quit?" ]
+  check "No answers the question" press_box_button "$box" "&No"
+  check "No keeps the window" sh -c "kill -0 $app_pid && xdotool search --onlyvisible --name '^$title\$' | grep -qx $w"
+  # Download page (Escape asks to close as well).
   click "$w" $install_x $install_y
   wait_for 10 log_has "UpdateWindowSate:kWindow_Downloading" || fail "download page entered"
   sleep 1
   key_to "$w" "$w" Escape
-  local box2=""
-  for _ in $(seq 1 30); do
-    box2=$(find_message_box 0) && [ "$(box_width "$box2")" != "$width1" ] && break
-    sleep 0.3
-  done
-  local width2; width2=$(box_width "$box2")
-  check "download page asks the longer STR_CLOSE_TIP2 ($width1 -> $width2)" [ "${width2:-0}" -gt "${width1:-0}" ]
+  box=$(find_message_box 10) || { fail "close question on the download page"; return; }
   sleep 0.5
   shot 02-close-downloading
-  # (Closing after the finish is checked by product_running_ok.)
+  text=$(box_text)
+  check "download page asks STR_CLOSE_TIP2 ($text)" \
+        [ "$text" = "Installation is in progress. Are you sure you want to quit?" ]
+  check "No answers the question" press_box_button "$box" "&No"
+  check "the download goes on to the finish page" wait_for 120 log_has "UpdateWindowSate:kWindow_Finish"
+  check "the window stayed" kill -0 "$app_pid"
+  sleep 1.5
+  shot 03-finish "$w"
+  click "$w" $close_x $close_y
+  check "closing after the finish asks nothing" wait_app_exit 10
+  check "exit code 0 after closing ($app_rc)" [ "$app_rc" = 0 ]
 }
 
 # A download that fails (the server has no installer): Retry starts a new
@@ -332,11 +366,13 @@ case_download_failure() {
   pass "Abort/Retry/Ignore question"
   sleep 0.5
   shot 01-download-failed
-  key_to "$box" "$w" r
+  local text; text=$(box_text)
+  check "failure message ($text)" [ "$text" = "Network error. Please check your network settings.\n\nClick Abort to cancel installation, Retry to try again, or Ignore to download via browser." ]
+  check "Retry pressed" press_box_button "$box" "&Retry"
   check "Retry downloads again" wait_for 60 sh -c "[ \$(grep -acF '$failed' '$logfile') -ge 2 ]"
   check "Retry stays on the download page" sh -c "[ \$(grep -acF 'UpdateWindowSate:kWindow_Init' '$logfile') = 1 ]"
   box=$(find_message_box 10) || { fail "question after Retry"; return; }
-  key_to "$box" "$w" i
+  check "Ignore pressed" press_box_button "$box" "&Ignore"
   check "Ignore opens the installer URL" wait_for 15 grep -sqF "https://localhost:$port/pathwick/brisklane-pathwick.exe" "$PW_BROWSER_RECORD"
   check "Ignore returns to the home page" wait_for 10 sh -c "[ \$(grep -acF 'UpdateWindowSate:kWindow_Init' '$logfile') = 2 ]"
   sleep 1
@@ -344,7 +380,7 @@ case_download_failure() {
   click "$w" $install_x $install_y
   check "third failure" wait_for 60 sh -c "[ \$(grep -acF '$failed' '$logfile') -ge 3 ]"
   box=$(find_message_box 10) || { fail "question before Abort"; return; }
-  key_to "$box" "$w" a
+  check "Abort pressed" press_box_button "$box" "&Abort"
   check "Abort closes the window" wait_app_exit 15
   check "exit code 0 after Abort ($app_rc)" [ "$app_rc" = 0 ]
   check "no downloaded file left" [ ! -e "$datadir/corvane-download.exe" ]
@@ -374,8 +410,10 @@ product_running_case() { # product_running_case ok|cancel
   local box; box=$(find_message_box 10) || { fail "product-running question"; return; }
   sleep 0.5
   shot 01-product-running
+  local text; text=$(box_text)
+  check "product-running question ($text)" [ "$text" = "Brisklane Pathwick is running. Continuing installation will forcely quit the program. Are you sure to install?" ]
   if [ "$1" = ok ]; then
-    key_to "$box" "$w" Return
+    check "OK pressed" press_box_button "$box" "OK"
     check "OK ends the product" wait_for 15 sh -c "! kill -0 $product_pid 2>/dev/null"
     check "installation goes on to the finish page" wait_for 60 log_has "UpdateWindowSate:kWindow_Finish"
     check "domain file written" [ -f "$progfiles/Brisklane/Brisklane Pathwick/domain" ]
@@ -385,7 +423,7 @@ product_running_case() { # product_running_case ok|cancel
     check "closing after the finish asks nothing" wait_app_exit 10
     check "exit code 0 after closing ($app_rc)" [ "$app_rc" = 0 ]
   else
-    key_to "$box" "$w" Escape
+    check "Cancel pressed" press_box_button "$box" "Cancel"
     check "Cancel closes the window" wait_app_exit 15
     check "exit code 0 after Cancel ($app_rc)" [ "$app_rc" = 0 ]
     check "the product keeps running" kill -0 "$product_pid"
@@ -405,8 +443,18 @@ case_german() {
     local w; w=$(find_main_window 60) || { fail "main window shown ($lang)"; return; }
     sleep 1.5
     shot "home-$lang" "$w"
+    if [ "$lang" = de_DE ]; then
+      check "German language chosen" log_has "Language Code:1031"
+      click "$w" $close_x $close_y
+      if find_message_box 10 >/dev/null; then
+        local text; text=$(box_text)
+        check "German close question ($text)" [ "$text" = "Möchten Sie das Setup wirklich beenden?" ]
+        shot close-de_DE
+      else
+        fail "German close question shown"
+      fi
+    fi
     stop_app
-    [ "$lang" = de_DE ] && check "German language chosen" log_has "Language Code:1031"
     sleep 1
   done
   local diff
@@ -502,6 +550,116 @@ case_arabic_rtl() {
   check "finish state" wait_for 90 log_has "UpdateWindowSate:kWindow_Finish"
   sleep 0.5
   shot 03-finish "$w"
+}
+
+# Drive T: of the prefix, mapped to a Unix folder for one case.
+map_drive_t() { ln -sfn "$1" "$WINEPREFIX/dosdevices/t:"; }
+unmap_drive_t() { rm -f "$WINEPREFIX/dosdevices/t:"; }
+
+fold_x=600; fold_y=337            # chk_fold (opens the folder area)
+browse_x=566; browse_y=397        # btn_browse in the folder area
+dialog_title="Browse for Folder"  # the caption Wine gives the shell's folder dialog
+
+# Chooses drive T: in the folder dialog, opened with Browse from the folder
+# area: the tree starts at the desktop ("/", Documents, My Computer, Trash);
+# My Computer holds the drives (C:), (T:), (Z:). With NEW_FOLDER, a folder of
+# that name is made under T: with the dialog's own button and chosen.
+choose_folder_on_t() { # choose_folder_on_t WINDOW SHOT_PREFIX [NEW_FOLDER]
+  click "$1" $fold_x $fold_y
+  wait_for 5 sh -c "xdotool getwindowgeometry $1 | grep -q 'Geometry: 650x435'" || { echo "folder area did not open"; return 1; }
+  click "$1" $browse_x $browse_y
+  local d=""
+  wait_for 10 sh -c "xdotool search --onlyvisible --name '^$dialog_title\$' >/dev/null 2>&1" || { echo "no folder dialog"; return 1; }
+  d=$(xdotool search --onlyvisible --name "^$dialog_title\$" | head -1)
+  sleep 0.5
+  click "$d" 104 119                 # My Computer
+  local k
+  for k in Right Down Down; do       # expand it, then (C:), (T:)
+    xdotool key --window "$d" "$k" 2>/dev/null
+    sleep 0.3
+    nudge "$d"
+  done
+  if [ -n "${3:-}" ]; then
+    press_button "$d" "&Make New Folder" "$dialog_title" || { echo "no Make New Folder button"; return 1; }
+    sleep 1
+    xdotool type --window "$d" "$3" 2>/dev/null
+    xdotool key --window "$d" Return 2>/dev/null
+    sleep 0.3
+    nudge "$d"
+    wait_for 5 test -d "$tdrive/$3" || { echo "new folder not made"; return 1; }
+  fi
+  sleep 0.5
+  shot "$2-folder-dialog"
+  press_button "$d" "OK" "$dialog_title" || { echo "no OK button"; return 1; }
+  wait_for 5 sh -c "! xdotool search --onlyvisible --name '^$dialog_title\$' 2>/dev/null | grep -qx $d"
+}
+
+# A folder chosen through the folder dialog lands in the field, and the
+# installation goes there.
+case_folder_dialog() {
+  tdrive="$work/tdrive"
+  mkdir -p "$tdrive"
+  trap 'unmap_drive_t; cleanup' EXIT
+  map_drive_t "$tdrive"
+  start_server
+  rm -f "$logfile"
+  start_app
+  local w; w=$(find_main_window 60) || { fail "main window shown"; return; }
+  sleep 1
+  check "folder chosen in the dialog" choose_folder_on_t "$w" 01 pwapps
+  sleep 1
+  shot 02-folder-chosen "$w"
+  click "$w" $install_x $install_y
+  check "Install takes the chosen folder" wait_for 10 log_has 'sel path:T:\pwapps\'
+  check "finish state" wait_for 90 log_has "UpdateWindowSate:kWindow_Finish"
+  sleep 0.5
+  shot 03-finish "$w"
+  check "installer run for the chosen folder" grep -aqF -- '/path="T:\pwapps\"' "$work/installer.log"
+  check "product installed in the chosen folder" [ -f "$tdrive/pwapps/Brisklane/Brisklane Pathwick/Pathwick.exe" ]
+  check "domain file in the chosen folder" \
+        [ "$(cat "$tdrive/pwapps/Brisklane/Brisklane Pathwick/domain" 2>/dev/null)" = "com_english" ]
+  unmap_drive_t
+}
+
+# Too little disk space: T: is a 40 MiB file system and the served installer
+# 20 MiB, so three times its size does not fit. The storage message names
+# 60 MB; OK returns to the home page at 0 % and nothing is downloaded.
+low_disk_cleanup() {
+  unmap_drive_t
+  umount -l "$tdrive" 2>/dev/null
+}
+case_low_disk_space() {
+  tdrive="$work/small"
+  mkdir -p "$tdrive"
+  if ! mount -t tmpfs -o size=40m pw-e2e-small "$tdrive" 2>"$work/mount.err"; then
+    echo "SKIP: this machine cannot mount a small file system: $(cat "$work/mount.err")"
+    exit 77
+  fi
+  trap 'low_disk_cleanup; cleanup' EXIT
+  map_drive_t "$tdrive"
+  start_server
+  truncate -s 20M "$work/root/brisklane-pathwick.exe"
+  rm -f "$logfile"
+  start_app
+  local w; w=$(find_main_window 60) || { fail "main window shown"; return; }
+  sleep 1
+  check "drive T: chosen in the dialog" choose_folder_on_t "$w" 01
+  click "$w" $install_x $install_y
+  check "Install takes drive T:" wait_for 10 log_has 'sel path:T:\'
+  check "sizes compared (20 MiB installer, 40 MiB free)" \
+        wait_for 30 log_has "OnClickInstall$(printf '\xa3\xba')filesize:20MB--FreeSize:40MB"
+  local box; box=$(find_message_box 10) || { fail "storage message shown"; return; }
+  sleep 0.5
+  shot 02-storage-message
+  local text; text=$(box_text)
+  check "storage message asks for 60 MB ($text)" [ "$text" = "Insuficient storage. Storage required: 60 MB" ]
+  check "OK confirms the message" press_box_button "$box" "OK"
+  check "back on the home page" wait_for 10 sh -c "[ \$(grep -acF 'UpdateWindowSate:kWindow_Init' '$logfile') = 2 ]"
+  sleep 1
+  shot 03-home-again "$w"
+  check "nothing downloaded" sh -c "! grep -aqF 'HttpDownload' '$logfile' && [ ! -e '$datadir/corvane-download.exe' ]"
+  check "the install drive is untouched" [ -z "$(ls -A "$tdrive")" ]
+  low_disk_cleanup
 }
 
 # A window left by an earlier case would take the clicks and the mutex.
