@@ -60,6 +60,11 @@ pw_configure_and_build() {
   cmake -S "$pw_root" -B "$pw_root/build/native" -G Ninja \
     -DCMAKE_BUILD_TYPE=Debug -DPW_SANITIZE=ON >/dev/null
   cmake --build "$pw_root/build/native"
+  # The portable unit tests once more under ThreadSanitizer (the download
+  # engine's threads, the request queue of the install flow).
+  cmake -S "$pw_root" -B "$pw_root/build/tsan" -G Ninja \
+    -DCMAKE_BUILD_TYPE=Debug -DPW_TSAN=ON >/dev/null
+  cmake --build "$pw_root/build/tsan"
   cmake -S "$pw_root" -B "$pw_root/build/win" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$pw_root/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DPW_DOWNLOAD_HOST="localhost:$PW_SERVER_PORT" -DPW_PRODUCT_URL_HOST="localhost:$PW_SERVER_PORT" \

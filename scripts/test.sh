@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the native and the Windows trees, and runs
-# every test of both under one ctest run (Windows tests under Wine on a
-# virtual display). Exits non-zero when anything fails.
+# Installs what is missing, builds the native (sanitizers), ThreadSanitizer
+# and Windows trees, and runs every test of all three under one ctest run
+# (Windows tests under Wine on a virtual display). Exits non-zero when
+# anything fails.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 bash "$here/setup.sh"
@@ -11,6 +12,7 @@ pw_configure_and_build
 # One ctest run over both trees, so the summary at the end covers everything.
 cat >"$pw_root/build/CTestTestfile.cmake" <<'CT'
 subdirs("native")
+subdirs("tsan")
 subdirs("win")
 CT
 pw_wine_up

@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <map>
 #include <mutex>
@@ -122,7 +123,7 @@ public:
         return true;
     }
 
-    static int nDestroyed;
+    static std::atomic<int> nDestroyed;  // requests are destroyed on the segment threads
 
 private:
     FakeServer* pServer;
@@ -134,7 +135,7 @@ private:
     int nCutAt = -1;
 };
 
-int CFakeRequest::nDestroyed = 0;
+std::atomic<int> CFakeRequest::nDestroyed{0};
 
 std::string PatternBytes(size_t size)
 {
