@@ -292,6 +292,17 @@ box_children() { window_children "$title"; }
 child_text() { sed -e 's/^[^ ]* [^ ]* [^ ]* [^ ]* [^ ]* [^ ]* //'; }
 box_text() { box_children | awk '$2 == "Static" && NF > 6' | child_text; }
 
+# Waits for a message box (its id lands in $box), keeps a screenshot of the
+# screen and checks the box's text.
+box=""
+expect_box() { # expect_box SHOT WHAT TEXT
+  box=$(find_message_box 10) || { fail "$2 shown"; return 1; }
+  sleep 0.5
+  shot "$1"
+  local text; text=$(box_text)
+  check "$2 ($text)" [ "$text" = "$3" ]
+}
+
 # Clicks the button with the given caption ("&No", "OK", ...) in WINDOW, a
 # window with the title TITLE (the setup title by default).
 press_button() { # press_button WINDOW CAPTION [TITLE]
@@ -320,12 +331,7 @@ case_close_texts() {
   local w; w=$(find_main_window 60) || { fail "main window shown"; return; }
   sleep 1
   click "$w" $close_x $close_y
-  local box; box=$(find_message_box 10) || { fail "close question on the home page"; return; }
-  pass "close question on the home page"
-  sleep 0.5
-  shot 01-close-home
-  local text; text=$(box_text)
-  check "home page asks STR_CLOSE_TIP1 ($text)" [ "$text" = "Are you sure you want to quit?" ]
+  expect_box 01-close-home "home page asks STR_CLOSE_TIP1" "Are you sure you want to quit?" || return
   check "No answers the question" press_box_button "$box" "&No"
   check "No keeps the window" sh -c "kill -0 $app_pid && xdotool search --onlyvisible --name '^$title\$' | grep -qx $w"
   # Download page (Escape asks to close as well).
@@ -333,12 +339,8 @@ case_close_texts() {
   wait_for 10 log_has "UpdateWindowSate:kWindow_Downloading" || fail "download page entered"
   sleep 1
   key_to "$w" "$w" Escape
-  box=$(find_message_box 10) || { fail "close question on the download page"; return; }
-  sleep 0.5
-  shot 02-close-downloading
-  text=$(box_text)
-  check "download page asks STR_CLOSE_TIP2 ($text)" \
-        [ "$text" = "Installation is in progress. Are you sure you want to quit?" ]
+  expect_box 02-close-downloading "download page asks STR_CLOSE_TIP2" \
+             "Installation is in progress. Are you sure you want to quit?" || return
   check "No answers the question" press_box_button "$box" "&No"
   check "the download goes on to the finish page" wait_for 120 log_has "UpdateWindowSate:kWindow_Finish"
   check "the window stayed" kill -0 "$app_pid"
@@ -362,12 +364,7 @@ case_download_failure() {
   local failed; failed="HttpDownloadEnd$(printf '\xa3\xba')Failed"
   click "$w" $install_x $install_y
   check "failure reported" wait_for 60 log_has "$failed"
-  local box; box=$(find_message_box 10) || { fail "Abort/Retry/Ignore question"; return; }
-  pass "Abort/Retry/Ignore question"
-  sleep 0.5
-  shot 01-download-failed
-  local text; text=$(box_text)
-  check "failure message ($text)" [ "$text" = "Network error. Please check your network settings.\n\nClick Abort to cancel installation, Retry to try again, or Ignore to download via browser." ]
+  expect_box 01-download-failed "Abort/Retry/Ignore question" "Network error. Please check your network settings.\n\nClick Abort to cancel installation, Retry to try again, or Ignore to download via browser." || return
   check "Retry pressed" press_box_button "$box" "&Retry"
   check "Retry downloads again" wait_for 60 sh -c "[ \$(grep -acF '$failed' '$logfile') -ge 2 ]"
   check "Retry stays on the download page" sh -c "[ \$(grep -acF 'UpdateWindowSate:kWindow_Init' '$logfile') = 1 ]"
@@ -407,11 +404,7 @@ product_running_case() { # product_running_case ok|cancel
   sleep 1
   click "$w" $install_x $install_y
   check "running product found" wait_for 60 log_has "StartInstallExe$(printf '\xa3\xba')FindProcess"
-  local box; box=$(find_message_box 10) || { fail "product-running question"; return; }
-  sleep 0.5
-  shot 01-product-running
-  local text; text=$(box_text)
-  check "product-running question ($text)" [ "$text" = "Brisklane Pathwick is running. Continuing installation will forcely quit the program. Are you sure to install?" ]
+  expect_box 01-product-running "product-running question" "Brisklane Pathwick is running. Continuing installation will forcely quit the program. Are you sure to install?" || return
   if [ "$1" = ok ]; then
     check "OK pressed" press_box_button "$box" "OK"
     check "OK ends the product" wait_for 15 sh -c "! kill -0 $product_pid 2>/dev/null"
@@ -446,13 +439,7 @@ case_german() {
     if [ "$lang" = de_DE ]; then
       check "German language chosen" log_has "Language Code:1031"
       click "$w" $close_x $close_y
-      if find_message_box 10 >/dev/null; then
-        local text; text=$(box_text)
-        check "German close question ($text)" [ "$text" = "Möchten Sie das Setup wirklich beenden?" ]
-        shot close-de_DE
-      else
-        fail "German close question shown"
-      fi
+      expect_box close-de_DE "German close question" "Möchten Sie das Setup wirklich beenden?"
     fi
     stop_app
     sleep 1
@@ -552,80 +539,74 @@ case_arabic_rtl() {
   shot 03-finish "$w"
 }
 
-# Drive T: of the prefix, mapped to a Unix folder for one case.
-map_drive_t() { ln -sfn "$1" "$WINEPREFIX/dosdevices/t:"; }
-unmap_drive_t() { rm -f "$WINEPREFIX/dosdevices/t:"; }
-
 fold_x=600; fold_y=337            # chk_fold (opens the folder area)
 browse_x=566; browse_y=397        # btn_browse in the folder area
 dialog_title="Browse for Folder"  # the caption Wine gives the shell's folder dialog
 
-# Chooses drive T: in the folder dialog, opened with Browse from the folder
-# area: the tree starts at the desktop ("/", Documents, My Computer, Trash);
-# My Computer holds the drives (C:), (T:), (Z:). With NEW_FOLDER, a folder of
-# that name is made under T: with the dialog's own button and chosen.
-choose_folder_on_t() { # choose_folder_on_t WINDOW SHOT_PREFIX [NEW_FOLDER]
+# Chooses a new folder NAME on drive C: in the folder dialog, opened with
+# Browse from the folder area. The tree starts at the desktop ("/",
+# Documents, My Computer, Trash); My Computer holds the drives, (C:) first.
+# The folder is made with the dialog's own "Make New Folder" button.
+choose_new_folder_on_c() { # choose_new_folder_on_c WINDOW NAME
   click "$1" $fold_x $fold_y
   wait_for 5 sh -c "xdotool getwindowgeometry $1 | grep -q 'Geometry: 650x435'" || { echo "folder area did not open"; return 1; }
   click "$1" $browse_x $browse_y
-  local d=""
   wait_for 10 sh -c "xdotool search --onlyvisible --name '^$dialog_title\$' >/dev/null 2>&1" || { echo "no folder dialog"; return 1; }
-  d=$(xdotool search --onlyvisible --name "^$dialog_title\$" | head -1)
+  local d; d=$(xdotool search --onlyvisible --name "^$dialog_title\$" | head -1)
   sleep 0.5
   click "$d" 104 119                 # My Computer
   local k
-  for k in Right Down Down; do       # expand it, then (C:), (T:)
+  for k in Right Down; do            # expand it, then (C:)
     xdotool key --window "$d" "$k" 2>/dev/null
     sleep 0.3
     nudge "$d"
   done
-  if [ -n "${3:-}" ]; then
-    press_button "$d" "&Make New Folder" "$dialog_title" || { echo "no Make New Folder button"; return 1; }
-    sleep 1
-    xdotool type --window "$d" "$3" 2>/dev/null
-    xdotool key --window "$d" Return 2>/dev/null
-    sleep 0.3
-    nudge "$d"
-    wait_for 5 test -d "$tdrive/$3" || { echo "new folder not made"; return 1; }
-  fi
+  press_button "$d" "&Make New Folder" "$dialog_title" || { echo "no Make New Folder button"; return 1; }
+  sleep 1
+  xdotool type --window "$d" "$2" 2>/dev/null
+  xdotool key --window "$d" Return 2>/dev/null
+  sleep 0.3
+  nudge "$d"
+  wait_for 5 test -d "$WINEPREFIX/drive_c/$2" || { echo "new folder not made"; return 1; }
   sleep 0.5
-  shot "$2-folder-dialog"
+  shot 01-folder-dialog
   press_button "$d" "OK" "$dialog_title" || { echo "no OK button"; return 1; }
   wait_for 5 sh -c "! xdotool search --onlyvisible --name '^$dialog_title\$' 2>/dev/null | grep -qx $d"
 }
 
-# A folder chosen through the folder dialog lands in the field, and the
-# installation goes there.
+# A folder chosen (and made) through the folder dialog lands in the field,
+# and the installation goes there.
 case_folder_dialog() {
-  tdrive="$work/tdrive"
-  mkdir -p "$tdrive"
-  trap 'unmap_drive_t; cleanup' EXIT
-  map_drive_t "$tdrive"
+  chosen="$WINEPREFIX/drive_c/pwapps"
+  rm -rf "$chosen"
+  trap 'rm -rf "$chosen"; cleanup' EXIT
   start_server
   rm -f "$logfile"
   start_app
   local w; w=$(find_main_window 60) || { fail "main window shown"; return; }
   sleep 1
-  check "folder chosen in the dialog" choose_folder_on_t "$w" 01 pwapps
+  check "folder made and chosen in the dialog" choose_new_folder_on_c "$w" pwapps
   sleep 1
   shot 02-folder-chosen "$w"
   click "$w" $install_x $install_y
-  check "Install takes the chosen folder" wait_for 10 log_has 'sel path:T:\pwapps\'
+  check "Install takes the chosen folder" wait_for 10 log_has 'sel path:C:\pwapps\'
   check "finish state" wait_for 90 log_has "UpdateWindowSate:kWindow_Finish"
   sleep 0.5
   shot 03-finish "$w"
-  check "installer run for the chosen folder" grep -aqF -- '/path="T:\pwapps\"' "$work/installer.log"
-  check "product installed in the chosen folder" [ -f "$tdrive/pwapps/Brisklane/Brisklane Pathwick/Pathwick.exe" ]
+  check "installer run for the chosen folder" grep -aqF -- '/path="C:\pwapps\"' "$work/installer.log"
+  check "product installed in the chosen folder" [ -f "$chosen/Brisklane/Brisklane Pathwick/Pathwick.exe" ]
   check "domain file in the chosen folder" \
-        [ "$(cat "$tdrive/pwapps/Brisklane/Brisklane Pathwick/domain" 2>/dev/null)" = "com_english" ]
-  unmap_drive_t
+        [ "$(cat "$chosen/Brisklane/Brisklane Pathwick/domain" 2>/dev/null)" = "com_english" ]
 }
 
-# Too little disk space: T: is a 40 MiB file system and the served installer
-# 20 MiB, so three times its size does not fit. The storage message names
-# 60 MB; OK returns to the home page at 0 % and nothing is downloaded.
+# Too little disk space: the prefix's drive T: is a 40 MiB file system, and
+# the Program Files folder (so the default install folder) is pointed at it
+# for this case; the served installer has 20 MiB, three times that does not
+# fit. The storage message names 60 MB; OK returns to the home page at 0 %
+# and nothing is downloaded.
 low_disk_cleanup() {
-  unmap_drive_t
+  restore_program_files
+  rm -f "$WINEPREFIX/dosdevices/t:"
   umount -l "$tdrive" 2>/dev/null
 }
 case_low_disk_space() {
@@ -636,29 +617,30 @@ case_low_disk_space() {
     exit 77
   fi
   trap 'low_disk_cleanup; cleanup' EXIT
-  map_drive_t "$tdrive"
+  ln -sfn "$tdrive" "$WINEPREFIX/dosdevices/t:"
+  mkdir -p "$tdrive/Program Files"
+  "$wine_run" reg add "$pf_key" /v ProgramFilesDir /d 'T:\Program Files' /f >/dev/null 2>&1 ||
+    { fail "Program Files folder on T:"; return; }
+  logfile="$tdrive/Program Files/corvane_down/PathwickSetup/Log/corvane_down.log"
+  datadir="$tdrive/Program Files/corvane_down/PathwickSetup"
   start_server
   truncate -s 20M "$work/root/brisklane-pathwick.exe"
-  rm -f "$logfile"
   start_app
   local w; w=$(find_main_window 60) || { fail "main window shown"; return; }
   sleep 1
-  check "drive T: chosen in the dialog" choose_folder_on_t "$w" 01
   click "$w" $install_x $install_y
-  check "Install takes drive T:" wait_for 10 log_has 'sel path:T:\'
-  check "sizes compared (20 MiB installer, 40 MiB free)" \
-        wait_for 30 log_has "OnClickInstall$(printf '\xa3\xba')filesize:20MB--FreeSize:40MB"
-  local box; box=$(find_message_box 10) || { fail "storage message shown"; return; }
-  sleep 0.5
-  shot 02-storage-message
-  local text; text=$(box_text)
-  check "storage message asks for 60 MB ($text)" [ "$text" = "Insuficient storage. Storage required: 60 MB" ]
+  check "Install takes the folder on T:" wait_for 10 log_has 'sel path:T:\Program Files\'
+  check "sizes compared (20 MiB installer, under 60 MiB free)" \
+        wait_for 30 grep -aqE "OnClickInstall$(printf '\xa3\xba')filesize:20MB--FreeSize:(3[0-9]|40)MB" "$logfile"
+  expect_box 01-storage-message "storage message asks for 60 MB" \
+             "Insuficient storage. Storage required: 60 MB" || return
   check "OK confirms the message" press_box_button "$box" "OK"
   check "back on the home page" wait_for 10 sh -c "[ \$(grep -acF 'UpdateWindowSate:kWindow_Init' '$logfile') = 2 ]"
   sleep 1
-  shot 03-home-again "$w"
+  shot 02-home-again "$w"
   check "nothing downloaded" sh -c "! grep -aqF 'HttpDownload' '$logfile' && [ ! -e '$datadir/corvane-download.exe' ]"
-  check "the install drive is untouched" [ -z "$(ls -A "$tdrive")" ]
+  local hits; hits=$(curl -s "http://127.0.0.1:$port/requests" | grep -c '"range": "bytes=')
+  check "no byte range requested ($hits)" [ "$hits" = 0 ]
   low_disk_cleanup
 }
 
