@@ -378,9 +378,10 @@ TEST(WindowHostControlsTest, OptionsCheckBoxAndEditThroughWindowMessages)
 TEST(WindowWndTest, RunModalCentreAndResize)
 {
     skintest::UseFixtureSkin(false);
-    HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP | WS_VISIBLE, 100, 80, 900, 600, nullptr,
-                                 nullptr, GetModuleHandleW(nullptr), nullptr);
+    HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP, 100, 80, 900, 600, nullptr, nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
     ASSERT_NE(owner, nullptr);
+    ::ShowWindow(owner, SW_SHOWNOACTIVATE);
     CTestSkinWindow window;
     HWND hwnd = window.Open(owner);
     ASSERT_NE(hwnd, nullptr);
