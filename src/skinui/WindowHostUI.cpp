@@ -274,6 +274,12 @@ void CWindowHostUI::AddNativeWindow(HWND window, CControlUI* owner)
 
 void CWindowHostUI::RemoveNativeWindow(HWND window) { mapNativeWindows.erase(window); }
 
+CControlUI* CWindowHostUI::NativeWindowOwner(HWND window) const
+{
+    auto it = mapNativeWindows.find(window);
+    return it == mapNativeWindows.end() ? nullptr : it->second;
+}
+
 // ---- Text -----------------------------------------------------------
 
 int CWindowHostUI::FontHeight(int fontId)
@@ -539,7 +545,7 @@ void CWindowHostUI::ClearTimers()
 UINT CWindowHostUI::NativeTimerId(CControlUI* control, UINT id) const
 {
     for (const TimerEntry& t : vecTimers) {
-        if (t.pSender == control && t.nLocalId == id)
+        if (t.pSender == control && t.nLocalId == id && !t.bKilled)
             return t.uNativeId;
     }
     return 0;
