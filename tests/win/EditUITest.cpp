@@ -239,6 +239,25 @@ TEST(EditUI, ColourMessagesReturnTheBrushOfTheNativeBackground)
     }
 }
 
+TEST(EditUI, NativeBackgroundComesBackThroughTheHostWindow)
+{
+    // While it paints, the native window asks the host window for its
+    // colours; the host hands the question back to it, and its brush fills.
+    for (const wchar_t* readOnly : {L"false", L"true"}) {
+        EditScene s({{L"nativebkcolor", L"#FF336699"}, {L"readonly", readOnly}});
+        s.edit->SetFocus();
+        HWND native = s.edit->GetNativeHandle();
+        ASSERT_TRUE(IsWindow(native));
+        InvalidateRect(native, nullptr, TRUE);
+        UpdateWindow(native);
+        RECT rc;
+        GetClientRect(native, &rc);
+        HDC dc = GetDC(native);
+        EXPECT_EQ(RGB(0x33, 0x66, 0x99), GetPixel(dc, rc.right - 3, rc.bottom / 2)) << "read-only " << readOnly;
+        ReleaseDC(native, dc);
+    }
+}
+
 TEST(EditUI, ClickOnTheFocusedEditOpensItAndDisabledDoesNot)
 {
     EditScene s;
