@@ -1072,7 +1072,9 @@ bool CWindowHostUI::ReflectToChild(UINT message, WPARAM wParam, LPARAM lParam, L
     } else {
         child = reinterpret_cast<HWND>(lParam);
     }
-    if (child == nullptr || !IsWindow(child))
+    // Only a child of this window gets the reflected message: the range
+    // above 0x2000 means other things to other windows.
+    if (child == nullptr || !IsChild(hWndPaint, child))
         return false;
     result = SendMessageW(child, message + 0x2000, wParam, lParam);
     return true;

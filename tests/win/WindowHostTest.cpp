@@ -605,6 +605,12 @@ TEST(WindowHostMessages, NativeChildGetsItsNotificationsAndColoursBack)
     NMHDR stray = {nullptr, 7, static_cast<UINT>(NM_CLICK)};
     EXPECT_EQ(0, SendMessageW(parent, WM_NOTIFY, 7, reinterpret_cast<LPARAM>(&stray)));
     EXPECT_EQ(1u, probe.notified.size()) << "a header without a sender window goes nowhere";
+    CProbeChild stranger;   // a window of its own, not a child of the host
+    HWND foreign = stranger.Create(nullptr, L"", WS_POPUP, 0, 0, 0, 10, 10);
+    ASSERT_NE(foreign, nullptr);
+    NMHDR fromForeign = {foreign, 7, static_cast<UINT>(NM_CLICK)};
+    EXPECT_EQ(0, SendMessageW(parent, WM_NOTIFY, 7, reinterpret_cast<LPARAM>(&fromForeign)));
+    EXPECT_TRUE(stranger.notified.empty()) << "only children get reflected messages";
 
     // A click on the static is announced to the parent as a command.
     SendMessageW(child, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
@@ -770,5 +776,15 @@ TEST(WindowWndTest, SetIconGivesTheWindowBigAndSmallIcons)
     win.SetIcon(999);
     EXPECT_EQ(big, reinterpret_cast<HICON>(SendMessageW(hwnd, WM_GETICON, ICON_BIG, 0)));
     EXPECT_EQ(small, reinterpret_cast<HICON>(SendMessageW(hwnd, WM_GETICON, ICON_SMALL, 0)));
+
+    // Replaced icons, and the last ones with the window, are destroyed.
+    win.SetIcon(101);
+    auto big2 = reinterpret_cast<HICON>(SendMessageW(hwnd, WM_GETICON, ICON_BIG, 0));
+    ASSERT_NE(nullptr, big2);
+    EXPECT_EQ(-1, widthOf(big)) << "the first big icon should be gone";
+    EXPECT_EQ(-1, widthOf(small)) << "the first small icon should be gone";
+    EXPECT_GT(widthOf(big2), 0);
+    DestroyWindow(hwnd);
+    EXPECT_EQ(-1, widthOf(big2)) << "the window's icons go with it";
     CSkinSource::SetResourceModule(nullptr);
 }
