@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "common/MakeControl.h"
+#include "MakeControl.h"
 #include "skinui/ContainerUI.h"
 #include "skinui/HostUI.h"
 #ifdef _WIN32
