@@ -4,8 +4,6 @@
 
 #include <algorithm>
 
-#include "logging/Log.h"
-
 namespace SkinUI {
 
 CEditUI::CEditUI() = default;
