@@ -4,8 +4,6 @@
 
 #include <algorithm>
 
-#include "logging/Log.h"
-
 namespace SkinUI {
 
 CEditUI::CEditUI() = default;
@@ -203,7 +201,7 @@ void CEditUI::OpenNativeWindow()
 void CEditUI::CloseNativeWindow()
 {
     if (pWindow != nullptr)
-        pWindow->Close();   // clears pWindow when the window is gone
+        pWindow->Destroy();   // clears pWindow when the window is gone
     pWindow = nullptr;
 }
 
@@ -237,8 +235,6 @@ void CEditUI::PaintText(HDC hDC, const RECT&)
 
 // -------------------------------------------------------------- native window
 
-WNDPROC CEditWnd::pfnSuperProc = nullptr;
-
 CEditWnd::CEditWnd(CEditUI* owner) : pOwner(owner) {}
 
 CEditWnd::~CEditWnd()
@@ -247,29 +243,6 @@ CEditWnd::~CEditWnd()
         DeleteObject(hSolidBrush);
     if (hPatternBrush != nullptr)
         DeleteObject(hPatternBrush);
-}
-
-bool CEditWnd::RegisterKind()
-{
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof(wc);
-    if (pfnSuperProc != nullptr && GetClassInfoExW(instance, L"EditWnd", &wc))
-        return true;
-    if (!GetClassInfoExW(nullptr, L"Edit", &wc)) {
-        LOG_INFO("GetClassInfoExW(Edit) failed, error %lu", GetLastError());
-        return false;
-    }
-    pfnSuperProc = wc.lpfnWndProc;
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = &CEditWnd::WindowProc;
-    wc.hInstance = instance;
-    wc.lpszClassName = L"EditWnd";
-    if (RegisterClassExW(&wc) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
-        LOG_INFO("RegisterClassExW(EditWnd) failed, error %lu", GetLastError());
-        return false;
-    }
-    return true;
 }
 
 CEditWnd* CEditWnd::Open(CEditUI* owner)
@@ -316,7 +289,7 @@ RECT CEditWnd::CalcPos() const
 bool CEditWnd::Init()
 {
     IControlHostUI* host = pOwner->GetHost();
-    if (host == nullptr || !RegisterKind())
+    if (host == nullptr || host->HostWindow() == nullptr)
         return false;
     RECT rc = CalcPos();
     DWORD style = WS_CHILD | ES_AUTOHSCROLL;
@@ -329,36 +302,32 @@ bool CEditWnd::Init()
         style |= ES_PASSWORD;
     if (pOwner->IsNumberOnly())
         style |= ES_NUMBER;
-    hWnd = CreateWindowExW(0, L"EditWnd", nullptr, style, rc.left, rc.top, RectWidth(rc), RectHeight(rc),
-                           host->HostWindow(), nullptr, GetModuleHandleW(nullptr), this);
-    if (hWnd == nullptr) {
-        LOG_INFO("CreateWindowExW(EditWnd) failed, error %lu", GetLastError());
+    if (Create(host->HostWindow(), nullptr, style, 0, rc) == nullptr)
         return false;
-    }
     HFONT font = host->Resources()->GetFont(pOwner->GetFont());
-    SendMessageW(hWnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-    SendMessageW(hWnd, EM_LIMITTEXT, static_cast<WPARAM>(pOwner->GetMaxChar()), 0);
+    ::SendMessageW(hWnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    ::SendMessageW(hWnd, EM_LIMITTEXT, static_cast<WPARAM>(pOwner->GetMaxChar()), 0);
     if (pOwner->IsPassword())
-        SendMessageW(hWnd, EM_SETPASSWORDCHAR, static_cast<WPARAM>(pOwner->GetPasswordChar()), 0);
+        ::SendMessageW(hWnd, EM_SETPASSWORDCHAR, static_cast<WPARAM>(pOwner->GetPasswordChar()), 0);
     SetWindowTextW(hWnd, pOwner->GetText().c_str());
-    SendMessageW(hWnd, EM_SETMODIFY, FALSE, 0);
-    SendMessageW(hWnd, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(0, 0));
+    ::SendMessageW(hWnd, EM_SETMODIFY, FALSE, 0);
+    ::SendMessageW(hWnd, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(0, 0));
     EnableWindow(hWnd, pOwner->IsEnabled() ? TRUE : FALSE);
-    SendMessageW(hWnd, EM_SETREADONLY, pOwner->IsReadOnly() ? TRUE : FALSE, 0);
-    ShowWindow(hWnd, SW_SHOWNOACTIVATE);
+    ::SendMessageW(hWnd, EM_SETREADONLY, pOwner->IsReadOnly() ? TRUE : FALSE, 0);
+    ::ShowWindow(hWnd, SW_SHOWNOACTIVATE);
     ::SetFocus(hWnd);
     if (bGone)
         return false;
     const int length = GetWindowTextLengthW(hWnd);
     if (pOwner->IsAutoSelectAll())
-        SendMessageW(hWnd, EM_SETSEL, 0, length == 0 ? 1 : length);
+        ::SendMessageW(hWnd, EM_SETSEL, 0, length == 0 ? 1 : length);
     else
-        SendMessageW(hWnd, EM_SETSEL, static_cast<WPARAM>(length), length);
+        ::SendMessageW(hWnd, EM_SETSEL, static_cast<WPARAM>(length), length);
     bInit = true;
     return true;
 }
 
-void CEditWnd::Close()
+void CEditWnd::Destroy()
 {
     if (hWnd == nullptr)
         return;
@@ -369,45 +338,28 @@ void CEditWnd::Close()
         delete this;
 }
 
-void CEditWnd::OnGone()
+void CEditWnd::OnWindowGone(HWND window)
 {
     if (IControlHostUI* host = pOwner->GetHost())
-        host->RemoveNativeWindow(hWnd);
+        host->RemoveNativeWindow(window);
     if (pOwner->pWindow == this)
         pOwner->pWindow = nullptr;
     pOwner->Invalidate();
+    bGone = true;
+    if (nDepth == 0)
+        delete this;
 }
 
-LRESULT CALLBACK CEditWnd::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+// Every message but the last one arrives here; the object stays alive
+// until the outermost of them is done, even when the window goes away in
+// between (losing the focus destroys it from inside WM_KILLFOCUS).
+LRESULT CEditWnd::ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    CEditWnd* self = nullptr;
-    if (msg == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-        self = static_cast<CEditWnd*>(create->lpCreateParams);
-        if (self != nullptr) {
-            self->hWnd = hwnd;
-            SetPropW(hwnd, L"WndX", self);
-        }
-    } else {
-        self = static_cast<CEditWnd*>(GetPropW(hwnd, L"WndX"));
-    }
-    if (self == nullptr)
-        return CallWindowProcW(pfnSuperProc, hwnd, msg, wParam, lParam);
-
-    ++self->nDepth;
-    LRESULT result;
-    if (msg == WM_NCDESTROY) {
-        result = CallWindowProcW(pfnSuperProc, hwnd, msg, wParam, lParam);
-        RemovePropW(hwnd, L"WndX");
-        self->OnGone();
-        self->hWnd = nullptr;
-        self->bGone = true;
-    } else {
-        result = self->HandleMessage(msg, wParam, lParam);
-    }
-    --self->nDepth;
-    if (self->bGone && self->nDepth == 0)
-        delete self;
+    ++nDepth;
+    LRESULT result = HandleMessage(message, wParam, lParam);
+    --nDepth;
+    if (bGone && nDepth == 0)
+        delete this;
     return result;
 }
 
@@ -420,7 +372,7 @@ LRESULT CEditWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
     IControlHostUI* host = pOwner->GetHost();
     switch (msg) {
     case WM_CREATE: {
-        LRESULT result = CallWindowProcW(pfnSuperProc, hWnd, msg, wParam, lParam);
+        LRESULT result = CWindowWnd::ProcessWindowMessage(msg, wParam, lParam);
         if (host != nullptr)
             host->AddNativeWindow(hWnd, pOwner);
         return result;
@@ -452,17 +404,17 @@ LRESULT CEditWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
         return reinterpret_cast<LRESULT>(BackgroundBrush());
     }
     case WM_KILLFOCUS: {
-        LRESULT result = CallWindowProcW(pfnSuperProc, hWnd, msg, wParam, lParam);
+        LRESULT result = CWindowWnd::ProcessWindowMessage(msg, wParam, lParam);
         HWND hostWindow = host != nullptr ? host->HostWindow() : nullptr;
         if (hostWindow != nullptr && reinterpret_cast<HWND>(wParam) != hostWindow)
-            SendMessageW(hostWindow, WM_KILLFOCUS, wParam, lParam);
-        Close();   // this object stays until the message is done
+            ::SendMessageW(hostWindow, WM_KILLFOCUS, wParam, lParam);
+        Destroy();   // this object stays until the message is done
         return result;
     }
     default:
         break;
     }
-    return CallWindowProcW(pfnSuperProc, hWnd, msg, wParam, lParam);
+    return CWindowWnd::ProcessWindowMessage(msg, wParam, lParam);
 }
 
 void CEditWnd::OnTextChanged()

@@ -1,5 +1,5 @@
 // CEditUI, a single-line edit box. While it has the focus a native edit
-// window (CEditWnd, class "EditWnd" superclassing the system "Edit") lies
+// window (CEditWnd, kind "EditWnd" superclassing the system "Edit") lies
 // over it and does the editing; every change of the native text is copied
 // back into the control and reported as "textchanged", Return as "return".
 // Losing the focus closes the native window and the control draws its text
@@ -9,6 +9,7 @@
 #pragma once
 
 #include "skinui/LabelUI.h"
+#include "skinui/WindowWnd.h"
 
 namespace SkinUI {
 
@@ -71,39 +72,40 @@ private:
 };
 
 #ifdef _WIN32
-// The native window of an edit box while it edits. It deletes itself when
-// the window is gone (after the outermost message it is handling).
-class CEditWnd {
+// The native window of an edit box while it edits: the window kind
+// "EditWnd", registered by CWindowWnd as a superclass of the system "Edit".
+// It deletes itself when the window is gone (after the outermost message it
+// is handling).
+class CEditWnd : public CWindowWnd {
 public:
     // Creates, fills and focuses the native window of the edit box; none
     // when it could not be created.
     static CEditWnd* Open(CEditUI* owner);
-    HWND GetHWND() const { return hWnd; }
     // Destroys the native window; the object deletes itself.
-    void Close();
+    void Destroy();
     // The window's rectangle for the owner: the text area, one line high,
     // centred, cut to every ancestor.
     RECT CalcPos() const;
 
+    LPCWSTR WindowClassName() const override { return L"EditWnd"; }
+    LPCWSTR SuperclassName() const override { return L"Edit"; }
+    LRESULT ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void OnWindowGone(HWND window) override;
+
 private:
     explicit CEditWnd(CEditUI* owner);
-    ~CEditWnd();
+    ~CEditWnd() override;
     bool Init();
-    void OnGone();
-    static bool RegisterKind();
-    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void OnTextChanged();
     HBRUSH BackgroundBrush();
 
     CEditUI* pOwner;
-    HWND hWnd = nullptr;
     HBRUSH hSolidBrush = nullptr;     // opaque native background, made once
     HBRUSH hPatternBrush = nullptr;   // translucent background, made per paint
     bool bInit = false;               // text changes are passed on
     int nDepth = 0;                   // messages being handled
     bool bGone = false;               // WM_NCDESTROY seen
-    static WNDPROC pfnSuperProc;      // the system "Edit" procedure
 };
 #endif
 

@@ -274,6 +274,12 @@ void CWindowHostUI::AddNativeWindow(HWND window, CControlUI* owner)
 
 void CWindowHostUI::RemoveNativeWindow(HWND window) { mapNativeWindows.erase(window); }
 
+CControlUI* CWindowHostUI::NativeWindowOwner(HWND window) const
+{
+    auto it = mapNativeWindows.find(window);
+    return it == mapNativeWindows.end() ? nullptr : it->second;
+}
+
 // ---- Text -----------------------------------------------------------
 
 int CWindowHostUI::FontHeight(int fontId)
@@ -539,7 +545,7 @@ void CWindowHostUI::ClearTimers()
 UINT CWindowHostUI::NativeTimerId(CControlUI* control, UINT id) const
 {
     for (const TimerEntry& t : vecTimers) {
-        if (t.pSender == control && t.nLocalId == id)
+        if (t.pSender == control && t.nLocalId == id && !t.bKilled)
             return t.uNativeId;
     }
     return 0;
@@ -936,32 +942,36 @@ void CWindowHostUI::HandleMouseHover(POINT pt)
 
 // ---- Keys -----------------------------------------------------------
 
+// Alt + letter: the first visible, enabled control with that shortcut (in
+// tree order, either case) is focused and activated. A label never takes
+// the focus: its shortcut goes to the next visible, enabled control after
+// it that is neither a label nor a container.
 bool CWindowHostUI::HandleShortcut(wchar_t ch)
 {
     if (pRoot == nullptr)
         return false;
     struct Find {
         wchar_t ch;
-        CControlUI* found;
-    } find = {static_cast<wchar_t>(towupper(ch)), nullptr};
-    pRoot->LookupControl(
+        bool pickNext;
+    } find = {static_cast<wchar_t>(towupper(ch)), false};
+    CControlUI* target = pRoot->LookupControl(
         [](CControlUI* c, void* data) -> CControlUI* {
             auto* f = static_cast<Find*>(data);
-            if (f->found == nullptr && c->IsEnabled() && c->GetShortcut() != 0 &&
-                static_cast<wchar_t>(towupper(c->GetShortcut())) == f->ch)
-                f->found = c;
+            if (!c->IsEnabled())
+                return nullptr;
+            const bool label = c->GetClass() == L"Label";
+            if (f->pickNext)
+                return label || c->QueryControlInterface(L"IContainer") != nullptr ? nullptr : c;
+            if (c->GetShortcut() == 0 || static_cast<wchar_t>(towupper(c->GetShortcut())) != f->ch)
+                return nullptr;
+            if (!label)
+                return c;
+            f->pickNext = true;
             return nullptr;
         },
         &find, kFind_Visible | kFind_MeFirst);
-    if (find.found == nullptr)
+    if (target == nullptr)
         return false;
-    CControlUI* target = find.found;
-    if (target->GetClass() == L"Label") {
-        // A label passes its shortcut to the next tab stop.
-        SetFocus(target, true);
-        SetNextTabStop(true);
-        return true;
-    }
     SetFocus(target, true);
     target->Activate();
     return true;
@@ -1062,7 +1072,9 @@ bool CWindowHostUI::ReflectToChild(UINT message, WPARAM wParam, LPARAM lParam, L
     } else {
         child = reinterpret_cast<HWND>(lParam);
     }
-    if (child == nullptr || !IsWindow(child))
+    // Only a child of this window gets the reflected message: the range
+    // above 0x2000 means other things to other windows.
+    if (child == nullptr || !IsChild(hWndPaint, child))
         return false;
     result = SendMessageW(child, message + 0x2000, wParam, lParam);
     return true;

@@ -110,7 +110,8 @@ public:
     bool KillTimer(CControlUI* control, UINT id) override;
     void KillTimers(CControlUI* control) override;
     void KillAllTimers();
-    // The native id of a control's timer; 0 when there is none.
+    // The native id of a control's running timer; 0 when there is none or
+    // it was killed (a restart takes the same id again).
     UINT NativeTimerId(CControlUI* control, UINT id) const;
 
     // Notifications.
@@ -175,6 +176,8 @@ public:
     CSkinResources* Resources() override { return this; }
     void AddNativeWindow(HWND window, CControlUI* owner) override;
     void RemoveNativeWindow(HWND window) override;
+    // The control a native child window belongs to; nullptr when none.
+    CControlUI* NativeWindowOwner(HWND window) const;
 
 private:
     struct TimerEntry {

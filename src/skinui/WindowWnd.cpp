@@ -32,6 +32,23 @@ bool Registered(ATOM atom, const wchar_t* call, LPCWSTR className)
 }
 } // namespace
 
+CWindowWnd::~CWindowWnd()
+{
+    // A window that outlives its object keeps showing the icons.
+    if (hWnd == nullptr)
+        DropIcons();
+}
+
+void CWindowWnd::DropIcons()
+{
+    if (hIconBig != nullptr)
+        DestroyIcon(hIconBig);
+    if (hIconSmall != nullptr)
+        DestroyIcon(hIconSmall);
+    hIconBig = nullptr;
+    hIconSmall = nullptr;
+}
+
 LPCWSTR CWindowWnd::SuperclassName() const { return nullptr; }
 UINT CWindowWnd::WindowClassStyle() const { return 0; }
 
@@ -135,6 +152,7 @@ LRESULT CALLBACK CWindowWnd::WindowProc(HWND hwnd, UINT message, WPARAM wParam, 
             if (self->bSubclassed)
                 self->Unsubclass();
             self->hWnd = nullptr;
+            self->DropIcons();
             self->OnWindowGone(hwnd);
             return result;
         }
@@ -162,6 +180,7 @@ LRESULT CALLBACK CWindowWnd::ControlProc(HWND hwnd, UINT message, WPARAM wParam,
                 self->Unsubclass();
             RemovePropW(hwnd, kObjectProperty);
             self->hWnd = nullptr;
+            self->DropIcons();
             self->OnWindowGone(hwnd);
             return result;
         }
@@ -263,13 +282,21 @@ void CWindowWnd::SetIcon(UINT resourceId)
     HICON big = static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(resourceId), IMAGE_ICON,
                                               roundUp(GetSystemMetrics(SM_CXICON)),
                                               roundUp(GetSystemMetrics(SM_CYICON)), LR_DEFAULTCOLOR));
-    if (big != nullptr)
+    if (big != nullptr) {
         ::SendMessageW(hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
+        if (hIconBig != nullptr)
+            DestroyIcon(hIconBig);
+        hIconBig = big;
+    }
     HICON small = static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(resourceId), IMAGE_ICON,
                                                 roundUp(GetSystemMetrics(SM_CXSMICON)),
                                                 roundUp(GetSystemMetrics(SM_CYSMICON)), LR_DEFAULTCOLOR));
-    if (small != nullptr)
+    if (small != nullptr) {
         ::SendMessageW(hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+        if (hIconSmall != nullptr)
+            DestroyIcon(hIconSmall);
+        hIconSmall = small;
+    }
 }
 
 void CWindowWnd::ResizeClientArea(int cx, int cy)

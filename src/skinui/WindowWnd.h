@@ -15,7 +15,7 @@ namespace SkinUI {
 class CWindowWnd {
 public:
     CWindowWnd() = default;
-    virtual ~CWindowWnd() = default;
+    virtual ~CWindowWnd();
     CWindowWnd(const CWindowWnd&) = delete;
     CWindowWnd& operator=(const CWindowWnd&) = delete;
 
@@ -37,6 +37,8 @@ public:
     UINT RunModal();
     void Close(UINT result = IDOK);
     void CenterOnOwner();
+    // Loads the big and small icons of the resource module and gives them to
+    // the window; they are kept until they are replaced or the window is gone.
     void SetIcon(UINT resourceId);
     void ResizeClientArea(int cx, int cy);
 
@@ -60,6 +62,11 @@ protected:
     HWND hWnd = nullptr;
     WNDPROC pfnOldWndProc = ::DefWindowProcW;
     bool bSubclassed = false;
+
+private:
+    void DropIcons();
+    HICON hIconBig = nullptr;     // owned, set by SetIcon
+    HICON hIconSmall = nullptr;   // owned, set by SetIcon
 };
 
 } // namespace SkinUI

@@ -1,41 +1,24 @@
-// A small window host for control tests: binds a control tree, lays it out,
-// records notifications, invalidations and timers, keeps focus, capture and
-// hover like the real host, and delivers synthetic mouse and key events.
-// The real window host replaces all of this: its message loop turns window
-// messages into the same events, its timers are native timers, and painting
-// goes to the window through an off-screen buffer. On Windows this host also
-// owns a hidden top-level window (for native child windows such as the edit
-// box) and paints into a 32-bit memory bitmap whose pixels tests can read.
+// A small window host for the portable control tests: binds a control tree,
+// lays it out, records notifications, invalidations and timers, keeps focus,
+// capture and hover like the real host, and delivers synthetic mouse and key
+// events. It has no window: tests that need one (painting, native child
+// windows) run on the real window host (tests/win/HostTestWindow.h). On
+// Windows it measures text with the real fonts of a memory device context.
 #pragma once
 
 #include <algorithm>
-#include <initializer_list>
-#include <utility>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "MakeControl.h"
 #include "skinui/ContainerUI.h"
 #include "skinui/HostUI.h"
 #ifdef _WIN32
 #include "skinui/SkinRenderer.h"
-#include "skinui/Dib32.h"
 #endif
 
 namespace testhost {
-
-// A new control of type T with a name and attributes applied in order; the
-// caller (or the container it is added to) owns it.
-template <typename T>
-T* Make(const wchar_t* name, std::initializer_list<std::pair<const wchar_t*, const wchar_t*>> attributes = {})
-{
-    T* control = new T;
-    control->SetName(name);
-    for (const auto& a : attributes)
-        control->SetAttribute(a.first, a.second);
-    return control;
-}
-
 
 using namespace SkinUI;
 
@@ -55,8 +38,6 @@ public:
         delete pRoot;
         pRoot = nullptr;
 #ifdef _WIN32
-        if (hBitmap != nullptr)
-            DeleteObject(hBitmap);
         if (hMemDC != nullptr)
             DeleteDC(hMemDC);
 #endif
@@ -245,12 +226,6 @@ public:
             return;
         if (control != nullptr && (control->GetHost() != this || !control->IsVisible() || !control->IsEnabled()))
             return;
-#ifdef _WIN32
-        // As the real host: the window takes the keyboard focus first, so
-        // a native child window that had it (an edit box) lets go.
-        if (control != nullptr && hWnd != nullptr && ::GetFocus() != hWnd)
-            ::SetFocus(hWnd);
-#endif
         if (pFocus != nullptr) {
             CControlUI* old = pFocus;
             pFocus = nullptr;
@@ -351,89 +326,18 @@ public:
         }
         return MakeSize(RectWidth(rc), RectHeight(rc));
     }
-    // A top-level window that reflects the notifications of its native
-    // children back to them, as the real host does. One window serves every
-    // test host of the process (making and destroying top-level windows is
-    // slow under Wine); it lives until the process ends.
-    HWND HostWindow() const override
-    {
-        static HWND shared = nullptr;
-        if (hWnd == nullptr && shared != nullptr && IsWindow(shared))
-            hWnd = shared;
-        if (hWnd == nullptr) {
-            WNDCLASSW wc = {};
-            wc.lpfnWndProc = &CTestHostUI::HostProc;
-            wc.hInstance = GetModuleHandleW(nullptr);
-            wc.lpszClassName = L"PwTestHostWnd";
-            wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-            RegisterClassW(&wc);   // an existing class is fine
-            hWnd = CreateWindowExW(0, L"PwTestHostWnd", L"test host", WS_POPUP | WS_VISIBLE, 0, 0, 650, 360,
-                                   nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-            shared = hWnd;
-        }
-        return hWnd;
-    }
+    // No window: native child windows (edit boxes) cannot open here.
+    HWND HostWindow() const override { return nullptr; }
     CSkinResources* Resources() override { return &resources; }
-    void AddNativeWindow(HWND window, CControlUI* owner) override { mapNative[window] = owner; }
-    void RemoveNativeWindow(HWND window) override { mapNative.erase(window); }
-    std::map<HWND, CControlUI*> mapNative;
+    void AddNativeWindow(HWND, CControlUI*) override {}
+    void RemoveNativeWindow(HWND) override {}
     CSkinResources resources;
 
-    static LRESULT CALLBACK HostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
-    {
-        switch (msg) {
-        case WM_COMMAND:
-        case WM_CTLCOLOREDIT:
-        case WM_CTLCOLORSTATIC:
-            if (lParam != 0)
-                return SendMessageW(reinterpret_cast<HWND>(lParam), msg + 0x2000, wParam, lParam);
-            break;
-        default:
-            break;
-        }
-        return DefWindowProcW(hwnd, msg, wParam, lParam);
-    }
-
-    // A 32-bit top-down memory bitmap of the client size.
     HDC MemDC()
     {
         if (hMemDC == nullptr)
             hMemDC = CreateCompatibleDC(nullptr);
         return hMemDC;
-    }
-    void Paint(DWORD clearColor = 0x00FFFFFF)
-    {
-        int w = RectWidth(rcClient), h = RectHeight(rcClient);
-        HDC dc = MemDC();
-        if (hBitmap == nullptr) {
-            hBitmap = SkinUI::CreateDib32(w, h, &pBits);
-            SelectObject(dc, hBitmap);
-        }
-        GdiFlush();
-        for (int i = 0; i < w * h; ++i)
-            pBits[i] = clearColor;
-        Relayout();
-        pRoot->Paint(dc, rcClient, nullptr);
-        GdiFlush();
-    }
-    // The pixel as 0x00RRGGBB.
-    DWORD Pixel(int x, int y) const { return pBits[y * RectWidth(rcClient) + x] & 0x00FFFFFF; }
-    // Pixels of a rectangle with this colour (text is anti-aliased: only
-    // some of its pixels have the exact colour).
-    int CountInRect(const RECT& rc, DWORD color) const
-    {
-        int n = 0;
-        for (int y = rc.top; y < rc.bottom; ++y)
-            n += CountInRow(y, rc.left, rc.right, color);
-        return n;
-    }
-    // Pixels of one row from x0 to x1 (exclusive) with this colour.
-    int CountInRow(int y, int x0, int x1, DWORD color) const
-    {
-        int n = 0;
-        for (int x = x0; x < x1; ++x)
-            n += Pixel(x, y) == color ? 1 : 0;
-        return n;
     }
 #else
     int FontHeight(int) override { return 12; }
@@ -477,10 +381,7 @@ private:
     std::vector<Timer> vecTimers;
     std::vector<CControlUI*> vecDelayed;
 #ifdef _WIN32
-    mutable HWND hWnd = nullptr;
     HDC hMemDC = nullptr;
-    HBITMAP hBitmap = nullptr;
-    DWORD* pBits = nullptr;
 #endif
 };
 

@@ -11,11 +11,17 @@
 #include <vector>
 
 #include "common/TestSupport.h"
+#include "common/WineWindowOptions.h"
 #include "logging/TextEncoding.h"
 
 namespace {
 
 std::wstring SkinViewExe() { return testsupport::HostPath(SKINVIEW_EXE); }
+
+// The viewer's windows and its failure box come and go many times here;
+// under Wine they stay unmanaged (see WineWindowOptions.h).
+const bool kViewerUnmanaged = testsupport::LeaveWindowsUnmanagedUnderWine(
+    SkinViewExe().substr(SkinViewExe().find_last_of(L"\\/") + 1));
 
 struct Pixel {
     int x, y;

@@ -1,18 +1,19 @@
-// Painting of controls into a memory bitmap, checked by pixels: colours,
-// gradients, borders, round clipping, state images, text and the progress
-// bar; and the links a text control collects while painting.
+// Painting of controls by the real window host, checked by the window's
+// pixels: colours, gradients, borders, round clipping, state images, text
+// and the progress bar; and the links a text control collects while
+// painting.
 #include <gtest/gtest.h>
 
 #include <sstream>
 
-#include "common/TestHostUI.h"
+#include "HostTestWindow.h"
 #include "skinui/ButtonUI.h"
 #include "skinui/ContainerUI.h"
 #include "skinui/LabelUI.h"
 #include "skinui/ProgressUI.h"
 
 using namespace SkinUI;
-using testhost::CTestHostUI;
+using hosttest::CHostWindow;
 using testhost::Make;
 
 namespace {
@@ -28,9 +29,9 @@ std::string Hex(DWORD value)
     return out.str();
 }
 
-// One control as a floating child at `pos` in a 200 x 100 host.
+// One control as a floating child at `pos` in a 200 x 100 window.
 struct Scene {
-    CTestHostUI host;
+    CHostWindow host;
     CContainerUI* root = Make<CContainerUI>(L"root");
     template <typename T>
     T* Put(T* control, const wchar_t* pos)
@@ -264,7 +265,7 @@ TEST(ButtonPaint, TextColourDropsAlphaAndFollowsTheState)
 
 TEST(ProgressPaint, ValueThirtyOfWidth540Covers162Pixels)
 {
-    CTestHostUI host;
+    CHostWindow host(600, 40);
     auto* root = Make<CVerticalLayoutUI>(L"root");
     auto* bar = Make<CProgressUI>(L"progress", {{L"width", L"540"}, {L"value", L"30"},
                                                 {L"foreimage", L"color='#FFFF0000'"}, {L"bkcolor", L"#FF0000FF"}});
@@ -294,7 +295,7 @@ TEST(ProgressPaint, ValueThirtyOfWidth540Covers162Pixels)
 
 TEST(TextLinks, PaintCollectsAtMostEightLinksAndAClickNotifies)
 {
-    CTestHostUI host;
+    CHostWindow host(600, 30);
     auto* root = Make<CVerticalLayoutUI>(L"root");
     auto* text = Make<CTextUI>(L"text_license", {{L"showhtml", L"true"}});
     std::wstring markup = L"I agree {a first}AAAA{/a}";
@@ -316,7 +317,7 @@ TEST(TextLinks, PaintCollectsAtMostEightLinksAndAClickNotifies)
     cursor.Type = kEvent_SetCursor;
     cursor.ptMouse = {x, y};
     text->Event(cursor);
-    EXPECT_EQ(kCursor_Hand, host.lastCursor);
+    EXPECT_EQ(kCursor_Hand, CHostWindow::Cursor());
     host.MouseMove(x, y);
     EXPECT_EQ(0, text->GetHoverLink());
     host.notes.clear();

@@ -1,16 +1,17 @@
-// The edit box's native window under Wine: opening on focus with the
-// control's font and text, one "textchanged" per change with the texts kept
-// equal, "return", the window's settings, the colour messages, and closing
-// when the focus goes elsewhere.
+// The edit box's native window on the real window host under Wine: opening
+// on focus with the control's font and text, one "textchanged" per change
+// with the texts kept equal, "return", the window's settings, the colour
+// messages, and closing when the focus goes elsewhere.
 #include <gtest/gtest.h>
 
-#include "common/TestHostUI.h"
+#include "HostTestWindow.h"
 #include "skinui/ButtonUI.h"
 #include "skinui/ContainerUI.h"
 #include "skinui/EditUI.h"
 
 using namespace SkinUI;
-using testhost::CTestHostUI;
+using hosttest::CHostWindow;
+using hosttest::Pump;
 
 namespace {
 
@@ -28,24 +29,14 @@ std::wstring ClassOf(HWND hwnd)
     return buffer;
 }
 
-// Delivers what is queued for the test's windows.
-void Pump()
-{
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-}
-
 struct EditScene {
-    CTestHostUI host;
+    CHostWindow host{650, 360};
     CEditUI* edit = nullptr;
     CButtonUI* button = nullptr;
 
     explicit EditScene(std::initializer_list<std::pair<const wchar_t*, const wchar_t*>> attributes = {})
     {
-        host.resources.AddFontEntry(2, L"Tahoma", 16, false, false, false);
+        host.ui.AddFontEntry(2, L"Tahoma", 16, false, false, false);
         auto* root = new CVerticalLayoutUI;
         root->SetName(L"root");
         edit = new CEditUI;
@@ -61,7 +52,6 @@ struct EditScene {
         button->SetAttribute(L"height", L"30");
         root->Add(edit);
         root->Add(button);
-        host.HostWindow();   // the native parent exists before anything opens
         host.Attach(root);
         host.Layout(650, 360);
         Pump();
@@ -78,19 +68,19 @@ TEST(EditUI, FocusOpensTheNativeWindowWithTheControlsFontAndText)
     HWND native = s.edit->GetNativeHandle();
     ASSERT_TRUE(IsWindow(native));
     EXPECT_EQ(L"EditWnd", ClassOf(native));
-    EXPECT_EQ(s.host.HostWindow(), GetParent(native));
+    EXPECT_EQ(s.host.GetHWND(), GetParent(native));
     EXPECT_TRUE(IsWindowVisible(native));
     EXPECT_EQ(native, GetFocus());
     EXPECT_EQ(L"C:\\Program Files\\Pathwick", WindowText(native));
     HFONT font = reinterpret_cast<HFONT>(SendMessageW(native, WM_GETFONT, 0, 0));
-    EXPECT_EQ(s.host.resources.GetFont(2), font);
-    EXPECT_EQ(1u, s.host.mapNative.count(native)) << "the host knows the native window's owner";
+    EXPECT_EQ(s.host.ui.GetFont(2), font);
+    EXPECT_EQ(s.edit, s.host.ui.NativeWindowOwner(native)) << "the host knows the native window's owner";
 
     // One line of the font, centred in the text area, margins 0, caret at the end.
     RECT rc;
     GetWindowRect(native, &rc);
-    MapWindowPoints(nullptr, s.host.HostWindow(), reinterpret_cast<POINT*>(&rc), 2);
-    const int line = s.host.FontHeight(2);
+    MapWindowPoints(nullptr, s.host.GetHWND(), reinterpret_cast<POINT*>(&rc), 2);
+    const int line = s.host.ui.FontHeight(2);
     EXPECT_EQ(line, RectHeight(rc));
     EXPECT_EQ(4, rc.left);
     EXPECT_EQ(646, rc.right);
@@ -138,11 +128,14 @@ TEST(EditUI, SetTextWhileEditingReachesTheNativeWindow)
     EXPECT_EQ(L"D:\\Other", s.edit->GetText());
     EXPECT_EQ(1u, s.host.NotesOfType(L"textchanged").size());
 
-    // A resize while editing asks the host to focus the box again.
-    ControlEvent size;
-    size.Type = kEvent_WindowSize;
-    s.edit->Event(size);
-    EXPECT_EQ(s.edit, s.host.FocusNeeded());
+    // A resize while editing has the host focus the box again on its next
+    // paint, even when the focus went elsewhere meanwhile.
+    SendMessageW(s.host.GetHWND(), WM_SIZE, SIZE_RESTORED, MAKELPARAM(650, 360));
+    s.host.ui.SetFocus(nullptr);
+    EXPECT_FALSE(s.edit->IsEditing());
+    UpdateWindow(s.host.GetHWND());
+    EXPECT_EQ(s.edit, s.host.ui.GetFocus());
+    EXPECT_TRUE(s.edit->IsEditing());
 }
 
 TEST(EditUI, ReturnSendsReturnAndIsConsumed)
@@ -167,16 +160,16 @@ TEST(EditUI, LosingTheFocusClosesTheNativeWindow)
     ASSERT_TRUE(IsWindow(native));
 
     // The window of the host takes the keyboard focus back.
-    SetFocus(s.host.HostWindow());
+    SetFocus(s.host.GetHWND());
     Pump();
     EXPECT_FALSE(IsWindow(native));
     EXPECT_FALSE(s.edit->IsEditing());
     EXPECT_EQ(nullptr, s.edit->GetNativeHandle());
-    EXPECT_TRUE(s.host.mapNative.empty());
+    EXPECT_EQ(nullptr, s.host.ui.NativeWindowOwner(native));
     EXPECT_EQ(L"C:\\Program Files\\Pathwick!", s.edit->GetText());
 
     // Focusing another control of the host does the same.
-    s.host.SetFocus(nullptr);
+    s.host.ui.SetFocus(nullptr);
     s.edit->SetFocus();
     native = s.edit->GetNativeHandle();
     ASSERT_TRUE(IsWindow(native));
@@ -184,7 +177,7 @@ TEST(EditUI, LosingTheFocusClosesTheNativeWindow)
     Pump();
     EXPECT_FALSE(IsWindow(native));
     EXPECT_FALSE(s.edit->IsEditing());
-    EXPECT_EQ(s.button, s.host.GetFocus());
+    EXPECT_EQ(s.button, s.host.ui.GetFocus());
 
     // So does hiding the edit box while it edits, and deleting the tree.
     s.edit->SetFocus();
@@ -246,12 +239,31 @@ TEST(EditUI, ColourMessagesReturnTheBrushOfTheNativeBackground)
     }
 }
 
+TEST(EditUI, NativeBackgroundComesBackThroughTheHostWindow)
+{
+    // While it paints, the native window asks the host window for its
+    // colours; the host hands the question back to it, and its brush fills.
+    for (const wchar_t* readOnly : {L"false", L"true"}) {
+        EditScene s({{L"nativebkcolor", L"#FF336699"}, {L"readonly", readOnly}});
+        s.edit->SetFocus();
+        HWND native = s.edit->GetNativeHandle();
+        ASSERT_TRUE(IsWindow(native));
+        InvalidateRect(native, nullptr, TRUE);
+        UpdateWindow(native);
+        RECT rc;
+        GetClientRect(native, &rc);
+        HDC dc = GetDC(native);
+        EXPECT_EQ(RGB(0x33, 0x66, 0x99), GetPixel(dc, rc.right - 3, rc.bottom / 2)) << "read-only " << readOnly;
+        ReleaseDC(native, dc);
+    }
+}
+
 TEST(EditUI, ClickOnTheFocusedEditOpensItAndDisabledDoesNot)
 {
     EditScene s;
     s.host.Click(100, 15);
     ASSERT_TRUE(s.edit->IsEditing());
-    EXPECT_EQ(s.edit, s.host.GetFocus());
+    EXPECT_EQ(s.edit, s.host.ui.GetFocus());
     s.button->SetFocus();
     Pump();
     s.edit->SetEnabled(false);
@@ -261,7 +273,7 @@ TEST(EditUI, ClickOnTheFocusedEditOpensItAndDisabledDoesNot)
     cursor.Type = kEvent_SetCursor;
     s.edit->SetEnabled(true);
     s.edit->Event(cursor);
-    EXPECT_EQ(kCursor_IBeam, s.host.lastCursor);
+    EXPECT_EQ(kCursor_IBeam, CHostWindow::Cursor());
 }
 
 TEST(EditUI, ClosingDeletesTheBackgroundBrushes)

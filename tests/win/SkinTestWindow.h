@@ -56,9 +56,12 @@ public:
         return 0;
     }
 
+    // Made hidden and shown without activation: under Wine's X11 driver an
+    // activated top-level window is handed to the window manager, and with
+    // none running (Xvfb) destroying it waits two seconds for an answer.
     HWND Open(HWND owner = nullptr)
     {
-        HWND hwnd = Create(owner, L"skin test", WS_POPUP | WS_VISIBLE, 0, 0, 0, 100, 100);
+        HWND hwnd = Create(owner, L"skin test", WS_POPUP, 0, 0, 0, 100, 100);
         if (hwnd != nullptr) {
             ::ShowWindow(hwnd, SW_SHOWNOACTIVATE);
             UpdateWindow(hwnd);

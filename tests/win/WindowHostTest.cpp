@@ -1,15 +1,22 @@
 // The window host and window base driven through the real window: default
 // keys, hit testing, timers, notifications (sync and coalesced async),
-// window regions, focus and clicks reaching the controls.
+// window regions, focus and clicks reaching the controls; messages that
+// native child windows send to the host, the wheel, the cursor, Alt
+// shortcuts and the window's icons.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include "HostTestWindow.h"
 #include "SkinTestWindow.h"
 #include "skinui/ButtonUI.h"
 #include "skinui/ContainerUI.h"
+#include "skinui/EditUI.h"
+#include "skinui/LabelUI.h"
+#include "system/WinHandle.h"
 
 #include <algorithm>
+#include <ostream>
 
 using namespace SkinUI;
 using skintest::CTestSkinWindow;
@@ -124,6 +131,7 @@ TEST_F(WindowHostTest, TimerIdsAndRestartAfterKill)
 
     EXPECT_TRUE(host->KillTimer(logo, 5));
     EXPECT_FALSE(host->KillTimer(logo, 5));
+    EXPECT_EQ(host->NativeTimerId(logo, 5), 0u) << "a killed timer is not running";
     CTestSkinWindow::Pump(10);
     window.seen.clear();
     CTestSkinWindow::Pump(100);
@@ -378,9 +386,10 @@ TEST(WindowHostControlsTest, OptionsCheckBoxAndEditThroughWindowMessages)
 TEST(WindowWndTest, RunModalCentreAndResize)
 {
     skintest::UseFixtureSkin(false);
-    HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP | WS_VISIBLE, 100, 80, 900, 600, nullptr,
-                                 nullptr, GetModuleHandleW(nullptr), nullptr);
+    HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP, 100, 80, 900, 600, nullptr, nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
     ASSERT_NE(owner, nullptr);
+    ::ShowWindow(owner, SW_SHOWNOACTIVATE);
     CTestSkinWindow window;
     HWND hwnd = window.Open(owner);
     ASSERT_NE(hwnd, nullptr);
@@ -478,4 +487,304 @@ TEST_F(WindowHostTest, OpacityAndPerPixelLayering)
     host->SetLayered(false);
     EXPECT_FALSE(host->IsLayered());
     EXPECT_EQ(GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_LAYERED, 0);
+}
+
+// ---- Messages of native child windows, wheel, cursor, shortcuts, icon -----
+
+namespace {
+
+using hosttest::CHostWindow;
+using testhost::Make;
+
+// A native child window (a superclass of the system "Static") that answers
+// what the host reflects back to it: a red brush for its colour message, a
+// fixed value for a notification, and records the command codes.
+class CProbeChild : public CWindowWnd {
+public:
+    static constexpr LRESULT kNotifyAnswer = 1234;
+    ~CProbeChild() override
+    {
+        if (hWnd != nullptr)
+            DestroyWindow(hWnd);
+        DeleteObject(hRed);
+    }
+    LPCWSTR WindowClassName() const override { return L"PwProbeStatic"; }
+    LPCWSTR SuperclassName() const override { return L"Static"; }
+    LRESULT ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        switch (message) {
+        case WM_CTLCOLORSTATIC + 0x2000:
+            colourFrom.push_back(reinterpret_cast<HWND>(lParam));
+            SetTextColor(reinterpret_cast<HDC>(wParam), RGB(0, 0, 255));
+            return reinterpret_cast<LRESULT>(hRed);
+        case WM_NOTIFY + 0x2000:
+            notified.push_back(reinterpret_cast<const NMHDR*>(lParam));
+            return kNotifyAnswer;
+        case WM_COMMAND + 0x2000:
+            commands.push_back(HIWORD(wParam));
+            return 0;
+        default:
+            return CWindowWnd::ProcessWindowMessage(message, wParam, lParam);
+        }
+    }
+    HBRUSH hRed = CreateSolidBrush(RGB(255, 0, 0));
+    std::vector<HWND> colourFrom;
+    std::vector<const NMHDR*> notified;
+    std::vector<WORD> commands;
+};
+
+// An event a control saw: its name, the event type and its wParam.
+struct Seen {
+    std::wstring name;
+    int type;
+    WPARAM wParam;
+    bool operator==(const Seen& o) const { return name == o.name && type == o.type && wParam == o.wParam; }
+};
+std::ostream& operator<<(std::ostream& out, const Seen& s)
+{
+    return out << std::string(s.name.begin(), s.name.end()) << "/" << s.type << "/" << s.wParam;
+}
+
+// A window with a plain root over the whole client area.
+struct MessageScene {
+    CHostWindow win{300, 100};
+    CContainerUI* root = Make<CContainerUI>(L"root");
+    template <typename T>
+    T* Put(T* control, const wchar_t* pos)
+    {
+        control->SetAttribute(L"float", L"true");
+        control->SetAttribute(L"pos", pos);
+        root->Add(control);
+        return control;
+    }
+    void Show()
+    {
+        win.Attach(root);
+        win.Layout(300, 100);
+    }
+    POINT Screen(int x, int y) const
+    {
+        POINT pt = {x, y};
+        ClientToScreen(win.GetHWND(), &pt);
+        return pt;
+    }
+};
+
+} // namespace
+
+TEST(WindowHostMessages, NativeChildGetsItsNotificationsAndColoursBack)
+{
+    MessageScene s;
+    s.Show();
+    CProbeChild probe;
+    HWND child = probe.Create(s.win.GetHWND(), L"", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOTIFY, 0, 10, 10, 60, 20,
+                              reinterpret_cast<HMENU>(7));
+    ASSERT_NE(child, nullptr);
+    HWND parent = s.win.GetHWND();
+
+    // The static asks its parent for colours while it paints; the brush the
+    // child itself answers is what it paints with.
+    InvalidateRect(child, nullptr, TRUE);
+    UpdateWindow(child);
+    ASSERT_FALSE(probe.colourFrom.empty()) << "the colour message never came back to the child";
+    EXPECT_EQ(child, probe.colourFrom.back());
+    HDC dc = GetDC(child);
+    EXPECT_EQ(RGB(255, 0, 0), GetPixel(dc, 30, 10)) << "the child's own brush paints its background";
+    ReleaseDC(child, dc);
+    HDC other = CreateCompatibleDC(nullptr);
+    EXPECT_EQ(reinterpret_cast<LRESULT>(probe.hRed),
+              SendMessageW(parent, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(other), reinterpret_cast<LPARAM>(child)));
+    EXPECT_EQ(RGB(0, 0, 255), GetTextColor(other));
+    DeleteDC(other);
+
+    // A notification travels by its header's sender; its answer is the result.
+    NMHDR header = {child, 7, static_cast<UINT>(NM_CLICK)};
+    EXPECT_EQ(CProbeChild::kNotifyAnswer, SendMessageW(parent, WM_NOTIFY, 7, reinterpret_cast<LPARAM>(&header)));
+    ASSERT_EQ(1u, probe.notified.size());
+    EXPECT_EQ(&header, probe.notified[0]);
+    NMHDR stray = {nullptr, 7, static_cast<UINT>(NM_CLICK)};
+    EXPECT_EQ(0, SendMessageW(parent, WM_NOTIFY, 7, reinterpret_cast<LPARAM>(&stray)));
+    EXPECT_EQ(1u, probe.notified.size()) << "a header without a sender window goes nowhere";
+    CProbeChild stranger;   // a window of its own, not a child of the host
+    HWND foreign = stranger.Create(nullptr, L"", WS_POPUP, 0, 0, 0, 10, 10);
+    ASSERT_NE(foreign, nullptr);
+    NMHDR fromForeign = {foreign, 7, static_cast<UINT>(NM_CLICK)};
+    EXPECT_EQ(0, SendMessageW(parent, WM_NOTIFY, 7, reinterpret_cast<LPARAM>(&fromForeign)));
+    EXPECT_TRUE(stranger.notified.empty()) << "only children get reflected messages";
+
+    // A click on the static is announced to the parent as a command.
+    SendMessageW(child, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    SendMessageW(child, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    ASSERT_FALSE(probe.commands.empty());
+    EXPECT_EQ(STN_CLICKED, probe.commands[0]);
+    SendMessageW(parent, WM_COMMAND, MAKEWPARAM(40001, 0), 0);   // a menu command has no child to go to
+    EXPECT_EQ(1u, probe.commands.size());
+}
+
+TEST(WindowHostMessages, WheelGoesToTheControlUnderThePointerNotTheFocus)
+{
+    MessageScene s;
+    auto* left = s.Put(Make<CButtonUI>(L"left"), L"0,0,150,100");
+    auto* right = s.Put(Make<CControlUI>(L"right"), L"150,0,300,100");
+    std::vector<Seen> seen;
+    for (CControlUI* c : {static_cast<CControlUI*>(left), right}) {
+        c->AddEventHandler([&seen, c](ControlEvent& e) {
+            if (e.Type == kEvent_ScrollWheel || e.Type == kEvent_MouseEnter || e.Type == kEvent_MouseLeave)
+                seen.push_back({c->GetName(), e.Type, e.Type == kEvent_ScrollWheel ? e.wParam : 0});
+            return true;
+        });
+    }
+    s.Show();
+    left->SetFocus();
+    HWND hwnd = s.win.GetHWND();
+    POINT overRight = s.Screen(200, 50), overLeft = s.Screen(20, 50);
+
+    // Towards the user (negative delta) gives 1; the hover follows the wheel.
+    SendMessageW(hwnd, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA)),
+                 MAKELPARAM(overRight.x, overRight.y));
+    EXPECT_EQ(seen, (std::vector<Seen>{{L"right", kEvent_ScrollWheel, 1}, {L"right", kEvent_MouseEnter, 0}}));
+    seen.clear();
+    SendMessageW(hwnd, WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), MAKELPARAM(overLeft.x, overLeft.y));
+    EXPECT_EQ(seen, (std::vector<Seen>{{L"left", kEvent_ScrollWheel, 0},
+                                       {L"right", kEvent_MouseLeave, 0},
+                                       {L"left", kEvent_MouseEnter, 0}}));
+    EXPECT_EQ(left, s.win.ui.GetFocus());
+}
+
+TEST(WindowHostMessages, SetCursorLetsTheControlUnderThePointerChoose)
+{
+    MessageScene s;
+    s.Put(Make<CButtonUI>(L"btn"), L"0,0,100,50");
+    s.Put(Make<CEditUI>(L"edit"), L"100,0,200,50");
+    s.Put(Make<CEditUI>(L"edit_off", {{L"enabled", L"false"}}), L"200,0,300,50");
+    s.Put(Make<CControlUI>(L"plain"), L"0,50,300,100");
+    s.Show();
+    HWND hwnd = s.win.GetHWND();
+    auto cursorAt = [&](int x, int y, WORD hit) {
+        POINT pt = s.Screen(x, y);
+        SetCursorPos(pt.x, pt.y);
+        SendMessageW(hwnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(hwnd), MAKELPARAM(hit, WM_MOUSEMOVE));
+        return CHostWindow::Cursor();
+    };
+    struct Row {
+        int x, y;
+        WORD hit;
+        CursorShape expected;
+        const char* what;
+    } rows[] = {
+        {50, 25, HTCLIENT, kCursor_Hand, "button"},
+        {150, 25, HTCLIENT, kCursor_IBeam, "edit"},
+        {150, 75, HTCLIENT, kCursor_Arrow, "plain control"},
+        {150, 25, HTCLIENT, kCursor_IBeam, "edit again"},
+        {250, 25, HTCLIENT, kCursor_Arrow, "disabled edit"},
+        {50, 25, HTCLIENT, kCursor_Hand, "button again"},
+        {150, 25, HTCAPTION, kCursor_Arrow, "edit, but outside the client area"},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(row.expected, cursorAt(row.x, row.y, row.hit)) << row.what;
+
+    // While a control holds the capture nobody else chooses.
+    s.win.ButtonDown(50, 25);
+    EXPECT_EQ(kCursor_Arrow, cursorAt(150, 25, HTCLIENT));
+    s.win.ButtonUp(50, 25);
+    EXPECT_EQ(kCursor_IBeam, cursorAt(150, 25, HTCLIENT));
+}
+
+TEST(WindowHostMessages, AltShortcutFocusesAndActivatesAndALabelPassesItOn)
+{
+    MessageScene s;
+    auto* stack = Make<CVerticalLayoutUI>(L"stack");
+    s.root->Add(stack);
+    stack->Add(Make<CButtonUI>(L"b_hidden", {{L"shortcut", L"s"}, {L"visible", L"false"}}));
+    stack->Add(Make<CButtonUI>(L"b_off", {{L"shortcut", L"s"}, {L"enabled", L"false"}}));
+    stack->Add(Make<CButtonUI>(L"b_save", {{L"shortcut", L"S"}, {L"height", L"15"}}));
+    stack->Add(Make<CCheckBoxUI>(L"chk", {{L"shortcut", L"c"}, {L"height", L"15"}}));
+    stack->Add(Make<CLabelUI>(L"lbl", {{L"shortcut", L"n"}, {L"text", L"Name"}, {L"height", L"15"}}));
+    auto* row = Make<CHorizontalLayoutUI>(L"row", {{L"height", L"20"}});
+    row->Add(Make<CEditUI>(L"edit"));
+    stack->Add(row);
+    stack->Add(Make<CButtonUI>(L"b_last", {{L"shortcut", L"x"}, {L"height", L"15"}}));
+    s.Show();
+    auto* chk = static_cast<CCheckBoxUI*>(s.win.ui.LookupControl(std::wstring(L"chk")));
+    auto* edit = static_cast<CEditUI*>(s.win.ui.LookupControl(std::wstring(L"edit")));
+
+    auto press = [&](HWND target, wchar_t key) {
+        MSG msg = {};
+        msg.hwnd = target;
+        msg.message = WM_SYSCHAR;
+        msg.wParam = key;
+        return CWindowHostUI::TranslateMessage(&msg);
+    };
+    auto focusName = [&] { return s.win.ui.GetFocus() != nullptr ? s.win.ui.GetFocus()->GetName() : L""; };
+    struct Row {
+        wchar_t key;
+        bool handled;
+        const wchar_t* focus;
+        std::vector<std::wstring> clicks;
+    } rows[] = {
+        {L's', true, L"b_save", {L"b_save"}},
+        {L'C', true, L"chk", {L"chk"}},
+        {L'n', true, L"edit", {}},
+        {L'q', false, L"edit", {}},
+    };
+    for (const Row& r : rows) {
+        s.win.notes.clear();
+        EXPECT_EQ(r.handled, press(s.win.GetHWND(), r.key)) << static_cast<char>(r.key);
+        EXPECT_EQ(r.focus, focusName()) << static_cast<char>(r.key);
+        EXPECT_EQ(r.clicks, s.win.NotesOfType(L"click")) << static_cast<char>(r.key);
+    }
+    EXPECT_TRUE(chk->IsSelected()) << "the check box's shortcut toggles it";
+    ASSERT_TRUE(edit->IsEditing()) << "the label handed its shortcut to the edit box";
+
+    // Typed inside the edit box's native window, the key still reaches the host.
+    s.win.notes.clear();
+    EXPECT_TRUE(press(edit->GetNativeHandle(), L'X'));
+    EXPECT_EQ(L"b_last", focusName());
+    EXPECT_EQ(std::vector<std::wstring>{L"b_last"}, s.win.NotesOfType(L"click"));
+}
+
+TEST(WindowWndTest, SetIconGivesTheWindowBigAndSmallIcons)
+{
+    const std::wstring exePath = testsupport::HostPath(PW_SETUP_EXE);
+    CScopedModule module(LoadLibraryExW(exePath.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    ASSERT_TRUE(module.Valid()) << "cannot load " << PW_SETUP_EXE;
+    CSkinSource::SetResourceModule(module.Get());
+    CHostWindow win;
+    HWND hwnd = win.GetHWND();
+    EXPECT_EQ(0, SendMessageW(hwnd, WM_GETICON, ICON_BIG, 0));
+    win.SetIcon(101);
+    auto big = reinterpret_cast<HICON>(SendMessageW(hwnd, WM_GETICON, ICON_BIG, 0));
+    auto small = reinterpret_cast<HICON>(SendMessageW(hwnd, WM_GETICON, ICON_SMALL, 0));
+    ASSERT_NE(nullptr, big);
+    ASSERT_NE(nullptr, small);
+    EXPECT_NE(big, small);
+    auto widthOf = [](HICON icon) {
+        ICONINFO info = {};
+        if (!GetIconInfo(icon, &info))
+            return -1;
+        BITMAP bm = {};
+        GetObjectW(info.hbmColor != nullptr ? info.hbmColor : info.hbmMask, sizeof(bm), &bm);
+        DeleteObject(info.hbmColor);
+        DeleteObject(info.hbmMask);
+        return static_cast<int>(bm.bmWidth);
+    };
+    auto roundUp = [](int v) { return (v + 15) / 16 * 16; };
+    EXPECT_EQ(roundUp(GetSystemMetrics(SM_CXICON)), widthOf(big));
+    EXPECT_EQ(roundUp(GetSystemMetrics(SM_CXSMICON)), widthOf(small));
+
+    // An icon that is not there changes nothing.
+    win.SetIcon(999);
+    EXPECT_EQ(big, reinterpret_cast<HICON>(SendMessageW(hwnd, WM_GETICON, ICON_BIG, 0)));
+    EXPECT_EQ(small, reinterpret_cast<HICON>(SendMessageW(hwnd, WM_GETICON, ICON_SMALL, 0)));
+
+    // Replaced icons, and the last ones with the window, are destroyed.
+    win.SetIcon(101);
+    auto big2 = reinterpret_cast<HICON>(SendMessageW(hwnd, WM_GETICON, ICON_BIG, 0));
+    ASSERT_NE(nullptr, big2);
+    EXPECT_EQ(-1, widthOf(big)) << "the first big icon should be gone";
+    EXPECT_EQ(-1, widthOf(small)) << "the first small icon should be gone";
+    EXPECT_GT(widthOf(big2), 0);
+    DestroyWindow(hwnd);
+    EXPECT_EQ(-1, widthOf(big2)) << "the window's icons go with it";
+    CSkinSource::SetResourceModule(nullptr);
 }
