@@ -26,6 +26,7 @@ if [ -z "${DISPLAY:-}" ]; then
   # shellcheck source=/dev/null
   source "$root/scripts/env.sh"
   pw_wine_up
+  own_wine=1   # cleanup stops the display and wineserver started here
 fi
 : "${WINEPREFIX:=$build/wineprefix}"
 export WINEPREFIX
@@ -77,6 +78,9 @@ cleanup() {
   local pid; pid=$(cat "$work/e2e.pid" 2>/dev/null)
   if [ -n "$pid" ] && grep -q e2e_server.py "/proc/$pid/cmdline" 2>/dev/null; then
     kill "$pid" 2>/dev/null
+  fi
+  if [ -n "${own_wine:-}" ]; then
+    pw_wine_down
   fi
 }
 trap cleanup EXIT
