@@ -136,6 +136,16 @@ void CWindowWnd::Unsubclass()
     hWnd = nullptr;
 }
 
+// The last message of the window has been handled: the object lets go of it.
+void CWindowWnd::ForgetWindow(HWND window)
+{
+    if (bSubclassed)
+        Unsubclass();
+    hWnd = nullptr;
+    DropIcons();
+    OnWindowGone(window);
+}
+
 LRESULT CALLBACK CWindowWnd::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     CWindowWnd* self = nullptr;
@@ -149,11 +159,7 @@ LRESULT CALLBACK CWindowWnd::WindowProc(HWND hwnd, UINT message, WPARAM wParam, 
         if (message == WM_NCDESTROY && self != nullptr) {
             LRESULT result = CallWindowProcW(self->pfnOldWndProc, hwnd, message, wParam, lParam);
             SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-            if (self->bSubclassed)
-                self->Unsubclass();
-            self->hWnd = nullptr;
-            self->DropIcons();
-            self->OnWindowGone(hwnd);
+            self->ForgetWindow(hwnd);
             return result;
         }
     }
@@ -176,12 +182,8 @@ LRESULT CALLBACK CWindowWnd::ControlProc(HWND hwnd, UINT message, WPARAM wParam,
         self = static_cast<CWindowWnd*>(GetPropW(hwnd, kObjectProperty));
         if (message == WM_NCDESTROY && self != nullptr) {
             LRESULT result = CallWindowProcW(self->pfnOldWndProc, hwnd, message, wParam, lParam);
-            if (self->bSubclassed)
-                self->Unsubclass();
             RemovePropW(hwnd, kObjectProperty);
-            self->hWnd = nullptr;
-            self->DropIcons();
-            self->OnWindowGone(hwnd);
+            self->ForgetWindow(hwnd);
             return result;
         }
     }

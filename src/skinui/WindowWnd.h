@@ -65,6 +65,7 @@ protected:
 
 private:
     void DropIcons();
+    void ForgetWindow(HWND window);
     HICON hIconBig = nullptr;     // owned, set by SetIcon
     HICON hIconSmall = nullptr;   // owned, set by SetIcon
 };
