@@ -19,7 +19,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <chrono>
 #include <map>
+#include <set>
 #include <mutex>
 #include <memory>
 #include <sstream>
@@ -61,6 +63,17 @@ struct FakeServer {
     int rangeStatus = 0;            // when set, every range request gets this status
     bool wrongContentRange = false; // a 206 names a range one byte further on
     int failFirstPerRange = 0;      // that many answers per range break off mid-body
+    int failStatus = 0;             // ...or get this status instead
+    std::string retryAfter;         // Retry-After of error statuses, when set
+    int cutAfter = 0;               // every body breaks off after that many bytes
+    std::string etag;               // ETag of the file; If-Range with another one gets a 200
+    std::string lastModified;
+    // The file is replaced when this many range requests have been answered.
+    int replaceAfter = -1;
+    std::string newContent;
+    std::string newEtag;
+    int rangeRequests = 0;
+    std::atomic<int64_t> bodyBytes{0};   // body bytes handed out
     int chunk = 40000;              // bytes per HttpRead
     std::map<std::wstring, int> rangeHits;
     std::vector<FakeCall> calls;    // completed SendRequest calls
@@ -116,6 +129,7 @@ public:
             n = std::min(n, static_cast<size_t>(nCutAt) - nOffset);
         std::copy(strBody.begin() + nOffset, strBody.begin() + nOffset + n, static_cast<char*>(buffer));
         nOffset += n;
+        pServer->bodyBytes += static_cast<int64_t>(n);
         return static_cast<int>(n);
     }
 
@@ -134,26 +148,45 @@ public:
         if ((nType == kTypeWinHttp && pServer->winHttpDown) || (nType == kTypeInternet && pServer->internetDown))
             return false;
         bSent = true;
-        const std::string& all = pServer->content;
         int first = 0, last = 0;
         bool ranged = std::swscanf(strHeaders.c_str(), L"Range:bytes=%d-%d", &first, &last) == 2;
+        if (ranged && pServer->rangeRequests++ == pServer->replaceAfter) {
+            pServer->content = pServer->newContent;
+            pServer->etag = pServer->newEtag;
+        }
+        const std::string& all = pServer->content;
+        if (!pServer->etag.empty())
+            headers["ETag"] = pServer->etag;
+        if (!pServer->lastModified.empty())
+            headers["Last-Modified"] = pServer->lastModified;
+        size_t ifRange = strHeaders.find(L"\r\nIf-Range:");
+        std::string validator = ifRange == std::wstring::npos ? "" : WideToUtf8(strHeaders.substr(ifRange + 11));
+        bool changed = !validator.empty() && validator != pServer->etag && validator != pServer->lastModified;
+        bool failing = ranged && pServer->rangeHits[strHeaders]++ < pServer->failFirstPerRange;
         int errorStatus = pServer->status != 0 ? pServer->status : (ranged ? pServer->rangeStatus : 0);
+        if (failing && pServer->failStatus != 0)
+            errorStatus = pServer->failStatus;
         if (errorStatus != 0) {
             nStatus = errorStatus;
             strBody = "<html>error page</html>";
-        } else if (ranged && !pServer->ignoreRange && first >= 0 && first <= last &&
+            headers.erase("ETag");
+            if (!pServer->retryAfter.empty())
+                headers["Retry-After"] = pServer->retryAfter;
+        } else if (ranged && !pServer->ignoreRange && !changed && first >= 0 && first <= last &&
                    static_cast<size_t>(last) < all.size()) {
             nStatus = 206;
             strBody = all.substr(first, last - first + 1);
             int shift = pServer->wrongContentRange ? 1 : 0;
             headers["Content-Range"] = "bytes " + std::to_string(first + shift) + "-" + std::to_string(last + shift) +
                                        "/" + std::to_string(all.size());
-            if (pServer->rangeHits[strHeaders]++ < pServer->failFirstPerRange)
+            if (failing)
                 nCutAt = static_cast<int>(strBody.size() / 2);
         } else {
             nStatus = 200;
             strBody = all;
         }
+        if (pServer->cutAfter > 0 && strBody.size() > static_cast<size_t>(pServer->cutAfter))
+            nCutAt = nCutAt >= 0 ? std::min(nCutAt, pServer->cutAfter) : pServer->cutAfter;
         return true;
     }
 
@@ -195,6 +228,7 @@ struct EngineRun {
     std::wstring dir;
     int result = 1;
     bool cancel = false;
+    unsigned pauseMs = 1;
 
     explicit EngineRun(const std::string& hint)
     {
@@ -211,7 +245,7 @@ struct EngineRun {
     {
         CHttpDownload download(&param, &RecordEvent, &cancel);
         download.SetRequestFactory([this](int type) { return new CFakeRequest(&server, type); });
-        download.SetRetryPause(1);
+        download.SetRetryPause(pauseMs);
         if (starter)
             download.SetThreadStarter(starter);
         result = download.Download();
@@ -691,15 +725,17 @@ TEST(NetDownload, RangeAnswersAreJudgedByStatusBeforeTheBody)
         for (const FakeCall& call : run.RangeCalls())
             ++perRange[call.headers];
         for (const auto& range : perRange) {
-            if (c.maxPerRange == 11)
+            if (c.maxPerRange == 11) {
                 EXPECT_EQ(range.second, 11u) << WideToUtf8(range.first);
-            else
+            } else {
                 EXPECT_LE(range.second, 1u) << WideToUtf8(range.first);
+            }
         }
-        if (c.maxPerRange == 11)
+        if (c.maxPerRange == 11) {
             EXPECT_EQ(perRange.size(), 5u);
-        else
+        } else {
             EXPECT_EQ(log.Count("Request fail,  retry"), 0u) << log.Text();
+        }
         EXPECT_GE(log.Count(c.line), 1u) << log.Text();
         // Nothing of an error page or a wrong range reaches the file.
         for (const Event& e : run.events.events)
@@ -806,19 +842,177 @@ TEST(NetDownload, CountersCarryOverToTheNextDownload)
     EXPECT_EQ(ranges[0].type, CBaseRequest::kTypeInternet);
 }
 
-TEST(NetDownload, RangeGivesUpAfterElevenAttempts)
+TEST(NetDownload, RangeWithoutProgressGivesUpAfterElevenIdleAttempts)
 {
+    // No validator, so every retry starts its range again and is cut at the
+    // same point: the first attempt got somewhere, the next eleven did not.
     LogTail log;
     EngineRun run("net-giveup");
     run.server.content = PatternBytes(1000);
     run.server.failFirstPerRange = 1000;
     run.param.nDownloadThread = 2;
     EXPECT_EQ(run.Run(), -4);
-    EXPECT_EQ(run.RangeCalls().size(), 22u);
-    EXPECT_EQ(log.Count("Request fail,  retry 10..."), 2u);
-    EXPECT_EQ(log.Count("Request fail,  retry 11..."), 0u);
+    EXPECT_EQ(run.RangeCalls().size(), 24u);
+    EXPECT_EQ(log.Count("Request fail,  retry 11..."), 2u);
+    EXPECT_EQ(log.Count("Request fail,  retry 12..."), 0u);
     EXPECT_EQ(log.Count("ERR:DownLoadContent fail!"), 1u);
     EXPECT_EQ(log.Count("SUCCCESS!"), 2u);   // written by every worker, whatever its outcome
+}
+
+TEST(NetDownload, RetryResumesInsideTheRangeWithIfRange)
+{
+    // Every body breaks off after 5000 bytes: twenty cuts per range, far more
+    // than the retry budget of eleven; each attempt asks only for what is missing.
+    struct Case {
+        const char* etag;
+        const char* lastModified;
+        const wchar_t* ifRange;
+    };
+    const Case cases[] = {
+        {"\"v1\"", "Sun, 06 Nov 1994 08:49:37 GMT", L"\r\nIf-Range:\"v1\""},
+        {"", "Sun, 06 Nov 1994 08:49:37 GMT", L"\r\nIf-Range:Sun, 06 Nov 1994 08:49:37 GMT"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.etag);
+        LogTail log;
+        EngineRun run("net-resume");
+        run.server.content = PatternBytes(300000);
+        run.server.chunk = 10000;
+        run.server.cutAfter = 5000;
+        run.server.etag = c.etag;
+        run.server.lastModified = c.lastModified;
+        run.param.nDownloadThread = 3;
+        ASSERT_EQ(run.Run(), 0);
+        EXPECT_EQ(run.FileBytes(), run.server.content);
+        // No byte was sent twice, none counted twice.
+        EXPECT_EQ(run.server.bodyBytes.load(), 300000);
+        std::vector<FakeCall> calls = run.RangeCalls();
+        std::set<std::wstring> headers;
+        for (const FakeCall& call : calls) {
+            EXPECT_NE(call.headers.find(c.ifRange), std::wstring::npos) << WideToUtf8(call.headers);
+            headers.insert(call.headers.substr(0, call.headers.find(L"\r\n")));
+        }
+        EXPECT_EQ(headers.size(), calls.size());   // no part asked for twice
+        EXPECT_EQ(calls.size(), 60u);
+        EXPECT_EQ(headers.count(L"Range:bytes=5000-99999"), 1u);
+        EXPECT_EQ(headers.count(L"Range:bytes=295000-299999"), 1u);
+        EXPECT_EQ(log.Count("[Range:bytes=75000-99999] beging..."), 1u) << log.Text();
+        int last = 0;
+        for (const Event& e : run.events.events) {
+            if (e.event != kDownloadProgress)
+                continue;
+            EXPECT_GT(e.value1, last) << DescribeEvents(run.events.events);
+            EXPECT_LE(e.value1, 300000);
+            last = e.value1;
+        }
+        EXPECT_EQ(last, 300000);
+    }
+}
+
+TEST(NetDownload, AttemptThatBroughtBytesIsFollowedSoon)
+{
+    // Two cuts, each after new bytes: the pauses are short, not 2 s.
+    EngineRun run("net-quick");
+    run.server.content = PatternBytes(3000);
+    run.server.cutAfter = 1000;
+    run.server.etag = "\"q\"";
+    run.param.nDownloadThread = 1;
+    run.pauseMs = kDownloadRetryPauseMs;
+    auto begin = std::chrono::steady_clock::now();
+    ASSERT_EQ(run.Run(), 0);
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - begin).count();
+    EXPECT_EQ(run.FileBytes(), run.server.content);
+    EXPECT_EQ(run.RangeCalls().size(), 3u);
+    EXPECT_LT(ms, 1500) << "two pauses after progress";
+}
+
+TEST(NetDownload, FileChangedOnTheServerRestartsTheWholeDownload)
+{
+    LogTail log;
+    EngineRun run("net-changed");
+    run.server.content = PatternBytes(5000);
+    run.server.etag = "\"v1\"";
+    run.server.replaceAfter = 2;
+    run.server.newContent = PatternBytes(7000).substr(1000);   // another 6000 bytes
+    run.server.newEtag = "\"v2\"";
+    run.server.chunk = 500;
+    run.param.nDownloadThread = 5;
+    ASSERT_EQ(run.Run(), 0);
+    EXPECT_EQ(run.FileBytes(), run.server.newContent);
+    EXPECT_EQ(log.Count("ERR:file changed on the server, download starts over (1)"), 1u) << log.Text();
+    // Two size events, and the progress of each round stays within its size.
+    std::vector<int> sizes;
+    int total = 0;
+    for (const Event& e : run.events.events) {
+        if (e.event == kDownloadSize)
+            sizes.push_back(total = e.value1);
+        if (e.event == kDownloadProgress) {
+            EXPECT_EQ(e.value2, total);
+            EXPECT_LE(e.value1, total);
+        }
+    }
+    EXPECT_EQ(sizes, (std::vector<int>{5000, 6000}));
+    // After the restart every range request carries the new validator.
+    std::vector<FakeCall> calls = run.RangeCalls();
+    ASSERT_GT(calls.size(), 5u);
+    for (size_t i = calls.size() - 5; i < calls.size(); ++i)
+        EXPECT_NE(calls[i].headers.find(L"If-Range:\"v2\""), std::wstring::npos) << WideToUtf8(calls[i].headers);
+}
+
+TEST(NetDownload, RetryAfterOfA503IsTheNextPause)
+{
+    LogTail log;
+    EngineRun run("net-retryafter");
+    run.server.content = PatternBytes(1000);
+    run.server.failFirstPerRange = 1;
+    run.server.failStatus = 503;
+    run.server.retryAfter = "1";
+    run.param.nDownloadThread = 1;
+    auto begin = std::chrono::steady_clock::now();
+    ASSERT_EQ(run.Run(), 0);
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - begin).count();
+    EXPECT_EQ(run.FileBytes(), run.server.content);
+    EXPECT_GE(ms, 1000);
+    EXPECT_EQ(log.Count("] Retry-After: 1, wait 1000 ms"), 1u) << log.Text();
+}
+
+TEST(NetDownload, MeterFollowsTheDownloadAndSmoothsTheRate)
+{
+    uint64_t now = 0;
+    CDownloadMeter meter([&now] { return now; });
+    DownloadSnapshot idle = meter.Snapshot();
+    EXPECT_EQ(idle.nTotal, 0);
+    EXPECT_EQ(idle.nSecondsLeft, -1);
+    meter.Start(10000);
+    for (int i = 1; i <= 3; ++i) {
+        now = i * 1000;
+        meter.Update(i * 1000);
+    }
+    DownloadSnapshot running = meter.Snapshot();
+    EXPECT_EQ(running.nBytesDone, 3000);
+    EXPECT_EQ(running.nElapsedMs, 3000u);
+    EXPECT_DOUBLE_EQ(running.dBytesPerSecond, 1000.0);
+    EXPECT_EQ(running.nSecondsLeft, 7);
+    // Nothing arrives for a while: the rate falls to nothing.
+    now = 9000;
+    DownloadSnapshot stalled = meter.Snapshot();
+    EXPECT_EQ(stalled.dBytesPerSecond, 0.0);
+    EXPECT_EQ(stalled.nSecondsLeft, -1);
+    // Bytes taken back start the measurement again.
+    meter.Update(500);
+    now = 9200;
+    EXPECT_EQ(meter.Snapshot().dBytesPerSecond, 0.0);
+    EXPECT_EQ(meter.Snapshot().nBytesDone, 500);
+
+    // The engine feeds it from its workers.
+    EngineRun run("net-meter");
+    CDownloadMeter real;
+    run.server.content = PatternBytes(50000);
+    run.param.pMeter = &real;
+    ASSERT_EQ(run.Run(), 0);
+    DownloadSnapshot done = real.Snapshot();
+    EXPECT_EQ(done.nBytesDone, 50000);
+    EXPECT_EQ(done.nTotal, 50000);
 }
 
 TEST(NetDownload, WorkerThatCannotStartFailsTheDownloadAfterTheOthersEnd)
