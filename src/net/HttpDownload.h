@@ -53,7 +53,7 @@ constexpr int kDownloadMaxThreads = 64;
 constexpr int kDownloadBufferSize = 102400;
 constexpr int kDownloadMaxAttempt = 10;      // attempts without progress 0..10: eleven in all
 constexpr unsigned kDownloadRetryPauseMs = 2000;
-constexpr unsigned kDownloadProgressPauseMs = 200;
+constexpr unsigned kDownloadProgressPauseMs = 50;
 constexpr uint32_t kDownloadRetryAfterCapMs = 30000;
 constexpr int kDownloadMaxRestarts = 3;
 

@@ -14,6 +14,9 @@ cmd=${1:?usage: nginx.sh start|stop STATE_DIR NAME [options]}
 state=${2:?usage: nginx.sh start|stop STATE_DIR NAME [options]}
 name=${3:?usage: nginx.sh start|stop STATE_DIR NAME [options]}
 shift 3
+# nginx reads relative paths from its prefix: every path here is absolute.
+mkdir -p "$state"
+state=$(cd "$state" && pwd)
 pidfile="$state/$name.pid"
 
 stop() {
@@ -45,6 +48,8 @@ command -v nginx >/dev/null || [ -x /usr/sbin/nginx ] || { echo "nginx.sh: nginx
 nginx_bin=$(command -v nginx || echo /usr/sbin/nginx)
 mkdir -p "$state/$name-temp" "$root"
 root=$(cd "$root" && pwd)
+cert=$(realpath "$cert")
+key=$(realpath "$key")
 stop
 
 for _ in 1 2 3 4 5; do
@@ -63,7 +68,7 @@ events { worker_connections 512; }
 http {
     types { application/octet-stream bin exe; }
     default_type application/octet-stream;
-    log_format pw '\$uri?\$args range=\$http_range if_range=\$http_if_range status=\$status sent=\$body_bytes_sent';
+    log_format pw '\$uri?\$args range=\$http_range if_range=\$http_if_range status=\$status sent=\$body_bytes_sent end=\$msec took=\$request_time';
     access_log $state/$name.access.log pw;
     client_body_temp_path $state/$name-temp/client;
     proxy_temp_path $state/$name-temp/proxy;
