@@ -4,6 +4,7 @@
 #include "logging/FileSystem.h"
 #include "logging/Log.h"
 #include "logging/PathUtil.h"
+#include "logging/TextEncoding.h"
 #include "net/HttpHeader.h"
 
 #include <chrono>
@@ -256,7 +257,7 @@ void CHttpDownload::DownloadThreadProc(DownloadThreadParam* record)
     // With a validator a retry asks only for what is missing, and If-Range
     // makes a server whose file has changed answer with all of it (200).
     const bool canResume = !strValidator.empty();
-    const std::wstring ifRange = canResume ? L"\r\nIf-Range:" + std::wstring(strValidator.begin(), strValidator.end())
+    const std::wstring ifRange = canResume ? L"\r\nIf-Range:" + Utf8ToWide(strValidator)
                                            : std::wstring();
 
     bool success = false;
