@@ -106,6 +106,15 @@ bool ParseContentLength(const std::string& text, int64_t& value)
     return true;
 }
 
+bool ParseContentLength32(const std::string& text, int& value)
+{
+    int64_t wide = 0;
+    if (!ParseContentLength(text, wide) || wide > INT32_MAX)
+        return false;
+    value = static_cast<int>(wide);
+    return true;
+}
+
 bool ParseContentRange(const std::string& text, HttpContentRange& range)
 {
     std::string trimmed = Trim(text);

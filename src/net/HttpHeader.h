@@ -19,6 +19,8 @@ bool IsRetryableStatus(int status);
 
 // Decimal digits only (surrounding blanks allowed), at most 2^63 - 1.
 bool ParseContentLength(const std::string& text, int64_t& value);
+// A Content-Length the engine can hold: as above, and at most 2^31 - 1.
+bool ParseContentLength32(const std::string& text, int& value);
 
 // "bytes FIRST-LAST/TOTAL" with FIRST <= LAST < TOTAL; an unknown total
 // ("*") is refused, since the engine needs it to match the size it probed.

@@ -134,14 +134,8 @@ bool CInternetRequest::QueryText(DWORD level, const char* name, std::string& val
 
 bool CInternetRequest::GetUrlFileSize(int* size)
 {
-    // Only a plain decimal number within 31 bits counts as a size.
     std::string text;
-    int64_t value = 0;
-    if (!QueryText(HTTP_QUERY_CONTENT_LENGTH, nullptr, text, true) || !ParseContentLength(text, value) ||
-        value > INT32_MAX)
-        return false;
-    *size = static_cast<int>(value);
-    return true;
+    return QueryText(HTTP_QUERY_CONTENT_LENGTH, nullptr, text, true) && ParseContentLength32(text, *size);
 }
 
 bool CInternetRequest::GetStatusCode(int* status)

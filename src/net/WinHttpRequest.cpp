@@ -132,12 +132,8 @@ bool CWinHttpRequest::QueryText(DWORD level, const wchar_t* name, std::string& v
 bool CWinHttpRequest::GetUrlFileSize(int* size)
 {
     std::string text;
-    int64_t value = 0;
-    if (!QueryText(WINHTTP_QUERY_CONTENT_LENGTH, WINHTTP_HEADER_NAME_BY_INDEX, text, true) ||
-        !ParseContentLength(text, value) || value > INT32_MAX)
-        return false;
-    *size = static_cast<int>(value);
-    return true;
+    return QueryText(WINHTTP_QUERY_CONTENT_LENGTH, WINHTTP_HEADER_NAME_BY_INDEX, text, true) &&
+           ParseContentLength32(text, *size);
 }
 
 bool CWinHttpRequest::GetStatusCode(int* status)

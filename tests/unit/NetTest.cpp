@@ -341,6 +341,7 @@ TEST(NetHeader, ParsersTakeOnlyWellFormedValues)
     };
     const Case cases[] = {
         {"1234", 1234, -1, -1, 30000},
+        {"2147483648", 2147483648LL, -1, -1, 30000},   // a length, but too large for a size
         {" 3 ", 3, -1, -1, 3000},
         {"-5", -1, -1, -1, -1},
         {"99999999999999999999", -1, -1, -1, -1},
@@ -358,6 +359,9 @@ TEST(NetHeader, ParsersTakeOnlyWellFormedValues)
         int64_t length = -1;
         ParseContentLength(c.text, length);
         EXPECT_EQ(length, c.length) << c.text;
+        int length32 = -1;
+        ParseContentLength32(c.text, length32);
+        EXPECT_EQ(length32, c.length <= INT32_MAX ? c.length : -1) << c.text;
         HttpContentRange range;
         bool isRange = ParseContentRange(c.text, range);
         EXPECT_EQ(isRange ? range.nLast : -1, c.rangeLast) << c.text;
