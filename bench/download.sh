@@ -1,25 +1,35 @@
 #!/usr/bin/env bash
-# Download benchmark against the local test server: one file served over TLS,
-# fetched side by side by the engine (pathwick-fetch.exe under Wine, 5
-# workers), by aria2c with 5 connections and by single-stream curl; first
-# with every connection throttled, then unthrottled. Prints wall times and
-# the ratios engine/aria2c and engine/curl.
-#   bench/download.sh [SIZE_MIB=64] [RATE_MIB_PER_CONNECTION=4]
-# Needs the Windows tree built (pathwick-fetch, pw_trust_ca); the test CA is
-# trusted in build/win/wineprefix like in the tests.
+# Download benchmark, side by side in one run:
+#   1. nginx over TLS, every connection throttled (limit_rate): the engine
+#      (pathwick-fetch.exe under Wine, 5 workers), aria2c -x5 -s5 -k1M and
+#      single-stream curl;
+#   2. the same unthrottled, plus one plain WinHTTP GET read in a loop
+#      (winhttp_get.exe, same Wine) to show what the engine costs over the
+#      platform's own stack;
+#   3. a flaky server: the Python test server cuts every answer after 1 MiB;
+#      a 16 MiB file fetched by the engine and by aria2c, with the body
+#      bytes the server sent as a ratio to the file's size.
+# Every round runs RUNS times. Each download is checked byte for byte.
+#   bench/download.sh [SIZE_MIB=64] [RATE_MIB_PER_CONNECTION=4] [RUNS=2]
+# Needs the Windows tree built (pathwick-fetch, winhttp_get, pw_trust_ca);
+# the test CA is trusted in build/win/wineprefix like in the tests.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/.." && pwd)
 size_mib=${1:-64}
 rate_mib=${2:-4}
+runs=${3:-2}
+flaky_mib=16
+cut=1048576
 rate=$((rate_mib * 1048576))
 win="$root/build/win"
 fetch="$win/tests/net/pathwick-fetch.exe"
+plain_get="$win/bench/winhttp_get.exe"
 work="$root/build/bench"
 pki="$win/pki"
 server="$root/tests/server"
 
-for f in "$fetch" "$win/tests/net/pw_trust_ca.exe"; do
+for f in "$fetch" "$plain_get" "$win/tests/net/pw_trust_ca.exe"; do
   [ -f "$f" ] || { echo "missing $f: build the Windows tree first" >&2; exit 1; }
 done
 source "$root/scripts/env.sh"
@@ -27,47 +37,102 @@ pw_wine_up
 mkdir -p "$work/root" "$work/out"
 bash "$server/make_certs.sh" "$pki" >/dev/null
 "$win/wine-run" "$win/tests/net/pw_trust_ca.exe" "Z:$pki/ca.pem" >/dev/null
-file="$work/root/bench-$size_mib.bin"
-if [ ! -s "$file" ] || [ "$(stat -c %s "$file")" != $((size_mib * 1048576)) ]; then
-  head -c $((size_mib * 1048576)) /dev/urandom >"$file"
-fi
-want=$(sha256sum <"$file" | cut -d' ' -f1)
-bash "$server/start.sh" "$work" bench --root "$work/root" --cert "$pki/server.pem" --key "$pki/server.key" \
-  --time-limit 900 >/dev/null
-trap 'bash "$server/stop.sh" "$work" bench; pw_wine_down' EXIT
-port=$(cat "$work/bench.port")
+make_file() { # MiB -> path
+  local f="$work/root/bench-$1.bin"
+  if [ ! -s "$f" ] || [ "$(stat -c %s "$f")" != $(($1 * 1048576)) ]; then
+    head -c $(($1 * 1048576)) /dev/urandom >"$f"
+  fi
+  echo "$f"
+}
+big=$(make_file "$size_mib")
+small=$(make_file "$flaky_mib")
+bash "$server/nginx.sh" start "$work" nginx --root "$work/root" --cert "$pki/server.pem" --key "$pki/server.key" >/dev/null
+bash "$server/start.sh" "$work" flaky --root "$work/root" --cert "$pki/server.pem" --key "$pki/server.key" \
+  --time-limit 1800 >/dev/null
+trap 'bash "$server/nginx.sh" stop "$work" nginx; bash "$server/stop.sh" "$work" flaky; pw_wine_down' EXIT
+nport=$(cat "$work/nginx.port")
+fport=$(cat "$work/flaky.port")
 
 now_ms() { date +%s%3N; }
-verify() {
-  if [ "$(sha256sum <"$1" | cut -d' ' -f1)" != "$want" ]; then echo "  $2: WRONG CONTENT" >&2; return 1; fi
+same() { # file, reference, label
+  if ! cmp -s "$1" "$2"; then echo "  $3: WRONG CONTENT" >&2; exit 1; fi
 }
-run_round() { # label query
-  local label=$1 query=$2 url="https://localhost:$port/files/bench-$size_mib.bin$2" t0 engine aria curl engine_inner
-  rm -f "$work/out/"*
-  t0=$(now_ms)
-  "$win/wine-run" "$fetch" "$url" "Z:$work/out/engine.bin" 5 >"$work/out/engine.log" 2>&1 </dev/null
-  engine=$(( $(now_ms) - t0 ))
-  engine_inner=$(sed -n 's/^elapsed_ms //p' "$work/out/engine.log")
-  verify "$work/out/engine.bin" engine
-  t0=$(now_ms)
-  aria2c -q -x5 -s5 -k1M --file-allocation=none --allow-overwrite=true --ca-certificate="$pki/ca.pem" \
-    -d "$work/out" -o aria.bin "$url"
-  aria=$(( $(now_ms) - t0 ))
-  verify "$work/out/aria.bin" aria2c
-  t0=$(now_ms)
-  curl -s --cacert "$pki/ca.pem" -o "$work/out/curl.bin" "$url"
-  curl=$(( $(now_ms) - t0 ))
-  verify "$work/out/curl.bin" curl
-  awk -v l="$label" -v s="$size_mib" -v e="$engine" -v ei="$engine_inner" -v a="$aria" -v c="$curl" 'BEGIN {
-    printf "%s (%d MiB)\n", l, s
-    printf "  engine  %7.2f s wall (%.2f s inside the engine)  %6.1f MiB/s\n", e/1000, ei/1000, s*1000/e
-    printf "  aria2c  %7.2f s wall  %6.1f MiB/s\n", a/1000, s*1000/a
-    printf "  curl    %7.2f s wall  %6.1f MiB/s\n", c/1000, s*1000/c
-    printf "  throughput engine/aria2c %.2fx   engine/curl %.2fx   (wall time engine/curl %.2f)\n", a/e, c/e, e/c
-    printf "  same, engine time without Wine start-up: engine/aria2c %.2fx   engine/curl %.2fx\n", a/ei, c/ei
-  }'
+# Each timer sets $ms (wall) and, for the Windows programs, $inner (the time
+# the program measured itself, without Wine's start-up).
+run_engine() { # url ref
+  local t0; rm -f "$work/out/engine.bin"; t0=$(now_ms)
+  "$win/wine-run" "$fetch" "$1" "Z:$work/out/engine.bin" 5 >"$work/out/engine.log" 2>&1 </dev/null || true
+  ms=$(( $(now_ms) - t0 )); inner=$(tr -d '\r' <"$work/out/engine.log" | sed -n 's/^elapsed_ms //p')
+  size_ms=$(tr -d '\r' <"$work/out/engine.log" | sed -n 's/^size_ms //p')
+  same "$work/out/engine.bin" "$2" engine
 }
+run_plain() { # url ref
+  local t0; rm -f "$work/out/plain.bin"; t0=$(now_ms)
+  "$win/wine-run" "$plain_get" "$1" "Z:$work/out/plain.bin" >"$work/out/plain.log" 2>&1 </dev/null || true
+  ms=$(( $(now_ms) - t0 )); inner=$(tr -d '\r' <"$work/out/plain.log" | sed -n 's/^elapsed_ms //p')
+  same "$work/out/plain.bin" "$2" "WinHTTP loop"
+}
+run_aria() { # url ref
+  local t0; rm -f "$work/out/aria.bin"; t0=$(now_ms)
+  aria2c -q -x5 -s5 -k1M --file-allocation=none --allow-overwrite=true --auto-file-renaming=false \
+    --ca-certificate="$pki/ca.pem" -d "$work/out" -o aria.bin "$1" || true
+  ms=$(( $(now_ms) - t0 ))
+  same "$work/out/aria.bin" "$2" aria2c
+}
+run_curl() { # url ref
+  local t0; rm -f "$work/out/curl.bin"; t0=$(now_ms)
+  curl -s --cacert "$pki/ca.pem" -o "$work/out/curl.bin" "$1" || true
+  ms=$(( $(now_ms) - t0 ))
+  same "$work/out/curl.bin" "$2" curl
+}
+sent_bytes() { curl -s "https://localhost:$fport/stats" --cacert "$pki/ca.pem" | sed 's/[^0-9]//g'; }
 
-echo "files over https://localhost:$port, 5 workers/connections"
-run_round "throttled to $rate_mib MiB/s per connection" "?rate=$rate"
-run_round "unthrottled" ""
+echo "engine: pathwick-fetch.exe, 5 workers, under Wine; aria2c -x5 -s5 -k1M; curl: one stream"
+nurl="https://localhost:$nport/files/bench-$size_mib.bin"
+for run in $(seq 1 "$runs"); do
+  run_engine "$nurl?rate=$rate" "$big"; e=$ms; ei=$inner; es=$size_ms
+  run_aria "$nurl?rate=$rate" "$big"; a=$ms
+  run_curl "$nurl?rate=$rate" "$big"; c=$ms
+  awk -v r="$run" -v s="$size_mib" -v m="$rate_mib" -v e="$e" -v ei="$ei" -v es="$es" -v a="$a" -v c="$c" 'BEGIN {
+    printf "nginx, throttled to %d MiB/s per connection, %d MiB, run %d\n", m, s, r
+    printf "  engine  %6.2f s inside the engine (%6.2f s wall; size known after %.2f s)  %6.1f MiB/s\n",
+           ei/1000, e/1000, es/1000, s*1000/ei
+    printf "  aria2c  %6.2f s  %6.1f MiB/s\n", a/1000, s*1000/a
+    printf "  curl    %6.2f s  %6.1f MiB/s\n", c/1000, s*1000/c
+    printf "  throughput, engine inside: %.3fx aria2c, %.2fx curl   (engine wall: %.3fx aria2c, %.2fx curl)\n",
+           a/ei, c/ei, a/e, c/e
+  }'
+done
+for run in $(seq 1 "$runs"); do
+  run_engine "$nurl" "$big"; e=$ms; ei=$inner
+  run_plain "$nurl" "$big"; p=$ms; pi=$inner
+  run_aria "$nurl" "$big"; a=$ms
+  run_curl "$nurl" "$big"; c=$ms
+  awk -v r="$run" -v s="$size_mib" -v e="$e" -v ei="$ei" -v p="$p" -v pi="$pi" -v a="$a" -v c="$c" 'BEGIN {
+    printf "nginx, unthrottled, %d MiB, run %d\n", s, r
+    printf "  engine        %6.2f s inside (%6.2f s wall)  %6.1f MiB/s\n", ei/1000, e/1000, s*1000/ei
+    printf "  WinHTTP loop  %6.2f s inside (%6.2f s wall)  %6.1f MiB/s\n", pi/1000, p/1000, s*1000/pi
+    printf "  aria2c        %6.2f s  %6.1f MiB/s\n", a/1000, s*1000/a
+    printf "  curl          %6.2f s  %6.1f MiB/s\n", c/1000, s*1000/c
+    printf "  engine time / WinHTTP loop time: %.2f (inside), %.2f (wall)\n", ei/pi, e/p
+  }'
+done
+# The first request of a Windows process over TLS pays for setting up the
+# TLS stack under Wine; plain HTTP shows the request alone.
+printf 'x' >"$work/root/one.bin"
+for run in $(seq 1 "$runs"); do
+  run_plain "https://localhost:$nport/files/one.bin" "$work/root/one.bin"; t=$inner
+  run_plain "http://localhost:$fport/files/one.bin" "$work/root/one.bin"; p=$inner
+  echo "first request of a process, 1 byte, WinHTTP loop: over TLS ${t} ms, plain HTTP ${p} ms (run $run)"
+done
+furl="https://localhost:$fport/files/bench-$flaky_mib.bin?cutafter=$cut"
+for run in $(seq 1 "$runs"); do
+  b0=$(sent_bytes); run_engine "$furl" "$small"; e=$ms; ei=$inner; b1=$(sent_bytes)
+  run_aria "$furl" "$small"; a=$ms; b2=$(sent_bytes)
+  awk -v r="$run" -v s="$flaky_mib" -v e="$e" -v ei="$ei" -v a="$a" -v es=$((b1 - b0)) -v as=$((b2 - b1)) 'BEGIN {
+    n = s * 1048576
+    printf "flaky server (every answer cut after 1 MiB), %d MiB, run %d\n", s, r
+    printf "  engine  %6.2f s wall (%5.2f s inside)  server sent %.3fx the file\n", e/1000, ei/1000, es/n
+    printf "  aria2c  %6.2f s wall                  server sent %.3fx the file\n", a/1000, as/n
+  }'
+done

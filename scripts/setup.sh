@@ -21,8 +21,8 @@ packages=(
   # running and driving the Windows program
   wine wine32:i386 xvfb xauth xdotool x11-utils imagemagick
   fonts-wqy-microhei fonts-dejavu-core
-  # local test server (Python) with its certificates, benchmark peers
-  openssl curl aria2
+  # local test servers (Python, nginx) with their certificates, benchmark peers
+  openssl curl aria2 nginx
 )
 
 missing=()

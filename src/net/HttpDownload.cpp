@@ -4,6 +4,8 @@
 #include "logging/FileSystem.h"
 #include "logging/Log.h"
 #include "logging/PathUtil.h"
+#include "logging/TextEncoding.h"
+#include "net/HttpHeader.h"
 
 #include <chrono>
 #include <ctime>
@@ -57,6 +59,11 @@ bool CHttpDownload::Cancelled() const
     return pbCancel != nullptr && __atomic_load_n(pbCancel, __ATOMIC_RELAXED);
 }
 
+bool CHttpDownload::Stopped() const
+{
+    return Cancelled() || bGiveUp.load() || bRestart.load();
+}
+
 int CHttpDownload::Download()
 {
     LOG_INFO("Download....");
@@ -76,16 +83,31 @@ int CHttpDownload::DownloadImp()
         LOG_INFO("ERR:CheckParam fail!");
         return kDownloadBadParam;
     }
-    if (!GetDownloadFileSize()) {
-        LOG_INFO("ERR:GetDownloadFileSize fail!");
-        return kDownloadNoSize;
+    for (int round = 0;; ++round) {
+        if (!GetDownloadFileSize()) {
+            LOG_INFO("ERR:GetDownloadFileSize fail!");
+            return kDownloadNoSize;
+        }
+        Notify(kDownloadSize, nFileSize, 0);
+        if (pParam->pMeter != nullptr)
+            pParam->pMeter->Start(nFileSize);
+        bool done = DownLoadContent();
+        if (!done && bRestart.load() && !Cancelled() && round < kDownloadMaxRestarts) {
+            // The file changed on the server while it was being fetched:
+            // what was written belongs to the old version and goes.
+            LOG_INFO("ERR:file changed on the server, download starts over (%d)", round + 1);
+            bRestart = false;
+            bGiveUp = false;
+            nDownloadedSize = 0;
+            Notify(kDownloadProgress, 0, nFileSize);
+            continue;
+        }
+        if (!done) {
+            LOG_INFO("ERR:DownLoadContent fail!");
+            return kDownloadFailed;
+        }
+        return kDownloadOk;
     }
-    Notify(kDownloadSize, nFileSize, 0);
-    if (!DownLoadContent()) {
-        LOG_INFO("ERR:DownLoadContent fail!");
-        return kDownloadFailed;
-    }
-    return kDownloadOk;
 }
 
 bool CHttpDownload::CheckParam()
@@ -112,21 +134,41 @@ bool CHttpDownload::CheckParam()
     return true;
 }
 
-bool QueryRemoteFileSize(const CHttpDownload::RequestFactory& factory, const std::wstring& url, int32_t& size)
+bool QueryRemoteFileSize(const CHttpDownload::RequestFactory& factory, const std::wstring& url, int32_t& size,
+                         std::string* validator)
 {
     // WinHTTP answers a HEAD; WinINet is asked with a GET whose body is
-    // abandoned with the object.
+    // abandoned with the object. Only a success status with a length of at
+    // least one byte is a size: an error page's length is not the file's.
     for (int type : {CBaseRequest::kTypeWinHttp, CBaseRequest::kTypeInternet}) {
         std::unique_ptr<CBaseRequest> request(factory(type));
         if (!request)
             continue;
         if (type == CBaseRequest::kTypeWinHttp)
             request->strMethod = L"HEAD";
-        int value = 0;
-        if (request->Request(url) && request->GetUrlFileSize(&value)) {
-            size = value;
-            return true;
+        if (!request->Request(url))
+            continue;
+        int status = 0;
+        if (!request->GetStatusCode(&status))
+            continue;
+        if (!IsSuccessStatus(status)) {
+            LOG_INFO("ERR:[%s] GetUrlFileSize: status %d", request->GetTypeName(), status);
+            continue;
         }
+        int value = 0;
+        if (!request->GetUrlFileSize(&value) || value < 1) {
+            LOG_INFO("ERR:[%s] GetUrlFileSize: no usable Content-Length (status %d)", request->GetTypeName(), status);
+            continue;
+        }
+        size = value;
+        if (validator != nullptr) {
+            std::string etag;
+            std::string lastModified;
+            request->QueryHeader("ETag", etag);
+            request->QueryHeader("Last-Modified", lastModified);
+            *validator = ChooseIfRangeValidator(etag, lastModified);
+        }
+        return true;
     }
     return false;
 }
@@ -142,13 +184,17 @@ int32_t GetRemoteFileSize(const std::wstring& url)
 bool CHttpDownload::GetDownloadFileSize()
 {
     LOG_INFO("GetDownloadFileSize....");
-    return QueryRemoteFileSize(fnCreateRequest, pParam->strDownloadUrl, nFileSize);
+    strValidator.clear();
+    return QueryRemoteFileSize(fnCreateRequest, pParam->strDownloadUrl, nFileSize, &strValidator);
 }
 
 bool CHttpDownload::DownLoadContent()
 {
     int requested = pParam->nDownloadThread;
     int count = requested < 1 ? 1 : (requested > kDownloadMaxThreads ? kDownloadMaxThreads : requested);
+    // At most one worker per byte: an empty range has no valid Range header.
+    if (nFileSize >= 1 && count > nFileSize)
+        count = nFileSize;
     if (count == requested)
         LOG_INFO("DownLoadContent: ThreadNum = %d", count);
     else
@@ -204,12 +250,20 @@ bool CHttpDownload::DownLoadContent()
 void CHttpDownload::DownloadThreadProc(DownloadThreadParam* record)
 {
     unsigned long threadId = CurrentThreadIdForLog();
+    const int32_t last = record->nStart + record->nLength - 1;
     wchar_t header[64] = {};
-    std::swprintf(header, 64, L"Range:bytes=%d-%d", record->nStart, record->nStart + record->nLength - 1);
+    std::swprintf(header, 64, L"Range:bytes=%d-%d", record->nStart, last);
     LOG_INFO_W(L"[Thread][%d][%d][%ls] beging...", static_cast<int>(threadId), record->nIndex, header);
+    // With a validator a retry asks only for what is missing, and If-Range
+    // makes a server whose file has changed answer with all of it (200).
+    const bool canResume = !strValidator.empty();
+    const std::wstring ifRange = canResume ? L"\r\nIf-Range:" + Utf8ToWide(strValidator)
+                                           : std::wstring();
 
     bool success = false;
-    for (int attempt = 0; !Cancelled(); ++attempt) {
+    int idleAttempts = 0;    // attempts that brought no new byte: the retry budget
+    int32_t reached = 0;     // the furthest any attempt got into the range
+    for (int attempt = 0; !Stopped(); ++attempt) {
         int winHttpFails = nWinHttpFailCount.load();
         int internetFails = nInternetFailCount.load();
         int type;
@@ -220,6 +274,11 @@ void CHttpDownload::DownloadThreadProc(DownloadThreadParam* record)
         else
             type = (attempt % 2 == 0) ? CBaseRequest::kTypeWinHttp : CBaseRequest::kTypeInternet;
 
+        if (record->nWritten > 0) {
+            std::swprintf(header, 64, L"Range:bytes=%d-%d", record->nStart + record->nWritten, last);
+            LOG_INFO_W(L"[Thread][%d][%d][%ls] beging...", static_cast<int>(threadId), record->nIndex, header);
+        }
+        unsigned pauseMs = nRetryPauseMs;
         std::unique_ptr<CBaseRequest> request(fnCreateRequest(type));
         if (!request) {
             // Counts as an attempt, so a factory that never delivers cannot
@@ -227,27 +286,127 @@ void CHttpDownload::DownloadThreadProc(DownloadThreadParam* record)
             LOG_INFO("ERR:CBaseRequest::CreateInstance fail!");
         } else {
             request->nMaxConnsPerServer = 50;
-            request->strHeaders = header;
-            if (request->Request(pParam->strDownloadUrl) && ReadUrlContent(request.get(), record)) {
+            request->strHeaders = std::wstring(header) + ifRange;
+            AttemptOutcome outcome = kAttemptRetry;
+            if (request->Request(pParam->strDownloadUrl)) {
+                outcome = CheckRangeAnswer(request.get(), record, pauseMs);
+                if (outcome == kAttemptReadBody)
+                    outcome = ReadUrlContent(request.get(), record) ? kAttemptDone : kAttemptRetry;
+            }
+            if (outcome == kAttemptDone) {
                 success = true;
+                break;
+            }
+            if (outcome == kAttemptRestart) {
+                bRestart = true;
                 break;
             }
             std::atomic<int32_t>& counter = (type == CBaseRequest::kTypeWinHttp) ? nWinHttpFailCount : nInternetFailCount;
             ++counter;
+            if (outcome == kAttemptGiveUp) {
+                // The server's answer will not change: no further attempt,
+                // and the other ranges stop too, since the download has failed.
+                LOG_INFO("[Thread][%d][%d][%s] Request fail, no retry (WinHttp fail:%d, Internet fail:%d)",
+                         static_cast<int>(threadId), record->nIndex, request->GetTypeName(),
+                         nWinHttpFailCount.load(), nInternetFailCount.load());
+                bGiveUp = true;
+                break;
+            }
             LOG_INFO("[Thread][%d][%d][%s] Request fail,  retry %d...(WinHttp fail:%d, Internet fail:%d)",
                      static_cast<int>(threadId), record->nIndex, request->GetTypeName(), attempt,
                      nWinHttpFailCount.load(), nInternetFailCount.load());
             request.reset();
         }
-        if (attempt >= kDownloadMaxAttempt)
+        // An attempt that got further into the range than any before does
+        // not use up the budget, and the next one follows soon.
+        if (record->nWritten > reached) {
+            reached = record->nWritten;
+            pauseMs = nRetryPauseMs < kDownloadProgressPauseMs ? nRetryPauseMs : kDownloadProgressPauseMs;
+        } else if (++idleAttempts > kDownloadMaxAttempt) {
             break;
-        // The pause is cut short when the caller cancels.
-        auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(nRetryPauseMs);
-        while (!Cancelled() && std::chrono::steady_clock::now() < until)
-            std::this_thread::sleep_for(std::chrono::milliseconds(nRetryPauseMs < 20 ? nRetryPauseMs : 20));
+        }
+        if (!canResume && record->nWritten > 0)
+            TakeBack(record);
+        // The pause is cut short when the caller cancels or another range
+        // has failed for good.
+        auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(pauseMs);
+        while (!Stopped() && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs < 20 ? pauseMs : 20));
     }
     record->bSuccess = success;
     LOG_INFO_W(L"[Thread][%d][%d] SUCCCESS!", static_cast<int>(threadId), record->nIndex);
+}
+
+void CHttpDownload::TakeBack(DownloadThreadParam* record)
+{
+    // Without a validator a retry cannot tell whether the file is still the
+    // same, so the range is fetched again from its start and its bytes no
+    // longer count.
+    std::lock_guard<std::mutex> lock(*record->pWriteLock);
+    nDownloadedSize -= record->nWritten;
+    record->nWritten = 0;
+    if (pParam->pMeter != nullptr)
+        pParam->pMeter->Update(nDownloadedSize);
+}
+
+CHttpDownload::AttemptOutcome CHttpDownload::CheckRangeAnswer(CBaseRequest* request, DownloadThreadParam* record,
+                                                              unsigned& pauseMs)
+{
+    // The status and Content-Range decide before a byte of the body is
+    // written: a body that merely has the right length may be an error page
+    // or another part of the file.
+    const char* type = request->GetTypeName();
+    int status = 0;
+    if (!request->GetStatusCode(&status))
+        return kAttemptRetry;
+    const int32_t first = record->nStart + record->nWritten;
+    const int32_t last = record->nStart + record->nLength - 1;
+    if (status == 206) {
+        std::string text;
+        HttpContentRange range;
+        if (request->QueryHeader("Content-Range", text) && ParseContentRange(text, range) && range.nFirst == first &&
+            range.nLast == last && range.nTotal == nFileSize)
+            return kAttemptReadBody;
+        LOG_INFO("ERR:[%s] status 206, Content-Range \"%s\" is not bytes %d-%d/%d", type, text.c_str(), first, last,
+                 nFileSize);
+        return kAttemptGiveUp;
+    }
+    if (status == 200) {
+        // A 200 to If-Range with another validator: the file has changed.
+        if (!strValidator.empty()) {
+            std::string etag;
+            std::string lastModified;
+            request->QueryHeader("ETag", etag);
+            request->QueryHeader("Last-Modified", lastModified);
+            std::string now = ChooseIfRangeValidator(etag, lastModified);
+            if (!now.empty() && now != strValidator) {
+                LOG_INFO("ERR:[%s] status 200 to If-Range:%s, the file is now %s", type, strValidator.c_str(),
+                         now.c_str());
+                return kAttemptRestart;
+            }
+        }
+        // Otherwise the whole file fits only a range that is the whole file;
+        // what an earlier attempt wrote of it is written again.
+        if (record->nStart == 0 && record->nLength == nFileSize) {
+            if (record->nWritten > 0)
+                TakeBack(record);
+            return kAttemptReadBody;
+        }
+        LOG_INFO("ERR:[%s] status 200 to Range:bytes=%d-%d: the server ignores ranges", type, first, last);
+        return kAttemptGiveUp;
+    }
+    LOG_INFO("ERR:[%s] status %d", type, status);
+    if ((status == 503 || status == 429)) {
+        std::string text;
+        uint32_t delayMs = 0;
+        if (request->QueryHeader("Retry-After", text) &&
+            ParseRetryAfter(text, static_cast<int64_t>(time(nullptr)), kDownloadRetryAfterCapMs, delayMs)) {
+            LOG_INFO("[Thread][%d][%d][%s] Retry-After: %s, wait %u ms", static_cast<int>(CurrentThreadIdForLog()),
+                     record->nIndex, type, text.c_str(), delayMs);
+            pauseMs = delayMs;
+        }
+    }
+    return IsRetryableStatus(status) ? kAttemptRetry : kAttemptGiveUp;
 }
 
 bool CHttpDownload::WriteChunk(DownloadThreadParam* record, int32_t offset, const char* data, int size)
@@ -264,42 +423,37 @@ bool CHttpDownload::WriteChunk(DownloadThreadParam* record, int32_t offset, cons
 
 bool CHttpDownload::ReadUrlContent(CBaseRequest* request, DownloadThreadParam* record)
 {
+    // The body continues the range where the last attempt stopped; every
+    // chunk is written and counted at once, so a cut keeps what arrived.
     std::vector<char> buffer(kDownloadBufferSize);
-    int32_t total = 0;     // bytes received
-    int32_t written = 0;   // bytes written and counted
+    const int32_t want = record->nLength - record->nWritten;
+    int32_t total = 0;     // bytes of this body received
     bool writeFailed = false;
-    int n = Cancelled() ? 0 : request->HttpRead(buffer.data(), kDownloadBufferSize);
+    int n = Stopped() ? 0 : request->HttpRead(buffer.data(), kDownloadBufferSize);
     while (n > 0) {
         total += n;
-        // A body longer than its range (a server that ignored the Range
-        // header) must not overwrite the ranges after it.
-        if (total > record->nLength)
+        // A body longer than asked for must not overwrite the ranges after it.
+        if (total > want)
             break;
         {
             std::lock_guard<std::mutex> lock(*record->pWriteLock);
-            writeFailed = !WriteChunk(record, record->nStart + written, buffer.data(), n);
+            writeFailed = !WriteChunk(record, record->nStart + record->nWritten, buffer.data(), n);
             if (!writeFailed) {
+                record->nWritten += n;
                 nDownloadedSize += n;
+                if (pParam->pMeter != nullptr)
+                    pParam->pMeter->Update(nDownloadedSize);
                 Notify(kDownloadProgress, nDownloadedSize, nFileSize);
             }
         }
         if (writeFailed)
             break;
-        written += n;
-        n = Cancelled() ? 0 : request->HttpRead(buffer.data(), kDownloadBufferSize);
+        n = Stopped() ? 0 : request->HttpRead(buffer.data(), kDownloadBufferSize);
     }
-    if (!writeFailed && total == record->nLength)
+    if (!writeFailed && total == want)
         return true;
-
-    // Take back what this attempt counted; the next attempt fetches the
-    // whole range again and overwrites it.
     if (writeFailed)
-        LOG_INFO("ERR:[%s] write to file fail at %d", request->GetTypeName(), record->nStart + written);
-    {
-        std::lock_guard<std::mutex> lock(*record->pWriteLock);
-        nDownloadedSize -= written;
-    }
-    LOG_INFO("ERR:[%s] download Fail ,dstSize: %d !=  downloadingSize: %d)", request->GetTypeName(), record->nLength,
-             total);
+        LOG_INFO("ERR:[%s] write to file fail at %d", request->GetTypeName(), record->nStart + record->nWritten);
+    LOG_INFO("ERR:[%s] download Fail ,dstSize: %d !=  downloadingSize: %d)", request->GetTypeName(), want, total);
     return false;
 }

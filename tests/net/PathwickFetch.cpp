@@ -1,6 +1,7 @@
 // Command-line harness around the download engine, for tests and benchmarks.
 //   pathwick-fetch.exe URL OUTFILE [workers] [--stack=winhttp|internet] [--pause=MS]
-// Prints every engine event as one line and, last, "elapsed_ms <n>". Exits
+// Prints every engine event as one line and, last, "size_ms <n>" (from the
+// start to the size event; -1 when there was none) and "elapsed_ms <n>". Exits
 // with 0 when the download succeeded, 1 when it failed, 2 on bad usage.
 // --stack pins every request to one back-end; --pause shortens the pause
 // between the attempts of a range (2000 ms by default).
@@ -15,6 +16,9 @@
 
 namespace {
 
+ULONGLONG gBegin = 0;
+long long gSizeMs = -1;
+
 void PrintEvent(int event, int value1, int value2, void*)
 {
     switch (event) {
@@ -22,6 +26,7 @@ void PrintEvent(int event, int value1, int value2, void*)
         std::printf("event 0 start\n");
         break;
     case kDownloadSize:
+        gSizeMs = static_cast<long long>(GetTickCount64() - gBegin);
         std::printf("event 1 size %d\n", value1);
         break;
     case kDownloadProgress:
@@ -73,9 +78,10 @@ int wmain(int argc, wchar_t** argv)
         download.SetRequestFactory([stack](int) { return CBaseRequest::CreateInstance(stack); });
     if (pause >= 0)
         download.SetRetryPause(static_cast<unsigned>(pause));
-    ULONGLONG begin = GetTickCount64();
+    gBegin = GetTickCount64();
     int result = download.Download();
-    std::printf("elapsed_ms %llu\n", static_cast<unsigned long long>(GetTickCount64() - begin));
+    std::printf("size_ms %lld\n", gSizeMs);
+    std::printf("elapsed_ms %llu\n", static_cast<unsigned long long>(GetTickCount64() - gBegin));
     std::fflush(stdout);
     return result == kDownloadOk ? 0 : 1;
 }

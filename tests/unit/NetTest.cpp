@@ -5,6 +5,7 @@
 #include "net/BaseRequest.h"
 #include "net/HttpBeacon.h"
 #include "net/HttpDownload.h"
+#include "net/HttpHeader.h"
 
 #include "common/NetTestSupport.h"
 #include "common/TestSupport.h"
@@ -18,7 +19,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <chrono>
 #include <map>
+#include <set>
 #include <mutex>
 #include <memory>
 #include <sstream>
@@ -55,8 +58,20 @@ struct FakeServer {
     bool internetDown = false;
     bool secureDown = false;        // the secure attempt fails at ConnectSession
     bool sizeKnown = true;          // responses carry a Content-Length
-    bool ignoreRange = false;       // the whole file answers every request
+    bool ignoreRange = false;       // the whole file answers every request (200)
+    int status = 0;                 // when set, every request gets this status and a small page
+    int rangeStatus = 0;            // when set, every range request gets this status
+    bool wrongContentRange = false; // a 206 names a range one byte further on
     int failFirstPerRange = 0;      // that many answers per range break off mid-body
+    int cutAfter = 0;               // every body breaks off after that many bytes
+    std::string etag;               // ETag of the file; If-Range with another one gets a 200
+    std::string lastModified;
+    // The file is replaced when this many range requests have been answered.
+    int replaceAfter = -1;
+    std::string newContent;
+    std::string newEtag;
+    int rangeRequests = 0;
+    std::atomic<int64_t> bodyBytes{0};   // body bytes handed out
     int chunk = 40000;              // bytes per HttpRead
     std::map<std::wstring, int> rangeHits;
     std::vector<FakeCall> calls;    // completed SendRequest calls
@@ -79,12 +94,31 @@ public:
     {
         if (!bSent || !pServer->sizeKnown)
             return false;
-        *size = static_cast<int>(pServer->content.size());
+        *size = static_cast<int>(strBody.size());
+        return true;
+    }
+
+    bool GetStatusCode(int* status) override
+    {
+        if (!bSent)
+            return false;
+        *status = nStatus;
+        return true;
+    }
+
+    bool QueryHeader(const char* name, std::string& value) override
+    {
+        auto it = headers.find(name);
+        if (!bSent || it == headers.end())
+            return false;
+        value = it->second;
         return true;
     }
 
     int HttpRead(void* buffer, int capacity) override
     {
+        if (strMethod == L"HEAD")
+            return 0;
         if (nCutAt >= 0 && nOffset >= static_cast<size_t>(nCutAt))
             return -1;
         size_t left = strBody.size() - nOffset;
@@ -93,6 +127,7 @@ public:
             n = std::min(n, static_cast<size_t>(nCutAt) - nOffset);
         std::copy(strBody.begin() + nOffset, strBody.begin() + nOffset + n, static_cast<char*>(buffer));
         nOffset += n;
+        pServer->bodyBytes += static_cast<int64_t>(n);
         return static_cast<int>(n);
     }
 
@@ -111,15 +146,40 @@ public:
         if ((nType == kTypeWinHttp && pServer->winHttpDown) || (nType == kTypeInternet && pServer->internetDown))
             return false;
         bSent = true;
-        const std::string& all = pServer->content;
-        strBody = all;
         int first = 0, last = 0;
-        if (!pServer->ignoreRange && std::swscanf(strHeaders.c_str(), L"Range:bytes=%d-%d", &first, &last) == 2) {
-            // An empty range ("0--1") is answered with an empty body.
-            strBody = last < first ? std::string() : all.substr(first, last - first + 1);
-            if (pServer->rangeHits[strHeaders]++ < pServer->failFirstPerRange)
-                nCutAt = static_cast<int>(strBody.size() / 2);
+        bool ranged = std::swscanf(strHeaders.c_str(), L"Range:bytes=%d-%d", &first, &last) == 2;
+        if (ranged && pServer->rangeRequests++ == pServer->replaceAfter) {
+            pServer->content = pServer->newContent;
+            pServer->etag = pServer->newEtag;
         }
+        const std::string& all = pServer->content;
+        if (!pServer->etag.empty())
+            headers["ETag"] = pServer->etag;
+        if (!pServer->lastModified.empty())
+            headers["Last-Modified"] = pServer->lastModified;
+        size_t ifRange = strHeaders.find(L"\r\nIf-Range:");
+        std::string validator = ifRange == std::wstring::npos ? "" : WideToUtf8(strHeaders.substr(ifRange + 11));
+        bool changed = !validator.empty() && validator != pServer->etag && validator != pServer->lastModified;
+        bool failing = ranged && pServer->rangeHits[strHeaders]++ < pServer->failFirstPerRange;
+        int errorStatus = pServer->status != 0 ? pServer->status : (ranged ? pServer->rangeStatus : 0);
+        if (errorStatus != 0) {
+            nStatus = errorStatus;
+            strBody = "<html>error page</html>";
+        } else if (ranged && !pServer->ignoreRange && !changed && first >= 0 && first <= last &&
+                   static_cast<size_t>(last) < all.size()) {
+            nStatus = 206;
+            strBody = all.substr(first, last - first + 1);
+            int shift = pServer->wrongContentRange ? 1 : 0;
+            headers["Content-Range"] = "bytes " + std::to_string(first + shift) + "-" + std::to_string(last + shift) +
+                                       "/" + std::to_string(all.size());
+            if (failing)
+                nCutAt = static_cast<int>(strBody.size() / 2);
+        } else {
+            nStatus = 200;
+            strBody = all;
+        }
+        if (pServer->cutAfter > 0 && strBody.size() > static_cast<size_t>(pServer->cutAfter))
+            nCutAt = nCutAt >= 0 ? std::min(nCutAt, pServer->cutAfter) : pServer->cutAfter;
         return true;
     }
 
@@ -130,6 +190,8 @@ private:
     int nType;
     bool bSecure = false;
     bool bSent = false;
+    int nStatus = 0;
+    std::map<std::string, std::string> headers;
     std::string strBody;
     size_t nOffset = 0;
     int nCutAt = -1;
@@ -159,6 +221,7 @@ struct EngineRun {
     std::wstring dir;
     int result = 1;
     bool cancel = false;
+    unsigned pauseMs = 1;
 
     explicit EngineRun(const std::string& hint)
     {
@@ -175,7 +238,7 @@ struct EngineRun {
     {
         CHttpDownload download(&param, &RecordEvent, &cancel);
         download.SetRequestFactory([this](int type) { return new CFakeRequest(&server, type); });
-        download.SetRetryPause(1);
+        download.SetRetryPause(pauseMs);
         if (starter)
             download.SetThreadStarter(starter);
         result = download.Download();
@@ -263,6 +326,57 @@ TEST(NetUrl, SplitServerPortTakesOnlyValidPorts)
         EXPECT_EQ(host, c.host) << WideToUtf8(c.server);
         EXPECT_EQ(port, c.port) << WideToUtf8(c.server);
     }
+}
+
+TEST(NetHeader, ParsersTakeOnlyWellFormedValues)
+{
+    // Each text goes through every parser; the columns say what each makes
+    // of it (-1: refused).
+    struct Case {
+        const char* text;
+        int64_t length;      // ParseContentLength
+        int64_t rangeLast;   // ParseContentRange: the last byte (first 0, total 1000)
+        int64_t date;        // ParseHttpDate
+        int64_t retryMs;     // ParseRetryAfter, now = 784111777, cap 30000
+    };
+    const Case cases[] = {
+        {"1234", 1234, -1, -1, 30000},
+        {"2147483648", 2147483648LL, -1, -1, 30000},   // a length, but too large for a size
+        {" 3 ", 3, -1, -1, 3000},
+        {"-5", -1, -1, -1, -1},
+        {"99999999999999999999", -1, -1, -1, -1},
+        {"bytes 0-332/1000", -1, 332, -1, -1},
+        {"bytes 0-1000/1000", -1, -1, -1, -1},      // past the end
+        {"bytes 0-999/*", -1, -1, -1, -1},          // the total must be known
+        {"Sun, 06 Nov 1994 08:49:42 GMT", -1, -1, 784111782, 5000},
+        {"Sunday, 06-Nov-94 08:49:37 GMT", -1, -1, 784111777, 0},
+        {"Sun Nov  6 08:49:37 1994", -1, -1, 784111777, 0},
+        {"Thu, 29 Feb 2024 23:59:59 GMT", -1, -1, 1709251199, 30000},
+        {"Sun, 32 Nov 1994 08:49:37 GMT", -1, -1, -1, -1},
+        {"Sun, 06 Nov 1994 08:49:37 CET", -1, -1, -1, -1},
+    };
+    for (const Case& c : cases) {
+        int64_t length = -1;
+        ParseContentLength(c.text, length);
+        EXPECT_EQ(length, c.length) << c.text;
+        int length32 = -1;
+        ParseContentLength32(c.text, length32);
+        EXPECT_EQ(length32, c.length <= INT32_MAX ? c.length : -1) << c.text;
+        HttpContentRange range;
+        bool isRange = ParseContentRange(c.text, range);
+        EXPECT_EQ(isRange ? range.nLast : -1, c.rangeLast) << c.text;
+        int64_t date = -1;
+        ParseHttpDate(c.text, date);
+        EXPECT_EQ(date, c.date) << c.text;
+        uint32_t delay = 0;
+        bool isDelay = ParseRetryAfter(c.text, 784111777, 30000, delay);
+        EXPECT_EQ(isDelay ? static_cast<int64_t>(delay) : -1, c.retryMs) << c.text;
+    }
+    // A strong ETag first, else a valid Last-Modified date, else nothing.
+    const char* date = "Sun, 06 Nov 1994 08:49:37 GMT";
+    EXPECT_EQ(ChooseIfRangeValidator("\"5f-3a\"", date), "\"5f-3a\"");
+    EXPECT_EQ(ChooseIfRangeValidator("W/\"5f-3a\"", date), date);
+    EXPECT_EQ(ChooseIfRangeValidator("5f-3a", "not a date"), "");
 }
 
 TEST(NetRequest, SecureAttemptThenPlainOnTheSameObjectAndPort)
@@ -398,9 +512,9 @@ TEST(NetDownload, DivisionGivesTheLastWorkerTheRemainder)
     const Case cases[] = {
         {10, 1, {L"Range:bytes=0-9"}},
         {11, 2, {L"Range:bytes=0-4", L"Range:bytes=5-10"}},
-        // Smaller than the worker count: empty ranges at 0, the last takes all.
-        {2, 5, {L"Range:bytes=0--1", L"Range:bytes=0--1", L"Range:bytes=0--1", L"Range:bytes=0--1", L"Range:bytes=0-1"}},
-        {0, 3, {L"Range:bytes=0--1", L"Range:bytes=0--1", L"Range:bytes=0--1"}},
+        // Smaller than the worker count: one worker per byte, never an
+        // empty range ("bytes=0--1").
+        {2, 5, {L"Range:bytes=0-0", L"Range:bytes=1-1"}},
     };
     for (const Case& c : cases) {
         EngineRun run("net-div");
@@ -514,31 +628,59 @@ TEST(NetDownload, UnopenableTargetFailsWithMinusFourBeforeAnyRange)
     EXPECT_EQ(log.Count("ERR:DownLoadContent fail!"), 1u);
 }
 
-TEST(NetDownload, ServerIgnoringRangeFailsManyWorkersButNotOne)
+TEST(NetDownload, RangeAnswersAreJudgedByStatusBeforeTheBody)
 {
-    {
+    // Per case: how the server answers, the result, and how many range
+    // requests each of the five workers made at most (1: given up at once,
+    // 11: every attempt retried).
+    struct Case {
+        const char* name;
+        int rangeStatus;
+        bool ignoreRange;
+        bool wrongContentRange;
+        int result;
+        size_t maxPerRange;
+        const char* line;
+    };
+    const Case cases[] = {
+        {"403", 403, false, false, -4, 1, "] status 403"},
+        {"200 ignoring Range", 0, true, false, -4, 1, "the server ignores ranges"},
+        {"206 naming another range", 0, false, true, -4, 1, "is not bytes "},
+        {"500", 500, false, false, -4, 11, "status 500"},
+        {"429", 429, false, false, -4, 11, "status 429"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         LogTail log;
-        EngineRun run("net-norange5");
+        EngineRun run("net-status");
         run.server.content = PatternBytes(5000);
-        run.server.ignoreRange = true;
+        run.server.rangeStatus = c.rangeStatus;
+        run.server.ignoreRange = c.ignoreRange;
+        run.server.wrongContentRange = c.wrongContentRange;
         run.param.nDownloadThread = 5;
-        EXPECT_EQ(run.Run(), -4);
-        // Every range fails all eleven attempts.
-        EXPECT_EQ(run.RangeCalls().size(), 55u);
-        EXPECT_EQ(nWinHttpFailCount.load() + nInternetFailCount.load(), 55);
-        EXPECT_EQ(log.Count("Request fail,  retry 10..."), 5u);
-        EXPECT_EQ(log.Count("ERR:[WinHttp] download Fail ,dstSize: 1000 !=  downloadingSize: 5000)") +
-                      log.Count("ERR:[Internet] download Fail ,dstSize: 1000 !=  downloadingSize: 5000)"),
-                  55u);
-        // The overlong bodies were never written past their ranges.
-        EXPECT_LE(run.FileBytes().size(), 5000u);
-        for (const Event& e : run.events.events) {
-            if (e.event == kDownloadProgress) {
-                EXPECT_LE(e.value1, 5000);
+        EXPECT_EQ(run.Run(), c.result);
+        std::map<std::wstring, size_t> perRange;
+        for (const FakeCall& call : run.RangeCalls())
+            ++perRange[call.headers];
+        for (const auto& range : perRange) {
+            if (c.maxPerRange == 11) {
+                EXPECT_EQ(range.second, 11u) << WideToUtf8(range.first);
+            } else {
+                EXPECT_LE(range.second, 1u) << WideToUtf8(range.first);
             }
         }
+        if (c.maxPerRange == 11) {
+            EXPECT_EQ(perRange.size(), 5u);
+        } else {
+            EXPECT_EQ(log.Count("Request fail,  retry"), 0u) << log.Text();
+        }
+        EXPECT_GE(log.Count(c.line), 1u) << log.Text();
+        // Nothing of an error page or a wrong range reaches the file.
+        for (const Event& e : run.events.events)
+            EXPECT_NE(e.event, kDownloadProgress) << DescribeEvents(run.events.events);
     }
     {
+        // One worker: the whole file is the range, so a 200 is the answer.
         EngineRun run("net-norange1");
         run.server.content = PatternBytes(5000);
         run.server.ignoreRange = true;
@@ -638,19 +780,160 @@ TEST(NetDownload, CountersCarryOverToTheNextDownload)
     EXPECT_EQ(ranges[0].type, CBaseRequest::kTypeInternet);
 }
 
-TEST(NetDownload, RangeGivesUpAfterElevenAttempts)
+TEST(NetDownload, RangeWithoutProgressGivesUpAfterElevenIdleAttempts)
 {
+    // No validator, so every retry starts its range again and is cut at the
+    // same point: the first attempt got somewhere, the next eleven did not.
     LogTail log;
     EngineRun run("net-giveup");
     run.server.content = PatternBytes(1000);
     run.server.failFirstPerRange = 1000;
     run.param.nDownloadThread = 2;
     EXPECT_EQ(run.Run(), -4);
-    EXPECT_EQ(run.RangeCalls().size(), 22u);
-    EXPECT_EQ(log.Count("Request fail,  retry 10..."), 2u);
-    EXPECT_EQ(log.Count("Request fail,  retry 11..."), 0u);
+    EXPECT_EQ(run.RangeCalls().size(), 24u);
+    EXPECT_EQ(log.Count("Request fail,  retry 11..."), 2u);
+    EXPECT_EQ(log.Count("Request fail,  retry 12..."), 0u);
     EXPECT_EQ(log.Count("ERR:DownLoadContent fail!"), 1u);
     EXPECT_EQ(log.Count("SUCCCESS!"), 2u);   // written by every worker, whatever its outcome
+}
+
+TEST(NetDownload, RetryResumesInsideTheRangeWithIfRange)
+{
+    // Every body breaks off after 5000 bytes: twenty cuts per range, far more
+    // than the retry budget of eleven; each attempt asks only for what is missing.
+    struct Case {
+        const char* etag;
+        const char* lastModified;
+        const wchar_t* ifRange;
+    };
+    const Case cases[] = {
+        {"\"v1\"", "Sun, 06 Nov 1994 08:49:37 GMT", L"\r\nIf-Range:\"v1\""},
+        {"", "Sun, 06 Nov 1994 08:49:37 GMT", L"\r\nIf-Range:Sun, 06 Nov 1994 08:49:37 GMT"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.etag);
+        LogTail log;
+        EngineRun run("net-resume");
+        run.server.content = PatternBytes(300000);
+        run.server.chunk = 10000;
+        run.server.cutAfter = 5000;
+        run.server.etag = c.etag;
+        run.server.lastModified = c.lastModified;
+        run.param.nDownloadThread = 3;
+        ASSERT_EQ(run.Run(), 0);
+        EXPECT_EQ(run.FileBytes(), run.server.content);
+        // No byte was sent twice, none counted twice.
+        EXPECT_EQ(run.server.bodyBytes.load(), 300000);
+        std::vector<FakeCall> calls = run.RangeCalls();
+        std::set<std::wstring> headers;
+        for (const FakeCall& call : calls) {
+            EXPECT_NE(call.headers.find(c.ifRange), std::wstring::npos) << WideToUtf8(call.headers);
+            headers.insert(call.headers.substr(0, call.headers.find(L"\r\n")));
+        }
+        EXPECT_EQ(headers.size(), calls.size());   // no part asked for twice
+        EXPECT_EQ(calls.size(), 60u);
+        EXPECT_EQ(headers.count(L"Range:bytes=5000-99999"), 1u);
+        EXPECT_EQ(headers.count(L"Range:bytes=295000-299999"), 1u);
+        EXPECT_EQ(log.Count("[Range:bytes=75000-99999] beging..."), 1u) << log.Text();
+        int last = 0;
+        for (const Event& e : run.events.events) {
+            if (e.event != kDownloadProgress)
+                continue;
+            EXPECT_GT(e.value1, last) << DescribeEvents(run.events.events);
+            EXPECT_LE(e.value1, 300000);
+            last = e.value1;
+        }
+        EXPECT_EQ(last, 300000);
+    }
+}
+
+TEST(NetDownload, AttemptThatBroughtBytesIsFollowedSoon)
+{
+    // Two cuts, each after new bytes: the pauses are short, not 2 s.
+    EngineRun run("net-quick");
+    run.server.content = PatternBytes(3000);
+    run.server.cutAfter = 1000;
+    run.server.etag = "\"q\"";
+    run.param.nDownloadThread = 1;
+    run.pauseMs = kDownloadRetryPauseMs;
+    auto begin = std::chrono::steady_clock::now();
+    ASSERT_EQ(run.Run(), 0);
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - begin).count();
+    EXPECT_EQ(run.FileBytes(), run.server.content);
+    EXPECT_EQ(run.RangeCalls().size(), 3u);
+    EXPECT_LT(ms, 1500) << "two pauses after progress";
+}
+
+TEST(NetDownload, FileChangedOnTheServerRestartsTheWholeDownload)
+{
+    LogTail log;
+    EngineRun run("net-changed");
+    run.server.content = PatternBytes(5000);
+    run.server.etag = "\"v1\"";
+    run.server.replaceAfter = 2;
+    run.server.newContent = PatternBytes(7000).substr(1000);   // another 6000 bytes
+    run.server.newEtag = "\"v2\"";
+    run.server.chunk = 500;
+    run.param.nDownloadThread = 5;
+    ASSERT_EQ(run.Run(), 0);
+    EXPECT_EQ(run.FileBytes(), run.server.newContent);
+    EXPECT_EQ(log.Count("ERR:file changed on the server, download starts over (1)"), 1u) << log.Text();
+    // Two size events, and the progress of each round stays within its size.
+    std::vector<int> sizes;
+    int total = 0;
+    for (const Event& e : run.events.events) {
+        if (e.event == kDownloadSize)
+            sizes.push_back(total = e.value1);
+        if (e.event == kDownloadProgress) {
+            EXPECT_EQ(e.value2, total);
+            EXPECT_LE(e.value1, total);
+        }
+    }
+    EXPECT_EQ(sizes, (std::vector<int>{5000, 6000}));
+    // After the restart every range request carries the new validator.
+    std::vector<FakeCall> calls = run.RangeCalls();
+    ASSERT_GT(calls.size(), 5u);
+    for (size_t i = calls.size() - 5; i < calls.size(); ++i)
+        EXPECT_NE(calls[i].headers.find(L"If-Range:\"v2\""), std::wstring::npos) << WideToUtf8(calls[i].headers);
+}
+
+TEST(NetDownload, MeterFollowsTheDownloadAndSmoothsTheRate)
+{
+    uint64_t now = 0;
+    CDownloadMeter meter([&now] { return now; });
+    DownloadSnapshot idle = meter.Snapshot();
+    EXPECT_EQ(idle.nTotal, 0);
+    EXPECT_EQ(idle.nSecondsLeft, -1);
+    meter.Start(10000);
+    for (int i = 1; i <= 3; ++i) {
+        now = i * 1000;
+        meter.Update(i * 1000);
+    }
+    DownloadSnapshot running = meter.Snapshot();
+    EXPECT_EQ(running.nBytesDone, 3000);
+    EXPECT_EQ(running.nElapsedMs, 3000u);
+    EXPECT_DOUBLE_EQ(running.dBytesPerSecond, 1000.0);
+    EXPECT_EQ(running.nSecondsLeft, 7);
+    // Nothing arrives for a while: the rate falls to nothing.
+    now = 9000;
+    DownloadSnapshot stalled = meter.Snapshot();
+    EXPECT_EQ(stalled.dBytesPerSecond, 0.0);
+    EXPECT_EQ(stalled.nSecondsLeft, -1);
+    // Bytes taken back start the measurement again.
+    meter.Update(500);
+    now = 9200;
+    EXPECT_EQ(meter.Snapshot().dBytesPerSecond, 0.0);
+    EXPECT_EQ(meter.Snapshot().nBytesDone, 500);
+
+    // The engine feeds it from its workers.
+    EngineRun run("net-meter");
+    CDownloadMeter real;
+    run.server.content = PatternBytes(50000);
+    run.param.pMeter = &real;
+    ASSERT_EQ(run.Run(), 0);
+    DownloadSnapshot done = real.Snapshot();
+    EXPECT_EQ(done.nBytesDone, 50000);
+    EXPECT_EQ(done.nTotal, 50000);
 }
 
 TEST(NetDownload, WorkerThatCannotStartFailsTheDownloadAfterTheOthersEnd)
@@ -731,27 +1014,34 @@ TEST(NetSizeProbe, WinHttpHeadFirstThenWinInetGet)
         bool winHttpDown;
         bool internetDown;
         bool sizeKnown;
+        int status;          // 0: the file is there
+        size_t fileSize;
         bool ok;
         std::vector<std::wstring> methods;
     };
     const Case cases[] = {
-        {false, false, true, true, {L"HEAD"}},
-        {true, false, true, true, {L"HEAD", L"HEAD", L"GET"}},   // WinHTTP: secure then plain
-        {true, true, true, false, {L"HEAD", L"HEAD", L"GET", L"GET"}},
-        {false, false, false, false, {L"HEAD", L"GET"}},
+        {false, false, true, 0, 777, true, {L"HEAD"}},
+        {true, false, true, 0, 777, true, {L"HEAD", L"HEAD", L"GET"}},   // WinHTTP: secure then plain
+        {true, true, true, 0, 777, false, {L"HEAD", L"HEAD", L"GET", L"GET"}},
+        {false, false, false, 0, 777, false, {L"HEAD", L"GET"}},
+        // An error page's length is not a size, nor is an empty file.
+        {false, false, true, 404, 777, false, {L"HEAD", L"GET"}},
+        {false, false, true, 503, 777, false, {L"HEAD", L"GET"}},
+        {false, false, true, 0, 0, false, {L"HEAD", L"GET"}},
     };
     for (const Case& c : cases) {
         FakeServer server;
-        server.content = PatternBytes(777);
+        server.content = PatternBytes(c.fileSize);
         server.winHttpDown = c.winHttpDown;
         server.internetDown = c.internetDown;
         server.sizeKnown = c.sizeKnown;
+        server.status = c.status;
         int32_t size = -1;
         int destroyedBefore = CFakeRequest::nDestroyed;
         bool ok = QueryRemoteFileSize([&](int type) { return new CFakeRequest(&server, type); },
                                       L"https://h:8443/f.bin", size);
         EXPECT_EQ(ok, c.ok);
-        EXPECT_EQ(size, c.ok ? 777 : -1);
+        EXPECT_EQ(size, c.ok ? static_cast<int32_t>(c.fileSize) : -1);
         std::vector<std::wstring> methods;
         for (const FakeCall& call : server.Calls()) {
             methods.push_back(call.method);
@@ -759,7 +1049,9 @@ TEST(NetSizeProbe, WinHttpHeadFirstThenWinInetGet)
             EXPECT_TRUE(call.headers.empty());
         }
         EXPECT_EQ(methods, c.methods);
-        EXPECT_EQ(CFakeRequest::nDestroyed - destroyedBefore, c.winHttpDown || !c.sizeKnown ? 2 : 1);
+        // One request object per back-end asked, each destroyed before the return.
+        bool askedWinInet = std::count(methods.begin(), methods.end(), L"GET") > 0;
+        EXPECT_EQ(CFakeRequest::nDestroyed - destroyedBefore, askedWinInet ? 2 : 1);
     }
 }
 
