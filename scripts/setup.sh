@@ -23,6 +23,8 @@ packages=(
   fonts-wqy-microhei fonts-dejavu-core
   # local test server (Python) with its certificates, benchmark peers
   openssl curl aria2
+  # Authenticode signing of the stand-in installer the tests serve
+  osslsigncode
 )
 
 missing=()
