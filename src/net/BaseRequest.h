@@ -22,6 +22,7 @@ public:
     // Back-end name for log lines: "WinHttp" or "Internet".
     virtual const char* GetTypeName() = 0;
     // Content-Length of the response; valid after Request returned true.
+    // False when it is absent, not a plain decimal number or above 2^31 - 1.
     virtual bool GetUrlFileSize(int* size) = 0;
     // Bytes read into buffer, 0 at the end of the body, -1 on error.
     virtual int HttpRead(void* buffer, int capacity) = 0;
@@ -29,6 +30,13 @@ public:
     virtual bool ConnectSession(bool secure) = 0;
     virtual bool OpenRequest(bool secure) = 0;
     virtual bool SendRequest() = 0;
+    // The response's status code (200, 206, 404...); valid after Request
+    // returned true. False when the stack cannot tell it.
+    virtual bool GetStatusCode(int* status) = 0;
+    // The text of one response header by name ("ETag", "Content-Range"); false
+    // when the response has none. A missing header is not logged: callers ask
+    // for optional ones.
+    virtual bool QueryHeader(const char* name, std::string& value) = 0;
 
     // Type 0 gives a CWinHttpRequest, 1 a CInternetRequest (Windows build);
     // anything else raises the assertion dialog and gives null. The caller
@@ -37,7 +45,7 @@ public:
 
     // Splits the URL and runs a secure attempt, then a plain one on the same
     // object when the secure one failed. True once response headers arrived,
-    // whatever their status.
+    // whatever their status: the caller reads the status before the body.
     bool Request(const std::wstring& url);
     bool RequestImp(bool secure, const std::wstring& server, const std::wstring& object);
 

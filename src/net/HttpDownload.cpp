@@ -4,6 +4,7 @@
 #include "logging/FileSystem.h"
 #include "logging/Log.h"
 #include "logging/PathUtil.h"
+#include "net/HttpHeader.h"
 
 #include <chrono>
 #include <ctime>
@@ -55,6 +56,11 @@ bool CHttpDownload::Cancelled() const
 {
     // The flag belongs to the caller, who may set it from another thread.
     return pbCancel != nullptr && __atomic_load_n(pbCancel, __ATOMIC_RELAXED);
+}
+
+bool CHttpDownload::Stopped() const
+{
+    return Cancelled() || bGiveUp.load();
 }
 
 int CHttpDownload::Download()
@@ -115,18 +121,30 @@ bool CHttpDownload::CheckParam()
 bool QueryRemoteFileSize(const CHttpDownload::RequestFactory& factory, const std::wstring& url, int32_t& size)
 {
     // WinHTTP answers a HEAD; WinINet is asked with a GET whose body is
-    // abandoned with the object.
+    // abandoned with the object. Only a success status with a length of at
+    // least one byte is a size: an error page's length is not the file's.
     for (int type : {CBaseRequest::kTypeWinHttp, CBaseRequest::kTypeInternet}) {
         std::unique_ptr<CBaseRequest> request(factory(type));
         if (!request)
             continue;
         if (type == CBaseRequest::kTypeWinHttp)
             request->strMethod = L"HEAD";
-        int value = 0;
-        if (request->Request(url) && request->GetUrlFileSize(&value)) {
-            size = value;
-            return true;
+        if (!request->Request(url))
+            continue;
+        int status = 0;
+        if (!request->GetStatusCode(&status))
+            continue;
+        if (!IsSuccessStatus(status)) {
+            LOG_INFO("ERR:[%s] GetUrlFileSize: status %d", request->GetTypeName(), status);
+            continue;
         }
+        int value = 0;
+        if (!request->GetUrlFileSize(&value) || value < 1) {
+            LOG_INFO("ERR:[%s] GetUrlFileSize: no usable Content-Length (status %d)", request->GetTypeName(), status);
+            continue;
+        }
+        size = value;
+        return true;
     }
     return false;
 }
@@ -149,6 +167,9 @@ bool CHttpDownload::DownLoadContent()
 {
     int requested = pParam->nDownloadThread;
     int count = requested < 1 ? 1 : (requested > kDownloadMaxThreads ? kDownloadMaxThreads : requested);
+    // At most one worker per byte: an empty range has no valid Range header.
+    if (nFileSize >= 1 && count > nFileSize)
+        count = nFileSize;
     if (count == requested)
         LOG_INFO("DownLoadContent: ThreadNum = %d", count);
     else
@@ -209,7 +230,7 @@ void CHttpDownload::DownloadThreadProc(DownloadThreadParam* record)
     LOG_INFO_W(L"[Thread][%d][%d][%ls] beging...", static_cast<int>(threadId), record->nIndex, header);
 
     bool success = false;
-    for (int attempt = 0; !Cancelled(); ++attempt) {
+    for (int attempt = 0; !Stopped(); ++attempt) {
         int winHttpFails = nWinHttpFailCount.load();
         int internetFails = nInternetFailCount.load();
         int type;
@@ -228,12 +249,27 @@ void CHttpDownload::DownloadThreadProc(DownloadThreadParam* record)
         } else {
             request->nMaxConnsPerServer = 50;
             request->strHeaders = header;
-            if (request->Request(pParam->strDownloadUrl) && ReadUrlContent(request.get(), record)) {
+            AttemptOutcome outcome = kAttemptRetry;
+            if (request->Request(pParam->strDownloadUrl)) {
+                outcome = CheckRangeAnswer(request.get(), record);
+                if (outcome == kAttemptReadBody)
+                    outcome = ReadUrlContent(request.get(), record) ? kAttemptDone : kAttemptRetry;
+            }
+            if (outcome == kAttemptDone) {
                 success = true;
                 break;
             }
             std::atomic<int32_t>& counter = (type == CBaseRequest::kTypeWinHttp) ? nWinHttpFailCount : nInternetFailCount;
             ++counter;
+            if (outcome == kAttemptGiveUp) {
+                // The server's answer will not change: no further attempt,
+                // and the other ranges stop too, since the download has failed.
+                LOG_INFO("[Thread][%d][%d][%s] Request fail, no retry (WinHttp fail:%d, Internet fail:%d)",
+                         static_cast<int>(threadId), record->nIndex, request->GetTypeName(),
+                         nWinHttpFailCount.load(), nInternetFailCount.load());
+                bGiveUp = true;
+                break;
+            }
             LOG_INFO("[Thread][%d][%d][%s] Request fail,  retry %d...(WinHttp fail:%d, Internet fail:%d)",
                      static_cast<int>(threadId), record->nIndex, request->GetTypeName(), attempt,
                      nWinHttpFailCount.load(), nInternetFailCount.load());
@@ -241,15 +277,47 @@ void CHttpDownload::DownloadThreadProc(DownloadThreadParam* record)
         }
         if (attempt >= kDownloadMaxAttempt)
             break;
-        // The pause is cut short when the caller cancels.
+        // The pause is cut short when the caller cancels or another range
+        // has failed for good.
         auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(nRetryPauseMs);
-        while (!Cancelled() && std::chrono::steady_clock::now() < until)
+        while (!Stopped() && std::chrono::steady_clock::now() < until)
             std::this_thread::sleep_for(std::chrono::milliseconds(nRetryPauseMs < 20 ? nRetryPauseMs : 20));
     }
     record->bSuccess = success;
     LOG_INFO_W(L"[Thread][%d][%d] SUCCCESS!", static_cast<int>(threadId), record->nIndex);
 }
 
+CHttpDownload::AttemptOutcome CHttpDownload::CheckRangeAnswer(CBaseRequest* request, DownloadThreadParam* record)
+{
+    // The status and Content-Range decide before a byte of the body is
+    // written: a body that merely has the right length may be an error page
+    // or another part of the file.
+    const char* type = request->GetTypeName();
+    int status = 0;
+    if (!request->GetStatusCode(&status))
+        return kAttemptRetry;
+    const int32_t first = record->nStart;
+    const int32_t last = record->nStart + record->nLength - 1;
+    if (status == 206) {
+        std::string text;
+        HttpContentRange range;
+        if (request->QueryHeader("Content-Range", text) && ParseContentRange(text, range) && range.nFirst == first &&
+            range.nLast == last && range.nTotal == nFileSize)
+            return kAttemptReadBody;
+        LOG_INFO("ERR:[%s] status 206, Content-Range \"%s\" is not bytes %d-%d/%d", type, text.c_str(), first, last,
+                 nFileSize);
+        return kAttemptGiveUp;
+    }
+    if (status == 200) {
+        // A whole-file answer fits only a range that is the whole file.
+        if (record->nStart == 0 && record->nLength == nFileSize)
+            return kAttemptReadBody;
+        LOG_INFO("ERR:[%s] status 200 to Range:bytes=%d-%d: the server ignores ranges", type, first, last);
+        return kAttemptGiveUp;
+    }
+    LOG_INFO("ERR:[%s] status %d", type, status);
+    return IsRetryableStatus(status) ? kAttemptRetry : kAttemptGiveUp;
+}
 bool CHttpDownload::WriteChunk(DownloadThreadParam* record, int32_t offset, const char* data, int size)
 {
     FILE* file = record->pFile;
@@ -268,7 +336,7 @@ bool CHttpDownload::ReadUrlContent(CBaseRequest* request, DownloadThreadParam* r
     int32_t total = 0;     // bytes received
     int32_t written = 0;   // bytes written and counted
     bool writeFailed = false;
-    int n = Cancelled() ? 0 : request->HttpRead(buffer.data(), kDownloadBufferSize);
+    int n = Stopped() ? 0 : request->HttpRead(buffer.data(), kDownloadBufferSize);
     while (n > 0) {
         total += n;
         // A body longer than its range (a server that ignored the Range
@@ -286,7 +354,7 @@ bool CHttpDownload::ReadUrlContent(CBaseRequest* request, DownloadThreadParam* r
         if (writeFailed)
             break;
         written += n;
-        n = Cancelled() ? 0 : request->HttpRead(buffer.data(), kDownloadBufferSize);
+        n = Stopped() ? 0 : request->HttpRead(buffer.data(), kDownloadBufferSize);
     }
     if (!writeFailed && total == record->nLength)
         return true;

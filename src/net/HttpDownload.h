@@ -3,6 +3,13 @@
 // header and writing it at its offset of one shared file. Each worker retries
 // on its own and picks, per attempt, the back-end that has failed less often.
 //
+// The server's answer is read before its body: the size query takes only a
+// 2xx with a Content-Length of 1 to 2^31 - 1; a range attempt takes only a
+// 206 whose Content-Range is exactly the range asked for and the probed
+// total, or a 200 when that range is the whole file. A transport failure, a
+// 5xx, 408 or 429 is retried; any other answer ends the range at once, and
+// the other ranges then stop too, as the download can no longer succeed.
+//
 // Threads: HttpDownload blocks its caller (events 0, 1 and 3 come from it);
 // progress events (2) come from the workers while the write lock is held, so
 // a callback must return quickly and must not call into the engine.
@@ -98,13 +105,24 @@ private:
     bool GetDownloadFileSize();
     bool DownLoadContent();
     void DownloadThreadProc(DownloadThreadParam* record);
+    // What one range attempt came to.
+    enum AttemptOutcome {
+        kAttemptReadBody,   // the answer is the requested range: read it
+        kAttemptDone,       // the range is complete
+        kAttemptRetry,      // worth another attempt (transport failure, 5xx, 408, 429, cut body)
+        kAttemptGiveUp,     // the server's answer will not change (4xx, ranges ignored, wrong range)
+    };
+    AttemptOutcome CheckRangeAnswer(CBaseRequest* request, DownloadThreadParam* record);
     bool ReadUrlContent(CBaseRequest* request, DownloadThreadParam* record);
     bool Cancelled() const;
+    // Cancelled, or another range has failed for good.
+    bool Stopped() const;
     void Notify(int event, int value1, int value2);
     bool WriteChunk(DownloadThreadParam* record, int32_t offset, const char* data, int size);
 
     RequestFactory fnCreateRequest;
     ThreadStarter fnStartThread;
+    std::atomic<bool> bGiveUp{false};
     unsigned nRetryPauseMs = kDownloadRetryPauseMs;
 };
 

@@ -1,11 +1,13 @@
 #include "net/InternetRequest.h"
 
+#include "net/HttpHeader.h"
+#include "logging/TextEncoding.h"
+
 #include <windows.h>
 #include <wininet.h>
 
-#include <cerrno>
-#include <climits>
-#include <cwchar>
+#include <algorithm>
+#include <cstdint>
 
 namespace {
 
@@ -102,25 +104,64 @@ bool CInternetRequest::SendRequest()
     return true;
 }
 
-bool CInternetRequest::GetUrlFileSize(int* size)
+bool CInternetRequest::QueryText(DWORD level, const char* name, std::string& value, bool logMissing)
 {
     if (hRequest == nullptr)
         return false;
-    wchar_t text[260] = {};
-    DWORD length = sizeof(text);
+    // A custom query names its header in the buffer it fills.
+    std::wstring query = name != nullptr ? Utf8ToWide(name) : std::wstring();
+    std::wstring buffer(query.size() + 256, L'\0');
+    std::copy(query.begin(), query.end(), buffer.begin());
+    DWORD length = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
     DWORD index = 0;
-    if (!HttpQueryInfoW(hRequest, HTTP_QUERY_CONTENT_LENGTH, text, &length, &index)) {
-        Fail("HttpQueryInfo", "CInternetRequest::GetUrlFileSize");
+    BOOL ok = HttpQueryInfoW(hRequest, level, &buffer[0], &length, &index);
+    if (!ok && GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
+        buffer.assign(length / sizeof(wchar_t) + query.size() + 1, L'\0');
+        std::copy(query.begin(), query.end(), buffer.begin());
+        length = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
+        index = 0;
+        ok = HttpQueryInfoW(hRequest, level, &buffer[0], &length, &index);
+    }
+    if (!ok) {
+        if (logMissing || GetLastError() != ERROR_HTTP_HEADER_NOT_FOUND)
+            Fail("HttpQueryInfo", logMissing ? "CInternetRequest::GetUrlFileSize" : "CInternetRequest::QueryHeader");
         return false;
     }
-    // Only a plain decimal number within 32 bits counts as a size.
-    wchar_t* end = nullptr;
-    errno = 0;
-    long long value = std::wcstoll(text, &end, 10);
-    if (end == text || *end != L'\0' || errno != 0 || value < INT_MIN || value > INT_MAX)
+    buffer.resize(length / sizeof(wchar_t));
+    value = WideToUtf8(buffer.c_str());
+    return true;
+}
+
+bool CInternetRequest::GetUrlFileSize(int* size)
+{
+    // Only a plain decimal number within 31 bits counts as a size.
+    std::string text;
+    int64_t value = 0;
+    if (!QueryText(HTTP_QUERY_CONTENT_LENGTH, nullptr, text, true) || !ParseContentLength(text, value) ||
+        value > INT32_MAX)
         return false;
     *size = static_cast<int>(value);
     return true;
+}
+
+bool CInternetRequest::GetStatusCode(int* status)
+{
+    if (hRequest == nullptr)
+        return false;
+    DWORD value = 0;
+    DWORD length = sizeof(value);
+    DWORD index = 0;
+    if (!HttpQueryInfoW(hRequest, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &value, &length, &index)) {
+        Fail("HttpQueryInfo", "CInternetRequest::GetStatusCode");
+        return false;
+    }
+    *status = static_cast<int>(value);
+    return true;
+}
+
+bool CInternetRequest::QueryHeader(const char* name, std::string& value)
+{
+    return QueryText(HTTP_QUERY_CUSTOM, name, value, false);
 }
 
 int CInternetRequest::HttpRead(void* buffer, int capacity)

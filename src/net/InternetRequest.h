@@ -19,7 +19,11 @@ public:
     bool ConnectSession(bool secure) override;
     bool OpenRequest(bool secure) override;
     bool SendRequest() override;
+    bool GetStatusCode(int* status) override;
+    bool QueryHeader(const char* name, std::string& value) override;
 
 private:
     void CloseHandles();
+    // One header as text (a query level of HttpQueryInfo; name for a custom one).
+    bool QueryText(unsigned long level, const char* name, std::string& value, bool logMissing);
 };

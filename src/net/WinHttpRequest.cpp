@@ -1,7 +1,13 @@
 #include "net/WinHttpRequest.h"
 
+#include "net/HttpHeader.h"
+#include "logging/TextEncoding.h"
+
 #include <windows.h>
 #include <winhttp.h>
+
+#include <cstdint>
+#include <cstring>
 
 namespace {
 
@@ -99,20 +105,61 @@ bool CWinHttpRequest::SendRequest()
     return true;
 }
 
+bool CWinHttpRequest::QueryText(DWORD level, const wchar_t* name, std::string& value, bool logMissing)
+{
+    if (hRequest == nullptr)
+        return false;
+    std::wstring buffer(256, L'\0');
+    DWORD length = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
+    DWORD index = 0;
+    BOOL ok = WinHttpQueryHeaders(hRequest, level, name, &buffer[0], &length, &index);
+    if (!ok && GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
+        buffer.assign(length / sizeof(wchar_t) + 1, L'\0');
+        length = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
+        index = 0;
+        ok = WinHttpQueryHeaders(hRequest, level, name, &buffer[0], &length, &index);
+    }
+    if (!ok) {
+        if (logMissing || GetLastError() != ERROR_WINHTTP_HEADER_NOT_FOUND)
+            Fail("WinHttpQueryHeaders", logMissing ? "CWinHttpRequest::GetUrlFileSize" : "CWinHttpRequest::QueryHeader");
+        return false;
+    }
+    buffer.resize(length / sizeof(wchar_t));
+    value = WideToUtf8(buffer.c_str());
+    return true;
+}
+
 bool CWinHttpRequest::GetUrlFileSize(int* size)
+{
+    std::string text;
+    int64_t value = 0;
+    if (!QueryText(WINHTTP_QUERY_CONTENT_LENGTH, WINHTTP_HEADER_NAME_BY_INDEX, text, true) ||
+        !ParseContentLength(text, value) || value > INT32_MAX)
+        return false;
+    *size = static_cast<int>(value);
+    return true;
+}
+
+bool CWinHttpRequest::GetStatusCode(int* status)
 {
     if (hRequest == nullptr)
         return false;
     DWORD value = 0;
     DWORD length = sizeof(value);
     DWORD index = 0;
-    if (!WinHttpQueryHeaders(hRequest, WINHTTP_QUERY_CONTENT_LENGTH | WINHTTP_QUERY_FLAG_NUMBER,
+    if (!WinHttpQueryHeaders(hRequest, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
                              WINHTTP_HEADER_NAME_BY_INDEX, &value, &length, &index)) {
-        Fail("WinHttpQueryHeaders", "CWinHttpRequest::GetUrlFileSize");
+        Fail("WinHttpQueryHeaders", "CWinHttpRequest::GetStatusCode");
         return false;
     }
-    *size = static_cast<int>(value);
+    *status = static_cast<int>(value);
     return true;
+}
+
+bool CWinHttpRequest::QueryHeader(const char* name, std::string& value)
+{
+    std::wstring wideName(name, name + std::strlen(name));
+    return QueryText(WINHTTP_QUERY_CUSTOM, wideName.c_str(), value, false);
 }
 
 int CWinHttpRequest::HttpRead(void* buffer, int capacity)

@@ -18,7 +18,11 @@ public:
     bool ConnectSession(bool secure) override;
     bool OpenRequest(bool secure) override;
     bool SendRequest() override;
+    bool GetStatusCode(int* status) override;
+    bool QueryHeader(const char* name, std::string& value) override;
 
 private:
     void CloseHandles();
+    // One header as text (level and name as WinHttpQueryHeaders takes them).
+    bool QueryText(unsigned long level, const wchar_t* name, std::string& value, bool logMissing);
 };

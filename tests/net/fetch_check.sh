@@ -25,6 +25,36 @@ check "elapsed printed" grep -q '^elapsed_ms [0-9]' "$state/fetch/out.txt"
 rc=$?
 check "failed download exits 1" test "$rc" = 1
 check "failed download ends with -3" bash -c "tr -d '\\r' <'$state/fetch/fail.txt' | grep -q '^event 3 end -3 '"
+# Answers that can never give the file end the download quickly: the status,
+# the Content-Range and the size are read before any body is written.
+: >"$state/root/empty.bin"
+head -c 100000 /dev/urandom >"$state/root/status.bin"
+run_tag=$$-$(date +%s%N)
+fail_case() { # name, url, workers, expected end code, max ms, extra options...
+  local name=$1 url=$2 workers=$3 want=$4 max_ms=$5 out ms
+  shift 5
+  out="$state/fetch/case.txt"
+  rm -f "$state/fetch/case.bin"
+  "$wine_run" "$fetch" "$url" "Z:$state/fetch/case.bin" "$workers" "$@" >"$out" 2>&1 </dev/null
+  check "$name: exits 1" test "$?" = 1
+  check "$name: ends with $want" bash -c "tr -d '\r' <'$out' | grep -q '^event 3 end $want '"
+  ms=$(tr -d '\r' <"$out" | sed -n 's/^elapsed_ms //p')
+  check "$name: within $max_ms ms ($ms ms)" test "${ms:-999999}" -le "$max_ms"
+  check "$name: no progress reported" bash -c "! grep -q '^event 2' '$out'"
+}
+range_requests() { # tag -> number of range requests the server saw
+  curl -s "http://localhost:$port/requests?tag=$1" | grep -c '"range": "bytes='
+}
+base="https://localhost:$port/files"
+fail_case "404" "$base/absent.bin" 5 -3 5000
+fail_case "403 on ranges" "$base/status.bin?rangestatus=403&tag=f403-$run_tag" 5 -4 5000
+check "403 on ranges: at most one request per range" test "$(range_requests "f403-$run_tag")" -le 5
+fail_case "500 on ranges" "$base/status.bin?rangestatus=500&tag=f500-$run_tag" 5 -4 20000 --pause=100
+check "500 on ranges: eleven attempts per range" test "$(range_requests "f500-$run_tag")" = 55
+fail_case "200 ignoring Range, 5 workers" "$base/status.bin?norange=1&tag=fnr-$run_tag" 5 -4 5000
+check "200 ignoring Range: at most one request per range" test "$(range_requests "fnr-$run_tag")" -le 5
+fail_case "206 with a wrong Content-Range" "$base/status.bin?badrange=1&tag=fbr-$run_tag" 5 -4 5000
+fail_case "size 0" "$base/empty.bin" 5 -3 5000
 "$wine_run" "$fetch" >/dev/null 2>&1 </dev/null
 check "usage error exits 2" test "$?" = 2
 [ "$fails" = 0 ] || { cat "$state/fetch/out.txt" | grep -v progress; exit 1; }

@@ -35,6 +35,21 @@ check "failfirst=2: second answer cut" test "$(c -H 'Range: bytes=0-999' "http:/
 check "failfirst=2: third answer whole" test "$(c -H 'Range: bytes=0-999' "http://localhost:$p/files/data.bin?failfirst=2&tag=f" | wc -c)" = 1000
 check "failagent drops a request without User-Agent" test "$(c -A '' "http://localhost:$p/files/data.bin?failagent=-" | wc -c)" = 0
 check "failagent lets others through" test "$(c "http://localhost:$p/files/data.bin?failagent=-" | wc -c)" = 300000
+code() { c -o /dev/null -w '%{http_code}' "$@"; }
+etag=$(curl -sI "http://localhost:$p/files/data.bin" | tr -d '\r' | sed -n 's/^ETag: //Ip')
+check "ETag given" test -n "$etag"
+check "If-Range with the ETag keeps the range" test "$(code -H 'Range: bytes=0-9' -H "If-Range: $etag" "http://localhost:$p/files/data.bin")" = 206
+check "If-Range with another ETag sends the whole file" test "$(c -H 'Range: bytes=0-9' -H 'If-Range: "other"' "http://localhost:$p/files/data.bin" | wc -c)" = 300000
+check "status=403" test "$(code "http://localhost:$p/files/data.bin?status=403")" = 403
+check "rangestatus=500 spares requests without Range" test "$(code "http://localhost:$p/files/data.bin?rangestatus=500")" = 200
+check "rangestatus=500" test "$(code -H 'Range: bytes=0-9' "http://localhost:$p/files/data.bin?rangestatus=500")" = 500
+check "badrange shifts the Content-Range" bash -c "curl -s -D - -o /dev/null -H 'Range: bytes=0-9' 'http://localhost:$p/files/data.bin?badrange=1' | grep -qi '^Content-Range: bytes 1-10/300000'"
+check "failstatus with Retry-After" bash -c "curl -s -D - -o /dev/null 'http://localhost:$p/files/data.bin?failfirst=1&failstatus=503&retryafter=2&tag=r' | grep -qi '^Retry-After: 2'"
+check "failstatus only for the first N" test "$(code "http://localhost:$p/files/data.bin?failfirst=1&failstatus=503&retryafter=2&tag=r")" = 200
+before=$(curl -s "http://localhost:$p/stats" | sed 's/[^0-9]//g')
+check "cutafter cuts every body" test "$(c -H 'Range: bytes=1000-200999' "http://localhost:$p/files/data.bin?cutafter=65536" | wc -c)" = 65536
+after=$(curl -s "http://localhost:$p/stats" | sed 's/[^0-9]//g')
+check "stats count the body bytes sent ($before -> $after)" test "$((after - before))" = 65536
 check "404 with a body" test "$(c -o "$work/404.html" -w '%{http_code}' "http://localhost:$p/files/none.bin")" = 404
 check "404 body not empty" test -s "$work/404.html"
 check "no escape from the root" test "$(c -o /dev/null -w '%{http_code}' --path-as-is "http://localhost:$p/files/../main.port")" = 404

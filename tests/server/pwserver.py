@@ -12,14 +12,22 @@ stops by itself after --time-limit seconds.
 Prints "PORT <n>" on standard output once it listens (and writes <n> to
 --port-file). Paths:
 
-  /files/<name>    a file below --root; single byte ranges ("bytes=a-b"); a
-                   missing file is a 404 page with a body. Fault switches in
-                   the query (combine freely):
+  /files/<name>    a file below --root; single byte ranges ("bytes=a-b"),
+                   ETag and Last-Modified, If-Range (a validator that does not
+                   match the file gives 200 and the whole file); a missing
+                   file is a 404 page with a body. Fault switches in the
+                   query (combine freely):
                      norange=1   ignore the Range header (200, whole file)
                      cut=1       cut the connection halfway through the body
+                     cutafter=B  cut the connection after B bytes of any body
                      short=1     send only the first half, with a matching length
                      failfirst=N the first N requests of each (tag, path, range)
                                  are cut halfway; count by tag=<text>
+                     failstatus=S  those N requests get status S instead
+                     retryafter=V  error statuses carry "Retry-After: V"
+                     status=S    every request gets status S and a small page
+                     rangestatus=S  every request with a Range header gets S
+                     badrange=1  a 206 names a range one byte further on
                      nolength=1  no Content-Length (body ends with the connection)
                      rate=B      throttle this response to B bytes per second
                      failagent=S cut the connection when the request carries a
@@ -30,6 +38,7 @@ Prints "PORT <n>" on standard output once it listens (and writes <n> to
   /hits            the recorded analytics hits, one JSON object per line
   /requests        every request seen so far, one JSON object per line
                    (?tag=T keeps those whose query holds tag=T)
+  /stats           {"body_bytes": N}: file body bytes sent so far
 """
 import argparse
 import json
@@ -42,6 +51,7 @@ import sys
 import threading
 import time
 import urllib.parse
+from email.utils import formatdate
 from http.server import BaseHTTPRequestHandler
 
 NOT_FOUND_BODY = b"<html><body><h1>404 Not Found</h1><p>The file is not here.</p></body></html>\n"
@@ -51,6 +61,7 @@ state_lock = threading.Lock()
 hits = []           # analytics hits
 requests_seen = []  # every request
 fail_counts = {}    # (tag, path, range) -> requests seen
+body_bytes = [0]    # file body bytes sent, all connections
 
 
 def record(entry, hit=False, hits_file=None):
@@ -116,6 +127,7 @@ class Handler(BaseHTTPRequestHandler):
             "method": self.command,
             "path": self.path,
             "range": self.headers.get("Range"),
+            "if_range": self.headers.get("If-Range"),
             "user_agent": self.headers.get("User-Agent"),
             "tag": query.get("tag", [""])[0],
             "time": time.time(),
@@ -139,14 +151,20 @@ class Handler(BaseHTTPRequestHandler):
             with state_lock:
                 text = "".join(json.dumps(r) + "\n" for r in requests_seen if tag is None or r["tag"] == tag)
             return self.send_small(200, text.encode(), "application/x-ndjson", head)
+        if path == "/stats":
+            with state_lock:
+                text = json.dumps({"body_bytes": body_bytes[0]}) + "\n"
+            return self.send_small(200, text.encode(), "application/json", head)
         if path.startswith("/producturl"):
             return self.send_small(200, PRODUCT_PAGE, "text/html", head)
         if path.startswith("/files/"):
             return self.send_file(path[len("/files/"):], query, head)
         return self.send_small(404, NOT_FOUND_BODY, "text/html", head)
 
-    def send_small(self, status, body, ctype, head):
+    def send_small(self, status, body, ctype, head, extra=()):
         self.send_response(status)
+        for name, value in extra:
+            self.send_header(name, value)
         self.send_header("Content-Type", ctype)
         self.send_header("Content-Length", str(len(body)))
         self.end_headers()
@@ -165,8 +183,31 @@ class Handler(BaseHTTPRequestHandler):
         full = os.path.realpath(os.path.join(root, name))
         if not full.startswith(root + os.sep) or not os.path.isfile(full):
             return self.send_small(404, NOT_FOUND_BODY, "text/html", head)
-        size = os.path.getsize(full)
+        st = os.stat(full)
+        size = st.st_size
+        etag = '"%x-%x"' % (st.st_mtime_ns, size)
+        last_modified = formatdate(st.st_mtime, usegmt=True)
+        retry_after = query.get("retryafter", [None])[0]
+        error_extra = [("Retry-After", retry_after)] if retry_after is not None else []
+        status_all = int(query.get("status", ["0"])[0] or 0)
+        range_status = int(query.get("rangestatus", ["0"])[0] or 0)
+        if status_all or (range_status and self.headers.get("Range")):
+            return self.send_small(status_all or range_status, NOT_FOUND_BODY, "text/html", head, error_extra)
+        failfirst = int(query.get("failfirst", ["0"])[0] or 0)
+        failing = False
+        if failfirst > 0 and not head:
+            key = (query.get("tag", [""])[0], name, self.headers.get("Range"))
+            with state_lock:
+                count = fail_counts.get(key, 0)
+                fail_counts[key] = count + 1
+            failing = count < failfirst
+        fail_status = int(query.get("failstatus", ["0"])[0] or 0)
+        if failing and fail_status:
+            return self.send_small(fail_status, NOT_FOUND_BODY, "text/html", head, error_extra)
         rng = None if flag("norange") else parse_range(self.headers.get("Range"), size)
+        if_range = self.headers.get("If-Range")
+        if isinstance(rng, tuple) and if_range is not None and if_range.strip() not in (etag, last_modified):
+            rng = None  # the file changed since the validator was taken
         if rng == "unsatisfiable":
             self.send_response(416)
             self.send_header("Content-Range", "bytes */%d" % size)
@@ -182,16 +223,11 @@ class Handler(BaseHTTPRequestHandler):
         length = last - first + 1 if size > 0 else 0
 
         cut_at = None
-        if flag("cut"):
+        if flag("cut") or failing:
             cut_at = length // 2
-        failfirst = int(query.get("failfirst", ["0"])[0] or 0)
-        if failfirst > 0 and not head:
-            key = (query.get("tag", [""])[0], name, self.headers.get("Range"))
-            with state_lock:
-                count = fail_counts.get(key, 0)
-                fail_counts[key] = count + 1
-            if count < failfirst:
-                cut_at = length // 2
+        cutafter = int(query.get("cutafter", ["0"])[0] or 0)
+        if cutafter > 0 and length > cutafter:
+            cut_at = cutafter if cut_at is None else min(cut_at, cutafter)
         declared = length
         if flag("short"):
             length = length // 2
@@ -201,8 +237,11 @@ class Handler(BaseHTTPRequestHandler):
         self.send_response(status)
         self.send_header("Content-Type", "application/octet-stream")
         self.send_header("Accept-Ranges", "bytes")
+        self.send_header("ETag", etag)
+        self.send_header("Last-Modified", last_modified)
         if status == 206:
-            self.send_header("Content-Range", "bytes %d-%d/%d" % (first, last, size))
+            shift = 1 if flag("badrange") else 0
+            self.send_header("Content-Range", "bytes %d-%d/%d" % (first + shift, last + shift, size))
         if flag("nolength"):
             self.send_header("Connection", "close")
             self.close_connection = True
@@ -232,6 +271,8 @@ class Handler(BaseHTTPRequestHandler):
             chunk = view[sent:sent + step]
             sock.sendall(chunk)
             sent += len(chunk)
+            with state_lock:
+                body_bytes[0] += len(chunk)
             if rate > 0:
                 delay = start + sent / rate - time.monotonic()
                 if delay > 0:

@@ -5,6 +5,7 @@
 #include "net/BaseRequest.h"
 #include "net/HttpBeacon.h"
 #include "net/HttpDownload.h"
+#include "net/HttpHeader.h"
 
 #include "common/NetTestSupport.h"
 #include "common/TestSupport.h"
@@ -55,7 +56,10 @@ struct FakeServer {
     bool internetDown = false;
     bool secureDown = false;        // the secure attempt fails at ConnectSession
     bool sizeKnown = true;          // responses carry a Content-Length
-    bool ignoreRange = false;       // the whole file answers every request
+    bool ignoreRange = false;       // the whole file answers every request (200)
+    int status = 0;                 // when set, every request gets this status and a small page
+    int rangeStatus = 0;            // when set, every range request gets this status
+    bool wrongContentRange = false; // a 206 names a range one byte further on
     int failFirstPerRange = 0;      // that many answers per range break off mid-body
     int chunk = 40000;              // bytes per HttpRead
     std::map<std::wstring, int> rangeHits;
@@ -79,12 +83,31 @@ public:
     {
         if (!bSent || !pServer->sizeKnown)
             return false;
-        *size = static_cast<int>(pServer->content.size());
+        *size = static_cast<int>(strBody.size());
+        return true;
+    }
+
+    bool GetStatusCode(int* status) override
+    {
+        if (!bSent)
+            return false;
+        *status = nStatus;
+        return true;
+    }
+
+    bool QueryHeader(const char* name, std::string& value) override
+    {
+        auto it = headers.find(name);
+        if (!bSent || it == headers.end())
+            return false;
+        value = it->second;
         return true;
     }
 
     int HttpRead(void* buffer, int capacity) override
     {
+        if (strMethod == L"HEAD")
+            return 0;
         if (nCutAt >= 0 && nOffset >= static_cast<size_t>(nCutAt))
             return -1;
         size_t left = strBody.size() - nOffset;
@@ -112,13 +135,24 @@ public:
             return false;
         bSent = true;
         const std::string& all = pServer->content;
-        strBody = all;
         int first = 0, last = 0;
-        if (!pServer->ignoreRange && std::swscanf(strHeaders.c_str(), L"Range:bytes=%d-%d", &first, &last) == 2) {
-            // An empty range ("0--1") is answered with an empty body.
-            strBody = last < first ? std::string() : all.substr(first, last - first + 1);
+        bool ranged = std::swscanf(strHeaders.c_str(), L"Range:bytes=%d-%d", &first, &last) == 2;
+        int errorStatus = pServer->status != 0 ? pServer->status : (ranged ? pServer->rangeStatus : 0);
+        if (errorStatus != 0) {
+            nStatus = errorStatus;
+            strBody = "<html>error page</html>";
+        } else if (ranged && !pServer->ignoreRange && first >= 0 && first <= last &&
+                   static_cast<size_t>(last) < all.size()) {
+            nStatus = 206;
+            strBody = all.substr(first, last - first + 1);
+            int shift = pServer->wrongContentRange ? 1 : 0;
+            headers["Content-Range"] = "bytes " + std::to_string(first + shift) + "-" + std::to_string(last + shift) +
+                                       "/" + std::to_string(all.size());
             if (pServer->rangeHits[strHeaders]++ < pServer->failFirstPerRange)
                 nCutAt = static_cast<int>(strBody.size() / 2);
+        } else {
+            nStatus = 200;
+            strBody = all;
         }
         return true;
     }
@@ -130,6 +164,8 @@ private:
     int nType;
     bool bSecure = false;
     bool bSent = false;
+    int nStatus = 0;
+    std::map<std::string, std::string> headers;
     std::string strBody;
     size_t nOffset = 0;
     int nCutAt = -1;
@@ -265,6 +301,108 @@ TEST(NetUrl, SplitServerPortTakesOnlyValidPorts)
     }
 }
 
+TEST(NetHeader, ContentLengthAndContentRangeTakeOnlyWellFormedValues)
+{
+    struct LengthCase {
+        const char* text;
+        bool ok;
+        int64_t value;
+    };
+    const LengthCase lengths[] = {
+        {"1234", true, 1234},        {" 0 ", true, 0},          {"2147483648", true, 2147483648LL},
+        {"", false, 0},              {"-5", false, 0},          {"+5", false, 0},
+        {"12a", false, 0},           {"1 2", false, 0},         {"99999999999999999999", false, 0},
+    };
+    for (const LengthCase& c : lengths) {
+        int64_t value = -1;
+        EXPECT_EQ(ParseContentLength(c.text, value), c.ok) << c.text;
+        EXPECT_EQ(value, c.ok ? c.value : -1) << c.text;
+    }
+
+    struct RangeCase {
+        const char* text;
+        bool ok;
+        int64_t first, last, total;
+    };
+    const RangeCase ranges[] = {
+        {"bytes 0-332/1000", true, 0, 332, 1000},
+        {" bytes 666-999/1000", true, 666, 999, 1000},
+        {"bytes 0-0/1", true, 0, 0, 1},
+        {"bytes 0-999/*", false, 0, 0, 0},      // the total must be known
+        {"bytes */1000", false, 0, 0, 0},
+        {"bytes 5-4/1000", false, 0, 0, 0},
+        {"bytes 0-1000/1000", false, 0, 0, 0},  // past the end
+        {"items 0-9/10", false, 0, 0, 0},
+        {"bytes 0-9/10x", false, 0, 0, 0},
+        {"bytes -1-9/10", false, 0, 0, 0},
+    };
+    for (const RangeCase& c : ranges) {
+        HttpContentRange range;
+        EXPECT_EQ(ParseContentRange(c.text, range), c.ok) << c.text;
+        if (c.ok) {
+            EXPECT_EQ(range.nFirst, c.first) << c.text;
+            EXPECT_EQ(range.nLast, c.last) << c.text;
+            EXPECT_EQ(range.nTotal, c.total) << c.text;
+        }
+    }
+}
+
+TEST(NetHeader, HttpDatesRetryAfterAndTheIfRangeValidator)
+{
+    // 784111777 is Sun, 06 Nov 1994 08:49:37 GMT in all three forms.
+    struct DateCase {
+        const char* text;
+        bool ok;
+        int64_t seconds;
+    };
+    const DateCase dates[] = {
+        {"Sun, 06 Nov 1994 08:49:37 GMT", true, 784111777},
+        {"Sunday, 06-Nov-94 08:49:37 GMT", true, 784111777},
+        {"Sun Nov  6 08:49:37 1994", true, 784111777},
+        {"Thu, 29 Feb 2024 23:59:59 GMT", true, 1709251199},
+        {"Sun, 06 Nov 1994 08:49:37 CET", false, 0},
+        {"Sun, 32 Nov 1994 08:49:37 GMT", false, 0},
+        {"Sun, 06 Foo 1994 08:49:37 GMT", false, 0},
+        {"Sun, 06 Nov 1994 24:00:00 GMT", false, 0},
+        {"yesterday", false, 0},
+        {"", false, 0},
+    };
+    for (const DateCase& c : dates) {
+        int64_t seconds = -1;
+        EXPECT_EQ(ParseHttpDate(c.text, seconds), c.ok) << c.text;
+        EXPECT_EQ(seconds, c.ok ? c.seconds : -1) << c.text;
+    }
+
+    struct RetryCase {
+        const char* text;
+        bool ok;
+        uint32_t delayMs;
+    };
+    const int64_t now = 784111777;
+    const RetryCase retries[] = {
+        {"3", true, 3000},
+        {"0", true, 0},
+        {"120", true, 30000},                                   // capped
+        {"99999999999999", true, 30000},
+        {"Sun, 06 Nov 1994 08:49:42 GMT", true, 5000},          // five seconds from now
+        {"Sun, 06 Nov 1994 08:00:00 GMT", true, 0},             // in the past
+        {"Mon, 07 Nov 1994 08:49:37 GMT", true, 30000},
+        {"-1", false, 0},
+        {"soon", false, 0},
+    };
+    for (const RetryCase& c : retries) {
+        uint32_t delay = 12345;
+        EXPECT_EQ(ParseRetryAfter(c.text, now, 30000, delay), c.ok) << c.text;
+        EXPECT_EQ(delay, c.ok ? c.delayMs : 12345u) << c.text;
+    }
+
+    // A strong ETag first, else a valid Last-Modified date, else nothing.
+    EXPECT_EQ(ChooseIfRangeValidator("\"5f-3a\"", "Sun, 06 Nov 1994 08:49:37 GMT"), "\"5f-3a\"");
+    EXPECT_EQ(ChooseIfRangeValidator("W/\"5f-3a\"", "Sun, 06 Nov 1994 08:49:37 GMT"), "Sun, 06 Nov 1994 08:49:37 GMT");
+    EXPECT_EQ(ChooseIfRangeValidator("", "Sun, 06 Nov 1994 08:49:37 GMT"), "Sun, 06 Nov 1994 08:49:37 GMT");
+    EXPECT_EQ(ChooseIfRangeValidator("5f-3a", "not a date"), "");
+}
+
 TEST(NetRequest, SecureAttemptThenPlainOnTheSameObjectAndPort)
 {
     struct Case {
@@ -398,9 +536,9 @@ TEST(NetDownload, DivisionGivesTheLastWorkerTheRemainder)
     const Case cases[] = {
         {10, 1, {L"Range:bytes=0-9"}},
         {11, 2, {L"Range:bytes=0-4", L"Range:bytes=5-10"}},
-        // Smaller than the worker count: empty ranges at 0, the last takes all.
-        {2, 5, {L"Range:bytes=0--1", L"Range:bytes=0--1", L"Range:bytes=0--1", L"Range:bytes=0--1", L"Range:bytes=0-1"}},
-        {0, 3, {L"Range:bytes=0--1", L"Range:bytes=0--1", L"Range:bytes=0--1"}},
+        // Smaller than the worker count: one worker per byte, never an
+        // empty range ("bytes=0--1").
+        {2, 5, {L"Range:bytes=0-0", L"Range:bytes=1-1"}},
     };
     for (const Case& c : cases) {
         EngineRun run("net-div");
@@ -514,31 +652,61 @@ TEST(NetDownload, UnopenableTargetFailsWithMinusFourBeforeAnyRange)
     EXPECT_EQ(log.Count("ERR:DownLoadContent fail!"), 1u);
 }
 
-TEST(NetDownload, ServerIgnoringRangeFailsManyWorkersButNotOne)
+TEST(NetDownload, RangeAnswersAreJudgedByStatusBeforeTheBody)
 {
-    {
+    // Per case: how the server answers, the result, and how many range
+    // requests each of the five workers made at most (1: given up at once,
+    // 11: every attempt retried).
+    struct Case {
+        const char* name;
+        int rangeStatus;
+        bool ignoreRange;
+        bool wrongContentRange;
+        int result;
+        size_t maxPerRange;
+        const char* line;
+    };
+    const Case cases[] = {
+        {"403", 403, false, false, -4, 1, "] status 403"},
+        {"404", 404, false, false, -4, 1, "] status 404"},
+        {"416", 416, false, false, -4, 1, "] status 416"},
+        {"200 ignoring Range", 0, true, false, -4, 1, "the server ignores ranges"},
+        {"206 naming another range", 0, false, true, -4, 1, "is not bytes "},
+        {"500", 500, false, false, -4, 11, "status 500"},
+        {"503", 503, false, false, -4, 11, "status 503"},
+        {"408", 408, false, false, -4, 11, "status 408"},
+        {"429", 429, false, false, -4, 11, "status 429"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         LogTail log;
-        EngineRun run("net-norange5");
+        EngineRun run("net-status");
         run.server.content = PatternBytes(5000);
-        run.server.ignoreRange = true;
+        run.server.rangeStatus = c.rangeStatus;
+        run.server.ignoreRange = c.ignoreRange;
+        run.server.wrongContentRange = c.wrongContentRange;
         run.param.nDownloadThread = 5;
-        EXPECT_EQ(run.Run(), -4);
-        // Every range fails all eleven attempts.
-        EXPECT_EQ(run.RangeCalls().size(), 55u);
-        EXPECT_EQ(nWinHttpFailCount.load() + nInternetFailCount.load(), 55);
-        EXPECT_EQ(log.Count("Request fail,  retry 10..."), 5u);
-        EXPECT_EQ(log.Count("ERR:[WinHttp] download Fail ,dstSize: 1000 !=  downloadingSize: 5000)") +
-                      log.Count("ERR:[Internet] download Fail ,dstSize: 1000 !=  downloadingSize: 5000)"),
-                  55u);
-        // The overlong bodies were never written past their ranges.
-        EXPECT_LE(run.FileBytes().size(), 5000u);
-        for (const Event& e : run.events.events) {
-            if (e.event == kDownloadProgress) {
-                EXPECT_LE(e.value1, 5000);
-            }
+        EXPECT_EQ(run.Run(), c.result);
+        std::map<std::wstring, size_t> perRange;
+        for (const FakeCall& call : run.RangeCalls())
+            ++perRange[call.headers];
+        for (const auto& range : perRange) {
+            if (c.maxPerRange == 11)
+                EXPECT_EQ(range.second, 11u) << WideToUtf8(range.first);
+            else
+                EXPECT_LE(range.second, 1u) << WideToUtf8(range.first);
         }
+        if (c.maxPerRange == 11)
+            EXPECT_EQ(perRange.size(), 5u);
+        else
+            EXPECT_EQ(log.Count("Request fail,  retry"), 0u) << log.Text();
+        EXPECT_GE(log.Count(c.line), 1u) << log.Text();
+        // Nothing of an error page or a wrong range reaches the file.
+        for (const Event& e : run.events.events)
+            EXPECT_NE(e.event, kDownloadProgress) << DescribeEvents(run.events.events);
     }
     {
+        // One worker: the whole file is the range, so a 200 is the answer.
         EngineRun run("net-norange1");
         run.server.content = PatternBytes(5000);
         run.server.ignoreRange = true;
@@ -731,27 +899,34 @@ TEST(NetSizeProbe, WinHttpHeadFirstThenWinInetGet)
         bool winHttpDown;
         bool internetDown;
         bool sizeKnown;
+        int status;          // 0: the file is there
+        size_t fileSize;
         bool ok;
         std::vector<std::wstring> methods;
     };
     const Case cases[] = {
-        {false, false, true, true, {L"HEAD"}},
-        {true, false, true, true, {L"HEAD", L"HEAD", L"GET"}},   // WinHTTP: secure then plain
-        {true, true, true, false, {L"HEAD", L"HEAD", L"GET", L"GET"}},
-        {false, false, false, false, {L"HEAD", L"GET"}},
+        {false, false, true, 0, 777, true, {L"HEAD"}},
+        {true, false, true, 0, 777, true, {L"HEAD", L"HEAD", L"GET"}},   // WinHTTP: secure then plain
+        {true, true, true, 0, 777, false, {L"HEAD", L"HEAD", L"GET", L"GET"}},
+        {false, false, false, 0, 777, false, {L"HEAD", L"GET"}},
+        // An error page's length is not a size, nor is an empty file.
+        {false, false, true, 404, 777, false, {L"HEAD", L"GET"}},
+        {false, false, true, 503, 777, false, {L"HEAD", L"GET"}},
+        {false, false, true, 0, 0, false, {L"HEAD", L"GET"}},
     };
     for (const Case& c : cases) {
         FakeServer server;
-        server.content = PatternBytes(777);
+        server.content = PatternBytes(c.fileSize);
         server.winHttpDown = c.winHttpDown;
         server.internetDown = c.internetDown;
         server.sizeKnown = c.sizeKnown;
+        server.status = c.status;
         int32_t size = -1;
         int destroyedBefore = CFakeRequest::nDestroyed;
         bool ok = QueryRemoteFileSize([&](int type) { return new CFakeRequest(&server, type); },
                                       L"https://h:8443/f.bin", size);
         EXPECT_EQ(ok, c.ok);
-        EXPECT_EQ(size, c.ok ? 777 : -1);
+        EXPECT_EQ(size, c.ok ? static_cast<int32_t>(c.fileSize) : -1);
         std::vector<std::wstring> methods;
         for (const FakeCall& call : server.Calls()) {
             methods.push_back(call.method);
@@ -759,7 +934,32 @@ TEST(NetSizeProbe, WinHttpHeadFirstThenWinInetGet)
             EXPECT_TRUE(call.headers.empty());
         }
         EXPECT_EQ(methods, c.methods);
-        EXPECT_EQ(CFakeRequest::nDestroyed - destroyedBefore, c.winHttpDown || !c.sizeKnown ? 2 : 1);
+        // One request object per back-end asked, each destroyed before the return.
+        bool askedWinInet = std::count(methods.begin(), methods.end(), L"GET") > 0;
+        EXPECT_EQ(CFakeRequest::nDestroyed - destroyedBefore, askedWinInet ? 2 : 1);
+    }
+}
+
+TEST(NetDownload, ErrorPageOrEmptyFileFailsTheSizeQueryAtOnce)
+{
+    struct Case {
+        int status;
+        size_t size;
+        const char* line;
+    };
+    const Case cases[] = {
+        {404, 1000, "ERR:[WinHttp] GetUrlFileSize: status 404"},
+        {0, 0, "ERR:[WinHttp] GetUrlFileSize: no usable Content-Length (status 200)"},
+    };
+    for (const Case& c : cases) {
+        LogTail log;
+        EngineRun run("net-nosize");
+        run.server.content = PatternBytes(c.size);
+        run.server.status = c.status;
+        EXPECT_EQ(run.Run(), -3);
+        EXPECT_EQ(run.EventKinds(), (std::vector<int>{0, 3})) << DescribeEvents(run.events.events);
+        EXPECT_TRUE(run.RangeCalls().empty());
+        EXPECT_EQ(log.Count(c.line), 1u) << log.Text();
     }
 }
 
