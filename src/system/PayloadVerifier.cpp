@@ -1,5 +1,7 @@
 #include "system/PayloadVerifier.h"
 
+#include <cwchar>
+
 const char* PayloadResultText(PayloadResult result)
 {
     switch (result) {
@@ -13,33 +15,16 @@ const char* PayloadResultText(PayloadResult result)
     return "unknown";
 }
 
-namespace {
-
-int HexValue(wchar_t c)
-{
-    if (c >= L'0' && c <= L'9')
-        return c - L'0';
-    if (c >= L'a' && c <= L'f')
-        return c - L'a' + 10;
-    if (c >= L'A' && c <= L'F')
-        return c - L'A' + 10;
-    return -1;
-}
-
-} // namespace
-
 bool ParseSha256Hex(const std::wstring& text, Sha256Digest& digest)
 {
     if (text.size() != 2 * digest.size())
         return false;
-    Sha256Digest parsed{};
-    for (size_t i = 0; i < parsed.size(); ++i) {
-        const int high = HexValue(text[2 * i]);
-        const int low = HexValue(text[2 * i + 1]);
-        if (high < 0 || low < 0)
+    for (wchar_t c : text) {
+        const bool hex = (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f') || (c >= L'A' && c <= L'F');
+        if (!hex)
             return false;
-        parsed[i] = static_cast<uint8_t>(high * 16 + low);
     }
-    digest = parsed;
+    for (size_t i = 0; i < digest.size(); ++i)
+        digest[i] = static_cast<uint8_t>(std::wcstoul(text.substr(2 * i, 2).c_str(), nullptr, 16));
     return true;
 }
