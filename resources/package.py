@@ -49,7 +49,8 @@ TEXT_KEYS = [
     "STR_INSTALL", "STR_BROWSE", "STR_LISENCE", "STR_CUSTOMIZE_INSTALL", "STR_INSTALL_PATH",
     "STR_SELECT_FOLDER", "STR_STORAGE", "STR_PATH_INVALID", "STR_INSTALLING", "STR_HIDE",
     "STR_MESSAGEBOX_TITLE", "STR_NETWORK_ERROR", "STR_OPERATE_TIP", "STR_SOFT_RUN",
-    "STR_CLOSE_TIP1", "STR_CLOSE_TIP2", "STR_START",
+    "STR_CLOSE_TIP1", "STR_CLOSE_TIP2", "STR_START", "STR_VERIFY_FAILED", "STR_INSTALL_FAILED",
+    "STR_START_FAILED", "STR_FREE_SPACE_FAILED",
 ]
 
 NBSP = "\u00a0"
@@ -75,6 +76,12 @@ TEXTS = {
         "Are you sure you want to quit?",
         "Installation is in progress. Are you sure you want to quit?",
         "Start" + NBSP + "Now",
+        "The downloaded installer could not be verified and was not run.",
+        "The installation of PRODUCT did not complete. Click Retry to download and run the "
+        "installer again, or Cancel to quit.",
+        "PRODUCT could not be started.",
+        "The free space of the installation drive could not be read. Please choose another "
+        "installation path.",
     ],
     "German": [
         "Installieren",
@@ -96,6 +103,14 @@ TEXTS = {
         "Möchten Sie das Setup wirklich beenden?",
         "Die Installation läuft noch. Möchten Sie das Setup wirklich beenden?",
         "Jetzt" + NBSP + "starten",
+        "Das heruntergeladene Installationsprogramm konnte nicht überprüft werden und wurde nicht "
+        "ausgeführt.",
+        "Die Installation von PRODUCT wurde nicht abgeschlossen. Klicken Sie auf „Wiederholen“, "
+        "um das Installationsprogramm erneut herunterzuladen und auszuführen, oder auf "
+        "„Abbrechen“, um das Setup zu beenden.",
+        "PRODUCT konnte nicht gestartet werden.",
+        "Der freie Speicherplatz des Installationslaufwerks konnte nicht ermittelt werden. Bitte "
+        "wählen Sie einen anderen Installationspfad.",
     ],
     "French": [
         "Installer",
@@ -117,6 +132,12 @@ TEXTS = {
         "Voulez-vous vraiment quitter ?",
         "L'installation est en cours. Voulez-vous vraiment quitter ?",
         "Lancer" + NBSP + "maintenant",
+        "Le programme d'installation téléchargé n'a pas pu être vérifié et n'a pas été exécuté.",
+        "L'installation de PRODUCT n'a pas abouti. Cliquez sur Réessayer pour télécharger et "
+        "exécuter à nouveau le programme d'installation, ou sur Annuler pour quitter.",
+        "Impossible de démarrer PRODUCT.",
+        "Impossible de déterminer l'espace libre du lecteur d'installation. Veuillez choisir un "
+        "autre chemin d'installation.",
     ],
     "Spanish": [
         "Instalar",
@@ -138,6 +159,12 @@ TEXTS = {
         "¿Seguro que desea salir?",
         "La instalación está en curso. ¿Seguro que desea salir?",
         "Iniciar" + NBSP + "ahora",
+        "No se pudo verificar el instalador descargado y no se ha ejecutado.",
+        "La instalación de PRODUCT no se completó. Haga clic en Reintentar para volver a "
+        "descargar y ejecutar el instalador, o en Cancelar para salir.",
+        "No se pudo iniciar PRODUCT.",
+        "No se pudo leer el espacio libre de la unidad de instalación. Elija otra ruta de "
+        "instalación.",
     ],
     "Italian": [
         "Installa",
@@ -159,6 +186,13 @@ TEXTS = {
         "Vuoi davvero uscire?",
         "L'installazione è in corso. Vuoi davvero uscire?",
         "Avvia" + NBSP + "ora",
+        "Non è stato possibile verificare il programma di installazione scaricato, che non è "
+        "stato eseguito.",
+        "L'installazione di PRODUCT non è stata completata. Fai clic su Riprova per scaricare ed "
+        "eseguire di nuovo il programma di installazione o su Annulla per uscire.",
+        "Impossibile avviare PRODUCT.",
+        "Impossibile leggere lo spazio libero dell'unità di installazione. Scegli un altro "
+        "percorso di installazione.",
     ],
     "Dutch": [
         "Installeren",
@@ -180,6 +214,12 @@ TEXTS = {
         "Weet u zeker dat u wilt afsluiten?",
         "De installatie is bezig. Weet u zeker dat u wilt afsluiten?",
         "Nu" + NBSP + "starten",
+        "Het gedownloade installatieprogramma kon niet worden geverifieerd en is niet uitgevoerd.",
+        "De installatie van PRODUCT is niet voltooid. Klik op Opnieuw om het installatieprogramma "
+        "opnieuw te downloaden en uit te voeren, of op Annuleren om af te sluiten.",
+        "PRODUCT kan niet worden gestart.",
+        "De vrije ruimte van het installatiestation kan niet worden gelezen. Kies een ander "
+        "installatiepad.",
     ],
     "Portuguese": [
         "Instalar",
@@ -201,6 +241,12 @@ TEXTS = {
         "Tem a certeza de que pretende sair?",
         "A instalação está em curso. Tem a certeza de que pretende sair?",
         "Iniciar" + NBSP + "agora",
+        "Não foi possível verificar o instalador transferido, pelo que não foi executado.",
+        "A instalação do PRODUCT não foi concluída. Clique em Repetir para transferir e executar "
+        "novamente o instalador ou em Cancelar para sair.",
+        "Não foi possível iniciar o PRODUCT.",
+        "Não foi possível ler o espaço livre da unidade de instalação. Escolha outro caminho de "
+        "instalação.",
     ],
     "Japanese": [
         "インストール",
@@ -221,6 +267,10 @@ TEXTS = {
         "終了してもよろしいですか?",
         "インストール中です。終了してもよろしいですか?",
         "今すぐ起動",
+        "ダウンロードしたインストーラーを検証できなかったため、実行しませんでした。",
+        "PRODUCT のインストールが完了しませんでした。インストーラーをもう一度ダウンロードして実行するには [再試行]、終了するには [キャンセル] をクリックしてください。",
+        "PRODUCT を起動できませんでした。",
+        "インストール先ドライブの空き容量を取得できませんでした。別のインストール先を選択してください。",
     ],
     "Korean": [
         "설치",
@@ -240,6 +290,10 @@ TEXTS = {
         "종료하시겠습니까?",
         "설치가 진행 중입니다. 종료하시겠습니까?",
         "지금" + NBSP + "시작",
+        "다운로드한 설치 프로그램을 확인할 수 없어 실행하지 않았습니다.",
+        "PRODUCT 설치가 완료되지 않았습니다. 설치 프로그램을 다시 다운로드하여 실행하려면 [다시 시도], 종료하려면 [취소]를 클릭하세요.",
+        "PRODUCT을(를) 시작할 수 없습니다.",
+        "설치 드라이브의 여유 공간을 확인할 수 없습니다. 다른 설치 경로를 선택하세요.",
     ],
     "ChineseTW": [
         "安裝",
@@ -259,6 +313,10 @@ TEXTS = {
         "確定要結束嗎？",
         "正在進行安裝，確定要結束嗎？",
         "立即啟動",
+        "無法驗證下載的安裝程式，因此未執行。",
+        "PRODUCT 安裝未完成。按一下 [重試] 重新下載並執行安裝程式，或按一下 [取消] 結束。",
+        "無法啟動 PRODUCT。",
+        "無法讀取安裝磁碟機的可用空間，請選擇其他安裝路徑。",
     ],
 }
 
@@ -267,6 +325,8 @@ REQUIRED_MARKS = {
     "STR_LISENCE": ["{c COLOR}", "{/c}", "BRAND"],
     "STR_MESSAGEBOX_TITLE": ["PRODUCT"],
     "STR_SOFT_RUN": ["PRODUCT"],
+    "STR_INSTALL_FAILED": ["PRODUCT"],
+    "STR_START_FAILED": ["PRODUCT"],
 }
 
 URL_KEYS = ["STR_DOWN_URL", "STR_DOWN_URL_X64", "STR_LICENCE_URL", "STR_INSTALL_URL"]

@@ -68,6 +68,7 @@ pw_configure_and_build() {
   cmake -S "$pw_root" -B "$pw_root/build/win" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$pw_root/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DPW_DOWNLOAD_HOST="localhost:$PW_SERVER_PORT" -DPW_PRODUCT_URL_HOST="localhost:$PW_SERVER_PORT" \
-    -DPW_COLLECTOR_HOST="localhost:$PW_SERVER_PORT" --no-warn-unused-cli >/dev/null
+    -DPW_COLLECTOR_HOST="localhost:$PW_SERVER_PORT" -DPW_PAYLOAD_PUBLISHER="Brisklane Test Publisher" \
+    --no-warn-unused-cli >/dev/null
   cmake --build "$pw_root/build/win"
 }

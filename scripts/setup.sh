@@ -23,6 +23,8 @@ packages=(
   fonts-wqy-microhei fonts-dejavu-core
   # local test servers (Python, nginx) with their certificates, benchmark peers
   openssl curl aria2 nginx
+  # Authenticode signing of the stand-in installer the tests serve
+  osslsigncode
 )
 
 missing=()

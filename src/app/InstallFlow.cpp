@@ -28,8 +28,10 @@ CloseAction DecideClose(uintptr_t wParam, bool startVisible, bool hasSwitch, boo
 
 std::wstring InstallRootFromField(const std::wstring& field)
 {
+    if (field.empty())
+        return std::wstring();
     std::wstring root = field;
-    if (root.empty() || root.back() != L'\\')
+    if (root.back() != L'\\')
         root += L'\\';
     return root;
 }

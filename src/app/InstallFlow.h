@@ -32,7 +32,8 @@ enum CloseAction {
 };
 CloseAction DecideClose(uintptr_t wParam, bool startVisible, bool hasSwitch, bool closeAsked);
 
-// The folder field's text with a trailing "\" (an empty field gives "\").
+// The folder field's text with a trailing "\"; "" for an empty field, which
+// names no folder (it is never taken for the root "\").
 std::wstring InstallRootFromField(const std::wstring& field);
 
 // False when the root cannot be passed to the installer: it must fit the

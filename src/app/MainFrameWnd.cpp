@@ -15,6 +15,7 @@
 #include "skinui/EditUI.h"
 #include "skinui/LabelUI.h"
 #include "skinui/ProgressUI.h"
+#include "system/PayloadVerifier.h"
 #include "system/Process.h"
 #include "system/SystemInfo.h"
 
@@ -111,6 +112,9 @@ void CMainFrameWnd::RunOnUiThread(std::function<void()> request)
 
 int CMainFrameWnd::ShowMessage(const std::wstring& text, UINT type)
 {
+    // A closing window asks nothing more: 0 is no answer.
+    if (bClosing)
+        return 0;
     if (languageManager.IsRtl())
         type |= kRtlBoxFlags;
     return MessageBoxW(hWnd, text.c_str(), languageManager.GetText(L"STR_MESSAGEBOX_TITLE").c_str(), type);
@@ -258,7 +262,6 @@ void CMainFrameWnd::UpdateWindowSate(WindowState state)
         StartInstallExe();
         break;
     case kWindow_Finish:
-        RunOnUiThread([this] { pSwitch->SelectPage(0); });
         InstallExeFinish();
         break;
     default:
@@ -361,11 +364,8 @@ LRESULT CMainFrameWnd::HandleCloseMessage(UINT message, WPARAM wParam, LPARAM lP
     const bool startVisible = start != nullptr && start->IsVisible();
     switch (DecideClose(wParam, startVisible, pSwitch != nullptr, bCloseAsked)) {
     case kClose_Immediate:
-        KillSilentInstallProcess();
-        DeleteFileW(DownloadedFilePath().c_str());
-        return WindowImplBase::HandleCloseMessage(message, wParam, lParam, handled);
     case kClose_AfterFinish:
-        DeleteDownloadedFiles();
+        CleanUpForClose();
         return WindowImplBase::HandleCloseMessage(message, wParam, lParam, handled);
     case kClose_Ask: {
         bCloseAsked = true;
@@ -375,7 +375,7 @@ LRESULT CMainFrameWnd::HandleCloseMessage(UINT message, WPARAM wParam, LPARAM lP
         const int answer = ShowMessage(text, MB_YESNO | MB_ICONQUESTION);
         bCloseAsked = false;
         if (answer == IDYES) {
-            DeleteDownloadedFiles();
+            CleanUpForClose();
             return WindowImplBase::HandleCloseMessage(message, wParam, lParam, handled);
         }
         handled = true;
@@ -385,6 +385,35 @@ LRESULT CMainFrameWnd::HandleCloseMessage(UINT message, WPARAM wParam, LPARAM lP
         handled = true;
         return 0;
     }
+}
+
+void CMainFrameWnd::CleanUpForClose()
+{
+    {
+        std::lock_guard<std::mutex> lock(mtxDownloads);
+        bClosing = true;
+    }
+    // The engine reads the flag from its own threads.
+    __atomic_store_n(&bCancelDownload, true, __ATOMIC_RELAXED);
+    HANDLE idle = hEnginesIdle.Get();
+    if (WaitForSingleObject(idle, 0) != WAIT_OBJECT_0) {
+        LOG_INFO("closing: waiting for the download to stop");
+        ::ShowWindow(hWnd, SW_HIDE);
+        const ULONGLONG deadline = GetTickCount64() + kCloseWaitMs;
+        DWORD wait = WAIT_TIMEOUT;
+        for (ULONGLONG now = GetTickCount64(); now < deadline; now = GetTickCount64()) {
+            // Messages sent by other threads (a worker's box owned by this
+            // window) are answered while waiting; nothing else is dispatched.
+            wait = MsgWaitForMultipleObjects(1, &idle, FALSE, static_cast<DWORD>(deadline - now), QS_SENDMESSAGE);
+            if (wait != WAIT_OBJECT_0 + 1)
+                break;
+            MSG msg;
+            PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        }
+        LOG_INFO(wait == WAIT_OBJECT_0 ? "closing: the download stopped" : "closing: the download did not stop in time");
+    }
+    KillSilentInstallProcess();
+    DeleteDownloadedFile(kDeleteWaitMs);
 }
 
 LRESULT CMainFrameWnd::HandleDestroyMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled)
@@ -421,8 +450,15 @@ void CMainFrameWnd::BrowseForFolder()
     if (item == nullptr)
         return;
     wchar_t path[MAX_PATH] = {};
-    SHGetPathFromIDListW(item, path);
+    const bool inFileSystem = SHGetPathFromIDListW(item, path) && path[0] != L'\0';
     CoTaskMemFree(item);
+    if (!inFileSystem) {
+        // A virtual shell folder has no path to install to; the field keeps
+        // its folder.
+        LOG_INFO("BrowseForFolder: the chosen item is not a file-system folder");
+        ShowPathTip(languageManager.GetText(L"STR_PATH_INVALID"));
+        return;
+    }
     if (pEditPath != nullptr)
         pEditPath->SetText(path);
     ShowPathTip(std::wstring());
@@ -437,7 +473,7 @@ void CMainFrameWnd::OnClickInstall()
     LOG_INFO_W(L"sel path:%ls", path.c_str());
     SetLastError(0);
     bool exists = false;
-    if (!CheckFolderPath(path, exists)) {
+    if (path.empty() || !CheckFolderPath(path, exists)) {
         ShowPathTip(languageManager.GetText(L"STR_PATH_INVALID"));
         return;
     }
@@ -470,6 +506,12 @@ void CMainFrameWnd::InstallRequestWorker()
     LOG_INFO("get disk size end");
     if (!gotFree) {
         LOG_INFO("OnClickInstall\xA3\xBA" "GetFreeSize Failed");
+        if (bClosing)
+            return;
+        ShowMessage(languageManager.GetText(L"STR_FREE_SPACE_FAILED"), MB_OK | MB_ICONWARNING);
+        SetProgressPercent(0);
+        nLastProgress = 0;
+        UpdateWindowSate(kWindow_Init);
         return;
     }
     const int32_t fileMB = FileSizeToMB(size);
@@ -479,6 +521,8 @@ void CMainFrameWnd::InstallRequestWorker()
     }
     LOG_INFO("OnClickInstall\xA3\xBA" "filesize:%dMB--FreeSize:%dMB", static_cast<int>(fileMB),
              static_cast<int>(freeMB));
+    if (bClosing)
+        return;
     const std::wstring text = FormatStorageText(languageManager.GetText(L"STR_STORAGE"), fileMB,
                                                 languageManager.GetText(L"STR_MB"));
     if (ShowMessage(text, 0) == IDOK) {
@@ -501,8 +545,24 @@ bool CMainFrameWnd::StartDownload(const std::wstring& url, const std::wstring& f
 {
     if (url.empty() || file.empty())
         return false;
+    {
+        std::lock_guard<std::mutex> lock(mtxDownloads);
+        if (bClosing) {
+            LOG_INFO("StartDownload: the window is closing; no download started");
+            return false;
+        }
+        if (nEnginesRunning++ == 0)
+            ResetEvent(hEnginesIdle.Get());
+    }
     std::thread(&CMainFrameWnd::DownloadWorker, this, url, file).detach();
     return true;
+}
+
+void CMainFrameWnd::DownloadEngineEnded()
+{
+    std::lock_guard<std::mutex> lock(mtxDownloads);
+    if (--nEnginesRunning == 0)
+        SetEvent(hEnginesIdle.Get());
 }
 
 void CMainFrameWnd::DownloadWorker(std::wstring url, std::wstring file)
@@ -520,9 +580,18 @@ void CMainFrameWnd::OnDownloadEvent(int event, int value1, int value2, void* use
     auto* window = static_cast<CMainFrameWnd*>(userData);
     if (window == nullptr)
         return;
-    if (event == kDownloadProgress) {
+    if (event == kDownloadStart) {
+        // The engine cleared the flag as it started; a close that came before
+        // must still stop it.
+        if (window->bClosing)
+            __atomic_store_n(&bCancelDownload, true, __ATOMIC_RELAXED);
+    } else if (event == kDownloadProgress) {
         window->OnProgressReport(value1, value2);
     } else if (event == kDownloadEnd) {
+        // The engine has closed its file: a close waiting for it may go on.
+        window->DownloadEngineEnded();
+        if (window->bClosing)
+            return;
         if (value1 == kDownloadOk)
             window->DownloadSuccess();
         else if (value1 == kDownloadNoSize || value1 == kDownloadFailed)
@@ -535,20 +604,42 @@ void CMainFrameWnd::OnDownloadEvent(int event, int value1, int value2, void* use
 void CMainFrameWnd::DownloadSuccess()
 {
     LOG_INFO("HttpDownloadEnd\xA3\xBA" "Success");
+    if (!VerifyDownloadedInstaller()) {
+        AskAfterFailedDownload(L"STR_VERIFY_FAILED");
+        return;
+    }
     CHttpBeacon::Instance()->StartSend(false);
     UpdateWindowSate(kWindow_Installing);
     SetProgressPercent(90);
 }
 
+bool CMainFrameWnd::VerifyDownloadedInstaller()
+{
+    const std::wstring path = DownloadedFilePath();
+    const PayloadVerdict verdict = VerifyPayload(path, PayloadPolicy{kPayloadPublisher, kPayloadRootSha256});
+    if (verdict.Accepted()) {
+        LOG_INFO_W(L"VerifyInstaller: accepted, signed by %ls", verdict.strSigner.c_str());
+        return true;
+    }
+    LOG_INFO("VerifyInstaller: refused: %s (error 0x%08lX)", PayloadResultText(verdict.eResult),
+             static_cast<unsigned long>(verdict.nError));
+    DeleteDownloadedFile(0);
+    return false;
+}
+
 void CMainFrameWnd::DownloadFailed()
 {
     LOG_INFO("HttpDownloadEnd\xA3\xBA" "Failed");
+    AskAfterFailedDownload(L"STR_NETWORK_ERROR");
+}
+
+void CMainFrameWnd::AskAfterFailedDownload(const wchar_t* key)
+{
     RunOnUiThread([this] {
         if (pTaskbarProgress != nullptr)
             pTaskbarProgress->SetState(kTaskbar_Error);
     });
-    const std::wstring text =
-        languageManager.GetText(L"STR_NETWORK_ERROR") + L"\n\n" + languageManager.GetText(L"STR_OPERATE_TIP");
+    const std::wstring text = languageManager.GetText(key) + L"\n\n" + languageManager.GetText(L"STR_OPERATE_TIP");
     const int answer = ShowMessage(text, MB_ABORTRETRYIGNORE | MB_ICONWARNING);
     if (answer == IDABORT) {
         ::PostMessageW(hWnd, WM_CLOSE, kCloseNow, 0);
@@ -594,6 +685,8 @@ void CMainFrameWnd::StartInstallExe()
     if (GetFileAttributesW(folder.c_str()) != FILE_ATTRIBUTE_DIRECTORY)
         CreateDirectoryW(folder.c_str(), nullptr);
     WriteDomainFile();
+    if (bClosing)
+        return;
     std::thread(&CMainFrameWnd::InstallerWorker, this).detach();
 }
 
@@ -611,35 +704,45 @@ void CMainFrameWnd::WriteDomainFile()
 
 void CMainFrameWnd::InstallerWorker()
 {
-    RunSilentInstaller(DownloadedFilePath(), strInstallDir);
+    DWORD exitCode = 0;
+    const bool ran = RunSilentInstaller(DownloadedFilePath(), strInstallDir, &exitCode);
     LOG_INFO("StartInstallExe\xA3\xBA" "SilentInstallation");
+    // A closing window ended the installer itself; it shows nothing more.
+    if (bClosing)
+        return;
+    const std::wstring product = strInstallDir + languageManager.GetProductExePath();
+    const bool installed = FileExists(product);
+    if (!ran || exitCode != 0 || !installed) {
+        LOG_INFO_W(L"StartInstallExe: the installation failed (%ls, exit code %lu, product %ls)",
+                   ran ? L"ran" : L"not started", static_cast<unsigned long>(exitCode),
+                   installed ? L"present" : L"missing");
+        InstallFailed();
+        return;
+    }
     UpdateWindowSate(kWindow_Finish);
+}
+
+void CMainFrameWnd::InstallFailed()
+{
+    RunOnUiThread([this] {
+        if (pTaskbarProgress != nullptr)
+            pTaskbarProgress->SetState(kTaskbar_Error);
+    });
+    // That run is over: a Retry downloads the installer afresh.
+    DeleteDownloadedFiles();
+    if (ShowMessage(languageManager.GetText(L"STR_INSTALL_FAILED"), MB_RETRYCANCEL | MB_ICONERROR) != IDRETRY) {
+        ::PostMessageW(hWnd, WM_CLOSE, kCloseNow, 0);
+        return;
+    }
+    nLastProgress = 0;
+    UpdateWindowSate(kWindow_Downloading);
+    StartDownload(strDownloadUrl, DownloadedFilePath());
 }
 
 void CMainFrameWnd::InstallExeFinish()
 {
     LOG_INFO("InstallExeFinish");
-    RunOnUiThread([this] {
-        KillTimer(hWnd, kBannerTimerId);
-        if (CControlUI* start = FindControl(L"btn_start"))
-            start->SetVisible(true);
-        if (CControlUI* install = FindControl(L"btn_install"))
-            install->SetVisible(false);
-        if (CControlUI* line = FindControl(L"lineLayout"))
-            line->SetAttribute(L"visible", L"false");
-        if (CControlUI* custom = FindControl(L"customLayout"))
-            custom->SetAttribute(L"visible", L"false");
-        if (CControlUI* tip = FindControl(L"control_tip"))
-            tip->SetVisible(false);
-        if (pTaskbarProgress != nullptr) {
-            pTaskbarProgress->SetState(kTaskbar_Normal);
-            pTaskbarProgress->SetValue(100, 100);
-        }
-        if (!IsWindowVisible(hWnd)) {
-            ShowWindow(true, true);
-            ::SetFocus(hWnd);
-        }
-    });
+    RunOnUiThread([this] { ShowFinishPage(); });
     KillSilentInstallProcess();
     DeleteFileW(DownloadedFilePath().c_str());
     Sleep(1000);
@@ -648,8 +751,35 @@ void CMainFrameWnd::InstallExeFinish()
             pTaskbarProgress->SetState(kTaskbar_None);
     });
     const std::wstring url = languageManager.GetInstallUrl();
-    if (!url.empty())
+    if (!url.empty() && !bClosing)
         ShellOpen(hWnd, url);
+}
+
+void CMainFrameWnd::ShowFinishPage()
+{
+    // A closing window stays hidden.
+    if (bClosing)
+        return;
+    pSwitch->SelectPage(0);
+    KillTimer(hWnd, kBannerTimerId);
+    if (CControlUI* start = FindControl(L"btn_start"))
+        start->SetVisible(true);
+    if (CControlUI* install = FindControl(L"btn_install"))
+        install->SetVisible(false);
+    if (CControlUI* line = FindControl(L"lineLayout"))
+        line->SetAttribute(L"visible", L"false");
+    if (CControlUI* custom = FindControl(L"customLayout"))
+        custom->SetAttribute(L"visible", L"false");
+    if (CControlUI* tip = FindControl(L"control_tip"))
+        tip->SetVisible(false);
+    if (pTaskbarProgress != nullptr) {
+        pTaskbarProgress->SetState(kTaskbar_Normal);
+        pTaskbarProgress->SetValue(100, 100);
+    }
+    if (!IsWindowVisible(hWnd)) {
+        ShowWindow(true, true);
+        ::SetFocus(hWnd);
+    }
 }
 
 void CMainFrameWnd::KillSilentInstallProcess()
@@ -664,13 +794,40 @@ void CMainFrameWnd::KillSilentInstallProcess()
 void CMainFrameWnd::DeleteDownloadedFiles()
 {
     KillSilentInstallProcess();
-    DeleteFileW(DownloadedFilePath().c_str());
+    DeleteDownloadedFile(0);
+}
+
+bool CMainFrameWnd::DeleteDownloadedFile(DWORD waitMs)
+{
+    // An installer that is still running (its silent copy was just ended)
+    // holds its file for a moment longer.
+    const std::wstring path = DownloadedFilePath();
+    const ULONGLONG deadline = GetTickCount64() + waitMs;
+    for (;;) {
+        if (DeleteFileW(path.c_str()))
+            return true;
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND)
+            return true;
+        if (GetTickCount64() >= deadline) {
+            LOG_INFO("DeleteDownloadedFile: the downloaded installer stays, error %lu", static_cast<unsigned long>(error));
+            return false;
+        }
+        Sleep(100);
+    }
 }
 
 void CMainFrameWnd::LaunchInstalledProduct()
 {
     const bool asAdmin = languageManager.IsRunAsAdmin();
-    RunProgram(strInstallDir + languageManager.GetProductExePath(), asAdmin);
+    const std::wstring path = strInstallDir + languageManager.GetProductExePath();
+    // A start that is scheduled elsewhere cannot see a missing file, so that
+    // is checked here first.
+    if (!FileExists(path) || !RunProgram(path, asAdmin)) {
+        LOG_INFO_W(L"LaunchInstalledProduct: %ls could not be started", path.c_str());
+        ShowMessage(languageManager.GetText(L"STR_START_FAILED"), MB_OK | MB_ICONERROR);
+        return;
+    }
     ::PostMessageW(hWnd, WM_CLOSE, kCloseNow, 0);
 }
 

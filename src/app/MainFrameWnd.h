@@ -8,6 +8,14 @@
 // queued with RunOnUiThread and runs on the UI thread in the order each
 // worker asked for it. Their message boxes are owned by the window.
 //
+// Lifetime: the window object is never destroyed while the process runs.
+// wWinMain ends the process right after the modal loop, without leaving its
+// scope, so no worker thread holding `this` can outlive the object; workers
+// are never joined. Before the window goes, closing stops the download: it
+// raises the engine's cancel flag, waits (up to kCloseWaitMs) until every
+// running engine has closed its file, and then deletes the downloaded file.
+// Once closing has begun no download starts and no worker shows anything.
+//
 // Classes in this file: CMainFrameWnd.
 #pragma once
 
@@ -17,6 +25,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <string>
 
 #include "app/InstallFlow.h"
@@ -24,6 +33,7 @@
 #include "app/UiRequestQueue.h"
 #include "config/LanguageManager.h"
 #include "skinui/WindowImplBase.h"
+#include "system/WinHandle.h"
 
 namespace SkinUI {
 class CControlUI;
@@ -108,6 +118,12 @@ public:
     static constexpr UINT kMsgUiRequests = WM_APP + 0x51;
     // The banner's timer.
     static constexpr UINT_PTR kBannerTimerId = 11;
+    // How long closing waits for a running download to stop (a read blocked
+    // on a silent server ends with the network stack's receive time-out).
+    static constexpr DWORD kCloseWaitMs = 35000;
+    // How long closing waits for a downloaded installer that is still running
+    // to release its file after its silent copy was ended.
+    static constexpr DWORD kDeleteWaitMs = 5000;
 
     static const SkinUI::NotifyMapEntry kFrameEntries[];
     static const SkinUI::NotifyMap kFrameMap;
@@ -116,6 +132,22 @@ private:
     void InstallRequestWorker();
     void DownloadWorker(std::wstring url, std::wstring file);
     void InstallerWorker();
+    // Download worker: the signature check between a finished download and
+    // the installer; a refused file is deleted.
+    bool VerifyDownloadedInstaller();
+    // Download worker: the Abort/Retry/Ignore question after a download that
+    // failed or was refused, with the text of key above the operating tip.
+    void AskAfterFailedDownload(const wchar_t* key);
+    // Installer worker: the installer failed or installed nothing.
+    void InstallFailed();
+    // UI thread: the finish page in one request, so the home page with the
+    // Install button is never painted between its steps.
+    void ShowFinishPage();
+    // UI thread, on close: stops the download and deletes the downloaded
+    // installer (see the lifetime rule at the top).
+    void CleanUpForClose();
+    void DownloadEngineEnded();
+    bool DeleteDownloadedFile(DWORD waitMs);
     int ShowMessage(const std::wstring& text, UINT type);
     std::wstring DownloadedFilePath() const { return strDataDir + L"corvane-download.exe"; }
     std::wstring ProductFolder() const;
@@ -139,6 +171,14 @@ private:
     SkinUI::CTabLayoutUI* pSwitch = nullptr;
     DWORD dwUiThreadId = 0;
     CUiRequestQueue uiRequests;
+    // Set once when the window starts closing; read by every thread.
+    std::atomic<bool> bClosing{false};
+    // Guards the check of bClosing with the start of a download against the
+    // close, and the count of engines that have not yet closed their file;
+    // the event is set while that count is 0.
+    std::mutex mtxDownloads;
+    int nEnginesRunning = 0;
+    CScopedHandle hEnginesIdle{CreateEventW(nullptr, TRUE, TRUE, nullptr)};
 };
 
 // Process-wide values used with the window.

@@ -1,7 +1,8 @@
 // Entry point of the installer: one instance per executable base name, the
 // UI framework's module and skin path, then the main window as a modal
-// window. The process exits with 0 after the window is gone, -1 when another
-// instance runs.
+// window. The process exits with 0 right after the window is gone (without
+// destroying the window object, see CMainFrameWnd), -1 when another instance
+// runs.
 #include <windows.h>
 
 #include <string>
@@ -43,5 +44,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
         return 0;
     frame.CenterOnOwner();
     frame.RunModal();
-    return 0;
+    // Worker threads may still hold the window: the process ends here, while
+    // the window object is alive, and never returns from this scope.
+    ExitProcess(0);
 }

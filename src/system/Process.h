@@ -45,11 +45,12 @@ bool KillProcess(DWORD processId);
 HINSTANCE ShellOpen(HWND owner, const std::wstring& target);
 
 // Starts the installer with the silent switches and the install folder, and
-// waits without a time limit until its process exits (its exit code is not
-// read). False, with nothing started, when the folder is longer than
-// kInstallFolderMax. An installer that cannot be started is logged and still
-// yields true: the caller goes on to its finishing step either way.
-bool RunSilentInstaller(const std::wstring& installerPath, const std::wstring& installFolder);
+// waits without a time limit until its process exits. True once it ran and
+// exited: its exit code is logged and stored in *exitCode when given. False,
+// with nothing started, when the folder is longer than kInstallFolderMax or
+// the process cannot be created (logged with the error).
+bool RunSilentInstaller(const std::wstring& installerPath, const std::wstring& installFolder,
+                        DWORD* exitCode = nullptr);
 
 // How RunProgram started (or tried to start) the program, for the log and tests.
 enum RunProgramPath {
@@ -64,9 +65,10 @@ enum RunProgramPath {
 // rights. Not elevated: as the interactive user through wdc.dll; where that
 // library or its export is missing, through the desktop shell, and when that
 // is not available either, through ShellExecuteExW (unelevated only when this
-// program itself is not elevated). Failures are logged and not reported.
-// Returns the path taken.
-RunProgramPath RunProgram(const std::wstring& programPath, bool elevated);
+// program itself is not elevated). True when the way taken accepted the start
+// (wdc.dll only schedules it, so a missing file is not seen there); failures
+// are logged. The way taken lands in *pathTaken when given.
+bool RunProgram(const std::wstring& programPath, bool elevated, RunProgramPath* pathTaken = nullptr);
 
 // Whether this process's token is elevated; false when that cannot be told.
 bool IsProcessElevated();

@@ -73,7 +73,9 @@ private:
     HRESULT hrInit;
 };
 
-bool RunThroughInteractiveUserTask(const std::wstring& programPath)
+// False when wdc.dll or its export is missing; otherwise started tells
+// whether the call reported success.
+bool RunThroughInteractiveUserTask(const std::wstring& programPath, bool& started)
 {
     CScopedModule library(LoadLibraryA("wdc.dll"));
     if (!library) {
@@ -88,6 +90,7 @@ bool RunThroughInteractiveUserTask(const std::wstring& programPath)
     }
     HRESULT hr = run(programPath.c_str(), nullptr, kInteractiveUserFlags);
     LOG_INFO("WdcRunTaskAsInteractiveUser returned 0x%08lX", static_cast<unsigned long>(hr));
+    started = SUCCEEDED(hr);
     // The library stays loaded: the task it schedules may still be using it
     // when the call returns, and the program closes right after the start.
     library.Release();
@@ -167,19 +170,23 @@ bool RunThroughDesktopShell(const std::wstring& programPath)
     return true;
 }
 
-void RunThroughShell(const std::wstring& programPath)
+bool RunThroughShell(const std::wstring& programPath)
 {
     SHELLEXECUTEINFOW info = {};
     info.cbSize = sizeof(info);
-    info.fMask = 0;
+    // The caller tells the user when the start fails; the shell shows no
+    // error box of its own.
+    info.fMask = SEE_MASK_FLAG_NO_UI;
     info.hwnd = nullptr;
     info.lpVerb = L"open";
     info.lpFile = programPath.c_str();
     info.lpParameters = L"";
     info.lpDirectory = nullptr;
     info.nShow = SW_SHOWNORMAL;
-    if (!ShellExecuteExW(&info))
-        LOG_INFO_W(L"ShellExecuteExW failed, error %lu: %ls", GetLastError(), programPath.c_str());
+    if (ShellExecuteExW(&info))
+        return true;
+    LOG_INFO_W(L"ShellExecuteExW failed, error %lu: %ls", GetLastError(), programPath.c_str());
+    return false;
 }
 
 const char* PathName(RunProgramPath path)
@@ -243,7 +250,7 @@ HINSTANCE ShellOpen(HWND owner, const std::wstring& target)
     return result;
 }
 
-bool RunSilentInstaller(const std::wstring& installerPath, const std::wstring& installFolder)
+bool RunSilentInstaller(const std::wstring& installerPath, const std::wstring& installFolder, DWORD* exitCode)
 {
     std::wstring line;
     if (!BuildSilentInstallerCommandLine(installFolder, line)) {
@@ -259,37 +266,49 @@ bool RunSilentInstaller(const std::wstring& installerPath, const std::wstring& i
     PROCESS_INFORMATION info = {};
     if (!CreateProcessW(installerPath.c_str(), commandLine, nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
                         nullptr, &startup, &info)) {
-        // The caller finishes the same way whether or not the installer ran.
         LOG_INFO_W(L"CreateProcessW failed, error %lu: %ls", GetLastError(), installerPath.c_str());
-        return true;
+        return false;
     }
     CScopedHandle process(info.hProcess);
     CScopedHandle thread(info.hThread);
     ResumeThread(thread.Get());
     WaitForSingleObject(process.Get(), INFINITE);
-    LOG_INFO("silent installer process %lu ended", static_cast<unsigned long>(info.dwProcessId));
+    DWORD code = 0;
+    if (!GetExitCodeProcess(process.Get(), &code)) {
+        code = static_cast<DWORD>(-1);
+        LOG_INFO("GetExitCodeProcess failed, error %lu", GetLastError());
+    }
+    LOG_INFO("silent installer process %lu ended with exit code %lu", static_cast<unsigned long>(info.dwProcessId),
+             static_cast<unsigned long>(code));
+    if (exitCode != nullptr)
+        *exitCode = code;
     return true;
 }
 
-RunProgramPath RunProgram(const std::wstring& programPath, bool elevated)
+bool RunProgram(const std::wstring& programPath, bool elevated, RunProgramPath* pathTaken)
 {
     RunProgramPath path = kRunShellElevated;
+    bool started = false;
     if (elevated) {
-        RunThroughShell(programPath);
-    } else if (RunThroughInteractiveUserTask(programPath)) {
+        started = RunThroughShell(programPath);
+    } else if (RunThroughInteractiveUserTask(programPath, started)) {
         path = kRunInteractiveUser;
     } else if (!IsProcessElevated()) {
         // Nothing to shed: a start through the shell is already unelevated.
         path = kRunShellNotElevated;
-        RunThroughShell(programPath);
+        started = RunThroughShell(programPath);
     } else if (RunThroughDesktopShell(programPath)) {
         path = kRunDesktopShell;
+        started = true;
     } else {
         path = kRunShellFallback;
-        RunThroughShell(programPath);
+        started = RunThroughShell(programPath);
     }
-    LOG_INFO_W(L"RunProgram started %ls by: %s", programPath.c_str(), PathName(path));
-    return path;
+    LOG_INFO_W(L"RunProgram %ls %ls by: %s", started ? L"started" : L"could not start", programPath.c_str(),
+               PathName(path));
+    if (pathTaken != nullptr)
+        *pathTaken = path;
+    return started;
 }
 
 bool IsProcessElevated()

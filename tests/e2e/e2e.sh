@@ -10,7 +10,9 @@
 #                                    download_failure | product_running_ok |
 #                                    product_running_cancel | german |
 #                                    invalid_folder | arabic_rtl |
-#                                    folder_dialog | low_disk_space
+#                                    folder_dialog | low_disk_space |
+#                                    bad_payloads | installer_fails |
+#                                    close_during_download | free_space_unknown
 #
 # Needs DISPLAY and a running wineserver (scripts/test.sh provides both; run
 # alone it starts them through scripts/env.sh), the test CA trusted in the
@@ -85,8 +87,12 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# The signed stand-in installer and its bad copies (tests/fixtures/payloads).
+payloads="$build/tests/fixtures/payloads"
+
 start_server() { # start_server [pwserver options...]
   cp "$build/tests/fixtures/standin_installer.exe" "$work/root/brisklane-pathwick.exe"
+  cp "$payloads"/*.exe "$work/root/"
   setsid python3 "$here/e2e_server.py" --port "$port" --root "$work/root" \
     --cert "$build/pki/server.pem" --key "$build/pki/server.key" \
     --port-file "$work/e2e.port" --time-limit 300 "$@" </dev/null >"$work/server.log" 2>&1 &
@@ -148,6 +154,10 @@ wait_for() { # wait_for TIMEOUT_S COMMAND...
   done
   return 1
 }
+
+# Serves the copy NAME (good, flipped, unsigned, untrusted, other-publisher)
+# as the installer from the next request on.
+serve() { cp "$work/root/$1.exe" "$work/root/brisklane-pathwick.exe"; }
 
 log_has() { [ -f "$logfile" ] && grep -aqF -- "$1" "$logfile"; }
 log_count() { [ -f "$logfile" ] && grep -acF -- "$1" "$logfile" || echo 0; }
@@ -366,12 +376,15 @@ case_download_failure() {
   local w; w=$(find_main_window 60) || { fail "main window shown"; return; }
   sleep 1
   local failed; failed="HttpDownloadEnd$(printf '\xa3\xba')Failed"
+  local t0; t0=$(date +%s%N)
   click "$w" $install_x $install_y
-  check "failure reported" wait_for 60 log_has "$failed"
+  find_message_box 60 >/dev/null
+  local took=$((($(date +%s%N) - t0) / 1000000))
+  check "the 404 answer shows the failure box within 5 s of Install ($took ms)" [ "$took" -le 5000 ]
+  check "failure reported" log_has "$failed"
   expect_box 01-download-failed "Abort/Retry/Ignore question" "Network error. Please check your network settings.\n\nClick Abort to cancel installation, Retry to try again, or Ignore to download via browser." || return
-  # The next failure comes back at once (the server's 404 ends the download
-  # before any range), and its box may take the old one's window: the check
-  # is the second failure in the log, not the box going away.
+  # The next question may follow at once (a 404 fails fast): what Retry did
+  # is checked next.
   check "Retry pressed" press_button "$box" "&Retry"
   check "Retry downloads again" wait_for 60 sh -c "[ \$(grep -acF '$failed' '$logfile') -ge 2 ]"
   check "Retry stays on the download page" sh -c "[ \$(grep -acF 'UpdateWindowSate:kWindow_Init' '$logfile') = 1 ]"
@@ -491,9 +504,7 @@ case_invalid_folder() {
   check "folder refused" sh -c "! grep -aqF 'sel path end' '$logfile'"
   check "page stays on the home page" sh -c "! grep -aqF 'kWindow_Downloading' '$logfile'"
   # The red tip: pure red text pixels in the folder area.
-  local red
-  red=$(convert "$shots/02-invalid-folder.png" +repage -crop 650x75+0+360 +repage \
-        -fx 'r > 0.8 && g < 0.4 && b < 0.4' -format '%[fx:round(mean*w*h)]' info: 2>/dev/null)
+  local red; red=$(red_tip_pixels "$shots/02-invalid-folder.png")
   check "red tip shown (${red:-0} red pixels)" awk -v n="${red:-0}" 'BEGIN { exit !(n > 20) }'
   sleep 2
   check "no size probe, no download" sh -c "! grep -aqE 'get file size begin|HttpDownload' '$logfile'"
@@ -526,8 +537,8 @@ case_arabic_rtl() {
   # main_rtl.xml puts the brand logo at the top right, the buttons at the left.
   local left right
   left=$(ink_pixels "$shots/01-home.png" 110x32+10+5); right=$(ink_pixels "$shots/01-home.png" 110x32+530+5)
-  check "right-to-left layout: logo at the top right ($left / $right ink pixels left / right)" \
-        [ "${right:-0}" -gt 500 ] && [ "${left:-0}" -lt 300 ]
+  logo_at_the_right() { [ "${right:-0}" -gt 500 ] && [ "${left:-0}" -lt 300 ]; }
+  check "right-to-left layout: logo at the top right ($left / $right ink pixels left / right)" logo_at_the_right
   click "$w" $install_x $install_y
   check "download page entered" wait_for 10 log_has "UpdateWindowSate:kWindow_Downloading"
   local cols="" first last
@@ -539,8 +550,8 @@ case_arabic_rtl() {
   done
   read -r first last <<<"$cols"
   # The bar spans columns 166 to 598.
-  check "progress fills from the right (green columns ${first:-none}-${last:-none})" \
-        [ "${last:-0}" -ge 590 ] && [ "${first:-0}" -gt 175 ]
+  fills_from_the_right() { [ "${last:-0}" -ge 590 ] && [ "${first:-0}" -gt 175 ]; }
+  check "progress fills from the right (green columns ${first:-none}-${last:-none})" fills_from_the_right
   check "finish state" wait_for 90 log_has "UpdateWindowSate:kWindow_Finish"
   sleep 0.5
   shot 03-finish "$w"
@@ -554,13 +565,18 @@ dialog_title="Browse for Folder"  # the caption Wine gives the shell's folder di
 # Browse from the folder area. The tree starts at the desktop ("/",
 # Documents, My Computer, Trash); My Computer holds the drives, (C:) first.
 # The folder is made with the dialog's own "Make New Folder" button.
-choose_new_folder_on_c() { # choose_new_folder_on_c WINDOW NAME
-  click "$1" $fold_x $fold_y
-  wait_for 5 sh -c "xdotool getwindowgeometry $1 | grep -q 'Geometry: 650x435'" || { echo "folder area did not open"; return 1; }
+folder_area_open() { xdotool getwindowgeometry "$1" | grep -q 'Geometry: 650x435'; }
+open_folder_dialog() { # open_folder_dialog WINDOW -> the dialog's id in $d
+  folder_area_open "$1" || click "$1" $fold_x $fold_y
+  wait_for 5 folder_area_open "$1" || { echo "folder area did not open"; return 1; }
   click "$1" $browse_x $browse_y
   wait_for 10 sh -c "xdotool search --onlyvisible --name '^$dialog_title\$' >/dev/null 2>&1" || { echo "no folder dialog"; return 1; }
-  local d; d=$(xdotool search --onlyvisible --name "^$dialog_title\$" | head -1)
+  d=$(xdotool search --onlyvisible --name "^$dialog_title\$" | head -1)
   sleep 0.5
+}
+choose_new_folder_on_c() { # choose_new_folder_on_c WINDOW NAME
+  local d
+  open_folder_dialog "$1" || return 1
   click "$d" 104 119                 # My Computer
   local k
   for k in Right Down; do            # expand it, then (C:)
@@ -581,8 +597,23 @@ choose_new_folder_on_c() { # choose_new_folder_on_c WINDOW NAME
   wait_for 5 sh -c "! xdotool search --onlyvisible --name '^$dialog_title\$' 2>/dev/null | grep -qx $d"
 }
 
+# My Computer, chosen in the folder dialog, is no folder of the file system:
+# the red tip shows and the field keeps its folder.
+choose_my_computer() { # choose_my_computer WINDOW
+  local d
+  open_folder_dialog "$1" || return 1
+  click "$d" 104 119                 # My Computer
+  sleep 0.5
+  press_button "$d" "OK" "$dialog_title" || { echo "no OK button"; return 1; }
+  wait_for 5 sh -c "! xdotool search --onlyvisible --name '^$dialog_title\$' 2>/dev/null | grep -qx $d"
+}
+red_tip_pixels() { # red_tip_pixels PNG -> pure red text pixels in the folder area
+  convert "$1" +repage -crop 650x75+0+360 +repage \
+    -fx 'r > 0.8 && g < 0.4 && b < 0.4' -format '%[fx:round(mean*w*h)]' info: 2>/dev/null
+}
+
 # A folder chosen (and made) through the folder dialog lands in the field,
-# and the installation goes there.
+# and the installation goes there. Before that, My Computer is refused.
 case_folder_dialog() {
   chosen="$WINEPREFIX/drive_c/pwapps"
   rm -rf "$chosen"
@@ -592,6 +623,12 @@ case_folder_dialog() {
   start_app
   local w; w=$(find_main_window 60) || { fail "main window shown"; return; }
   sleep 1
+  check "My Computer chosen in the dialog" choose_my_computer "$w"
+  check "My Computer refused" wait_for 5 log_has "not a file-system folder"
+  sleep 1
+  shot 00-not-a-folder "$w"
+  local red; red=$(red_tip_pixels "$shots/00-not-a-folder.png")
+  check "red tip shown (${red:-0} red pixels)" awk -v n="${red:-0}" 'BEGIN { exit !(n > 20) }'
   check "folder made and chosen in the dialog" choose_new_folder_on_c "$w" pwapps
   sleep 1
   shot 02-folder-chosen "$w"
@@ -650,6 +687,160 @@ case_low_disk_space() {
   check "nothing downloaded" sh -c "! grep -aqF 'HttpDownload' '$logfile' && [ ! -e '$datadir/corvane-download.exe' ]"
   local hits; hits=$(curl -s "http://127.0.0.1:$port/requests" | grep -c '"range": "bytes=')
   check "no byte range requested ($hits)" [ "$hits" = 0 ]
+  low_disk_cleanup
+}
+
+# The server hands out each bad copy of the installer in turn: the download
+# succeeds, the signature check refuses the file (the box says so, the log
+# names the reason), the stand-in never starts and the file is gone; Retry
+# downloads again. With the good copy the installation then completes.
+verify_failed_text="The downloaded installer could not be verified and was not run.\n\nClick Abort to cancel installation, Retry to try again, or Ignore to download via browser."
+case_bad_payloads() {
+  start_server
+  rm -rf "$progfiles/Brisklane"
+  rm -f "$logfile"
+  start_app
+  local w; w=$(find_main_window 60) || { fail "main window shown"; return; }
+  sleep 1
+  local done; done="HttpDownloadEnd$(printf '\xa3\xba')Success"
+  local n=0 entry copy reason
+  for entry in "flipped:bad digest" "unsigned:no signature" "untrusted:untrusted chain" \
+               "other-publisher:wrong publisher"; do
+    copy=${entry%%:*}; reason=${entry#*:}; n=$((n + 1))
+    serve "$copy"
+    if [ "$n" = 1 ]; then
+      click "$w" $install_x $install_y
+    else
+      # The next box may follow at once: what Retry did is checked next.
+      check "$copy: Retry pressed" press_button "$box" "&Retry"
+    fi
+    check "$copy: downloaded (download $n)" wait_for 60 sh -c "[ \$(grep -acF '$done' '$logfile') -ge $n ]"
+    expect_box "0$n-$copy" "$copy: verify-failed box" "$verify_failed_text" || return
+    check "$copy: refused for $reason" \
+          sh -c "grep -a 'VerifyInstaller: refused' '$logfile' | sed -n ${n}p | grep -qF 'refused: $reason (error 0x'"
+    check "$copy: the stand-in installer never started" test ! -e "$PW_STANDIN_INSTALLER_LOG"
+    check "$copy: the downloaded file is gone" test ! -e "$datadir/corvane-download.exe"
+  done
+  check "never left the download page" sh -c "! grep -aqE 'kWindow_(Installing|Finish)' '$logfile'"
+  serve good
+  check "good copy: Retry pressed" press_button "$box" "&Retry"
+  check "good copy: accepted" wait_for 60 log_has "VerifyInstaller: accepted, signed by Brisklane Test Publisher"
+  check "good copy: finish state" wait_for 60 log_has "UpdateWindowSate:kWindow_Finish"
+  sleep 0.5
+  shot 05-finish "$w"
+  check "good copy: the product is installed" test -f "$progfiles/Brisklane/Brisklane Pathwick/Pathwick.exe"
+  check "good copy: the installer ran once" [ "$(grep -ac 'cmdline=' "$PW_STANDIN_INSTALLER_LOG")" = 1 ]
+  check "good copy: downloaded installer removed" wait_for 5 test ! -e "$datadir/corvane-download.exe"
+}
+
+# The installer fails: it exits with 5, and the window says so instead of
+# showing the finish page; Retry downloads and runs it afresh, and it then
+# exits with 0 without installing anything (the message again); the third run
+# installs. On the finish page the product is removed before Start Now: a
+# message says it could not be started and the window stays.
+install_failed_text="The installation of Brisklane Pathwick did not complete. Click Retry to download and run the installer again, or Cancel to quit."
+case_installer_fails() {
+  start_server
+  rm -rf "$progfiles/Brisklane"
+  rm -f "$logfile"
+  export PW_STANDIN_RESULT_FILE="$work/result.txt"
+  echo 5 >"$PW_STANDIN_RESULT_FILE"
+  start_app
+  local w; w=$(find_main_window 60) || { fail "main window shown"; return; }
+  sleep 1
+  click "$w" $install_x $install_y
+  expect_box 01-exit-code-5 "exit code 5: installer-failure message" "$install_failed_text" || return
+  check "exit code 5 logged" log_has "exit code 5"
+  check "no finish page" sh -c "! grep -aqF 'kWindow_Finish' '$logfile'"
+  echo 0 >"$PW_STANDIN_RESULT_FILE"
+  check "Retry pressed" press_button "$box" "&Retry"
+  check "Retry downloads again" wait_for 60 sh -c "[ \$(grep -acF 'Download....' '$logfile') = 2 ]"
+  expect_box 02-no-product "exit code 0, nothing installed: installer-failure message" "$install_failed_text" || return
+  check "missing product logged" log_has "exit code 0, product missing"
+  check "the installer ran twice" [ "$(grep -ac 'cmdline=' "$PW_STANDIN_INSTALLER_LOG")" = 2 ]
+  rm -f "$PW_STANDIN_RESULT_FILE"
+  check "Retry pressed" press_button "$box" "&Retry"
+  check "finish state after the third run" wait_for 60 log_has "UpdateWindowSate:kWindow_Finish"
+  sleep 1.5
+  shot 03-finish "$w"
+  rm -f "$progfiles/Brisklane/Brisklane Pathwick/Pathwick.exe"
+  click "$w" $install_x $install_y
+  expect_box 04-start-failed "Start Now failure message" "Brisklane Pathwick could not be started." || return
+  check "OK pressed" press_box_button "$box" "OK"
+  check "the window stays" sh -c "sleep 1; kill -0 $app_pid && xdotool search --onlyvisible --name '^$title\$' | grep -qx $w"
+  click "$w" $close_x $close_y
+  check "closing after the finish asks nothing" wait_app_exit 10
+}
+
+# Closing during the download: Yes stops the engine's workers, the window
+# goes, and the partly written file is deleted.
+case_close_during_download() {
+  start_server --rate 50000
+  truncate -s 4M "$work/root/brisklane-pathwick.exe"
+  rm -f "$logfile"
+  start_app
+  local w; w=$(find_main_window 60) || { fail "main window shown"; return; }
+  sleep 1
+  click "$w" $install_x $install_y
+  check "the download writes its file" wait_for 30 sh -c "[ \$(stat -c %s '$datadir/corvane-download.exe' 2>/dev/null || echo 0) -gt 0 ]"
+  sleep 1
+  shot 01-downloading "$w"
+  key_to "$w" "$w" Escape
+  expect_box 02-close-question "download page asks STR_CLOSE_TIP2" \
+             "Installation is in progress. Are you sure you want to quit?" || return
+  local t0=$SECONDS
+  check "Yes answers the question" press_box_button "$box" "&Yes"
+  check "the window closes" wait_app_exit 45
+  check "exit code 0 ($app_rc)" [ "$app_rc" = 0 ]
+  check "the download stopped first ($((SECONDS - t0)) s)" log_has "closing: the download stopped"
+  check "every worker ended" [ "$(log_count 'SUCCCESS!')" = 5 ]
+  check "the partial file is gone" test ! -e "$datadir/corvane-download.exe"
+  check "nothing more was shown" sh -c "! grep -aqF 'VerifyInstaller' '$logfile'"
+}
+
+# The free space of the install drive cannot be read: the drive goes away
+# (as a removable drive would) after the folder was accepted and while the
+# size of the installer is asked for, which a server that holds every
+# connection for 1.5 s makes slow (four attempts). A message says so and the window returns to
+# the home page. The prefix's drive T: holds Program Files for this case.
+case_free_space_unknown() {
+  tdrive="$work/drive-t"
+  mkdir -p "$tdrive/Program Files"
+  trap 'kill "$(cat "$work/slow.pid" 2>/dev/null)" 2>/dev/null; low_disk_cleanup; cleanup' EXIT
+  ln -sfn "$tdrive" "$WINEPREFIX/dosdevices/t:"
+  "$wine_run" reg add "$pf_key" /v ProgramFilesDir /d 'T:\Program Files' /f >/dev/null 2>&1 ||
+    { fail "Program Files folder on T:"; return; }
+  logfile="$tdrive/Program Files/corvane_down/PathwickSetup/Log/corvane_down.log"
+  setsid python3 -c '
+import socket, sys, threading, time
+server = socket.socket()
+server.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+server.bind(("127.0.0.1", int(sys.argv[1])))
+server.listen(16)
+server.settimeout(60)
+def hold(conn):
+    time.sleep(1.5)
+    conn.close()
+while True:
+    conn, _ = server.accept()
+    threading.Thread(target=hold, args=(conn,), daemon=True).start()
+' "$port" </dev/null >/dev/null 2>&1 &
+  echo $! >"$work/slow.pid"
+  start_app
+  local w; w=$(find_main_window 60) || { fail "main window shown"; return; }
+  sleep 1
+  click "$w" $install_x $install_y
+  check "Install takes the folder on T:" wait_for 10 log_has 'sel path:T:\Program Files\'
+  check "the size is being asked for" wait_for 10 log_has "get file size begin"
+  ln -sfn "$work/no-such-drive" "$WINEPREFIX/dosdevices/t:"
+  check "the free-space query fails" wait_for 30 log_has "GetFreeSize Failed"
+  expect_box 01-free-space-unknown "free-space message" \
+             "The free space of the installation drive could not be read. Please choose another installation path." || return
+  check "OK confirms the message" press_box_button "$box" "OK"
+  check "back on the home page" wait_for 10 sh -c "[ \$(grep -acF 'UpdateWindowSate:kWindow_Init' '$logfile') = 2 ]"
+  sleep 1
+  shot 02-home-again "$w"
+  check "nothing downloaded" sh -c "! grep -aqF 'HttpDownload' '$logfile'"
   low_disk_cleanup
 }
 

@@ -264,7 +264,10 @@ TEST_F(ProcessControl, StandinsTakeUnixPathsForTheirFiles)
 
 TEST_F(ProcessControl, RunProgramElevatedStartsTheProduct)
 {
-    EXPECT_EQ(RunProgram(strProduct, true), kRunShellElevated);
+    RunProgramPath path = kRunShellFallback;
+    EXPECT_FALSE(RunProgram(strDir + L"\\absent.exe", true)) << "a missing program reported as started";
+    EXPECT_TRUE(RunProgram(strProduct, true, &path));
+    EXPECT_EQ(path, kRunShellElevated);
     ASSERT_TRUE(WaitUntil([&] { return !StartLines(strRecord).empty(); }, 15000)) << "product never started";
     std::vector<std::string> lines = StartLines(strRecord);
     ASSERT_EQ(lines.size(), 1u);
@@ -278,7 +281,8 @@ TEST_F(ProcessControl, RunProgramNotElevatedStartsTheProductWithoutWdc)
 {
     HMODULE wdc = LoadLibraryA("wdc.dll");
     bool haveWdc = wdc != nullptr && GetProcAddress(wdc, "WdcRunTaskAsInteractiveUser") != nullptr;
-    RunProgramPath path = RunProgram(strProduct, false);
+    RunProgramPath path = kRunShellElevated;
+    EXPECT_TRUE(RunProgram(strProduct, false, &path));
     if (haveWdc) {
         EXPECT_EQ(path, kRunInteractiveUser);
     } else if (IsProcessElevated()) {
@@ -348,10 +352,11 @@ TEST_F(SilentInstaller, BlocksUntilDoneAndLeavesTheProduct)
     std::wstring root = MakeRoot(L"root") + L"\\";
     std::atomic<bool> done{false};
     bool result = false;
+    DWORD exitCode = 99;
     long long tookMs = 0;
     std::thread worker([&] {
         auto start = std::chrono::steady_clock::now();
-        result = RunSilentInstaller(strInstaller, root);
+        result = RunSilentInstaller(strInstaller, root, &exitCode);
         tookMs = ElapsedMs(start);
         done = true;
     });
@@ -361,6 +366,7 @@ TEST_F(SilentInstaller, BlocksUntilDoneAndLeavesTheProduct)
     worker.join();
 
     EXPECT_TRUE(result);
+    EXPECT_EQ(exitCode, 0u);
     EXPECT_TRUE(sawCopy) << LogText();
     EXPECT_GE(tookMs, workMs);
     std::string product = ReadFileBytes(ProductIn(root));
@@ -417,15 +423,33 @@ TEST_F(SilentInstaller, RootLengthLimit)
     EXPECT_EQ(GetFileAttributesW((root211 + L"Brisklane").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
-TEST_F(SilentInstaller, MissingInstallerReturnsWithoutHanging)
+TEST_F(SilentInstaller, MissingInstallerIsReportedNotStarted)
 {
     std::wstring root = MakeRoot(L"root") + L"\\";
     auto start = std::chrono::steady_clock::now();
-    EXPECT_TRUE(RunSilentInstaller(strDir + L"\\absent.exe", root));
+    EXPECT_FALSE(RunSilentInstaller(strDir + L"\\absent.exe", root));
     EXPECT_LT(ElapsedMs(start), 5000);
     EXPECT_EQ(GetFileAttributesW((root + L"Brisklane").c_str()), INVALID_FILE_ATTRIBUTES);
     std::string log = ReadFileBytes(LogFilePath());
     EXPECT_TRUE(Contains(log, "CreateProcessW failed")) << log;
+}
+
+// A failing installer is reported as run, with its exit code: the caller
+// decides from the code (and what was installed) whether it succeeded.
+TEST_F(SilentInstaller, ExitCodeOfAFailingInstallerIsReported)
+{
+    std::wstring root = MakeRoot(L"root") + L"\\";
+    std::wstring resultFile = strDir + L"\\result.txt";
+    ASSERT_TRUE(WriteFileBytes(resultFile, "7"));
+    SetEnvironmentVariableW(L"PW_STANDIN_RESULT_FILE", resultFile.c_str());
+    DWORD exitCode = 0;
+    const bool ran = RunSilentInstaller(strInstaller, root, &exitCode);
+    SetEnvironmentVariableW(L"PW_STANDIN_RESULT_FILE", nullptr);
+    EXPECT_TRUE(ran);
+    EXPECT_EQ(exitCode, 7u) << LogText();
+    EXPECT_EQ(GetFileAttributesW((root + L"Brisklane").c_str()), INVALID_FILE_ATTRIBUTES);
+    std::string log = ReadFileBytes(LogFilePath());
+    EXPECT_TRUE(Contains(log, "ended with exit code 7")) << log;
 }
 
 // What the window's clean-up does on close: ending the running copy lets the

@@ -1,27 +1,46 @@
 #!/usr/bin/env bash
-# Makes a throwaway test CA and a server certificate for "localhost" signed by
-# it, in the given folder (a build folder: nothing here is ever committed).
-# Idempotent: an existing complete set is kept.
-#   make_certs.sh DIR  ->  DIR/ca.pem DIR/ca.key DIR/server.pem DIR/server.key
+# Makes the throwaway test PKI in the given folder (a build folder: nothing
+# here is ever committed):
+#   ca.pem ca.key            test CA "Pathwick Test CA" (trusted in the test prefix)
+#   server.pem server.key    "localhost" TLS certificate under the test CA
+#   codesign.pem/.key        code signing, "Brisklane Test Publisher", under the test CA
+#   other.pem other.key      code signing, "Brisklane Other Publisher", under the test CA
+#   rogue-ca.pem rogue-ca.key  a second CA that no prefix trusts
+#   rogue.pem rogue.key      code signing, "Brisklane Test Publisher", under the rogue CA
+# Idempotent: existing pieces are kept, missing ones are made (a new CA
+# remakes everything it signed).
+#   make_certs.sh DIR
 set -euo pipefail
 dir=${1:?usage: make_certs.sh DIR}
 mkdir -p "$dir"
 cd "$dir"
-if [ -s ca.pem ] && [ -s server.pem ] && [ -s server.key ]; then
-  exit 0
-fi
-rm -f ca.pem ca.key server.pem server.key server.csr ca.srl
-openssl req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.pem -days 3650 \
-  -subj "/CN=Pathwick Test CA" \
-  -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign,cRLSign" 2>/dev/null
-openssl req -newkey rsa:2048 -nodes -keyout server.key -out server.csr -subj "/CN=localhost" 2>/dev/null
-cat > server.ext <<'EXT'
-basicConstraints=CA:FALSE
-keyUsage=critical,digitalSignature,keyEncipherment
-extendedKeyUsage=serverAuth
-subjectAltName=DNS:localhost
-EXT
-openssl x509 -req -in server.csr -CA ca.pem -CAkey ca.key -CAcreateserial -out server.pem -days 825 \
-  -extfile server.ext 2>/dev/null
-rm -f server.csr server.ext ca.srl
-echo "certs: test CA and localhost certificate in $dir"
+
+# Several build steps may call this at once: one at a time.
+exec 9>"$dir/.lock"
+flock 9
+
+made=""
+make_ca() { # make_ca NAME CN
+  [ -s "$1.pem" ] && [ -s "$1.key" ] && return
+  openssl req -x509 -newkey rsa:2048 -nodes -keyout "$1.key" -out "$1.pem" -days 3650 -subj "/CN=$2" \
+    -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign,cRLSign" 2>/dev/null
+  made="$made $1"
+}
+make_leaf() { # make_leaf NAME CN CA EXTENSIONS
+  if [ -s "$1.pem" ] && [ -s "$1.key" ] && [[ " $made " != *" $3 "* ]]; then return; fi
+  openssl req -newkey rsa:2048 -nodes -keyout "$1.key" -out "$1.csr" -subj "/CN=$2" 2>/dev/null
+  printf '%b' "$4" >"$1.ext"
+  openssl x509 -req -in "$1.csr" -CA "$3.pem" -CAkey "$3.key" -set_serial "0x$(openssl rand -hex 8)" \
+    -out "$1.pem" -days 825 -extfile "$1.ext" 2>/dev/null
+  rm -f "$1.csr" "$1.ext"
+}
+codesign_ext='basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n'
+
+make_ca ca "Pathwick Test CA"
+make_ca rogue-ca "Pathwick Rogue CA"
+make_leaf server localhost ca \
+  'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature,keyEncipherment\nextendedKeyUsage=serverAuth\nsubjectAltName=DNS:localhost\n'
+make_leaf codesign "Brisklane Test Publisher" ca "$codesign_ext"
+make_leaf other "Brisklane Other Publisher" ca "$codesign_ext"
+make_leaf rogue "Brisklane Test Publisher" rogue-ca "$codesign_ext"
+echo "certs: test PKI in $dir"

@@ -41,7 +41,7 @@ TEST(InstallFlowTest, CloseDecision)
 
 TEST(InstallFlowTest, InstallRootFromField)
 {
-    EXPECT_EQ(L"\\", InstallRootFromField(L""));
+    EXPECT_EQ(L"", InstallRootFromField(L""));   // no folder, refused by Install
     EXPECT_EQ(L"C:\\", InstallRootFromField(L"C:\\"));
     EXPECT_EQ(L"D:\\New Folder\\", InstallRootFromField(L"D:\\New Folder"));
     EXPECT_EQ(L"C:\\Program Files (x86)\\", InstallRootFromField(L"C:\\Program Files (x86)\\"));

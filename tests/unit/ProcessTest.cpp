@@ -1,3 +1,4 @@
+#include "system/PayloadVerifier.h"
 #include "system/Process.h"
 
 #include <gtest/gtest.h>
@@ -45,5 +46,29 @@ TEST(SilentInstallerCommandLine, FolderMustFitTheBuffer)
         } else {
             EXPECT_EQ(line, L"untouched") << "length " << c.length;
         }
+    }
+}
+
+// The root pin of the installer's signature check: exactly 64 hex digits.
+// Anything a lenient number parser would take (blanks, "0x", signs) refuses.
+TEST(PayloadRootPin, OnlySixtyFourHexDigits)
+{
+    const std::wstring digits = L"00112233445566778899aabbccddeeffFFEEDDCCBBAA99887766554433221100";
+    Sha256Digest digest{};
+    ASSERT_TRUE(ParseSha256Hex(digits, digest));
+    EXPECT_EQ(digest[0], 0x00);
+    EXPECT_EQ(digest[5], 0x55);
+    EXPECT_EQ(digest[15], 0xff);
+    EXPECT_EQ(digest[16], 0xff);
+    EXPECT_EQ(digest[31], 0x00);
+    const std::wstring refused[] = {
+        L"", digits.substr(1), digits + L"0", L" " + digits.substr(1), L"0x" + digits.substr(2),
+        L"-" + digits.substr(1), digits.substr(0, 63) + L"g",
+    };
+    for (const std::wstring& text : refused) {
+        Sha256Digest untouched{};
+        untouched[0] = 0x42;
+        EXPECT_FALSE(ParseSha256Hex(text, untouched)) << text.size();
+        EXPECT_EQ(untouched[0], 0x42);
     }
 }

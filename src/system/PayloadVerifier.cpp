@@ -1,0 +1,30 @@
+#include "system/PayloadVerifier.h"
+
+#include <cwchar>
+
+const char* PayloadResultText(PayloadResult result)
+{
+    switch (result) {
+    case kPayload_Accepted: return "accepted";
+    case kPayload_NoSignature: return "no signature";
+    case kPayload_BadDigest: return "bad digest";
+    case kPayload_UntrustedChain: return "untrusted chain";
+    case kPayload_WrongPublisher: return "wrong publisher";
+    case kPayload_RootNotPinned: return "root not pinned";
+    }
+    return "unknown";
+}
+
+bool ParseSha256Hex(const std::wstring& text, Sha256Digest& digest)
+{
+    if (text.size() != 2 * digest.size())
+        return false;
+    for (wchar_t c : text) {
+        const bool hex = (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f') || (c >= L'A' && c <= L'F');
+        if (!hex)
+            return false;
+    }
+    for (size_t i = 0; i < digest.size(); ++i)
+        digest[i] = static_cast<uint8_t>(std::wcstoul(text.substr(2 * i, 2).c_str(), nullptr, 16));
+    return true;
+}

@@ -1,0 +1,58 @@
+// Command-line harness around the installer's signature check.
+//   pathwick-verify.exe FILE [--publisher NAME] [--root-sha256 HEX]
+// Runs exactly the check the installer runs before it starts a downloaded
+// installer, with this build's publisher and root pin unless given here.
+// Prints "accepted" or "refused: <reason>" on standard output (the code
+// behind a refusal and the signer on standard error) and exits with 0 when
+// accepted, 1 when refused, 2 on a bad command line.
+#include "config/DeploymentSettings.h"
+#include "system/PayloadVerifier.h"
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+int Usage(const char* problem)
+{
+    std::fprintf(stderr, "%s\nusage: pathwick-verify.exe FILE [--publisher NAME] [--root-sha256 HEX]\n", problem);
+    return 2;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    std::wstring file;
+    PayloadPolicy policy{kPayloadPublisher, kPayloadRootSha256};
+    for (int i = 1; i < argc; ++i) {
+        const std::wstring arg = argv[i];
+        if (arg == L"--publisher" || arg == L"--root-sha256") {
+            if (i + 1 >= argc)
+                return Usage("an option lacks its value");
+            (arg == L"--publisher" ? policy.strPublisher : policy.strRootSha256) = argv[++i];
+        } else if (file.empty() && !arg.empty() && arg.rfind(L"--", 0) != 0) {
+            file = arg;
+        } else {
+            return Usage("unexpected argument");
+        }
+    }
+    if (file.empty())
+        return Usage("no file given");
+    if (policy.strPublisher.empty())
+        return Usage("the publisher must not be empty");
+    Sha256Digest pin{};
+    if (!policy.strRootSha256.empty() && !ParseSha256Hex(policy.strRootSha256, pin))
+        return Usage("--root-sha256 takes 64 hexadecimal digits");
+
+    const PayloadVerdict verdict = VerifyPayload(file, policy);
+    if (verdict.Accepted()) {
+        std::printf("accepted\n");
+    } else {
+        std::printf("refused: %s\n", PayloadResultText(verdict.eResult));
+        std::fprintf(stderr, "code 0x%08lX\n", static_cast<unsigned long>(verdict.nError));
+    }
+    if (!verdict.strSigner.empty())
+        std::fprintf(stderr, "signer: %ls\n", verdict.strSigner.c_str());
+    return verdict.Accepted() ? 0 : 1;
+}
