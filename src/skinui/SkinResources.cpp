@@ -2,6 +2,7 @@
 #include "skinui/SkinResources.h"
 
 #include "skinui/Dib32.h"
+#include "skinui/SkinValues.h"
 
 #include "config/ResourcePackage.h"
 #include "logging/Log.h"
@@ -53,17 +54,6 @@ SharedTables& Shared()
 {
     static SharedTables tables;
     return tables;
-}
-
-// Parses hexadecimal with an optional "#"; 0 for anything else.
-DWORD ParseHexColor(const std::wstring& text)
-{
-    const wchar_t* p = text.c_str();
-    while (*p == L' ')
-        ++p;
-    if (*p == L'#')
-        ++p;
-    return static_cast<DWORD>(std::wcstoul(p, nullptr, 16));
 }
 
 bool ReadPlainFile(const std::wstring& path, std::string& bytes)
@@ -213,7 +203,7 @@ std::unique_ptr<TImageInfo> CSkinResources::LoadImageRecord(const std::wstring& 
         image->hBitmap = CreateDib32(1, 1, &image->pBits);
         if (image->hBitmap == nullptr)
             return nullptr;
-        const DWORD color = ParseHexColor(name);
+        const DWORD color = ParseColor(name);
         const unsigned alpha = color >> 24;
         image->pBits[0] = static_cast<BYTE>((color & 0xFF) * alpha / 255);
         image->pBits[1] = static_cast<BYTE>((color >> 8 & 0xFF) * alpha / 255);
