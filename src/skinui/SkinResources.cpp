@@ -142,6 +142,7 @@ void CSkinResources::RemoveAllOwnResources()
     ownImages.clear();
     ownFonts.clear();
     ownClassDefaults.clear();
+    failedInlineImages.clear();
     ownDefaultFont.reset();
 }
 
@@ -276,6 +277,17 @@ const TImageInfo* CSkinResources::FindOrLoadImage(const std::wstring& name, cons
     if (AddImageEntry(name, type, mask, useHSL, false) == nullptr)
         return nullptr;
     return FindImage(name);
+}
+
+const TImageInfo* CSkinResources::FindOrLoadInlineImage(const std::wstring& name, const std::wstring& type,
+                                                        DWORD mask, bool useHSL)
+{
+    if (failedInlineImages.count(name) != 0)
+        return nullptr;
+    const TImageInfo* image = FindOrLoadImage(name, type, mask, useHSL);
+    if (image == nullptr)
+        failedInlineImages.insert(name);
+    return image;
 }
 
 void CSkinResources::RemoveImage(const std::wstring& name, bool shared)
