@@ -63,6 +63,11 @@ void CControlUI::SetHost(IControlHostUI* host, CControlUI* parent, bool init)
 {
     if (pCover != nullptr)
         pCover->SetHost(host, this, init);
+    // A host the control leaves keeps no reference to it: the skin builder
+    // binds controls only while their attributes apply, and one of them (a
+    // tab layout's selected page) may have taken the focus by then.
+    if (pHost != nullptr && pHost != host)
+        pHost->ForgetControl(this);
     pHost = host;
     pParent = parent;
     if (init && pParent != nullptr)
