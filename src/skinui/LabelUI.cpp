@@ -315,14 +315,14 @@ void CTextUI::HandleEvent(ControlEvent& event)
         return;
     }
     case kEvent_MouseLeave:
-        if (nLinks > 0 && IsEnabled()) {
-            if (TrackHover(event) == HoverStep::Leave && nHoverLink != -1) {
-                nHoverLink = -1;
-                Invalidate();
-            }
-            return;
+        // Only a text with links has a hot look: the link under the mouse.
+        if (nLinks == 0 || !IsEnabled())
+            break;
+        if (TrackHover(event) == HoverStep::Leave && nHoverLink != -1) {
+            nHoverLink = -1;
+            Invalidate();
         }
-        break;
+        return;
     default:
         break;
     }

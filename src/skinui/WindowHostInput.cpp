@@ -82,6 +82,15 @@ bool CWindowHostUI::FilterMessage(UINT message, WPARAM wParam, LPARAM lParam, LR
     return false;
 }
 
+// The screen point a message carries (context menu, wheel), in client
+// coordinates.
+POINT CWindowHostUI::ClientPointOf(LPARAM lParam) const
+{
+    POINT pt = PointOf(lParam);
+    ScreenToClient(hWndPaint, &pt);
+    return pt;
+}
+
 void CWindowHostUI::RecordMousePoint(UINT message, LPARAM lParam)
 {
     if (message == WM_MOUSEMOVE || message == WM_LBUTTONDOWN || message == WM_LBUTTONDBLCLK ||
@@ -296,9 +305,7 @@ bool CWindowHostUI::OnContextMenu(WPARAM wParam, LPARAM lParam, LRESULT&)
 {
     if (pRoot == nullptr)
         return false;
-    POINT pt = PointOf(lParam);
-    ScreenToClient(hWndPaint, &pt);
-    ptLastMousePos = pt;
+    ptLastMousePos = ClientPointOf(lParam);
     if (pEventClick == nullptr)
         return false;
     ReleaseCapture();
@@ -314,10 +321,8 @@ bool CWindowHostUI::OnMouseWheel(WPARAM wParam, LPARAM lParam, LRESULT&)
 {
     if (pRoot == nullptr)
         return false;
-    POINT pt = PointOf(lParam);
-    ScreenToClient(hWndPaint, &pt);
-    ptLastMousePos = pt;
-    CControlUI* hit = LookupControl(pt);
+    ptLastMousePos = ClientPointOf(lParam);
+    CControlUI* hit = LookupControl(ptLastMousePos);
     if (hit == nullptr)
         return false;
     const int delta = static_cast<short>(HIWORD(wParam));

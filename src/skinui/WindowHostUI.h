@@ -236,6 +236,7 @@ private:
 
     // Input (WindowHostInput.cpp).
     void RecordMousePoint(UINT message, LPARAM lParam);
+    POINT ClientPointOf(LPARAM lParam) const;
     // A button press at lParam: activates the window (unless it must not),
     // records the point (and, with trackMouse, the mouse position) and
     // returns the control under it, nullptr when none.
