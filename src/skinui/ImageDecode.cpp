@@ -7,10 +7,14 @@
 
 #include "skinui/SkinValues.h"
 
+// The skin's and the banners' images are PNG files, and only the PNG decoder
+// is built: fuzzing found the library's JPEG decoder writing past the end of
+// its Huffman tables on damaged input.
 #define STB_IMAGE_IMPLEMENTATION
+#define STBI_ONLY_PNG
 #define STBI_NO_STDIO
 #define STBI_FAILURE_USERMSG
-#define STBI_MAX_DIMENSIONS 8192
+#define STBI_MAX_DIMENSIONS 4096
 #if defined(__GNUC__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wunused-function"

@@ -1,4 +1,4 @@
-// Decoding the skin's and the banners' image files into the pixels the
+// Decoding the skin's and the banners' image files (PNG) into the pixels the
 // renderer draws: top-down rows of 32-bit blue, green, red, alpha, with the
 // colour channels premultiplied by alpha. The image cache (SkinResources)
 // puts these pixels into DIB sections. No Windows API.
@@ -15,7 +15,7 @@ namespace SkinUI {
 
 // Images wider or taller than this are refused: no skin needs them, and a
 // damaged header must not make the program allocate gigabytes.
-constexpr int kMaxImageSide = 8192;
+constexpr int kMaxImageSide = 4096;
 
 struct DecodedImage {
     int nWidth = 0;
@@ -24,7 +24,8 @@ struct DecodedImage {
     bool bAlpha = false;           // some pixel not opaque, or cleared by the mask
 };
 
-// Decodes PNG, JPEG, BMP and the other formats of stb_image. A pixel whose
+// Decodes a PNG file (the format of every skin and banner image; other
+// formats are refused). A pixel whose
 // finished value (read as 0xAARRGGBB) equals `mask` becomes fully
 // transparent. False, with `why` set, for data that is not an image of at
 // most kMaxImageSide pixels a side.

@@ -1,6 +1,7 @@
-// Image decoding as the image cache does it: the bytes are an image file (any
-// format stb_image reads). A decoded image has sides of 1 to kMaxImageSide
-// pixels, one BGRA pixel each, premultiplied: no colour above its alpha.
+// Image decoding as the image cache does it: the bytes are an image file
+// (PNG is decoded, anything else refused). A decoded image has sides of 1 to
+// kMaxImageSide pixels, one BGRA pixel each, premultiplied: no colour above
+// its alpha.
 #include <cstddef>
 #include <cstdint>
 
