@@ -25,12 +25,14 @@ if [ ${#kept[@]} -gt 0 ]; then
 fi
 
 log="$crashes/last-run.log"
+start=$(date +%s)
 "$bin" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 -print_final_stats=1 \
   -artifact_prefix="$crashes/" "$work" "$seeds" >"$log" 2>&1
 rc=$?
+elapsed=$(( $(date +%s) - start ))
 execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
 corpus=$(find "$work" -type f | wc -l)
-line="fuzz $name: ${execs:-0} executions in ${seconds} s, corpus $corpus inputs"
+line="fuzz $name: ${execs:-0} executions in ${elapsed} s, corpus $corpus inputs"
 echo "$line" | tee "$stats"
 if [ $rc -ne 0 ]; then
   echo "$name: fuzzing failed (exit $rc); the input is kept in $crashes:"
