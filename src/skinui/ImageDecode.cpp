@@ -46,6 +46,28 @@ bool StorePixel(const uint8_t* rgba, uint8_t* bgra)
     return alpha != 255;
 }
 
+// A PNG file whose chunks all fit in the data: the signature, then chunks
+// of a 4-byte big-endian length, a 4-byte type, the data and a 4-byte CRC,
+// up to IEND. The library reserves a chunk's stated length before reading
+// it, so a damaged length would make it ask for gigabytes.
+bool PngChunksFit(const uint8_t* data, size_t size)
+{
+    static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (size < 8 || std::memcmp(data, kSignature, 8) != 0)
+        return false;
+    size_t pos = 8;
+    while (size - pos >= 12) {
+        const uint32_t length = static_cast<uint32_t>(data[pos]) << 24 | static_cast<uint32_t>(data[pos + 1]) << 16 |
+                                static_cast<uint32_t>(data[pos + 2]) << 8 | data[pos + 3];
+        if (length > size - pos - 12)
+            return false;
+        if (std::memcmp(data + pos + 4, "IEND", 4) == 0)
+            return true;
+        pos += 12 + static_cast<size_t>(length);
+    }
+    return false;
+}
+
 } // namespace
 
 bool DecodeImagePixels(const void* data, size_t size, uint32_t mask, DecodedImage& image, std::string* why)
@@ -54,6 +76,11 @@ bool DecodeImagePixels(const void* data, size_t size, uint32_t mask, DecodedImag
     if (data == nullptr || size == 0 || size > static_cast<size_t>(INT_MAX)) {
         if (why != nullptr)
             *why = "no data";
+        return false;
+    }
+    if (!PngChunksFit(static_cast<const uint8_t*>(data), size)) {
+        if (why != nullptr)
+            *why = "not a complete PNG file";
         return false;
     }
     int width = 0, height = 0, channels = 0;
