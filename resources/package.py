@@ -50,13 +50,17 @@ TEXT_KEYS = [
     "STR_SELECT_FOLDER", "STR_STORAGE", "STR_PATH_INVALID", "STR_INSTALLING", "STR_HIDE",
     "STR_MESSAGEBOX_TITLE", "STR_NETWORK_ERROR", "STR_OPERATE_TIP", "STR_SOFT_RUN",
     "STR_CLOSE_TIP1", "STR_CLOSE_TIP2", "STR_START", "STR_VERIFY_FAILED", "STR_INSTALL_FAILED",
-    "STR_START_FAILED", "STR_FREE_SPACE_FAILED",
+    "STR_START_FAILED", "STR_FREE_SPACE_FAILED", "STR_DOWNLOAD_SPEED", "STR_DOWNLOAD_UNITS",
 ]
 
 NBSP = "\u00a0"
 
 # The UI texts, in TEXT_KEYS order. PRODUCT, BRAND and COLOR are filled in by
-# the program; the storage text ends with a blank before the number.
+# the program; the storage text ends with a blank before the number. The
+# speed line under the progress bar has the placeholders {done}, {total},
+# {rate} and {left} (sizes in MB, the rate in MB/s, the time left with its
+# unit), in parts joined by " · " (the part with {left} is left out while the
+# time is unknown); its units are "<decimal mark>|<seconds>|<minutes>|<hours>".
 TEXTS = {
     "English": [
         "Install",
@@ -82,6 +86,8 @@ TEXTS = {
         "PRODUCT could not be started.",
         "The free space of the installation drive could not be read. Please choose another "
         "installation path.",
+        "{done} of {total} · {rate} · about {left} left",
+        ".|s|min|h",
     ],
     "German": [
         "Installieren",
@@ -111,6 +117,8 @@ TEXTS = {
         "PRODUCT konnte nicht gestartet werden.",
         "Der freie Speicherplatz des Installationslaufwerks konnte nicht ermittelt werden. Bitte "
         "wählen Sie einen anderen Installationspfad.",
+        "{done} von {total} · {rate} · noch etwa {left}",
+        ",|s|min|Std.",
     ],
     "French": [
         "Installer",
@@ -138,6 +146,8 @@ TEXTS = {
         "Impossible de démarrer PRODUCT.",
         "Impossible de déterminer l'espace libre du lecteur d'installation. Veuillez choisir un "
         "autre chemin d'installation.",
+        "{done} sur {total} · {rate} · encore environ {left}",
+        ",|s|min|h",
     ],
     "Spanish": [
         "Instalar",
@@ -165,6 +175,8 @@ TEXTS = {
         "No se pudo iniciar PRODUCT.",
         "No se pudo leer el espacio libre de la unidad de instalación. Elija otra ruta de "
         "instalación.",
+        "{done} de {total} · {rate} · quedan unos {left}",
+        ",|s|min|h",
     ],
     "Italian": [
         "Installa",
@@ -193,6 +205,8 @@ TEXTS = {
         "Impossibile avviare PRODUCT.",
         "Impossibile leggere lo spazio libero dell'unità di installazione. Scegli un altro "
         "percorso di installazione.",
+        "{done} di {total} · {rate} · circa {left} rimanenti",
+        ",|s|min|h",
     ],
     "Dutch": [
         "Installeren",
@@ -220,6 +234,8 @@ TEXTS = {
         "PRODUCT kan niet worden gestart.",
         "De vrije ruimte van het installatiestation kan niet worden gelezen. Kies een ander "
         "installatiepad.",
+        "{done} van {total} · {rate} · nog ongeveer {left}",
+        ",|s|min|u",
     ],
     "Portuguese": [
         "Instalar",
@@ -247,6 +263,8 @@ TEXTS = {
         "Não foi possível iniciar o PRODUCT.",
         "Não foi possível ler o espaço livre da unidade de instalação. Escolha outro caminho de "
         "instalação.",
+        "{done} de {total} · {rate} · faltam cerca de {left}",
+        ",|s|min|h",
     ],
     "Japanese": [
         "インストール",
@@ -271,6 +289,8 @@ TEXTS = {
         "PRODUCT のインストールが完了しませんでした。インストーラーをもう一度ダウンロードして実行するには [再試行]、終了するには [キャンセル] をクリックしてください。",
         "PRODUCT を起動できませんでした。",
         "インストール先ドライブの空き容量を取得できませんでした。別のインストール先を選択してください。",
+        "{done} / {total} · {rate} · 残り約 {left}",
+        ".|秒|分|時間",
     ],
     "Korean": [
         "설치",
@@ -294,6 +314,8 @@ TEXTS = {
         "PRODUCT 설치가 완료되지 않았습니다. 설치 프로그램을 다시 다운로드하여 실행하려면 [다시 시도], 종료하려면 [취소]를 클릭하세요.",
         "PRODUCT을(를) 시작할 수 없습니다.",
         "설치 드라이브의 여유 공간을 확인할 수 없습니다. 다른 설치 경로를 선택하세요.",
+        "{done} / {total} · {rate} · 약 {left} 남음",
+        ".|초|분|시간",
     ],
     "ChineseTW": [
         "安裝",
@@ -317,6 +339,8 @@ TEXTS = {
         "PRODUCT 安裝未完成。按一下 [重試] 重新下載並執行安裝程式，或按一下 [取消] 結束。",
         "無法啟動 PRODUCT。",
         "無法讀取安裝磁碟機的可用空間，請選擇其他安裝路徑。",
+        "{done} / {total} · {rate} · 剩餘約 {left}",
+        ".|秒|分鐘|小時",
     ],
 }
 
@@ -327,6 +351,7 @@ REQUIRED_MARKS = {
     "STR_SOFT_RUN": ["PRODUCT"],
     "STR_INSTALL_FAILED": ["PRODUCT"],
     "STR_START_FAILED": ["PRODUCT"],
+    "STR_DOWNLOAD_SPEED": ["{done}", "{total}", "{rate}", "{left}"],
 }
 
 URL_KEYS = ["STR_DOWN_URL", "STR_DOWN_URL_X64", "STR_LICENCE_URL", "STR_INSTALL_URL"]
@@ -421,6 +446,9 @@ def check_texts():
                 problems.append("%s %s: colour tag outside the licence text" % (lang, key))
         if not values[TEXT_KEYS.index("STR_STORAGE")].endswith(" "):
             problems.append("%s STR_STORAGE: must end with a blank" % lang)
+        units = values[TEXT_KEYS.index("STR_DOWNLOAD_UNITS")].split("|")
+        if len(units) != 4 or units[0] not in (".", ",") or not all(units[1:]):
+            problems.append("%s STR_DOWNLOAD_UNITS: needs <. or ,>|<s>|<min>|<h>" % lang)
     english = TEXTS["English"]
     if english[TEXT_KEYS.index("STR_START")] != "Start\u00a0Now":
         problems.append("English STR_START: must join Start and Now with a no-break space")
