@@ -589,6 +589,8 @@ dialog_title="Browse for Folder"  # the caption Wine gives the shell's folder di
 # Documents, My Computer, Trash); My Computer holds the drives, (C:) first.
 # The folder is made with the dialog's own "Make New Folder" button.
 folder_area_open() { xdotool getwindowgeometry "$1" | grep -q 'Geometry: 650x435'; }
+folder_dialog_open() { xdotool search --onlyvisible --name "^$dialog_title\$" >/dev/null 2>&1; }
+no_folder_dialog() { ! folder_dialog_open; }
 open_folder_dialog() { # open_folder_dialog WINDOW -> the dialog's id in $d
   folder_area_open "$1" || click "$1" $fold_x $fold_y
   wait_for 5 folder_area_open "$1" || { echo "folder area did not open"; return 1; }
@@ -1046,11 +1048,19 @@ case_keyboard() {
   press Tab
   check "Tab reaches the folder field" wait_for 5 acc_shows "editable text" "Installation Path" focused
   sleep 1
-  check "the folder dialog stays closed" sh -c "! xdotool search --onlyvisible --name '^$dialog_title\$' >/dev/null 2>&1"
-  press Tab
-  check "Tab goes on to Browse" wait_for 5 acc_shows "push button" "Browse" focused
+  check "the folder dialog stays closed" no_folder_dialog
+  press Return
+  check "Enter in the field opens the folder dialog" wait_for 10 folder_dialog_open
+  local d; d=$(xdotool search --onlyvisible --name "^$dialog_title\$" 2>/dev/null | head -1)
+  [ -n "$d" ] && key_to "$d" "$d" Escape
+  check "Escape closes the dialog" wait_for 10 no_folder_dialog
+  check "then Browse has the focus" wait_for 5 acc_shows "push button" "Browse" focused
   shot 03-ring-browse "$w"
-  press shift+Tab shift+Tab space
+  press shift+Tab
+  check "Shift+Tab back to the field" wait_for 5 acc_shows "editable text" "Installation Path" focused
+  sleep 1
+  check "the folder dialog stays closed" no_folder_dialog
+  press shift+Tab space
   check "Shift+Tab back to Customize, Space closes the folder area" wait_for 5 sh -c "! xdotool getwindowgeometry $w | grep -q 'Geometry: 650x435'"
   press shift+Tab shift+Tab shift+Tab
   check "back on Install" acc_shows "push button" "Install" focused
