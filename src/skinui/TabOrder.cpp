@@ -8,6 +8,20 @@ namespace SkinUI {
 
 namespace {
 
+// A window has a handful of tab stops: a plain insertion sort, stable by
+// nature, is all the sorting needed.
+template <typename Less>
+void SortStable(std::vector<size_t>& order, Less less)
+{
+    for (size_t i = 1; i < order.size(); ++i) {
+        const size_t item = order[i];
+        size_t j = i;
+        for (; j > 0 && less(item, order[j - 1]); --j)
+            order[j] = order[j - 1];
+        order[j] = item;
+    }
+}
+
 long long CentreY(const RECT& rc) { return (static_cast<long long>(rc.top) + rc.bottom) / 2; }
 long long CentreX(const RECT& rc) { return (static_cast<long long>(rc.left) + rc.right) / 2; }
 
@@ -18,7 +32,7 @@ void OrderByRows(const std::vector<TabStopPlace>& stops, std::vector<size_t>& or
 {
     // Taller first among equal tops: a tall control opens the row that its
     // shorter neighbours then join.
-    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+    SortStable(order, [&](size_t a, size_t b) {
         const RECT& ra = stops[a].rc;
         const RECT& rb = stops[b].rc;
         return ra.top != rb.top ? ra.top < rb.top : ra.bottom > rb.bottom;
@@ -38,7 +52,7 @@ void OrderByRows(const std::vector<TabStopPlace>& stops, std::vector<size_t>& or
         }
         rowOf[order[i]] = row;
     }
-    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+    SortStable(order, [&](size_t a, size_t b) {
         if (rowOf[a] != rowOf[b])
             return rowOf[a] < rowOf[b];
         const long long xa = CentreX(stops[a].rc), xb = CentreX(stops[b].rc);
@@ -53,8 +67,7 @@ std::vector<size_t> SortTabStops(const std::vector<TabStopPlace>& stops, bool ri
     std::vector<size_t> indexed, plain;
     for (size_t i = 0; i < stops.size(); ++i)
         (stops[i].nTabIndex > 0 ? indexed : plain).push_back(i);
-    std::stable_sort(indexed.begin(), indexed.end(),
-                     [&](size_t a, size_t b) { return stops[a].nTabIndex < stops[b].nTabIndex; });
+    SortStable(indexed, [&](size_t a, size_t b) { return stops[a].nTabIndex < stops[b].nTabIndex; });
     OrderByRows(stops, plain, rightToLeft);
     indexed.insert(indexed.end(), plain.begin(), plain.end());
     return indexed;
