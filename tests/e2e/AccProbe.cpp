@@ -28,17 +28,9 @@
 #include <cwchar>
 #include <string>
 
-namespace {
+#include "logging/TextEncoding.h"
 
-std::string Utf8(const std::wstring& text)
-{
-    if (text.empty())
-        return std::string();
-    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
-    return out;
-}
+namespace {
 
 struct Search {
     const wchar_t* title;
@@ -125,7 +117,7 @@ std::string Describe(IAccessible* acc, VARIANT child)
     acc->get_accName(child, &name);
     acc->get_accValue(child, &value);
     return std::string(role.vt == VT_I4 ? RoleWord(role.lVal) : "other") + "\t" +
-           StateWords(state.vt == VT_I4 ? state.lVal : 0) + "\t" + Utf8(Take(name)) + "\t" + Utf8(Take(value));
+           StateWords(state.vt == VT_I4 ? state.lVal : 0) + "\t" + WideToUtf8(Take(name)) + "\t" + WideToUtf8(Take(value));
 }
 
 VARIANT Child(long id)
@@ -174,7 +166,7 @@ int Tree(HWND hwnd)
         // Describe gives role, states, name, value: the place goes after the states.
         const size_t afterStates = text.find('\t', text.find('\t') + 1);
         std::printf("child %ld\t%s\t%s%s\t%s\n", id, text.substr(0, afterStates).c_str(), place.c_str(),
-                    text.substr(afterStates).c_str(), Utf8(Take(action)).c_str());
+                    text.substr(afterStates).c_str(), WideToUtf8(Take(action)).c_str());
     }
     acc->Release();
     return 0;
@@ -275,7 +267,7 @@ int wmain(int argc, wchar_t** argv)
     if (wcscmp(argv[1], L"tree") == 0)
         rc = Tree(hwnd);
     else if (wcscmp(argv[1], L"do") == 0)
-        rc = Do(hwnd, argv[3], argc > 4 ? Utf8(argv[4]) : std::string());
+        rc = Do(hwnd, argv[3], argc > 4 ? WideToUtf8(argv[4]) : std::string());
     else if (wcscmp(argv[1], L"events") == 0)
         rc = Events(hwnd, _wtoi(argv[3]));
     std::fflush(stdout);
