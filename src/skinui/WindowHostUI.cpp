@@ -1,7 +1,8 @@
 // The window host's control tree: binding and forgetting controls, look-ups,
 // listeners, focus and the tab order, control timers, notifications (with
-// their queue) and the window attributes of the skin. Painting is in WindowHostPaint.cpp, input
-// and the message filter in WindowHostInput.cpp.
+// their queue) and the window attributes of the skin. Painting is in
+// WindowHostPaint.cpp, input and the message filter in WindowHostInput.cpp,
+// assistive technology in WindowHostAccess.cpp.
 #ifdef _WIN32
 #include "skinui/WindowHostUI.h"
 

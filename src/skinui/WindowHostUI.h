@@ -116,11 +116,6 @@ public:
     // the "setfocus" of such a move is delivered.
     bool IsNavigatingFocus() const { return bNavigatingFocus; }
     void SetFocusByNavigation(CControlUI* control);
-    // The focus ring shows after keyboard use, until the next mouse press.
-    bool FocusCuesShown() const { return bFocusCues; }
-    void ShowFocusCues(bool show);
-    DWORD GetFocusRingColor() const { return dwFocusRingColor; }
-    bool IsRightToLeft() const { return bRightToLeft; }
     void ReleaseCapture() override;
     void SetCapture();
     bool IsCaptured() const { return bMouseCapture; }
@@ -249,7 +244,9 @@ private:
     bool OnTimer(WPARAM wParam, LPARAM lParam, LRESULT& result);
     bool OnDestroy(WPARAM wParam, LPARAM lParam, LRESULT& result);
 
-    // Painting and layering (WindowHostPaint.cpp).
+    // Painting and layering (WindowHostPaint.cpp). The focus ring shows
+    // after keyboard use, until the next mouse press.
+    void ShowFocusCues(bool show);
     RECT FocusRingRect(CControlUI* control) const;
     void InvalidateFocusRing(CControlUI* control);
     void PaintFocusRing(HDC hdc);
