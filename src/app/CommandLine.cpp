@@ -2,9 +2,12 @@
 
 namespace {
 
+// The blanks that separate arguments, as the system's split has them.
+const wchar_t kBlanks[] = L" \t";
+
 bool IsBlank(wchar_t c)
 {
-    return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n';
+    return c == L' ' || c == L'\t';
 }
 
 wchar_t AsciiUpper(wchar_t c)
@@ -25,15 +28,13 @@ bool StartsWithSwitch(const std::wstring& text, size_t at, const wchar_t* key)
     return true;
 }
 
+// Without surrounding blanks and one enclosing pair of quotes.
 std::wstring Trimmed(const std::wstring& text)
 {
-    size_t begin = 0;
-    size_t end = text.size();
-    while (begin < end && IsBlank(text[begin]))
-        ++begin;
-    while (end > begin && IsBlank(text[end - 1]))
-        --end;
-    std::wstring value = text.substr(begin, end - begin);
+    const size_t begin = text.find_first_not_of(kBlanks);
+    if (begin == std::wstring::npos)
+        return std::wstring();
+    std::wstring value = text.substr(begin, text.find_last_not_of(kBlanks) - begin + 1);
     if (value.size() >= 2 && value.front() == L'"' && value.back() == L'"')
         value = value.substr(1, value.size() - 2);
     return value;
