@@ -72,3 +72,11 @@ pw_configure_and_build() {
     --no-warn-unused-cli >/dev/null
   cmake --build "$pw_root/build/win"
 }
+
+# The libFuzzer targets (clang, sanitizers), in their own tree: scripts/test.sh
+# runs each as a short test, tests/fuzz/run.sh for long runs.
+pw_build_fuzz() {
+  cmake -S "$pw_root" -B "$pw_root/build/fuzz" -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPW_FUZZ=ON >/dev/null
+  cmake --build "$pw_root/build/fuzz"
+}

@@ -13,8 +13,9 @@ if [ "$(id -u)" != 0 ]; then SUDO="sudo"; fi
 packages=(
   # build tools; python3 packs the resource package and the skin archive
   cmake ninja-build pkg-config dpkg-dev python3
-  # native toolchain and libraries for the portable core
-  g++ zlib1g-dev libminizip-dev libstb-dev liblog4cpp5-dev googletest
+  # native toolchain and libraries for the portable core; clang with the
+  # libFuzzer runtime for the fuzz targets
+  g++ zlib1g-dev libminizip-dev libstb-dev liblog4cpp5-dev googletest clang libclang-rt-dev
   # Windows cross toolchain (posix threads) and the Windows zlib
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
   mingw-w64-i686-dev libz-mingw-w64-dev

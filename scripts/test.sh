@@ -1,23 +1,33 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the native (sanitizers), ThreadSanitizer
-# and Windows trees, and runs every test of all three under one ctest run
-# (Windows tests under Wine on a virtual display). Exits non-zero when
-# anything fails.
+# Installs what is missing, builds the native (sanitizers), ThreadSanitizer,
+# Windows and fuzzing trees, and runs every test of all four under one ctest
+# run (Windows tests under Wine on a virtual display; each fuzz target for a
+# short time budget, its execution count printed at the end). Exits non-zero
+# when anything fails.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 bash "$here/setup.sh"
 source "$here/env.sh"
 pw_configure_and_build
+pw_build_fuzz
 
-# One ctest run over both trees, so the summary at the end covers everything.
+# One ctest run over all trees, so the summary at the end covers everything.
 cat >"$pw_root/build/CTestTestfile.cmake" <<'CT'
 subdirs("native")
 subdirs("tsan")
 subdirs("win")
+subdirs("fuzz")
 CT
 pw_wine_up
 cd "$pw_root/build"
 # A test that fails is run once more before it counts as failed: the
 # end-to-end cases drive real windows on a virtual display, where a key press
 # can occasionally be lost. A fault that shows twice fails the run.
-ctest --output-on-failure --timeout 900 --repeat until-pass:2 "$@"
+rm -f "$pw_root"/build/fuzz/stats/*.txt
+status=0
+ctest --output-on-failure --timeout 900 --repeat until-pass:2 "$@" || status=$?
+# What the fuzz tests did (ctest shows the output of failed tests only).
+if ls "$pw_root"/build/fuzz/stats/*.txt >/dev/null 2>&1; then
+  cat "$pw_root"/build/fuzz/stats/*.txt
+fi
+exit $status

@@ -125,30 +125,8 @@ void CMainFrameWnd::PrepareDataFolder()
     bDataFolderPrepared = true;
     strDataDir = GetDataFolder();
     LogInit(L"corvane_down.log", (strDataDir + L"Log").c_str());
-    LoadResZipFile();
+    ::LoadResZipFile(strDataDir + L"language\\");
     languageManager.Init(strDataDir + L"language\\");
-}
-
-void CMainFrameWnd::LoadResZipFile()
-{
-    LOG_INFO("LoadResZipFile");
-    const std::wstring folder = strDataDir + L"language\\";
-    SHCreateDirectory(nullptr, folder.c_str());
-    if (GetFileAttributesW(folder.c_str()) != FILE_ATTRIBUTE_DIRECTORY)
-        CreateDirectoryW(folder.c_str(), nullptr);
-    std::string bytes;
-    if (!LoadRawResource(nullptr, kPackageResourceId, bytes))
-        return;
-    ::ExtractArchiveToFolder(bytes.data(), bytes.size(), folder);
-}
-
-void CMainFrameWnd::LoadDomainFile()
-{
-    LOG_INFO("LoadDomainFile");
-    std::string bytes;
-    LoadRawResource(nullptr, kCustomTagResourceId, bytes);
-    languageManager.SetCustomTag(DecodeCustomTag(bytes.data(), bytes.size()));
-    LOG_INFO("Domain:%s", CustomTagLogText(bytes.data(), bytes.size()).c_str());
 }
 
 void CMainFrameWnd::InitData()
@@ -161,7 +139,7 @@ void CMainFrameWnd::InitData()
     nWindowState = kWindow_None;
     strInstallDir = strPresetInstallDir.empty() ? GetProgramFilesFolder() : strPresetInstallDir;
     PrepareDataFolder();
-    LoadDomainFile();
+    ::LoadDomainFile(languageManager);
     pSwitch = As<CTabLayoutUI>(FindControl(L"switch"));
     UpdateWindowSate(kWindow_Init);
     ApplyTexts();

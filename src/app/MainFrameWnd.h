@@ -72,8 +72,6 @@ public:
 
     // Start-up.
     void PrepareDataFolder();
-    void LoadResZipFile();
-    void LoadDomainFile();
     void InitData();
     void ApplyTexts();
 

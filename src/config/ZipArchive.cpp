@@ -220,8 +220,11 @@ bool CZipArchive::Read(int index, std::string& bytes, uint64_t maxSize) const
         }
         bytes.append(buffer, static_cast<size_t>(n));
     }
-    // Closing checks the CRC once the whole entry has been read.
+    // Closing checks the CRC, but only when the reader got to the size the
+    // entry states: data that ends early would pass, cut short.
     if (unzCloseCurrentFile(state->handle) != UNZ_OK)
+        ok = false;
+    if (bytes.size() != state->entries[static_cast<size_t>(index)].size)
         ok = false;
     if (!ok)
         bytes.clear();

@@ -83,27 +83,13 @@ void CButtonUI::HandleEvent(ControlEvent& event)
         }
         return;
     case kEvent_MouseEnter:
-        if (inside && IsEnabled()) {
-            uButtonState |= kState_Hot;
-            if (nFadeDelta > 0 && pHost != nullptr)
-                pHost->SetTimer(this, kFadeTimerId, kFadeTimerElapse);
-            Invalidate();
-        }
+    case kEvent_MouseLeave: {
+        // Fading runs from the normal to the hot look and back.
+        const HoverStep step = TrackHover(event, &uButtonState);
+        if ((step == HoverStep::Enter || step == HoverStep::Leave) && nFadeDelta > 0 && pHost != nullptr)
+            pHost->SetTimer(this, kFadeTimerId, kFadeTimerElapse);
         return;
-    case kEvent_MouseLeave:
-        if (inside) {
-            if (pHost != nullptr)
-                pHost->AddMouseLeaveNeeded(this);
-            return;
-        }
-        uButtonState &= ~kState_Hot;
-        if (pHost != nullptr) {
-            pHost->RemoveMouseLeaveNeeded(this);
-            if (nFadeDelta > 0)
-                pHost->SetTimer(this, kFadeTimerId, kFadeTimerElapse);
-        }
-        Invalidate();
-        return;
+    }
     case kEvent_SetCursor:
         if (pHost != nullptr)
             pHost->SetCursorShape(kCursor_Hand);
@@ -387,20 +373,17 @@ void CButtonUI::PaintStateImage(HDC hDC, const RECT& rcPaint)
             return;
         drawn = true;
     } else if ((uButtonState & kState_Hot) != 0) {
-        bool hotDrawn;
         if (nFadeDelta > 0) {
             DrawFaded(hDC, imgNormal, rcPaint, nFadeAlpha);
-            hotDrawn = DrawFaded(hDC, imgHot, rcPaint, 255 - nFadeAlpha);
-        } else {
-            hotDrawn = DrawImage(hDC, imgHot, rcPaint);
-            if (!hotDrawn)
-                DrawImage(hDC, imgNormal, rcPaint);
+            DrawFaded(hDC, imgHot, rcPaint, 255 - nFadeAlpha);
+        } else if (!DrawImage(hDC, imgHot, rcPaint)) {
+            DrawImage(hDC, imgNormal, rcPaint);
         }
         if (DrawImage(hDC, imgHotFore, rcPaint))
             return;
-        // The hot colour stands in for a missing hot image; it does not
-        // cover one that was drawn.
-        if (!hotDrawn && dwHotBkColor != 0) {
+        // Without a hot fore image the hot colour fills the control over
+        // whatever image the hot state drew, and ends the state paint.
+        if (dwHotBkColor != 0) {
             CSkinRenderer::DrawColor(hDC, RectIntersect(rcItem, rcPaint), dwHotBkColor);
             return;
         }

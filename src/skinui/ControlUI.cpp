@@ -19,54 +19,6 @@ RECT RectIntersect(const RECT& a, const RECT& b)
     return rc;
 }
 
-int ParseInt(const std::wstring& value)
-{
-    return static_cast<int>(std::wcstol(value.c_str(), nullptr, 10));
-}
-
-DWORD ParseColor(const std::wstring& value)
-{
-    const wchar_t* p = value.c_str();
-    while (*p != 0 && std::iswspace(*p))
-        ++p;
-    if (*p == L'#')
-        ++p;
-    unsigned long long color = std::wcstoull(p, nullptr, 16);
-    // Longer texts than eight digits keep the platform-independent maximum
-    // instead of whatever the width of `long` would make of them.
-    return color > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<DWORD>(color);
-}
-
-// Reads up to `count` comma-separated decimal numbers; after a number one
-// separator character is skipped, as long as the text goes on.
-static void ParseNumbers(const std::wstring& value, long* out, int count)
-{
-    const wchar_t* p = value.c_str();
-    for (int i = 0; i < count; ++i) {
-        wchar_t* end = nullptr;
-        out[i] = std::wcstol(p, &end, 10);
-        p = end;
-        if (*p == 0)
-            break;
-        ++p;
-    }
-}
-
-RECT ParseRect(const std::wstring& value)
-{
-    long n[4] = {0, 0, 0, 0};
-    ParseNumbers(value, n, 4);
-    return MakeRect(static_cast<int>(n[0]), static_cast<int>(n[1]), static_cast<int>(n[2]),
-                    static_cast<int>(n[3]));
-}
-
-SIZE ParseSize(const std::wstring& value)
-{
-    long n[2] = {0, 0};
-    ParseNumbers(value, n, 2);
-    return MakeSize(static_cast<int>(n[0]), static_cast<int>(n[1]));
-}
-
 static void ReplaceAllText(std::wstring& text, const std::wstring& from, const std::wstring& to)
 {
     for (size_t pos = text.find(from); pos != std::wstring::npos; pos = text.find(from, pos + to.size()))
@@ -111,6 +63,11 @@ void CControlUI::SetHost(IControlHostUI* host, CControlUI* parent, bool init)
 {
     if (pCover != nullptr)
         pCover->SetHost(host, this, init);
+    // A host the control leaves keeps no reference to it: the skin builder
+    // binds controls only while their attributes apply, and one of them (a
+    // tab layout's selected page) may have taken the focus by then.
+    if (pHost != nullptr && pHost != host)
+        pHost->ForgetControl(this);
     pHost = host;
     pParent = parent;
     if (init && pParent != nullptr)
@@ -233,6 +190,7 @@ void CControlUI::SetFixedWidth(int cx)
     if (cx < 0)
         return;
     cxyFixed.cx = ClampCoordinate(cx);
+    SizeConstraintsChanged();
     NeedParentUpdate();
 }
 
@@ -243,6 +201,7 @@ void CControlUI::SetFixedHeight(int cy)
     if (cy < 0)
         return;
     cxyFixed.cy = ClampCoordinate(cy);
+    SizeConstraintsChanged();
     NeedParentUpdate();
 }
 
@@ -253,6 +212,7 @@ void CControlUI::SetMinWidth(int cx)
     if (cx < 0 || cxyMin.cx == cx)
         return;
     cxyMin.cx = ClampCoordinate(cx);
+    SizeConstraintsChanged();
     NeedParentUpdate();
 }
 
@@ -263,6 +223,7 @@ void CControlUI::SetMaxWidth(int cx)
     if (cx < 0 || cxyMax.cx == cx)
         return;
     cxyMax.cx = ClampCoordinate(cx);
+    SizeConstraintsChanged();
     NeedParentUpdate();
 }
 
@@ -273,6 +234,7 @@ void CControlUI::SetMinHeight(int cy)
     if (cy < 0 || cxyMin.cy == cy)
         return;
     cxyMin.cy = ClampCoordinate(cy);
+    SizeConstraintsChanged();
     NeedParentUpdate();
 }
 
@@ -283,6 +245,7 @@ void CControlUI::SetMaxHeight(int cy)
     if (cy < 0 || cxyMax.cy == cy)
         return;
     cxyMax.cy = ClampCoordinate(cy);
+    SizeConstraintsChanged();
     NeedParentUpdate();
 }
 
@@ -380,6 +343,15 @@ void CControlUI::Init()
 }
 
 void CControlUI::OnInit() {}
+
+void CControlUI::RunNotifyHandlers(NotifyMsg& msg)
+{
+    // A copy: a handler may add handlers (they hear the next notification)
+    // or even delete this control.
+    const std::vector<NotifyHandler> handlers = vecNotifyHandlers;
+    for (const NotifyHandler& handler : handlers)
+        handler(msg);
+}
 
 void CControlUI::Event(ControlEvent& event)
 {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "skinui/HostUI.h"
+#include "skinui/SkinValues.h"
 #include "skinui/UIDefs.h"
 
 #ifdef _WIN32
@@ -73,6 +74,7 @@ public:
     typedef std::function<bool(ControlEvent&)> EventHandler;   // false vetoes
     typedef std::function<void(CControlUI*)> InitHandler;
     typedef std::function<bool(CControlUI*, HDC, const RECT&)> PaintHandler;   // false vetoes
+    typedef std::function<void(NotifyMsg&)> NotifyHandler;
 
     CControlUI();
 
@@ -176,6 +178,10 @@ public:
     void AddEventHandler(EventHandler handler) { vecEventHandlers.push_back(std::move(handler)); }
     void AddInitHandler(InitHandler handler) { vecInitHandlers.push_back(std::move(handler)); }
     void AddPaintHandler(PaintHandler handler) { vecPaintHandlers.push_back(std::move(handler)); }
+    // Handlers of the notifications this control sends; the host runs them,
+    // in the order added, before its own listeners hear of the notification.
+    void AddNotifyHandler(NotifyHandler handler) { vecNotifyHandlers.push_back(std::move(handler)); }
+    void RunNotifyHandlers(NotifyMsg& msg);
 
     DWORD GetBkColor() const { return dwBackColor; }
     void SetBkColor(DWORD color);
@@ -206,6 +212,9 @@ protected:
     // the paint rectangle. False when there is no image.
     bool DrawImage(HDC hDC, CImageSlot& image, const RECT& rcPaint);
     bool DrawImage(HDC hDC, CImageSlot& image, const RECT& rcPaint, const RECT& rc);
+    // A fixed, minimum or maximum size changed; a control that caches a size
+    // estimate drops it here.
+    virtual void SizeConstraintsChanged() {}
     // The applies-to-every-control part of SetAttribute; false when the name
     // is not one of the base attributes.
     bool ApplyBaseAttribute(const std::wstring& name, const std::wstring& value);
@@ -258,6 +267,7 @@ protected:
     std::vector<EventHandler> vecEventHandlers;
     std::vector<InitHandler> vecInitHandlers;
     std::vector<PaintHandler> vecPaintHandlers;
+    std::vector<NotifyHandler> vecNotifyHandlers;
 
 private:
     CControlUI(const CControlUI&) = delete;

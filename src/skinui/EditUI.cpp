@@ -100,7 +100,6 @@ void CEditUI::HandleEvent(ControlEvent& event)
 {
     if (PassMouseEventOn(event))
         return;
-    const bool inside = RectContains(rcItem, event.ptMouse);
     switch (event.Type) {
     case kEvent_SetCursor:
         if (IsEnabled()) {
@@ -153,21 +152,8 @@ void CEditUI::HandleEvent(ControlEvent& event)
     case kEvent_ContextMenu:
         return;
     case kEvent_MouseEnter:
-        if (inside && IsEnabled()) {
-            uButtonState |= kState_Hot;
-            Invalidate();
-        }
-        return;
     case kEvent_MouseLeave:
-        if (inside) {
-            if (pHost != nullptr)
-                pHost->AddMouseLeaveNeeded(this);
-            return;
-        }
-        if (pHost != nullptr)
-            pHost->RemoveMouseLeaveNeeded(this);
-        uButtonState &= ~kState_Hot;
-        Invalidate();
+        TrackHover(event, &uButtonState);
         return;
     default:
         break;

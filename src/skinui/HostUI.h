@@ -2,7 +2,7 @@
 // host of a real window implements this interface; the tests bind controls
 // to a small host of their own. Everything runs on the UI thread.
 //
-// Classes in this file: IControlHostUI.
+// Classes in this file: NotifyMsg, IControlHostUI.
 #pragma once
 
 #include <string>
@@ -16,6 +16,19 @@
 
 namespace SkinUI {
 
+// The notification record: what happened (type), to whom (sender) and when.
+// The host fills in the time, the mouse point and, with virtual-window
+// routing on, the sender's virtual window name.
+struct NotifyMsg {
+    std::wstring sType;
+    std::wstring sVirtualWnd;
+    CControlUI* pSender = nullptr;
+    DWORD dwTimestamp = 0;
+    POINT ptMouse = {0, 0};
+    WPARAM wParam = 0;
+    LPARAM lParam = 0;
+};
+
 class IControlHostUI {
 public:
     virtual ~IControlHostUI() = default;
@@ -25,8 +38,9 @@ public:
     virtual void Invalidate(const RECT& rc) = 0;
     virtual void NeedUpdate() = 0;
 
-    // Notifications: synchronous ones reach the listeners before this
-    // returns; asynchronous ones are queued.
+    // Notifications: synchronous ones reach the sender's own notify
+    // handlers and then the listeners before this returns; asynchronous ones
+    // are queued and delivered the same way later.
     virtual void EmitNotify(CControlUI* sender, const std::wstring& type, WPARAM wParam = 0,
                             LPARAM lParam = 0, bool async = false) = 0;
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "skinui/SkinValues.h"
+
 namespace SkinUI {
 
 const wchar_t* const kColorImageType = L"*COLOR*";
@@ -11,22 +13,6 @@ namespace {
 
 // A tiled centre of tiny tiles over a huge area stops after this many parts.
 constexpr size_t kMaxImageParts = 100000;
-
-inline bool IsBlank(wchar_t c)
-{
-    return c != 0 && static_cast<uint32_t>(c) <= 32;
-}
-
-int HexDigit(wchar_t c)
-{
-    if (c >= L'0' && c <= L'9')
-        return c - L'0';
-    if (c >= L'a' && c <= L'f')
-        return c - L'a' + 10;
-    if (c >= L'A' && c <= L'F')
-        return c - L'A' + 10;
-    return -1;
-}
 
 bool Intersects(const SkinRect& a, const SkinRect& b)
 {
@@ -41,67 +27,11 @@ int Clamp(int value, int low, int high)
 
 } // namespace
 
-int ParseSkinInt(const std::wstring& text)
+static SkinRect ParseSkinRect(const std::wstring& text)
 {
-    size_t pos = 0;
-    while (pos < text.size() && IsBlank(text[pos]))
-        ++pos;
-    bool negative = false;
-    if (pos < text.size() && (text[pos] == L'-' || text[pos] == L'+')) {
-        negative = text[pos] == L'-';
-        ++pos;
-    }
-    int64_t value = 0;
-    bool digits = false;
-    while (pos < text.size() && text[pos] >= L'0' && text[pos] <= L'9') {
-        value = value * 10 + (text[pos] - L'0');
-        digits = true;
-        if (value > kMaxSkinCoordinate)
-            return 0;
-        ++pos;
-    }
-    if (!digits)
-        return 0;
-    return static_cast<int>(negative ? -value : value);
-}
-
-uint32_t ParseSkinColor(const std::wstring& text)
-{
-    size_t pos = 0;
-    while (pos < text.size() && IsBlank(text[pos]))
-        ++pos;
-    if (pos < text.size() && text[pos] == L'#')
-        ++pos;
-    else if (pos + 1 < text.size() && text[pos] == L'0' && (text[pos + 1] == L'x' || text[pos + 1] == L'X'))
-        pos += 2;
-    uint64_t value = 0;
-    int digits = 0;
-    while (pos < text.size() && HexDigit(text[pos]) >= 0) {
-        value = (value << 4) | static_cast<uint64_t>(HexDigit(text[pos]));
-        if (++digits > 8)
-            return 0;
-        ++pos;
-    }
-    return static_cast<uint32_t>(value);
-}
-
-SkinRect ParseSkinRect(const std::wstring& text)
-{
-    int values[4] = {0, 0, 0, 0};
-    size_t start = 0;
-    for (int i = 0; i < 4 && start <= text.size(); ++i) {
-        size_t comma = text.find(L',', start);
-        if (comma == std::wstring::npos)
-            comma = text.size();
-        values[i] = ParseSkinInt(text.substr(start, comma - start));
-        start = comma + 1;
-    }
-    SkinRect rc;
-    rc.left = values[0];
-    rc.top = values[1];
-    rc.right = values[2];
-    rc.bottom = values[3];
-    return rc;
+    int n[4];
+    ParseIntList(text, n, 4);
+    return SkinRect{n[0], n[1], n[2], n[3]};
 }
 
 ImageAttribute ParseImageAttribute(const std::wstring& text)
@@ -161,9 +91,9 @@ ImageAttribute ParseImageAttribute(const std::wstring& text)
         } else if (key == L"corner" || key == L"scale9") {
             attr.rcCorner = ParseSkinRect(value);
         } else if (key == L"mask") {
-            attr.dwMask = ParseSkinColor(value);
+            attr.dwMask = ParseColor(value);
         } else if (key == L"fade") {
-            attr.uFade = static_cast<uint8_t>(Clamp(ParseSkinInt(value), 0, 255));
+            attr.uFade = static_cast<uint8_t>(Clamp(ParseInt(value), 0, 255));
         } else if (key == L"hole") {
             attr.bHole = value == L"true";
         } else if (key == L"xtiled") {

@@ -37,10 +37,6 @@ struct SkinRect {
 // Resource type of a solid colour image; the name is then the colour.
 extern const wchar_t* const kColorImageType;
 
-// Numbers in rectangles, fades and tag arguments are limited to this
-// magnitude; anything larger reads as 0, so later additions cannot overflow.
-constexpr int kMaxSkinCoordinate = 1000000;
-
 // One parsed image attribute. Every field has its default when the text does
 // not set it.
 struct ImageAttribute {
@@ -63,18 +59,9 @@ struct ImageAttribute {
 // Parses an image attribute. A text that is not a list of key='value' items
 // is one image name; parsing stops at the first item that is not of that
 // shape and keeps what was read. Empty values and unknown keys are ignored;
-// malformed numbers read as 0; source and corner values below 0 read as 0;
-// a fade outside 0..255 is clamped.
+// numbers and colours read as SkinValues.h reads them; source and corner
+// values below 0 read as 0; a fade outside 0..255 is clamped.
 ImageAttribute ParseImageAttribute(const std::wstring& text);
-
-// Helpers shared with the other skin attribute readers.
-// "l,t,r,b": each missing or malformed field reads as 0.
-SkinRect ParseSkinRect(const std::wstring& text);
-// Hexadecimal colour with an optional "#" (or "0x"); malformed reads as 0.
-uint32_t ParseSkinColor(const std::wstring& text);
-// Optional blanks, optional sign, decimal digits; anything after the digits
-// is ignored. No digits, or a magnitude above kMaxSkinCoordinate, reads as 0.
-int ParseSkinInt(const std::wstring& text);
 
 // Where the image goes: the control's rectangle, or, when any dest value is
 // non-zero, (left + l, top + t) to (min(right, left + r), min(bottom, top + b)).

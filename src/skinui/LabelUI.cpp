@@ -164,6 +164,41 @@ void CLabelUI::SyncStateFlags(UINT& state) const
         state &= ~kState_Disabled;
 }
 
+CLabelUI::HoverStep CLabelUI::TrackHover(const ControlEvent& event, UINT* state)
+{
+    const bool inside = RectContains(rcItem, event.ptMouse);
+    HoverStep step = HoverStep::None;
+    if (event.Type == kEvent_MouseEnter) {
+        if (!inside || !IsEnabled())
+            return HoverStep::None;
+        step = HoverStep::Enter;
+    } else if (event.Type == kEvent_MouseLeave) {
+        if (inside) {
+            if (pHost != nullptr)
+                pHost->AddMouseLeaveNeeded(this);
+            return HoverStep::Deferred;
+        }
+        if (pHost != nullptr)
+            pHost->RemoveMouseLeaveNeeded(this);
+        step = HoverStep::Leave;
+    } else {
+        return HoverStep::None;
+    }
+    if (state != nullptr) {
+        if (step == HoverStep::Enter)
+            *state |= kState_Hot;
+        else
+            *state &= ~kState_Hot;
+        Invalidate();
+    }
+    return step;
+}
+
+void CLabelUI::SizeConstraintsChanged()
+{
+    bEstimateValid = false;
+}
+
 SIZE CLabelUI::MeasureSize(SIZE available)
 {
     if (cxyFixed.cx > 0 && cxyFixed.cy > 0)
@@ -280,21 +315,14 @@ void CTextUI::HandleEvent(ControlEvent& event)
         return;
     }
     case kEvent_MouseLeave:
-        if (nLinks > 0 && IsEnabled()) {
-            if (RectContains(rcItem, event.ptMouse)) {
-                if (pHost != nullptr)
-                    pHost->AddMouseLeaveNeeded(this);
-                return;
-            }
-            if (pHost != nullptr)
-                pHost->RemoveMouseLeaveNeeded(this);
-            if (nHoverLink != -1) {
-                nHoverLink = -1;
-                Invalidate();
-            }
-            return;
+        // Only a text with links has a hot look: the link under the mouse.
+        if (nLinks == 0 || !IsEnabled())
+            break;
+        if (TrackHover(event) == HoverStep::Leave && nHoverLink != -1) {
+            nHoverLink = -1;
+            Invalidate();
         }
-        break;
+        return;
     default:
         break;
     }

@@ -54,6 +54,18 @@ protected:
     // Sets the kState_Focused and kState_Disabled bits of `state` from the
     // control.
     void SyncStateFlags(UINT& state) const;
+    // The hot look of buttons, edit boxes and texts, for mouse enter and
+    // leave events (None for any other event). Entering the enabled control
+    // is Enter. A leave while the point is still inside (the mouse went to a
+    // native child window or a cover over the control) is Deferred: the
+    // control joins the host's mouse-leave list and hears the leave again
+    // when the mouse really goes; any other leave is Leave and takes the
+    // control off that list. With `state`, Enter sets and Leave clears its
+    // kState_Hot bit, and the control repaints.
+    enum class HoverStep { None, Enter, Leave, Deferred };
+    HoverStep TrackHover(const ControlEvent& event, UINT* state = nullptr);
+    // The size estimate is out of date (see MeasureSize).
+    void SizeConstraintsChanged() override;
 
     int nFontId = -1;
     DWORD dwTextColor = 0;

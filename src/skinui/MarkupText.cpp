@@ -1,15 +1,10 @@
 #include "skinui/MarkupText.h"
 
-#include "skinui/ImageAttribute.h"
+#include "skinui/SkinValues.h"
 
 namespace SkinUI {
 
 namespace {
-
-inline bool IsBlank(wchar_t c)
-{
-    return c != 0 && static_cast<uint32_t>(c) <= 32;
-}
 
 std::vector<std::wstring> SplitWords(const std::wstring& text)
 {
@@ -32,7 +27,7 @@ void ReadFontArgument(const std::wstring& argument, MarkupToken& token)
     const std::vector<std::wstring> words = SplitWords(argument);
     if (words.empty() || (words[0][0] >= L'0' && words[0][0] <= L'9') || words[0][0] == L'-') {
         token.bFontById = true;
-        token.nFontId = words.empty() ? 0 : ParseSkinInt(words[0]);
+        token.nFontId = words.empty() ? 0 : ParseInt(words[0]);
         return;
     }
     token.strText = words[0];
@@ -45,7 +40,7 @@ void ReadFontArgument(const std::wstring& argument, MarkupToken& token)
         else if (word == L"italic")
             token.bItalic = true;
         else if (word[0] >= L'0' && word[0] <= L'9')
-            token.nFontSize = ParseSkinInt(word);
+            token.nFontSize = ParseInt(word);
     }
 }
 
@@ -129,16 +124,16 @@ private:
         case L'b': token.kind = MarkupTokenKind::Bold; break;
         case L'u': token.kind = MarkupTokenKind::Underline; break;
         case L'i': token.kind = MarkupTokenKind::Image; token.strText = argument; break;
-        case L'c': token.kind = MarkupTokenKind::Color; token.dwColor = ParseSkinColor(argument); break;
+        case L'c': token.kind = MarkupTokenKind::Color; token.dwColor = ParseColor(argument); break;
         case L'f':
             token.kind = MarkupTokenKind::Font;
             if (!closing)
                 ReadFontArgument(argument, token);
             break;
         case L's': token.kind = MarkupTokenKind::Selected; break;
-        case L'x': token.kind = MarkupTokenKind::MoveX; token.nValue = ParseSkinInt(argument); break;
-        case L'y': token.kind = MarkupTokenKind::LineHeight; token.nValue = ParseSkinInt(argument); break;
-        case L'p': token.kind = MarkupTokenKind::Paragraph; token.nValue = ParseSkinInt(argument); break;
+        case L'x': token.kind = MarkupTokenKind::MoveX; token.nValue = ParseInt(argument); break;
+        case L'y': token.kind = MarkupTokenKind::LineHeight; token.nValue = ParseInt(argument); break;
+        case L'p': token.kind = MarkupTokenKind::Paragraph; token.nValue = ParseInt(argument); break;
         case L'n': token.kind = MarkupTokenKind::LineBreak; break;
         case L'v': {
             token.kind = MarkupTokenKind::VAlign;

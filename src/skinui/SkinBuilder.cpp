@@ -1,12 +1,9 @@
 // The skin builder: resource elements, window attributes, the element walk
 // with Include, and the class table.
-#ifdef _WIN32
 #include "skinui/SkinBuilder.h"
 
-#include <cwctype>
 #include <vector>
 
-#include "config/ResourcePackage.h"
 #include "logging/Log.h"
 #include "skinui/ButtonUI.h"
 #include "skinui/ContainerUI.h"
@@ -14,42 +11,22 @@
 #include "skinui/LabelUI.h"
 #include "skinui/ProgressUI.h"
 #include "skinui/SkinSource.h"
-#include "skinui/WindowHostUI.h"
+#include "skinui/SkinValues.h"
+
+#ifdef _WIN32
+#include "config/ResourcePackage.h"
+#endif
 
 namespace SkinUI {
 
 namespace {
 
-bool SameNoCase(const wchar_t* a, const wchar_t* b)
-{
-    if (a == nullptr || b == nullptr)
-        return false;
-    for (; *a != 0 && *b != 0; ++a, ++b) {
-        if (towlower(*a) != towlower(*b))
-            return false;
-    }
-    return *a == *b;
-}
+bool IsTrue(const wchar_t* value) { return SameNoCase(value, L"true"); }
 
-bool IsTrue(const wchar_t* value) { return value != nullptr && SameNoCase(value, L"true"); }
-
-// Decimal with an optional sign; malformed reads as far as it goes.
+// A decimal attribute of a resource element; `fallback` when it is absent.
 int ReadDecimal(const wchar_t* value, int fallback)
 {
-    if (value == nullptr)
-        return fallback;
-    wchar_t* end = nullptr;
-    long n = wcstol(value, &end, 10);
-    return end == value ? 0 : static_cast<int>(n);
-}
-
-DWORD ReadHex(const wchar_t* value)
-{
-    if (value == nullptr)
-        return 0;
-    while (*value == L' ' || *value == L'#')
-        ++value;
-    return static_cast<DWORD>(wcstoul(value, nullptr, 16));
+    return value == nullptr ? fallback : ParseInt(value);
 }
 
 // The attribute values of one resource element, by lower-case name; a
@@ -60,11 +37,8 @@ struct Attributes {
     {
         int count = node.GetAttributeCount();
         for (int i = 0; i < count; ++i) {
-            std::wstring name = node.GetAttributeName(i);
-            for (wchar_t& c : name)
-                c = static_cast<wchar_t>(towlower(c));
             const wchar_t* value = node.GetAttributeValue(i);
-            items.emplace_back(name, value != nullptr ? value : L"");
+            items.emplace_back(LowerCase(node.GetAttributeName(i)), value != nullptr ? value : L"");
         }
     }
     const wchar_t* Get(const wchar_t* name) const
@@ -90,7 +64,22 @@ std::wstring BoundedValue(const CSkinMarkupNode& node, const wchar_t* name, size
     return text;
 }
 
+bool IsResourceElement(const wchar_t* name)
+{
+    return SameNoCase(name, L"Font") || SameNoCase(name, L"Image") || SameNoCase(name, L"Default") ||
+           SameNoCase(name, L"MultiLanguage");
+}
+
 } // namespace
+
+// The state of one element walk: its host, the parent's container interface
+// (asked once per walk) and whether the build has ended.
+struct CSkinBuilder::Walk {
+    IBuilderHostUI* manager = nullptr;
+    IContainerUI* container = nullptr;
+    bool containerAsked = false;
+    bool aborted = false;
+};
 
 CControlUI* CSkinBuilder::CreateFromClassTable(const std::wstring& name)
 {
@@ -126,9 +115,10 @@ CControlUI* CSkinBuilder::CreateFromClassTable(const std::wstring& name)
 }
 
 CControlUI* CSkinBuilder::Create(const Source& xml, const wchar_t* type, IDialogBuilderCallback* callback,
-                                 CWindowHostUI* manager, CControlUI* parent)
+                                 IBuilderHostUI* manager, CControlUI* parent)
 {
     if (xml.strText.empty() && xml.nResourceId != 0) {
+#ifdef _WIN32
         HINSTANCE module = CSkinSource::GetResourceModule();
         const wchar_t* resType = type != nullptr ? type : L"xml";
         std::string bytes;
@@ -141,6 +131,9 @@ CControlUI* CSkinBuilder::Create(const Source& xml, const wchar_t* type, IDialog
             return nullptr;
         strResourceType = resType;
         bFromResource = true;
+#else
+        return nullptr;   // no executable resources here
+#endif
     } else if (!xml.strText.empty() && xml.strText[0] == L'<') {
         if (!markup.Load(xml.strText.c_str()))
             return nullptr;
@@ -151,47 +144,57 @@ CControlUI* CSkinBuilder::Create(const Source& xml, const wchar_t* type, IDialog
     return Create(callback, manager, parent);
 }
 
-void CSkinBuilder::ReadResourceElements(CSkinMarkupNode root, CWindowHostUI* manager)
+void CSkinBuilder::ReadResourceElements(CSkinMarkupNode root, IBuilderHostUI* manager)
 {
     for (CSkinMarkupNode node = root.GetChild(); node.IsValid(); node = node.GetSibling()) {
         const wchar_t* name = node.GetName();
+        if (!IsResourceElement(name))
+            continue;
+        Attributes a(node);
         if (SameNoCase(name, L"Font")) {
-            Attributes a(node);
-            int id = ReadDecimal(a.Get(L"id"), -1);
+            const int id = ReadDecimal(a.Get(L"id"), -1);
             const wchar_t* face = a.Get(L"name");
-            int size = ReadDecimal(a.Get(L"size"), 12);
-            bool bold = IsTrue(a.Get(L"bold")), underline = IsTrue(a.Get(L"underline"));
-            bool italic = IsTrue(a.Get(L"italic")), shared = IsTrue(a.Get(L"shared"));
-            if (id >= 0 && face != nullptr) {
-                manager->AddFontEntry(id, face, size, bold, underline, italic, shared);
-                if (IsTrue(a.Get(L"default")))
-                    manager->SetBaseFont(face, size, bold, underline, italic, shared);
-            }
+            if (id >= 0 && face != nullptr)
+                manager->AddSkinFont(id, face, ReadDecimal(a.Get(L"size"), 12), IsTrue(a.Get(L"bold")),
+                                     IsTrue(a.Get(L"underline")), IsTrue(a.Get(L"italic")),
+                                     IsTrue(a.Get(L"shared")), IsTrue(a.Get(L"default")));
         } else if (SameNoCase(name, L"Image")) {
-            Attributes a(node);
             const wchar_t* image = a.Get(L"name");
-            if (image != nullptr) {
-                const wchar_t* restype = a.Get(L"restype");
-                manager->AddImageEntry(image, restype != nullptr ? restype : L"", ReadHex(a.Get(L"mask")),
-                                       IsTrue(a.Get(L"shared")), false);
-            }
+            const wchar_t* restype = a.Get(L"restype");
+            const wchar_t* mask = a.Get(L"mask");
+            if (image != nullptr)
+                manager->AddSkinImage(image, restype != nullptr ? restype : L"", mask != nullptr ? ParseColor(mask) : 0,
+                                      IsTrue(a.Get(L"shared")));
         } else if (SameNoCase(name, L"Default")) {
-            Attributes a(node);
             const wchar_t* element = a.Get(L"name");
             const wchar_t* value = a.Get(L"value");
             if (element != nullptr)
-                manager->SetClassDefaults(element, value != nullptr ? value : L"", IsTrue(a.Get(L"shared")));
-        } else if (SameNoCase(name, L"MultiLanguage")) {
-            Attributes a(node);
-            int id = ReadDecimal(a.Get(L"id"), -1);
+                manager->AddSkinClassDefaults(element, value != nullptr ? value : L"", IsTrue(a.Get(L"shared")));
+        } else {
+            const int id = ReadDecimal(a.Get(L"id"), -1);
             const wchar_t* value = a.Get(L"value");
             if (id >= 0 && value != nullptr)
-                CSkinResources::AddLangString(id, value);
+                manager->AddSkinLangString(id, value);
         }
     }
 }
 
-CControlUI* CSkinBuilder::Create(IDialogBuilderCallback* callback, CWindowHostUI* manager, CControlUI* parent)
+CControlUI* CSkinBuilder::Create(IDialogBuilderCallback* callback, IBuilderHostUI* manager, CControlUI* parent)
+{
+    if (pState != nullptr)
+        return Build(callback, manager, parent);
+    // The outermost build: its Include elements share this state.
+    BuildState state;
+    pState = &state;
+    CControlUI* first = Build(callback, manager, parent);
+    pState = nullptr;
+    strBuildError = state.strError;
+    if (!strBuildError.empty())
+        LOG_INFO_W(L"the layout could not be built: %ls", strBuildError.c_str());
+    return first;
+}
+
+CControlUI* CSkinBuilder::Build(IDialogBuilderCallback* callback, IBuilderHostUI* manager, CControlUI* parent)
 {
     pCallback = callback;
     CSkinMarkupNode root = markup.GetRoot();
@@ -199,114 +202,151 @@ CControlUI* CSkinBuilder::Create(IDialogBuilderCallback* callback, CWindowHostUI
         return nullptr;
     if (manager != nullptr) {
         ReadResourceElements(root, manager);
-        if (SameNoCase(root.GetName(), L"Window") && manager->HostWindow() != nullptr) {
+        if (SameNoCase(root.GetName(), L"Window") && manager->HasWindow()) {
             int count = root.GetAttributeCount();
             for (int i = 0; i < count; ++i)
                 manager->ApplyWindowAttribute(root.GetAttributeName(i), root.GetAttributeValue(i));
         }
     }
-    bool aborted = false;
-    CControlUI* first = BuildChildren(root, parent, manager, aborted);
-    return aborted ? nullptr : first;
+    Walk walk;
+    walk.manager = manager;
+    CControlUI* first = BuildChildren(root, parent, walk);
+    return walk.aborted ? nullptr : first;
 }
 
-CControlUI* CSkinBuilder::BuildChildren(CSkinMarkupNode node, CControlUI* parent, CWindowHostUI* manager,
-                                        bool& aborted)
+void CSkinBuilder::Fail(Walk& walk, const std::wstring& error)
 {
-    IContainerUI* container = nullptr;
-    bool containerAsked = false;
+    if (pState != nullptr && pState->strError.empty())
+        pState->strError = error;
+    walk.aborted = true;
+}
+
+CControlUI* CSkinBuilder::BuildChildren(CSkinMarkupNode node, CControlUI* parent, Walk& walk)
+{
     CControlUI* first = nullptr;
-    for (CSkinMarkupNode child = node.GetChild(); child.IsValid(); child = child.GetSibling()) {
+    for (CSkinMarkupNode child = node.GetChild(); child.IsValid() && !walk.aborted; child = child.GetSibling()) {
         const wchar_t* name = child.GetName();
-        if (SameNoCase(name, L"Font") || SameNoCase(name, L"Image") || SameNoCase(name, L"Default") ||
-            SameNoCase(name, L"MultiLanguage"))
+        if (IsResourceElement(name) || SameNoCase(name, L"TreeNode"))
             continue;
-        if (SameNoCase(name, L"Include")) {
-            if (!child.HasAttributes())
-                continue;
-            int count = ReadDecimal(BoundedValue(child, L"count", 498).c_str(), 1);
-            if (child.GetAttributeValue(L"count") == nullptr)
-                count = 1;
-            std::wstring source = BoundedValue(child, L"source", 498);
-            if (child.GetAttributeValue(L"source") == nullptr)
-                continue;
-            CSkinBuilder included;
-            for (int i = 0; i < count; ++i) {
-                CControlUI* built = nullptr;
-                if (included.markup.IsValid())
-                    built = included.Create(pCallback, manager, parent);
-                else if (bFromResource)
-                    built = included.Create(Source(static_cast<UINT>(ReadDecimal(source.c_str(), 0))),
-                                            strResourceType.c_str(), pCallback, manager, parent);
-                else
-                    built = included.Create(Source(source), nullptr, pCallback, manager, parent);
-                if (first == nullptr)
-                    first = built;
-                else if (parent == nullptr && built != nullptr)
-                    built->Delete();   // nobody could ever reach or free it
-                if (!included.markup.IsValid())
-                    break;   // the file cannot be loaded; no further copies
-            }
+        CControlUI* built = SameNoCase(name, L"Include") ? BuildInclude(child, parent, walk)
+                                                         : BuildElement(child, parent, walk);
+        if (built == nullptr || walk.aborted)
             continue;
-        }
-        if (SameNoCase(name, L"TreeNode"))
-            continue;
-
-        const std::wstring element = name != nullptr ? name : L"";
-        CControlUI* control = CreateFromClassTable(element);
-        if (control == nullptr && pCallback != nullptr)
-            control = pCallback->CreateCustomControl(element);
-        if (control == nullptr)
-            continue;   // unknown: skipped with its subtree
-
-        if (child.HasChildren()) {
-            BuildChildren(child, control, manager, aborted);
-            if (aborted) {
-                control->Delete();
-                return nullptr;
-            }
-        }
-
-        if (parent != nullptr) {
-            if (BoundedValue(child, L"cover", 254) == L"true") {
-                parent->SetOverlay(control);
-            } else {
-                if (!containerAsked) {
-                    containerAsked = true;
-                    container = dynamic_cast<IContainerUI*>(parent->QueryControlInterface(L"IContainer"));
-                }
-                if (container == nullptr) {
-                    control->Delete();
-                    aborted = true;
-                    return nullptr;
-                }
-                if (!container->Add(control)) {
-                    control->Delete();
-                    continue;
-                }
-            }
-        }
-
-        if (manager != nullptr) {
-            control->SetHost(manager, nullptr, false);
-            std::wstring defaults = manager->GetClassDefaults(element);
-            if (!defaults.empty())
-                control->ApplyAttributeText(defaults);
-        }
-        int count = child.GetAttributeCount();
-        for (int i = 0; i < count; ++i)
-            control->SetAttribute(child.GetAttributeName(i), child.GetAttributeValue(i));
-        if (manager != nullptr)
-            control->SetHost(nullptr, nullptr, false);
-
         if (first == nullptr)
-            first = control;
+            first = built;
         else if (parent == nullptr)
-            control->Delete();   // only the first top-level control reaches the caller
+            built->Delete();   // only the first top-level control reaches the caller
+    }
+    // An aborted build hands nothing back: a first top-level control that
+    // has no parent to own it would be lost.
+    if (walk.aborted && parent == nullptr && first != nullptr) {
+        first->Delete();
+        first = nullptr;
     }
     return first;
 }
 
-} // namespace SkinUI
+CControlUI* CSkinBuilder::BuildInclude(CSkinMarkupNode node, CControlUI* parent, Walk& walk)
+{
+    if (!node.HasAttributes() || node.GetAttributeValue(L"source") == nullptr)
+        return nullptr;
+    const std::wstring source = BoundedValue(node, L"source", 498);
+    const int count =
+        node.GetAttributeValue(L"count") == nullptr ? 1 : ParseInt(BoundedValue(node, L"count", 498));
+    if (nDepth >= kMaxIncludeDepth) {
+        Fail(walk, L"Include nested too deeply: " + source);
+        return nullptr;
+    }
+    if (count > kMaxIncludeCount) {
+        Fail(walk, L"Include count too large: " + source);
+        return nullptr;
+    }
+    CSkinBuilder included;
+    included.pState = pState;
+    included.nDepth = nDepth + 1;
+    CControlUI* first = nullptr;
+    for (int i = 0; i < count; ++i) {
+        CControlUI* built = nullptr;
+        if (included.markup.IsValid())
+            built = included.Create(pCallback, walk.manager, parent);
+        else if (bFromResource)
+            built = included.Create(Source(static_cast<UINT>(ParseInt(source))), strResourceType.c_str(), pCallback,
+                                    walk.manager, parent);
+        else
+            built = included.Create(Source(source), nullptr, pCallback, walk.manager, parent);
+        if (pState != nullptr && !pState->strError.empty()) {
+            walk.aborted = true;
+            if (parent == nullptr && built != nullptr)
+                built->Delete();
+            break;
+        }
+        if (first == nullptr)
+            first = built;
+        else if (parent == nullptr && built != nullptr)
+            built->Delete();   // nobody could ever reach or free it
+        if (!included.markup.IsValid())
+            break;   // the file cannot be loaded; no further copies
+    }
+    return first;
+}
 
-#endif // _WIN32
+CControlUI* CSkinBuilder::BuildElement(CSkinMarkupNode node, CControlUI* parent, Walk& walk)
+{
+    const std::wstring element = node.GetName() != nullptr ? node.GetName() : L"";
+    CControlUI* control = CreateFromClassTable(element);
+    if (control == nullptr && pCallback != nullptr)
+        control = pCallback->CreateCustomControl(element);
+    if (control == nullptr)
+        return nullptr;   // unknown: skipped with its subtree
+    if (pState != nullptr && ++pState->nControls > kMaxControls) {
+        control->Delete();
+        Fail(walk, L"Too many controls");
+        return nullptr;
+    }
+
+    if (node.HasChildren()) {
+        Walk inner;
+        inner.manager = walk.manager;
+        BuildChildren(node, control, inner);
+        if (inner.aborted) {
+            control->Delete();
+            walk.aborted = true;
+            return nullptr;
+        }
+    }
+
+    if (parent != nullptr) {
+        if (BoundedValue(node, L"cover", 254) == L"true") {
+            parent->SetOverlay(control);
+        } else {
+            if (!walk.containerAsked) {
+                walk.containerAsked = true;
+                walk.container = dynamic_cast<IContainerUI*>(parent->QueryControlInterface(L"IContainer"));
+            }
+            if (walk.container == nullptr) {
+                control->Delete();
+                walk.aborted = true;
+                return nullptr;
+            }
+            if (!walk.container->Add(control)) {
+                control->Delete();
+                return nullptr;
+            }
+        }
+    }
+
+    if (walk.manager != nullptr) {
+        control->SetHost(walk.manager->BuildControlHost(), nullptr, false);
+        std::wstring defaults = walk.manager->SkinClassDefaults(element);
+        if (!defaults.empty())
+            control->ApplyAttributeText(defaults);
+    }
+    int count = node.GetAttributeCount();
+    for (int i = 0; i < count; ++i)
+        control->SetAttribute(node.GetAttributeName(i), node.GetAttributeValue(i));
+    if (walk.manager != nullptr)
+        control->SetHost(nullptr, nullptr, false);
+    return control;
+}
+
+} // namespace SkinUI

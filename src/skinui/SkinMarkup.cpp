@@ -1,5 +1,6 @@
 #include "skinui/SkinMarkup.h"
 
+#include "skinui/SkinValues.h"
 #include "config/ZipArchive.h"
 #include "logging/FileSystem.h"
 #include "logging/TextEncoding.h"
@@ -28,11 +29,6 @@ CSkinMarkup::FileSource& FileSourceHook()
 {
     static CSkinMarkup::FileSource source;
     return source;
-}
-
-inline bool IsBlank(wchar_t c)
-{
-    return c != 0 && static_cast<uint32_t>(c) <= 32;
 }
 
 inline bool IsIdentifierChar(wchar_t c)

@@ -343,7 +343,7 @@ void CMarkupLayout::AddText(std::wstring text)
 void CMarkupLayout::AddImage(const std::wstring& attribute)
 {
     const ImageAttribute a = ParseImageAttribute(attribute);
-    const TImageInfo* image = pHost->FindOrLoadImage(a.strImageName, a.strResType, a.dwMask, a.bHsl);
+    const TImageInfo* image = pHost->FindOrLoadInlineImage(a.strImageName, a.strResType, a.dwMask, a.bHsl);
     if (image == nullptr)
         return;
     TakePendingBreak();

@@ -2,30 +2,15 @@
 #include "skinui/SkinResources.h"
 
 #include "skinui/Dib32.h"
+#include "skinui/ImageDecode.h"
 
 #include "config/ResourcePackage.h"
 #include "logging/Log.h"
 #include "system/WinHandle.h"
 
-#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
-
-#define STB_IMAGE_IMPLEMENTATION
-#define STBI_NO_STDIO
-#define STBI_FAILURE_USERMSG
-#if defined(__GNUC__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wunused-function"
-#pragma GCC diagnostic ignored "-Wsign-compare"
-#pragma GCC diagnostic ignored "-Wunused-but-set-variable"
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-#endif
-#include <stb_image.h>
-#if defined(__GNUC__)
-#pragma GCC diagnostic pop
-#endif
 
 namespace SkinUI {
 
@@ -53,17 +38,6 @@ SharedTables& Shared()
 {
     static SharedTables tables;
     return tables;
-}
-
-// Parses hexadecimal with an optional "#"; 0 for anything else.
-DWORD ParseHexColor(const std::wstring& text)
-{
-    const wchar_t* p = text.c_str();
-    while (*p == L' ')
-        ++p;
-    if (*p == L'#')
-        ++p;
-    return static_cast<DWORD>(std::wcstoul(p, nullptr, 16));
 }
 
 bool ReadPlainFile(const std::wstring& path, std::string& bytes)
@@ -152,55 +126,41 @@ void CSkinResources::RemoveAllOwnResources()
     ownImages.clear();
     ownFonts.clear();
     ownClassDefaults.clear();
+    failedInlineImages.clear();
     ownDefaultFont.reset();
 }
 
 // ---- Images -------------------------------------------------------------
 
-std::unique_ptr<TImageInfo> CSkinResources::DecodeImage(const void* data, size_t size, DWORD mask)
+namespace {
+
+// The record of decoded pixels: a DIB section holding a copy of them.
+std::unique_ptr<TImageInfo> MakeImageRecord(const DecodedImage& decoded, DWORD mask)
 {
-    if (data == nullptr || size == 0 || size > static_cast<size_t>(INT_MAX))
-        return nullptr;
-    int width = 0, height = 0, channels = 0;
-    stbi_uc* rgba = stbi_load_from_memory(static_cast<const stbi_uc*>(data), static_cast<int>(size), &width,
-                                          &height, &channels, 4);
-    if (rgba == nullptr) {
-        LOG_INFO("the image cannot be decoded: %s", stbi_failure_reason());
-        return nullptr;
-    }
-    std::unique_ptr<stbi_uc, void (*)(void*)> owner(rgba, &stbi_image_free);
     auto image = std::make_unique<TImageInfo>();
-    image->hBitmap = CreateDib32(width, height, &image->pBits);
+    image->hBitmap = CreateDib32(decoded.nWidth, decoded.nHeight, &image->pBits);
     if (image->hBitmap == nullptr)
         return nullptr;
-    image->nWidth = width;
-    image->nHeight = height;
-    image->dwMask = mask;
-    const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
-    for (size_t i = 0; i < count; ++i) {
-        const stbi_uc* src = rgba + i * 4;
-        BYTE* dst = image->pBits + i * 4;
-        const unsigned alpha = src[3];
-        if (alpha == 255) {
-            dst[0] = src[2];
-            dst[1] = src[1];
-            dst[2] = src[0];
-        } else {
-            dst[0] = static_cast<BYTE>(src[2] * alpha / 255);
-            dst[1] = static_cast<BYTE>(src[1] * alpha / 255);
-            dst[2] = static_cast<BYTE>(src[0] * alpha / 255);
-            image->bAlpha = true;
-        }
-        dst[3] = static_cast<BYTE>(alpha);
-        const DWORD value = static_cast<DWORD>(dst[3]) << 24 | static_cast<DWORD>(dst[2]) << 16 |
-                            static_cast<DWORD>(dst[1]) << 8 | dst[0];
-        if (value == mask) {
-            std::memset(dst, 0, 4);
-            image->bAlpha = true;
-        }
-    }
+    std::memcpy(image->pBits, decoded.pixels.data(), decoded.pixels.size());
     GdiFlush();
+    image->nWidth = decoded.nWidth;
+    image->nHeight = decoded.nHeight;
+    image->bAlpha = decoded.bAlpha;
+    image->dwMask = mask;
     return image;
+}
+
+} // namespace
+
+std::unique_ptr<TImageInfo> CSkinResources::DecodeImage(const void* data, size_t size, DWORD mask)
+{
+    DecodedImage decoded;
+    std::string why;
+    if (!DecodeImagePixels(data, size, mask, decoded, &why)) {
+        LOG_INFO("the image cannot be decoded: %s", why.c_str());
+        return nullptr;
+    }
+    return MakeImageRecord(decoded, mask);
 }
 
 std::unique_ptr<TImageInfo> CSkinResources::LoadImageRecord(const std::wstring& name, const std::wstring& type,
@@ -209,20 +169,9 @@ std::unique_ptr<TImageInfo> CSkinResources::LoadImageRecord(const std::wstring& 
     if (name.empty())
         return nullptr;
     if (type == L"*COLOR*") {
-        auto image = std::make_unique<TImageInfo>();
-        image->hBitmap = CreateDib32(1, 1, &image->pBits);
-        if (image->hBitmap == nullptr)
-            return nullptr;
-        const DWORD color = ParseHexColor(name);
-        const unsigned alpha = color >> 24;
-        image->pBits[0] = static_cast<BYTE>((color & 0xFF) * alpha / 255);
-        image->pBits[1] = static_cast<BYTE>((color >> 8 & 0xFF) * alpha / 255);
-        image->pBits[2] = static_cast<BYTE>((color >> 16 & 0xFF) * alpha / 255);
-        image->pBits[3] = static_cast<BYTE>(alpha);
-        image->bAlpha = alpha != 255;
-        image->nWidth = image->nHeight = 1;
-        image->strResType = type;
-        image->dwMask = mask;
+        auto image = MakeImageRecord(ColorImagePixels(name), mask);
+        if (image)
+            image->strResType = type;
         return image;
     }
     std::string bytes;
@@ -286,6 +235,17 @@ const TImageInfo* CSkinResources::FindOrLoadImage(const std::wstring& name, cons
     if (AddImageEntry(name, type, mask, useHSL, false) == nullptr)
         return nullptr;
     return FindImage(name);
+}
+
+const TImageInfo* CSkinResources::FindOrLoadInlineImage(const std::wstring& name, const std::wstring& type,
+                                                        DWORD mask, bool useHSL)
+{
+    if (failedInlineImages.count(name) != 0)
+        return nullptr;
+    const TImageInfo* image = FindOrLoadImage(name, type, mask, useHSL);
+    if (image == nullptr)
+        failedInlineImages.insert(name);
+    return image;
 }
 
 void CSkinResources::RemoveImage(const std::wstring& name, bool shared)

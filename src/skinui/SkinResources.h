@@ -21,6 +21,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "skinui/SkinSource.h"
@@ -102,6 +103,11 @@ public:
     const TImageInfo* FindOrLoadImage(const std::wstring& name, const std::wstring& type = L"",
                                       DWORD mask = 0, bool useHSL = false);
     void RemoveImage(const std::wstring& name, bool shared = false);
+    // FindOrLoadImage for the images inline in markup text, which have no
+    // draw record to remember a failure: a name that failed to load once is
+    // not tried again by this host (until RemoveAllOwnResources).
+    const TImageInfo* FindOrLoadInlineImage(const std::wstring& name, const std::wstring& type = L"",
+                                            DWORD mask = 0, bool useHSL = false);
 
     // Loads one image: type "*COLOR*" makes a 1x1 image of the colour named
     // by the text; another type reads that resource from the resource module;
@@ -192,6 +198,7 @@ private:
     ImageTable ownImages;
     FontTable ownFonts;
     TextTable ownClassDefaults;
+    std::unordered_set<std::wstring> failedInlineImages;
     std::unique_ptr<TFontInfo> ownDefaultFont;
 
     DWORD dwDisabledColor;

@@ -137,14 +137,4 @@ typedef CControlUI* (*FindControlProc)(CControlUI* control, void* data);
 // Cursor shapes a control asks its host for on a set-cursor event.
 enum CursorShape { kCursor_Arrow = 0, kCursor_Hand = 1, kCursor_IBeam = 2 };
 
-// Attribute value parsing shared by every control: malformed numbers read
-// as 0 and never read past the end of the text.
-int ParseInt(const std::wstring& value);
-// Hexadecimal 0xAARRGGBB with optional leading blanks and '#'.
-DWORD ParseColor(const std::wstring& value);
-// Up to four comma-separated decimal numbers (missing ones are 0).
-RECT ParseRect(const std::wstring& value);
-SIZE ParseSize(const std::wstring& value);
-inline bool ParseBool(const std::wstring& value) { return value == L"true"; }
-
 } // namespace SkinUI

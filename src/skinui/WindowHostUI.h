@@ -6,8 +6,12 @@
 // (through CSkinResources). The listener and filter interfaces are borrowed.
 // UI thread only.
 //
-// Classes in this file: NotifyMsg, INotifyUI, IMessageFilterUI,
-// ITranslateAcceleratorUI, CWindowHostUI.
+// Classes in this file: INotifyUI, IMessageFilterUI, ITranslateAcceleratorUI,
+// CWindowHostUI. Its code is in three files by responsibility:
+// WindowHostUI.cpp (the control tree: binding, focus, timers, notifications,
+// window attributes), WindowHostPaint.cpp (painting and layering) and
+// WindowHostInput.cpp (mouse, keys, tooltips, message translation and the
+// message filter).
 #pragma once
 
 #ifdef _WIN32
@@ -20,20 +24,10 @@
 
 #include "skinui/ControlUI.h"
 #include "skinui/HostUI.h"
+#include "skinui/SkinBuilder.h"
 #include "skinui/SkinResources.h"
 
 namespace SkinUI {
-
-// The notification record handed to listeners.
-struct NotifyMsg {
-    std::wstring sType;
-    std::wstring sVirtualWnd;
-    CControlUI* pSender = nullptr;
-    DWORD dwTimestamp = 0;
-    POINT ptMouse = {0, 0};
-    WPARAM wParam = 0;
-    LPARAM lParam = 0;
-};
 
 class INotifyUI {
 public:
@@ -59,7 +53,7 @@ constexpr UINT kMsgAsyncNotify = WM_APP + 1;
 // The native timer of per-pixel layering.
 constexpr UINT kLayeredTimerId = 8192;
 
-class CWindowHostUI : public CSkinResources, public IControlHostUI {
+class CWindowHostUI : public CSkinResources, public IControlHostUI, public IBuilderHostUI {
 public:
     CWindowHostUI();
     ~CWindowHostUI() override;
@@ -69,6 +63,10 @@ public:
     // Binds the host to its window (clears the host's tables and timers).
     void Init(HWND window);
     HWND HostWindow() const override { return hWndPaint; }
+    // The window is being destroyed: lets go of its device context and the
+    // off-screen buffer made for it. Called on WM_DESTROY (by FilterMessage)
+    // and again, harmlessly, when the window is gone.
+    void ReleaseWindowResources();
 
     // Takes ownership of the tree; an earlier tree goes to delayed deletion.
     bool AttachRootControl(CControlUI* root);
@@ -133,7 +131,7 @@ public:
     void SetOffscreenPainting(bool on) { bOffscreenPaint = on; }
 
     // Window attributes (skin root element).
-    void ApplyWindowAttribute(const std::wstring& name, const std::wstring& value);
+    void ApplyWindowAttribute(const std::wstring& name, const std::wstring& value) override;
     std::wstring GetWindowCustomAttribute(const std::wstring& name) const;
     SIZE GetInitSize() const { return szInitWindowSize; }
     void SetInitSize(int cx, int cy);
@@ -178,6 +176,18 @@ public:
     void RemoveNativeWindow(HWND window) override;
     // The control a native child window belongs to; nullptr when none.
     CControlUI* NativeWindowOwner(HWND window) const;
+    // The text of the tooltip this host showed last ("" before the first).
+    std::wstring ShownToolTipText() const;
+
+    // IBuilderHostUI: the skin builder fills this host's tables.
+    IControlHostUI* BuildControlHost() override { return this; }
+    bool HasWindow() const override { return hWndPaint != nullptr; }
+    void AddSkinFont(int id, const std::wstring& face, int size, bool bold, bool underline, bool italic, bool shared,
+                     bool makeDefault) override;
+    void AddSkinImage(const std::wstring& name, const std::wstring& type, DWORD mask, bool useHSL) override;
+    void AddSkinClassDefaults(const std::wstring& element, const std::wstring& attributes, bool shared) override;
+    std::wstring SkinClassDefaults(const std::wstring& element) const override;
+    void AddSkinLangString(int id, const std::wstring& text) override;
 
 private:
     struct TimerEntry {
@@ -188,22 +198,71 @@ private:
         bool bKilled;
     };
 
+    // One handler per window message (FilterMessage dispatches); true when
+    // the message is handled, its result in `result`.
+    typedef bool (CWindowHostUI::*MessageHandler)(WPARAM wParam, LPARAM lParam, LRESULT& result);
+    struct MessageRoute {
+        UINT message;
+        MessageHandler handler;
+    };
+    static const MessageRoute kMessageRoutes[];
+    // Every live host; TranslateMessage walks it.
+    static std::vector<CWindowHostUI*>& LiveHosts();
+
+    // Control tree (WindowHostUI.cpp).
     void SendEvent(CControlUI* control, int type, WPARAM wParam = 0, LPARAM lParam = 0, wchar_t key = 0);
     void DeliverNotify(NotifyMsg& msg);
     void DeliverAsyncQueue();
+    void PostAsyncNotify();
     void DeleteDelayed();
-    void DropOffscreen();
     void ClearTimers();
-    bool HandlePaint();
-    void HandleMouseMove(POINT pt);
+    bool OnAsyncNotify(WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool OnTimer(WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool OnDestroy(WPARAM wParam, LPARAM lParam, LRESULT& result);
+
+    // Painting and layering (WindowHostPaint.cpp).
+    void DropOffscreen();
+    bool EnsureOffscreen(HDC compatible, const RECT& rcClient);
+    void FocusNeededControl();
+    void LayOut(const RECT& rcClient);
+    void PaintOffscreen(HDC hdc, const RECT& rcClient, const RECT& rcPaint);
+    void PresentLayered();
+    void FrameDirtyArea(HDC hdc, const RECT& rcPaint);
+    bool OnPaint(WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool OnPrintClient(WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool OnEraseBackground(WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool OnSize(WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool OnGetMinMaxInfo(WPARAM wParam, LPARAM lParam, LRESULT& result);
+
+    // Input (WindowHostInput.cpp).
+    void RecordMousePoint(UINT message, LPARAM lParam);
+    POINT ClientPointOf(LPARAM lParam) const;
     // A button press at lParam: activates the window (unless it must not),
     // records the point (and, with trackMouse, the mouse position) and
     // returns the control under it, nullptr when none.
     CControlUI* PressedControl(LPARAM lParam, bool trackMouse);
-    void HandleMouseHover(POINT pt);
+    void TrackMouseOnce();
+    void ShowToolTip(CControlUI* control, POINT pt, const std::wstring& text);
     void HideToolTip();
     bool HandleShortcut(wchar_t ch);
-    bool ReflectToChild(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool OnMouseMove(WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool OnMouseHover(WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool OnMouseLeave(WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool OnLButtonDown(WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool OnLButtonDblClk(WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool OnLButtonUp(WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool OnRButtonDown(WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool OnRButtonUp(WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool OnContextMenu(WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool OnMouseWheel(WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool OnSetCursor(WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool OnKeyDown(WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool OnKeyUp(WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool OnChar(WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool OnMouseActivate(WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool OnKillFocus(WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool OnClose(WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool OnReflected(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
     // Bound by Init.
     HWND hWndPaint = nullptr;
@@ -225,6 +284,7 @@ private:
 
     HWND hwndTooltip = nullptr;
     TOOLINFOW toolTip = {};
+    std::wstring strToolTipText;   // the tool record points into it
     UINT uHoverTime = 1000;
 
     SIZE szInitWindowSize = {0, 0};
@@ -248,7 +308,6 @@ private:
     bool bMouseCapture = false;
     bool bUsedVirtualWnd = false;
     bool bAsyncNotifyPosted = false;
-    std::wstring strLayeredImage;
     CImageSlot layeredImage;
 
     std::vector<IMessageFilterUI*> vecPreFilters;

@@ -5,23 +5,13 @@
 
 #include <windowsx.h>
 
-#include <cwctype>
-
 #include "logging/Log.h"
 #include "skinui/SkinSource.h"
+#include "skinui/SkinValues.h"
 
 namespace SkinUI {
 
 namespace {
-
-std::wstring Lower(std::wstring text)
-{
-    for (wchar_t& c : text)
-        c = static_cast<wchar_t>(towlower(c));
-    return text;
-}
-
-bool SameNoCase(const std::wstring& a, const wchar_t* b) { return Lower(a) == Lower(b); }
 
 const NotifyMapEntry kNoEntries[] = {PW_NOTIFY_END};
 
@@ -37,10 +27,10 @@ bool CNotifyPump::AddVirtualWnd(const std::wstring& name, CNotifyPump* pump)
 {
     if (pump == nullptr)
         return false;
-    return mapVirtualWnd.emplace(Lower(name), pump).second;
+    return mapVirtualWnd.emplace(LowerCase(name), pump).second;
 }
 
-bool CNotifyPump::RemoveVirtualWnd(const std::wstring& name) { return mapVirtualWnd.erase(Lower(name)) > 0; }
+bool CNotifyPump::RemoveVirtualWnd(const std::wstring& name) { return mapVirtualWnd.erase(LowerCase(name)) > 0; }
 
 bool CNotifyPump::RunEntry(const NotifyMapEntry& entry, NotifyMsg& msg)
 {
@@ -58,7 +48,7 @@ bool CNotifyPump::RunEntry(const NotifyMapEntry& entry, NotifyMsg& msg)
 bool CNotifyPump::DispatchNotify(NotifyMsg& msg)
 {
     if (!msg.sVirtualWnd.empty()) {
-        auto it = mapVirtualWnd.find(Lower(msg.sVirtualWnd));
+        auto it = mapVirtualWnd.find(LowerCase(msg.sVirtualWnd));
         if (it != mapVirtualWnd.end() && it->second != this)
             return it->second->DispatchNotify(msg);
     }
@@ -136,6 +126,7 @@ void WindowImplBase::OnWindowGone(HWND)
     host.RemovePreFilter(this);
     host.RemoveNotifyListener(this);
     host.ForgetControl(host.GetRoot());
+    host.ReleaseWindowResources();
 }
 
 // ---- Dispatch -------------------------------------------------------

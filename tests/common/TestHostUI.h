@@ -14,6 +14,7 @@
 #include "MakeControl.h"
 #include "skinui/ContainerUI.h"
 #include "skinui/HostUI.h"
+#include "skinui/SkinBuilder.h"
 #ifdef _WIN32
 #include "skinui/SkinRenderer.h"
 #endif
@@ -29,7 +30,7 @@ struct Notification {
     LPARAM lParam;
 };
 
-class CTestHostUI : public IControlHostUI {
+class CTestHostUI : public IControlHostUI, public IBuilderHostUI {
 public:
     CTestHostUI() = default;
     ~CTestHostUI() override
@@ -189,8 +190,43 @@ public:
     void NeedUpdate() override { bLayoutNeeded = true; }
     void EmitNotify(CControlUI* sender, const std::wstring& type, WPARAM wParam, LPARAM lParam, bool) override
     {
+        NotifyMsg msg;
+        msg.sType = type;
+        msg.pSender = sender;
+        msg.wParam = wParam;
+        msg.lParam = lParam;
+        if (sender != nullptr)
+            sender->RunNotifyHandlers(msg);
         notes.push_back({type, sender != nullptr ? sender->GetName() : std::wstring(), wParam, lParam});
     }
+
+    // IBuilderHostUI: what a skin gives its host is kept for the test to read.
+    IControlHostUI* BuildControlHost() override { return this; }
+    bool HasWindow() const override { return true; }
+    void ApplyWindowAttribute(const std::wstring& name, const std::wstring& value) override
+    {
+        windowAttributes.emplace(name, value);
+    }
+    void AddSkinFont(int id, const std::wstring& face, int, bool, bool, bool, bool, bool) override
+    {
+        fonts[id] = face;
+    }
+    void AddSkinImage(const std::wstring& name, const std::wstring&, DWORD, bool) override { images.push_back(name); }
+    void AddSkinClassDefaults(const std::wstring& element, const std::wstring& attributes, bool) override
+    {
+        classDefaults[element] = attributes;
+    }
+    std::wstring SkinClassDefaults(const std::wstring& element) const override
+    {
+        auto it = classDefaults.find(element);
+        return it == classDefaults.end() ? std::wstring() : it->second;
+    }
+    void AddSkinLangString(int id, const std::wstring& text) override { langStrings[id] = text; }
+    std::map<std::wstring, std::wstring> windowAttributes;
+    std::map<int, std::wstring> fonts;
+    std::vector<std::wstring> images;
+    std::map<std::wstring, std::wstring> classDefaults;
+    std::map<int, std::wstring> langStrings;
     bool SetTimer(CControlUI* control, UINT id, UINT) override
     {
         for (Timer& t : vecTimers) {

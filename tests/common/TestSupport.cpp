@@ -4,8 +4,10 @@
 #include "logging/PathUtil.h"
 #include "logging/TextEncoding.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -169,5 +171,139 @@ std::vector<std::string> SplitLines(const std::string& text)
     }
     return lines;
 }
+
+#ifdef _WIN32
+namespace {
+
+std::vector<HGDIOBJ>& LoggedObjects()
+{
+    static std::vector<HGDIOBJ> objects;
+    return objects;
+}
+
+HGDIOBJ Logged(HGDIOBJ object)
+{
+    if (object != nullptr)
+        LoggedObjects().push_back(object);
+    return object;
+}
+
+// Replaces the program's import slot of `function` (from gdi32) and returns
+// what was there; nullptr when the program does not import it.
+void* SwapImport(const char* function, void* replacement)
+{
+    auto* base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
+    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (auto* imp = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); imp->Name != 0; ++imp) {
+        if (_stricmp(reinterpret_cast<const char*>(base + imp->Name), "gdi32.dll") != 0)
+            continue;
+        auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + imp->OriginalFirstThunk);
+        auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + imp->FirstThunk);
+        for (; names->u1.AddressOfData != 0; ++names, ++slots) {
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal))
+                continue;
+            auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+            if (std::strcmp(reinterpret_cast<const char*>(byName->Name), function) != 0)
+                continue;
+            DWORD protect = 0;
+            VirtualProtect(&slots->u1.Function, sizeof(slots->u1.Function), PAGE_READWRITE, &protect);
+            void* previous = reinterpret_cast<void*>(slots->u1.Function);
+            slots->u1.Function = reinterpret_cast<ULONG_PTR>(replacement);
+            VirtualProtect(&slots->u1.Function, sizeof(slots->u1.Function), protect, &protect);
+            return previous;
+        }
+    }
+    return nullptr;
+}
+
+decltype(&CreateFontIndirectW) realCreateFontIndirectW;
+decltype(&CreateDIBSection) realCreateDIBSection;
+decltype(&CreateCompatibleBitmap) realCreateCompatibleBitmap;
+decltype(&CreateCompatibleDC) realCreateCompatibleDC;
+decltype(&CreateSolidBrush) realCreateSolidBrush;
+decltype(&CreatePen) realCreatePen;
+
+HFONT WINAPI LogCreateFontIndirectW(const LOGFONTW* lf)
+{
+    return static_cast<HFONT>(Logged(realCreateFontIndirectW(lf)));
+}
+HBITMAP WINAPI LogCreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
+                                   DWORD offset)
+{
+    return static_cast<HBITMAP>(Logged(realCreateDIBSection(dc, info, usage, bits, section, offset)));
+}
+HBITMAP WINAPI LogCreateCompatibleBitmap(HDC dc, int cx, int cy)
+{
+    return static_cast<HBITMAP>(Logged(realCreateCompatibleBitmap(dc, cx, cy)));
+}
+HDC WINAPI LogCreateCompatibleDC(HDC dc)
+{
+    return static_cast<HDC>(Logged(realCreateCompatibleDC(dc)));
+}
+HBRUSH WINAPI LogCreateSolidBrush(COLORREF color)
+{
+    return static_cast<HBRUSH>(Logged(realCreateSolidBrush(color)));
+}
+HPEN WINAPI LogCreatePen(int style, int width, COLORREF color)
+{
+    return static_cast<HPEN>(Logged(realCreatePen(style, width, color)));
+}
+
+template <typename F>
+void Hook(const char* name, F& real, F hook)
+{
+    void* previous = SwapImport(name, reinterpret_cast<void*>(hook));
+    if (previous != nullptr)
+        real = reinterpret_cast<F>(previous);
+}
+
+template <typename F>
+void Unhook(const char* name, F real)
+{
+    if (real != nullptr)
+        SwapImport(name, reinterpret_cast<void*>(real));
+}
+
+} // namespace
+
+CGdiObjectLog::CGdiObjectLog()
+{
+    LoggedObjects().clear();
+    Hook("CreateFontIndirectW", realCreateFontIndirectW, &LogCreateFontIndirectW);
+    Hook("CreateDIBSection", realCreateDIBSection, &LogCreateDIBSection);
+    Hook("CreateCompatibleBitmap", realCreateCompatibleBitmap, &LogCreateCompatibleBitmap);
+    Hook("CreateCompatibleDC", realCreateCompatibleDC, &LogCreateCompatibleDC);
+    Hook("CreateSolidBrush", realCreateSolidBrush, &LogCreateSolidBrush);
+    Hook("CreatePen", realCreatePen, &LogCreatePen);
+}
+
+CGdiObjectLog::~CGdiObjectLog()
+{
+    Unhook("CreateFontIndirectW", realCreateFontIndirectW);
+    Unhook("CreateDIBSection", realCreateDIBSection);
+    Unhook("CreateCompatibleBitmap", realCreateCompatibleBitmap);
+    Unhook("CreateCompatibleDC", realCreateCompatibleDC);
+    Unhook("CreateSolidBrush", realCreateSolidBrush);
+    Unhook("CreatePen", realCreatePen);
+}
+
+size_t CGdiObjectLog::Created() const
+{
+    return LoggedObjects().size();
+}
+
+size_t CGdiObjectLog::Alive() const
+{
+    // A handle value may come back for a later object: count each once.
+    std::vector<HGDIOBJ> objects = LoggedObjects();
+    std::sort(objects.begin(), objects.end());
+    objects.erase(std::unique(objects.begin(), objects.end()), objects.end());
+    size_t alive = 0;
+    for (HGDIOBJ object : objects)
+        alive += GetObjectType(object) != 0 ? 1 : 0;
+    return alive;
+}
+#endif
 
 } // namespace testsupport

@@ -32,4 +32,23 @@ int RunAndWait(const std::wstring& program, const std::vector<std::wstring>& arg
 // The lines of a text (split at "\n"; a "\r" before it stays in the line).
 std::vector<std::string> SplitLines(const std::string& text);
 
+#ifdef _WIN32
+// Records every GDI object and memory device context the test program makes
+// through the usual creation calls while one of these lives (the program's
+// own imports of those calls are redirected), so that a test can count how
+// many of them are still alive. Wine keeps no process-wide object count;
+// this check fails when code under test leaks what it made.
+class CGdiObjectLog {
+public:
+    CGdiObjectLog();
+    ~CGdiObjectLog();
+    CGdiObjectLog(const CGdiObjectLog&) = delete;
+    CGdiObjectLog& operator=(const CGdiObjectLog&) = delete;
+    // Objects made since the log started.
+    size_t Created() const;
+    // Of those, the ones that still exist.
+    size_t Alive() const;
+};
+#endif
+
 } // namespace testsupport

@@ -67,15 +67,17 @@ cleanup() {
   # Wine programs ignore a plain termination request: end them outright (the
   # wineserver then releases their handles, the single-instance mutex too).
   stop_app
+  # The stand-in product's window belongs to its own Windows process; a
+  # product that Start Now started must not outlive the case either, or the
+  # next installation finds it running.
+  local pw ppid
+  for pw in $(xdotool search --name "^Pathwick\$" 2>/dev/null); do
+    ppid=$(xdotool getwindowpid "$pw" 2>/dev/null) || continue
+    if [ -n "$ppid" ] && grep -aq "Pathwick.exe" "/proc/$ppid/cmdline" 2>/dev/null; then
+      kill -KILL "$ppid" 2>/dev/null
+    fi
+  done
   if [ -n "$product_pid" ]; then
-    # The stand-in product's window belongs to its own Windows process.
-    local pw ppid
-    for pw in $(xdotool search --name "^Pathwick\$" 2>/dev/null); do
-      ppid=$(xdotool getwindowpid "$pw" 2>/dev/null) || continue
-      if [ -n "$ppid" ] && grep -aq "Pathwick.exe" "/proc/$ppid/cmdline" 2>/dev/null; then
-        kill -KILL "$ppid" 2>/dev/null
-      fi
-    done
     kill -KILL "$product_pid" 2>/dev/null
     wait "$product_pid" 2>/dev/null
   fi
@@ -217,7 +219,8 @@ case_happy() {
   sleep 1.5
   shot 02-downloading "$w"
   check "download ended with success" wait_for 60 log_has "HttpDownloadEnd$(printf '\xa3\xba')Success"
-  check "installing state" log_has "UpdateWindowSate:kWindow_Installing"
+  # The signature check runs between the end of the download and this state.
+  check "installing state" wait_for 10 log_has "UpdateWindowSate:kWindow_Installing"
   local ranges
   ranges=$(curl -s "http://127.0.0.1:$port/requests" | grep "\"path\": \"/files/brisklane-pathwick.exe\"" |
            grep -o '"range": "bytes=[0-9-]*"' | sort -u | wc -l)

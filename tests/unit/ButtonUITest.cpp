@@ -226,6 +226,12 @@ TEST(LabelMeasure, SingleLineTakesTheTextWidthAndEmptyStretches)
     EXPECT_TRUE(host.LayoutNeeded()) << "a new text changes the estimate";
     host.Relayout();
     EXPECT_EQ(host.MeasureText(L"abc", -1, DT_SINGLELINE, 9999, false).cx + 5, label->GetWidth());
+
+    // A fixed width set at run time replaces the cached estimate.
+    label->SetFixedWidth(60);
+    host.Relayout();
+    EXPECT_EQ(60, label->MeasureSize(MakeSize(400, 50)).cx);
+    EXPECT_EQ(60, label->GetWidth());
 }
 
 TEST(LabelMeasure, MultiLineWrapsWithinTheAvailableWidth)

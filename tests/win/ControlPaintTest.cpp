@@ -210,10 +210,13 @@ TEST(ButtonPaint, FadingBlendsNormalIntoHot)
     EXPECT_FALSE(s.host.TimerRunning(b, CButtonUI::kFadeTimerId));
 }
 
-TEST(ButtonPaint, HotAndSelectedBackColoursStandInForMissingImages)
+TEST(ButtonPaint, HotBackColourFillsAndSelectedOneStandsInForMissingImages)
 {
     Scene s;
     s.Put(Make<CButtonUI>(L"btn", {{L"hotbkcolor", L"#FFFF0000"}}), L"10,10,50,50");
+    // Without a hot fore image the hot colour covers the hot image too.
+    s.Put(Make<CButtonUI>(L"imaged", {{L"hotbkcolor", L"#FFFF0000"}, {L"hotimage", L"color='#FF00FF00'"}}),
+          L"110,10,150,50");
     auto* option = s.Put(Make<COptionUI>(L"opt", {{L"selectedbkcolor", L"#FF0000FF"},
                                                   {L"normalimage", L"color='#FF00FF00'"}}),
                          L"60,10,100,50");
@@ -223,6 +226,9 @@ TEST(ButtonPaint, HotAndSelectedBackColoursStandInForMissingImages)
     s.host.MouseMove(30, 30);
     s.Paint();
     EXPECT_EQ(kRed, s.host.Pixel(30, 30));
+    s.host.MouseMove(130, 30);
+    s.Paint();
+    EXPECT_EQ(kRed, s.host.Pixel(130, 30));
     option->SetSelected(true);
     s.Paint();
     EXPECT_EQ(kBlue, s.host.Pixel(80, 30));

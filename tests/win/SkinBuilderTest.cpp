@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "SkinTestWindow.h"
+#include "common/TestSupport.h"
 #include "skinui/ButtonUI.h"
 #include "skinui/ContainerUI.h"
 #include "skinui/LabelUI.h"
@@ -233,4 +234,71 @@ TEST(SkinBuilderTest, IncludeCountBuildsCopiesFromOneParse)
     EXPECT_EQ(first->GetName(), L"row");
     EXPECT_EQ(ChildNames(&parent), L"row,row,row,row,row,end");
     CSkinSource::ResetSkinSource();
+}
+
+namespace {
+// Makes "Probe" controls and counts how many of them are alive.
+class CCountingCallback : public IDialogBuilderCallback {
+public:
+    struct CProbe : CControlUI {
+        explicit CProbe(int& count) : live(count) { ++live; }
+        ~CProbe() override { --live; }
+        int& live;
+    };
+    CControlUI* CreateCustomControl(const std::wstring& name) override
+    {
+        return name == L"Probe" ? new CProbe(live) : nullptr;
+    }
+    int live = 0;
+};
+} // namespace
+
+TEST(SkinBuilderTest, AbortedBuildFreesItsFirstTopLevelControl)
+{
+    // The second top-level element has a child but is no container: the
+    // build ends, and the first top-level control, which no parent owns,
+    // must not be left behind.
+    CCountingCallback callback;
+    CSkinBuilder builder;
+    EXPECT_EQ(builder.Create(CSkinBuilder::Source(L"<Window><Probe name=\"first\"/><Label><Button/></Label></Window>"),
+                             nullptr, &callback),
+              nullptr);
+    EXPECT_EQ(callback.live, 0);
+}
+
+TEST(SkinBuilderTest, IncludeDepthCopiesAndControlsAreBounded)
+{
+    // A layout that includes itself stops at the depth bound instead of
+    // overflowing the stack; the build fails with that error.
+    const std::wstring dir = testsupport::MakeTempDir("include");
+    ASSERT_TRUE(testsupport::WriteFileBytes(dir + L"\\self.xml",
+                                            "<Window><Label name=\"l\"/><Include source=\"self.xml\"/></Window>"));
+    CSkinSource::SetSkinPath(dir);
+    CVerticalLayoutUI parent;
+    CSkinBuilder self;
+    EXPECT_EQ(self.Create(CSkinBuilder::Source(L"self.xml"), nullptr, nullptr, nullptr, &parent), nullptr);
+    EXPECT_EQ(self.GetBuildError(), L"Include nested too deeply: self.xml");
+    CSkinSource::ResetSkinSource();
+    testsupport::RemoveTree(dir);
+
+    CSkinBuilder copies;
+    EXPECT_EQ(copies.Create(CSkinBuilder::Source(L"<Window><Include source=\"&lt;Label/&gt;\" count=\"101\"/></Window>")),
+              nullptr);
+    EXPECT_EQ(copies.GetBuildError(), L"Include count too large: <Label/>");
+
+    // 100 copies of 100 copies of three labels: more controls than a build
+    // may make.
+    CSkinBuilder many;
+    EXPECT_EQ(many.Create(CSkinBuilder::Source(
+                  L"<Window><Include count=\"100\" source=\"&lt;Window&gt;&lt;Include count=&quot;100&quot; "
+                  L"source=&quot;&amp;lt;Window&amp;gt;&amp;lt;Label/&amp;gt;&amp;lt;Label/&amp;gt;&amp;lt;Label/"
+                  L"&amp;gt;&amp;lt;/Window&amp;gt;&quot;/&gt;&lt;/Window&gt;\"/></Window>")),
+              nullptr);
+    EXPECT_EQ(many.GetBuildError(), L"Too many controls");
+    CSkinBuilder fine;
+    CControlUI* built = fine.Create(
+        CSkinBuilder::Source(L"<Window><Include source=\"&lt;Window&gt;&lt;Label/&gt;&lt;/Window&gt;\" count=\"100\"/></Window>"));
+    EXPECT_NE(built, nullptr);
+    EXPECT_EQ(fine.GetBuildError(), L"");
+    delete built;
 }

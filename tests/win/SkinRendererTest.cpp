@@ -176,6 +176,20 @@ TEST_F(SkinRendererTest, MissingImageDrawsNothingAndIsNotLookedUpAgain)
     EXPECT_FALSE(record.ResolveTried());
     EXPECT_TRUE(CSkinRenderer::DrawImage(canvas.hDC, host.get(), control, control, record));
     EXPECT_EQ(canvas.At(20, 20), 0x008000u);
+
+    // An image inline in markup text has no record: the host remembers the
+    // failure, and later paints do not look the image up again.
+    auto inlineWidth = [&]() {
+        RECT rc = {0, 0, 200, 100};
+        int links = 0;
+        CSkinRenderer::DrawMarkupText(canvas.hDC, host.get(), rc, L"{i img/later.png}", 0xFF000000, nullptr, nullptr,
+                                      links, 0, DT_SINGLELINE | DT_CALCRECT);
+        return rc.right;
+    };
+    EXPECT_EQ(inlineWidth(), 0);
+    ASSERT_NE(host->AddImageEntry(L"img/later.png", CSkinResources::LoadImageRecord(L"img/checked.png", L"", 0)),
+              nullptr);
+    EXPECT_EQ(inlineWidth(), 0);
 }
 
 TEST_F(SkinRendererTest, ReplacedCacheEntryIsResolvedAgain)

@@ -421,6 +421,8 @@ TEST(WindowWndTest, RunModalCentreAndResize)
     CSkinSource::ResetSkinSource();
 }
 
+using hosttest::CHostWindow;
+
 namespace {
 struct TipSearch {
     HWND owner;
@@ -453,6 +455,29 @@ TEST_F(WindowHostTest, HoverEventsAndTooltip)
     TipSearch search = {hwnd, nullptr};
     EnumThreadWindows(GetCurrentThreadId(), FindTip, reinterpret_cast<LPARAM>(&search));
     ASSERT_NE(search.found, nullptr) << "no tooltip window owned by the host window";
+    // Shown, with the control's text (its language token expanded).
+    EXPECT_TRUE(IsWindowVisible(search.found));
+    const std::wstring expected = CSkinResources::ExpandLangTokens(L"tip %{7}");
+    wchar_t shown[80] = {};
+    TOOLINFOW tool = {};
+    tool.cbSize = TTTOOLINFOW_V1_SIZE;
+    tool.hwnd = hwnd;
+    tool.uId = reinterpret_cast<UINT_PTR>(hwnd);
+    tool.lpszText = shown;
+    SendMessageW(search.found, TTM_GETTEXTW, 80, reinterpret_cast<LPARAM>(&tool));
+    EXPECT_EQ(std::wstring(shown), expected);
+
+    // Another host's tooltip has its own text: this host's stays.
+    {
+        CHostWindow other(100, 50);
+        auto* root = testhost::Make<CControlUI>(L"other_root", {{L"tooltip", L"other tip"}});
+        other.Attach(root);
+        other.Layout(100, 50);
+        SendMessageW(other.GetHWND(), WM_MOUSEMOVE, 0, MAKELPARAM(10, 10));
+        SendMessageW(other.GetHWND(), WM_MOUSEHOVER, 0, MAKELPARAM(10, 10));
+        EXPECT_EQ(other.ui.ShownToolTipText(), L"other tip");
+    }
+    EXPECT_EQ(host->ShownToolTipText(), expected);
     SendMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(300, 200));
     EXPECT_EQ(events, (std::vector<int>{kEvent_MouseEnter, kEvent_MouseHover, kEvent_MouseLeave}));
 
@@ -493,7 +518,6 @@ TEST_F(WindowHostTest, OpacityAndPerPixelLayering)
 
 namespace {
 
-using hosttest::CHostWindow;
 using testhost::Make;
 
 // A native child window (a superclass of the system "Static") that answers
@@ -787,4 +811,89 @@ TEST(WindowWndTest, SetIconGivesTheWindowBigAndSmallIcons)
     DestroyWindow(hwnd);
     EXPECT_EQ(-1, widthOf(big2)) << "the window's icons go with it";
     CSkinSource::SetResourceModule(nullptr);
+}
+
+// ---- The control tree's life and the window's resources -----------------
+
+namespace {
+// A control that tells when it is deleted.
+struct CDeletionProbe : CControlUI {
+    explicit CDeletionProbe(bool& flag) : deleted(flag) {}
+    ~CDeletionProbe() override { deleted = true; }
+    bool& deleted;
+};
+} // namespace
+
+TEST(WindowHostTree, RemovedControlIsDeletedAfterTheCurrentMessage)
+{
+    CHostWindow win(100, 50);
+    auto* root = Make<CVerticalLayoutUI>(L"root");
+    bool deleted = false;
+    auto* child = new CDeletionProbe(deleted);
+    child->SetName(L"gone");
+    root->Add(child);
+    win.Attach(root);
+    win.Layout(100, 50);
+    ASSERT_TRUE(win.ui.SetTimer(child, 1, 10000));
+    ASSERT_TRUE(root->Remove(child));
+    // Until the current message is done the control is still there...
+    EXPECT_FALSE(deleted);
+    EXPECT_EQ(win.ui.LookupControl(std::wstring(L"gone")), child);
+    // ...then it is deleted and no longer found.
+    hosttest::Pump();
+    EXPECT_TRUE(deleted);
+    EXPECT_EQ(win.ui.LookupControl(std::wstring(L"gone")), nullptr);
+}
+
+TEST(WindowHostTree, SendersOwnNotifyHandlersRunBeforeTheListeners)
+{
+    CHostWindow win(100, 50);
+    auto* button = Make<CButtonUI>(L"btn");
+    win.Attach(button);
+    win.Layout(100, 50);
+    std::vector<std::wstring> order;
+    button->AddNotifyHandler([&](NotifyMsg& msg) {
+        if (msg.sType == L"click" || msg.sType == L"later")
+            order.push_back(msg.sType + L" handler, listener saw " + std::to_wstring(win.NotesOfType(msg.sType).size()));
+    });
+    win.Click(button);
+    win.ui.EmitNotify(button, L"later", 0, 0, true);
+    hosttest::Pump();
+    EXPECT_EQ(order, (std::vector<std::wstring>{L"click handler, listener saw 0", L"later handler, listener saw 0"}));
+    EXPECT_EQ(win.NotesOfType(L"click").size(), 1u);
+    EXPECT_EQ(win.NotesOfType(L"later").size(), 1u);
+}
+
+TEST(WindowHostTree, PaintDeviceContextGoesWithTheWindow)
+{
+    CHostWindow win(100, 50);
+    win.Attach(Make<CControlUI>(L"root"));
+    win.Layout(100, 50);
+    ASSERT_NE(win.ui.GetPaintDC(), nullptr);
+    DestroyWindow(win.GetHWND());
+    EXPECT_EQ(win.ui.GetPaintDC(), nullptr);
+}
+
+TEST(WindowHostTree, LayeredPaintAfterShrinkingStaysInsideTheBuffer)
+{
+    CHostWindow win(400, 400);
+    auto* root = Make<CControlUI>(L"root", {{L"bkcolor", L"#FF00FF00"}});
+    std::vector<RECT> painted;
+    root->AddPaintHandler([&](CControlUI*, HDC, const RECT& rc) {
+        painted.push_back(rc);
+        return true;
+    });
+    win.Attach(root);
+    win.Layout(400, 400);
+    // Switched to per-pixel layering, the whole 400 x 400 is dirty; the
+    // window shrinks before that area is painted.
+    win.ui.SetLayered(true);
+    ASSERT_TRUE(win.ui.IsLayered());
+    SetWindowPos(win.GetHWND(), nullptr, 0, 0, 100, 10, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    painted.clear();
+    SendMessageW(win.GetHWND(), WM_PAINT, 0, 0);
+    ASSERT_FALSE(painted.empty());
+    for (const RECT& rc : painted)
+        EXPECT_TRUE(rc.left >= 0 && rc.top >= 0 && rc.right <= 100 && rc.bottom <= 10)
+            << rc.left << "," << rc.top << "," << rc.right << "," << rc.bottom;
 }

@@ -1,0 +1,125 @@
+// The readers of skin values; the rule they share is in the header.
+#include "skinui/SkinValues.h"
+
+#include <cwctype>
+
+namespace SkinUI {
+
+namespace {
+
+int HexDigit(wchar_t c)
+{
+    if (c >= L'0' && c <= L'9')
+        return c - L'0';
+    if (c >= L'a' && c <= L'f')
+        return c - L'a' + 10;
+    if (c >= L'A' && c <= L'F')
+        return c - L'A' + 10;
+    return -1;
+}
+
+bool SameNoCase(const wchar_t* a, size_t lengthA, const wchar_t* b, size_t lengthB)
+{
+    if (lengthA != lengthB)
+        return false;
+    for (size_t i = 0; i < lengthA; ++i) {
+        if (std::towlower(a[i]) != std::towlower(b[i]))
+            return false;
+    }
+    return true;
+}
+
+// One integer from `pos` up to `end`; see ParseInt.
+int ReadInt(const std::wstring& text, size_t pos, size_t end)
+{
+    while (pos < end && IsBlank(text[pos]))
+        ++pos;
+    bool negative = false;
+    if (pos < end && (text[pos] == L'-' || text[pos] == L'+')) {
+        negative = text[pos] == L'-';
+        ++pos;
+    }
+    long long value = 0;
+    for (; pos < end && text[pos] >= L'0' && text[pos] <= L'9'; ++pos) {
+        if (value <= kMaxCoordinate)
+            value = value * 10 + (text[pos] - L'0');
+    }
+    if (value > kMaxCoordinate)
+        value = kMaxCoordinate;
+    return static_cast<int>(negative ? -value : value);
+}
+
+} // namespace
+
+bool SameNoCase(const std::wstring& a, const std::wstring& b)
+{
+    return SameNoCase(a.data(), a.size(), b.data(), b.size());
+}
+
+bool SameNoCase(const wchar_t* a, const wchar_t* b)
+{
+    if (a == nullptr || b == nullptr)
+        return false;
+    return SameNoCase(a, std::char_traits<wchar_t>::length(a), b, std::char_traits<wchar_t>::length(b));
+}
+
+std::wstring LowerCase(std::wstring text)
+{
+    for (wchar_t& c : text)
+        c = static_cast<wchar_t>(std::towlower(c));
+    return text;
+}
+
+int ParseInt(const std::wstring& text)
+{
+    return ReadInt(text, 0, text.size());
+}
+
+DWORD ParseColor(const std::wstring& text)
+{
+    size_t pos = 0;
+    while (pos < text.size() && IsBlank(text[pos]))
+        ++pos;
+    if (pos < text.size() && text[pos] == L'#')
+        ++pos;
+    else if (pos + 1 < text.size() && text[pos] == L'0' && (text[pos + 1] == L'x' || text[pos + 1] == L'X'))
+        pos += 2;
+    unsigned long long value = 0;
+    for (; pos < text.size() && HexDigit(text[pos]) >= 0; ++pos) {
+        if (value <= 0xFFFFFFFFull)
+            value = value << 4 | static_cast<unsigned>(HexDigit(text[pos]));
+    }
+    return value > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<DWORD>(value);
+}
+
+void ParseIntList(const std::wstring& text, int* values, int count)
+{
+    size_t start = 0;
+    for (int i = 0; i < count; ++i) {
+        if (start > text.size()) {
+            values[i] = 0;
+            continue;
+        }
+        size_t comma = text.find(L',', start);
+        if (comma == std::wstring::npos)
+            comma = text.size();
+        values[i] = ReadInt(text, start, comma);
+        start = comma + 1;
+    }
+}
+
+RECT ParseRect(const std::wstring& text)
+{
+    int n[4];
+    ParseIntList(text, n, 4);
+    return MakeRect(n[0], n[1], n[2], n[3]);
+}
+
+SIZE ParseSize(const std::wstring& text)
+{
+    int n[2];
+    ParseIntList(text, n, 2);
+    return MakeSize(n[0], n[1]);
+}
+
+} // namespace SkinUI

@@ -1,0 +1,50 @@
+// Reading the values a skin writes into its attributes: integers, colours,
+// lists of integers (rectangles and pairs), Booleans, and the two character
+// rules every skin reader shares (what a blank is, and names compared without
+// regard to case). Every reader of skin text in the framework goes through
+// these functions, so one value reads the same everywhere. Every number of
+// the skin, its lengths included, enters the framework here. No Windows API.
+//
+// One rule for malformed and out-of-range input, in every reader here:
+// - a value is read as far as it has its shape, the rest is ignored: "12px"
+//   is 12, "#FF00zz" is 0xFF00;
+// - a value without a single digit reads as 0: "", "-", "x1", "#";
+// - an integer beyond +-kMaxCoordinate (1,000,000) is held at that bound, so
+//   the sums a layout makes of many skin numbers cannot overflow; a colour
+//   beyond 0xFFFFFFFF (more than eight significant digits) is held at
+//   0xFFFFFFFF.
+#pragma once
+
+#include <string>
+
+#include "skinui/UIDefs.h"
+
+namespace SkinUI {
+
+// A blank is any character with a code from 1 to 32 (the terminating zero
+// is not one).
+inline bool IsBlank(wchar_t c)
+{
+    return c != 0 && static_cast<uint32_t>(c) <= 32;
+}
+
+// Names compared without regard to case ("Button" and "button"); a null
+// pointer equals nothing.
+bool SameNoCase(const std::wstring& a, const std::wstring& b);
+bool SameNoCase(const wchar_t* a, const wchar_t* b);
+std::wstring LowerCase(std::wstring text);
+
+// Decimal: leading blanks, an optional sign, digits.
+int ParseInt(const std::wstring& text);
+// Hexadecimal 0xAARRGGBB: leading blanks, an optional "#" or "0x", digits.
+DWORD ParseColor(const std::wstring& text);
+// `count` comma-separated integers, each field read as ParseInt reads it;
+// missing fields are 0 and fields beyond `count` are ignored.
+void ParseIntList(const std::wstring& text, int* values, int count);
+// "l,t,r,b" and "cx,cy".
+RECT ParseRect(const std::wstring& text);
+SIZE ParseSize(const std::wstring& text);
+// Only the exact text "true" is true.
+inline bool ParseBool(const std::wstring& text) { return text == L"true"; }
+
+} // namespace SkinUI
