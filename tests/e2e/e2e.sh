@@ -957,6 +957,9 @@ case_silent_product_running() {
   rm -rf "$progfiles/Brisklane"
   rm -f "$logfile"
   start_product || { fail "stand-in product started"; return; }
+  # Its window maps after it recorded the start; the watch begins after that.
+  wait_for 15 sh -c "xdotool search --onlyvisible --name '^Pathwick\$' >/dev/null" ||
+    { fail "stand-in product's window shown"; return; }
   run_silent product-running 8
   check "the running product logged" log_has "Pathwick.exe is running"
   check "the product keeps running" kill -0 "$product_pid"
