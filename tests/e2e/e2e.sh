@@ -70,13 +70,7 @@ cleanup() {
   # The stand-in product's window belongs to its own Windows process; a
   # product that Start Now started must not outlive the case either, or the
   # next installation finds it running.
-  local pw ppid
-  for pw in $(xdotool search --name "^Pathwick\$" 2>/dev/null); do
-    ppid=$(xdotool getwindowpid "$pw" 2>/dev/null) || continue
-    if [ -n "$ppid" ] && grep -aq "Pathwick.exe" "/proc/$ppid/cmdline" 2>/dev/null; then
-      kill -KILL "$ppid" 2>/dev/null
-    fi
-  done
+  kill_window_owner Pathwick Pathwick.exe
   if [ -n "$product_pid" ]; then
     kill -KILL "$product_pid" 2>/dev/null
     wait "$product_pid" 2>/dev/null
@@ -166,16 +160,20 @@ serve() { cp "$work/root/$1.exe" "$work/root/brisklane-pathwick.exe"; }
 log_has() { [ -f "$logfile" ] && grep -aqF -- "$1" "$logfile"; }
 log_count() { [ -f "$logfile" ] && grep -acF -- "$1" "$logfile" || echo 0; }
 
-stop_app() {
-  # The window's own process (its X client) is the one to end; the Wine
-  # launcher started here may not be that process.
+kill_window_owner() { # kill_window_owner TITLE EXE: ends the processes of EXE that show a window TITLE
   local w pid
-  for w in $(xdotool search --name "^$title\$" 2>/dev/null); do
+  for w in $(xdotool search --name "^$1\$" 2>/dev/null); do
     pid=$(xdotool getwindowpid "$w" 2>/dev/null) || continue
-    if [ -n "$pid" ] && grep -aq "PathwickSetup.exe" "/proc/$pid/cmdline" 2>/dev/null; then
+    if [ -n "$pid" ] && grep -aq "$2" "/proc/$pid/cmdline" 2>/dev/null; then
       kill -KILL "$pid" 2>/dev/null
     fi
   done
+}
+
+stop_app() {
+  # The window's own process (its X client) is the one to end; the Wine
+  # launcher started here may not be that process.
+  kill_window_owner "$title" PathwickSetup.exe
   if [ -n "$app_pid" ] && kill -0 "$app_pid" 2>/dev/null; then
     kill -KILL "$app_pid" 2>/dev/null
     wait "$app_pid" 2>/dev/null
