@@ -29,7 +29,9 @@
 #include <mutex>
 #include <string>
 
+#include "app/CommandLine.h"
 #include "app/InstallFlow.h"
+#include "app/InstallSteps.h"
 #include "app/SpeedLine.h"
 #include "app/TaskbarProgress.h"
 #include "app/UiRequestQueue.h"
@@ -47,13 +49,10 @@ class CProgressUI;
 class CTabLayoutUI;
 }
 
-// Whether the folder can be used as install root: an existing folder, or a
-// missing last folder under an existing parent.
-bool CheckFolderPath(const std::wstring& path, bool& exists);
-
 class CMainFrameWnd : public SkinUI::WindowImplBase {
 public:
-    CMainFrameWnd();
+    // The switches preset the window: install folder, language, analytics.
+    explicit CMainFrameWnd(const CommandLineOptions& options = CommandLineOptions());
     ~CMainFrameWnd() override;
 
     // Window base.
@@ -97,7 +96,6 @@ public:
     void DownloadSuccess();
     void DownloadFailed();
     void StartInstallExe();
-    void WriteDomainFile();
     void InstallExeFinish();
     void KillSilentInstallProcess();
     void DeleteDownloadedFiles();
@@ -180,6 +178,9 @@ public:
     LanguageManager languageManager;
 
 private:
+    // Set from the command line at construction.
+    std::wstring strPresetInstallDir;
+    bool bNoAnalytics = false;
     SkinUI::CTabLayoutUI* pSwitch = nullptr;
     DWORD dwUiThreadId = 0;
     CUiRequestQueue uiRequests;
