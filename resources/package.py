@@ -50,7 +50,8 @@ TEXT_KEYS = [
     "STR_SELECT_FOLDER", "STR_STORAGE", "STR_PATH_INVALID", "STR_INSTALLING", "STR_HIDE",
     "STR_MESSAGEBOX_TITLE", "STR_NETWORK_ERROR", "STR_OPERATE_TIP", "STR_SOFT_RUN",
     "STR_CLOSE_TIP1", "STR_CLOSE_TIP2", "STR_START", "STR_VERIFY_FAILED", "STR_INSTALL_FAILED",
-    "STR_START_FAILED", "STR_FREE_SPACE_FAILED", "STR_USAGE",
+    "STR_START_FAILED", "STR_FREE_SPACE_FAILED", "STR_USAGE", "STR_DOWNLOAD_SPEED",
+    "STR_DOWNLOAD_UNITS",
 ]
 
 NBSP = "\u00a0"
@@ -61,7 +62,11 @@ SECTION_BUFFER = 4096
 # The UI texts, in TEXT_KEYS order. PRODUCT, BRAND and COLOR are filled in by
 # the program; the storage text ends with a blank before the number; the usage
 # text writes its line breaks as a backslash and "n", which the program turns
-# into line breaks.
+# into line breaks. The speed line under the progress bar has the
+# placeholders {done}, {total}, {rate} and {left} (sizes in MB, the rate in
+# MB/s, the time left with its unit), in parts joined by " · " (the part with
+# {left} is left out while the time is unknown); its units are
+# "<decimal mark>|<seconds>|<minutes>|<hours>".
 TEXTS = {
     "English": [
         "Install",
@@ -94,6 +99,8 @@ TEXTS = {
         "/LOG=file – write the log to this file.\\n"
         "/NOANALYTICS – send no usage statistics.\\n"
         "/? or /HELP – show this help.",
+        "{done} of {total} · {rate} · about {left} left",
+        ".|s|min|h",
     ],
     "German": [
         "Installieren",
@@ -130,6 +137,8 @@ TEXTS = {
         "/LOG=Datei – das Protokoll in diese Datei schreiben.\\n"
         "/NOANALYTICS – keine Nutzungsstatistiken senden.\\n"
         "/? oder /HELP – diese Hilfe anzeigen.",
+        "{done} von {total} · {rate} · noch etwa {left}",
+        ",|s|min|Std.",
     ],
     "French": [
         "Installer",
@@ -164,6 +173,8 @@ TEXTS = {
         "/LOG=fichier – écrire le journal dans ce fichier.\\n"
         "/NOANALYTICS – n'envoyer aucune statistique d'utilisation.\\n"
         "/? ou /HELP – afficher cette aide.",
+        "{done} sur {total} · {rate} · encore environ {left}",
+        ",|s|min|h",
     ],
     "Spanish": [
         "Instalar",
@@ -198,6 +209,8 @@ TEXTS = {
         "/LOG=archivo – escribir el registro en este archivo.\\n"
         "/NOANALYTICS – no enviar estadísticas de uso.\\n"
         "/? o /HELP – mostrar esta ayuda.",
+        "{done} de {total} · {rate} · quedan unos {left}",
+        ",|s|min|h",
     ],
     "Italian": [
         "Installa",
@@ -233,6 +246,8 @@ TEXTS = {
         "/LOG=file – scrivi il registro in questo file.\\n"
         "/NOANALYTICS – non inviare statistiche di utilizzo.\\n"
         "/? o /HELP – mostra questa guida.",
+        "{done} di {total} · {rate} · circa {left} rimanenti",
+        ",|s|min|h",
     ],
     "Dutch": [
         "Installeren",
@@ -267,6 +282,8 @@ TEXTS = {
         "/LOG=bestand – het logboek naar dit bestand schrijven.\\n"
         "/NOANALYTICS – geen gebruiksstatistieken verzenden.\\n"
         "/? of /HELP – deze hulp weergeven.",
+        "{done} van {total} · {rate} · nog ongeveer {left}",
+        ",|s|min|u",
     ],
     "Portuguese": [
         "Instalar",
@@ -301,6 +318,8 @@ TEXTS = {
         "/LOG=ficheiro – escrever o registo neste ficheiro.\\n"
         "/NOANALYTICS – não enviar estatísticas de utilização.\\n"
         "/? ou /HELP – mostrar esta ajuda.",
+        "{done} de {total} · {rate} · faltam cerca de {left}",
+        ",|s|min|h",
     ],
     "Japanese": [
         "インストール",
@@ -332,6 +351,8 @@ TEXTS = {
         "/LOG=ファイル – ログをこのファイルに書き込みます。\\n"
         "/NOANALYTICS – 利用統計を送信しません。\\n"
         "/? または /HELP – このヘルプを表示します。",
+        "{done} / {total} · {rate} · 残り約 {left}",
+        ".|秒|分|時間",
     ],
     "Korean": [
         "설치",
@@ -362,6 +383,8 @@ TEXTS = {
         "/LOG=파일 – 이 파일에 로그를 씁니다.\\n"
         "/NOANALYTICS – 사용 통계를 보내지 않습니다.\\n"
         "/? 또는 /HELP – 이 도움말을 표시합니다.",
+        "{done} / {total} · {rate} · 약 {left} 남음",
+        ".|초|분|시간",
     ],
     "ChineseTW": [
         "安裝",
@@ -392,6 +415,8 @@ TEXTS = {
         "/LOG=檔案 – 將記錄寫入此檔案。\\n"
         "/NOANALYTICS – 不傳送使用統計資料。\\n"
         "/? 或 /HELP – 顯示此說明。",
+        "{done} / {total} · {rate} · 剩餘約 {left}",
+        ".|秒|分鐘|小時",
     ],
 }
 
@@ -404,6 +429,7 @@ REQUIRED_MARKS = {
     "STR_START_FAILED": ["PRODUCT"],
     # The switches are the same in every language.
     "STR_USAGE": ["PRODUCT", "/S ", "/D=", "/LANG=", "/LOG=", "/NOANALYTICS", "/?", "/HELP", "\\n"],
+    "STR_DOWNLOAD_SPEED": ["{done}", "{total}", "{rate}", "{left}"],
 }
 
 URL_KEYS = ["STR_DOWN_URL", "STR_DOWN_URL_X64", "STR_LICENCE_URL", "STR_INSTALL_URL"]
@@ -504,6 +530,9 @@ def check_texts():
         if block > SECTION_BUFFER:
             problems.append("%s: the texts take %d characters, the section buffer holds %d"
                             % (lang, block, SECTION_BUFFER))
+        units = values[TEXT_KEYS.index("STR_DOWNLOAD_UNITS")].split("|")
+        if len(units) != 4 or units[0] not in (".", ",") or not all(units[1:]):
+            problems.append("%s STR_DOWNLOAD_UNITS: needs <. or ,>|<s>|<min>|<h>" % lang)
     english = TEXTS["English"]
     if english[TEXT_KEYS.index("STR_START")] != "Start\u00a0Now":
         problems.append("English STR_START: must join Start and Now with a no-break space")

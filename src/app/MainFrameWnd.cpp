@@ -149,6 +149,7 @@ void CMainFrameWnd::InitData()
         pLabelTip = As<CLabelUI>(control);
     if (CControlUI* control = FindControl(L"progress_download"))
         pProgressDownload = As<CProgressUI>(control);
+    pLabelSpeed = As<CLabelUI>(FindControl(L"label_speed"));
     LOG_INFO_W(L"Windows Version:%ls", GetWindowsProductName().c_str());
     LOG_INFO_W(L"Windows Bit:%ls", IsNativeX64() ? L"x64" : L"x86");
     LOG_INFO_W(L"downloader version:%ls", GetFileVersionString(GetOwnPath()).c_str());
@@ -188,6 +189,8 @@ void CMainFrameWnd::ApplyTexts()
         fold->SetSelected(false, true);
     }
     strDownloadUrl = lang.GetDownloadUrl();
+    pSpeedLine.reset(new CSpeedLine(
+        {lang.GetText(L"STR_DOWNLOAD_SPEED"), lang.GetText(L"STR_DOWNLOAD_UNITS"), lang.GetText(L"STR_MB")}));
 }
 
 // ------------------------------------------------------------- page states
@@ -203,6 +206,7 @@ void CMainFrameWnd::UpdateWindowSate(WindowState state)
     switch (state) {
     case kWindow_Init:
         RunOnUiThread([this] {
+            StopSpeedLine();
             pSwitch->SelectPage(0);
             if (CControlUI* start = FindControl(L"btn_start"))
                 start->SetVisible(false);
@@ -216,9 +220,11 @@ void CMainFrameWnd::UpdateWindowSate(WindowState state)
             SetProgressOnUiThread(0);
             ShowBannerImage(1);
             StartBannerTimer();
+            StartSpeedLine();
         });
         break;
     case kWindow_Installing:
+        RunOnUiThread([this] { StopSpeedLine(); });
         StartInstallExe();
         break;
     case kWindow_Finish:
@@ -229,9 +235,14 @@ void CMainFrameWnd::UpdateWindowSate(WindowState state)
     }
 }
 
+// A click into the read-only folder field opens the folder dialog. Tab only
+// focuses it (a dialog on every Tab would trap a keyboard user between the
+// field and Browse); Enter in the field opens the dialog then. Either way the
+// focus goes to Browse afterwards, so the field does not take it again.
 void CMainFrameWnd::Notify(NotifyMsg& msg)
 {
-    if (msg.pSender != nullptr && msg.pSender->GetName() == L"edit_path" && msg.sType == L"setfocus") {
+    const bool field = msg.pSender != nullptr && msg.pSender->GetName() == L"edit_path";
+    if (field && ((msg.sType == L"setfocus" && !host.IsNavigatingFocus()) || msg.sType == L"return")) {
         BrowseForFolder();
         if (CControlUI* browse = FindControl(L"btn_browse"))
             browse->SetFocus();
@@ -384,6 +395,11 @@ LRESULT CMainFrameWnd::HandleDestroyMessage(UINT message, WPARAM wParam, LPARAM 
 
 LRESULT CMainFrameWnd::HandleOtherMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled)
 {
+    if (message == WM_TIMER && wParam == kSpeedTimerId) {
+        UpdateSpeedLine();
+        handled = true;
+        return 0;
+    }
     if (message == WM_TIMER)
         return HandleTimer(message, wParam, lParam, handled);
     if (message == kMsgUiRequests) {
@@ -510,6 +526,8 @@ bool CMainFrameWnd::StartDownload(const std::wstring& url, const std::wstring& f
         if (nEnginesRunning++ == 0)
             ResetEvent(hEnginesIdle.Get());
     }
+    // The speed line shows nothing of an earlier download.
+    meter.Start(0);
     std::thread(&CMainFrameWnd::DownloadWorker, this, url, file).detach();
     return true;
 }
@@ -526,6 +544,7 @@ void CMainFrameWnd::DownloadWorker(std::wstring url, std::wstring file)
     DownloadParam param;
     param.nDownloadThread = 5;
     param.pUserData = this;
+    param.pMeter = &meter;
     param.strDownloadUrl = url;
     param.strSavePath = file;
     HttpDownload(&param, &CMainFrameWnd::OnDownloadEvent, &bCancelDownload);
@@ -689,8 +708,10 @@ void CMainFrameWnd::ShowFinishPage()
     // A closing window stays hidden.
     if (bClosing)
         return;
-    pSwitch->SelectPage(0);
     KillTimer(hWnd, kBannerTimerId);
+    StopSpeedLine();
+    // The page is made up before it is selected, so that selecting it gives
+    // Start Now the focus (Install, focused on the home page, is gone).
     if (CControlUI* start = FindControl(L"btn_start"))
         start->SetVisible(true);
     if (CControlUI* install = FindControl(L"btn_install"))
@@ -701,6 +722,7 @@ void CMainFrameWnd::ShowFinishPage()
         custom->SetAttribute(L"visible", L"false");
     if (CControlUI* tip = FindControl(L"control_tip"))
         tip->SetVisible(false);
+    pSwitch->SelectPage(0);
     if (pTaskbarProgress != nullptr) {
         pTaskbarProgress->SetState(kTaskbar_Normal);
         pTaskbarProgress->SetValue(100, 100);
@@ -800,4 +822,26 @@ LRESULT CMainFrameWnd::HandleTimer(UINT, WPARAM, LPARAM, bool& handled)
         nBannerIndex = NextBannerIndex(nBannerIndex, ShowBannerImage(nBannerIndex));
     handled = true;
     return 0;
+}
+
+void CMainFrameWnd::StartSpeedLine()
+{
+    if (pSpeedLine != nullptr)
+        pSpeedLine->Reset();
+    if (pLabelSpeed != nullptr)
+        pLabelSpeed->SetText(std::wstring());
+    ::SetTimer(hWnd, kSpeedTimerId, kSpeedPeriodMs, nullptr);
+}
+
+void CMainFrameWnd::StopSpeedLine()
+{
+    KillTimer(hWnd, kSpeedTimerId);
+    if (pLabelSpeed != nullptr)
+        pLabelSpeed->SetText(std::wstring());
+}
+
+void CMainFrameWnd::UpdateSpeedLine()
+{
+    if (pSpeedLine != nullptr && pLabelSpeed != nullptr)
+        pLabelSpeed->SetText(pSpeedLine->Update(meter.Snapshot()));
 }

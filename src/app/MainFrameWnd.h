@@ -25,15 +25,18 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 
 #include "app/CommandLine.h"
 #include "app/InstallFlow.h"
 #include "app/InstallSteps.h"
+#include "app/SpeedLine.h"
 #include "app/TaskbarProgress.h"
 #include "app/UiRequestQueue.h"
 #include "config/LanguageManager.h"
+#include "net/DownloadMeter.h"
 #include "skinui/WindowImplBase.h"
 #include "system/WinHandle.h"
 
@@ -106,14 +109,24 @@ public:
     void StartBannerTimer();
     LRESULT HandleTimer(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
 
+    // The speed line under the progress bar (UI thread): its timer runs
+    // while the download page downloads, and each tick shows what the
+    // download meter measured.
+    void StartSpeedLine();
+    void StopSpeedLine();
+    void UpdateSpeedLine();
+
     // Runs the request at once on the UI thread, else queues it for the UI
     // thread and wakes it.
     void RunOnUiThread(std::function<void()> request);
 
     // The private message that makes the UI thread run the queued requests.
     static constexpr UINT kMsgUiRequests = WM_APP + 0x51;
-    // The banner's timer.
+    // The banner's timer, and the speed line's (it does not turn the
+    // banner: HandleOtherMessage takes it before HandleTimer).
     static constexpr UINT_PTR kBannerTimerId = 11;
+    static constexpr UINT_PTR kSpeedTimerId = 12;
+    static constexpr UINT kSpeedPeriodMs = 1000;
     // How long closing waits for a running download to stop (a read blocked
     // on a silent server ends with the network stack's receive time-out).
     static constexpr DWORD kCloseWaitMs = 35000;
@@ -160,6 +173,7 @@ public:
     SkinUI::COptionUI* pChkFold = nullptr;
     SkinUI::CLabelUI* pLabelProgress = nullptr;
     SkinUI::CProgressUI* pProgressDownload = nullptr;
+    SkinUI::CLabelUI* pLabelSpeed = nullptr;
     CTaskbarProgress* pTaskbarProgress = nullptr;
     LanguageManager languageManager;
 
@@ -170,6 +184,9 @@ private:
     SkinUI::CTabLayoutUI* pSwitch = nullptr;
     DWORD dwUiThreadId = 0;
     CUiRequestQueue uiRequests;
+    // Measures every download (the engine feeds it, the speed line reads it).
+    CDownloadMeter meter;
+    std::unique_ptr<CSpeedLine> pSpeedLine;
     // Set once when the window starts closing; read by every thread.
     std::atomic<bool> bClosing{false};
     // Guards the check of bClosing with the start of a download against the

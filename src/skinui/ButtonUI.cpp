@@ -277,6 +277,7 @@ void COptionUI::SetSelected(bool selected, bool notify)
             if (notify)
                 pHost->EmitNotify(this, L"selectchanged", 0, 0);
         }
+        pHost->NotifyAccessibility(this, AccessEvent::StateChange);
     }
     Invalidate();
 }

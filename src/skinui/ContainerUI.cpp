@@ -236,16 +236,9 @@ void CContainerUI::SetHost(IControlHostUI* host, CControlUI* parent, bool init)
     CControlUI::SetHost(host, parent, init);
 }
 
-void CContainerUI::SetVisible(bool visible)
+void CContainerUI::PassVisibilityOn()
 {
-    CControlUI::SetVisible(visible);
-    for (CControlUI* child : vecChildren)
-        child->SetVisibleByParent(IsVisible());
-}
-
-void CContainerUI::SetVisibleByParent(bool visible)
-{
-    CControlUI::SetVisibleByParent(visible);
+    CControlUI::PassVisibilityOn();
     for (CControlUI* child : vecChildren)
         child->SetVisibleByParent(IsVisible());
 }

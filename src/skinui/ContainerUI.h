@@ -80,14 +80,13 @@ public:
 
     RECT GetContentRect() const override;
     void SetHost(IControlHostUI* host, CControlUI* parent, bool init = true) override;
-    void SetVisible(bool visible = true) override;
-    void SetVisibleByParent(bool visible) override;
     void SetPos(RECT rc, bool needInvalidate = true) override;
     CControlUI* LookupControl(FindControlProc proc, void* data, UINT flags) override;
     void SetAttribute(const std::wstring& name, const std::wstring& value) override;
     bool Paint(HDC hDC, const RECT& rcPaint, CControlUI* stopControl = nullptr) override;
 
 protected:
+    void PassVisibilityOn() override;
     // Ties a new child to this container (host, parent, visibility).
     void AdoptChild(CControlUI* control);
     void DestroyChild(CControlUI* control);

@@ -103,6 +103,8 @@ void CControlUI::SetText(const std::wstring& text)
         return;
     strText = text;
     Invalidate();
+    if (pHost != nullptr)
+        pHost->NotifyAccessibility(this, AccessEvent::NameChange);
 }
 
 const RECT& CControlUI::GetPos() const { return rcItem; }
@@ -278,8 +280,10 @@ void CControlUI::SetVisible(bool visible)
     if (bFocused && !IsVisible() && pHost != nullptr && pHost->GetFocus() == this)
         pHost->SetFocus(nullptr);
     NeedParentUpdate();
-    if (pCover != nullptr)
-        pCover->SetVisibleByParent(IsVisible());
+    PassVisibilityOn();
+    // Once everything inside has its new visibility.
+    if (pHost != nullptr)
+        pHost->NotifyAccessibility(this, visible ? AccessEvent::Show : AccessEvent::Hide);
 }
 
 void CControlUI::SetVisibleByParent(bool visible)
@@ -287,6 +291,11 @@ void CControlUI::SetVisibleByParent(bool visible)
     bInternVisible = visible;
     if (bFocused && !IsVisible() && pHost != nullptr && pHost->GetFocus() == this)
         pHost->SetFocus(nullptr);
+    PassVisibilityOn();
+}
+
+void CControlUI::PassVisibilityOn()
+{
     if (pCover != nullptr)
         pCover->SetVisibleByParent(IsVisible());
 }
@@ -299,6 +308,8 @@ void CControlUI::SetEnabled(bool enabled)
         return;
     bEnabled = enabled;
     Invalidate();
+    if (pHost != nullptr)
+        pHost->NotifyAccessibility(this, AccessEvent::StateChange);
 }
 
 bool CControlUI::IsMouseEnabled() const { return bMouseEnabled; }

@@ -208,6 +208,9 @@ public:
     void SetVirtualWnd(const std::wstring& name);
 
 protected:
+    // The visibility changed: what is drawn with this control (its cover;
+    // a container's children) follows it.
+    virtual void PassVisibilityOn();
     // Draws one image into rc (the item rectangle unless given), limited to
     // the paint rectangle. False when there is no image.
     bool DrawImage(HDC hDC, CImageSlot& image, const RECT& rcPaint);

@@ -2,7 +2,7 @@
 // host of a real window implements this interface; the tests bind controls
 // to a small host of their own. Everything runs on the UI thread.
 //
-// Classes in this file: NotifyMsg, IControlHostUI.
+// Classes in this file: NotifyMsg, AccessEvent, IControlHostUI.
 #pragma once
 
 #include <string>
@@ -28,6 +28,11 @@ struct NotifyMsg {
     WPARAM wParam = 0;
     LPARAM lParam = 0;
 };
+
+// What assistive technology hears of a control: it took the focus, its
+// state (checked, enabled), name (text) or value changed, it was shown or
+// hidden (for a container: everything in it).
+enum class AccessEvent { Focus, StateChange, NameChange, ValueChange, Show, Hide };
 
 class IControlHostUI {
 public:
@@ -81,6 +86,14 @@ public:
     virtual SIZE MeasureText(const std::wstring& text, int fontId, UINT style, int width, bool markup) = 0;
     virtual DWORD DefaultTextColor() const = 0;
     virtual DWORD DefaultDisabledColor() const = 0;
+
+    // A control changed in a way a reader should hear of. A host without a
+    // window has no one to tell.
+    virtual void NotifyAccessibility(CControlUI* control, AccessEvent event)
+    {
+        (void)control;
+        (void)event;
+    }
 
 #ifdef _WIN32
     // The native window, the resource tables (images, fonts, colours) the

@@ -43,6 +43,8 @@ void CProgressUI::SetValue(int value)
         return;
     nValue = value;
     Invalidate();
+    if (pHost != nullptr)
+        pHost->NotifyAccessibility(this, AccessEvent::ValueChange);
 }
 
 void CProgressUI::SetForeImage(const std::wstring& image)

@@ -56,6 +56,8 @@ const CWindowHostUI::MessageRoute CWindowHostUI::kMessageRoutes[] = {
     {WM_CHAR, &CWindowHostUI::OnChar},
     {WM_KILLFOCUS, &CWindowHostUI::OnKillFocus},
     {WM_MOUSEACTIVATE, &CWindowHostUI::OnMouseActivate},
+    {WM_GETOBJECT, &CWindowHostUI::OnGetObject},
+    {kMsgAccessibleAction, &CWindowHostUI::OnAccessibleAction},
 };
 
 // The message filters first (a mouse message they take still moves the
@@ -357,8 +359,10 @@ bool CWindowHostUI::OnMouseActivate(WPARAM, LPARAM, LRESULT& result)
     return true;
 }
 
+// A press of a mouse button ends the keyboard's focus ring.
 CControlUI* CWindowHostUI::PressedControl(LPARAM lParam, bool trackMouse)
 {
+    ShowFocusCues(false);
     if (!bNoActivate)
         ::SetFocus(hWndPaint);
     POINT pt = PointOf(lParam);
@@ -468,7 +472,7 @@ bool CWindowHostUI::HandleShortcut(wchar_t ch)
         &find, kFind_Visible | kFind_MeFirst);
     if (target == nullptr)
         return false;
-    SetFocus(target, true);
+    SetFocusByNavigation(target);
     target->Activate();
     return true;
 }
@@ -526,6 +530,11 @@ bool CWindowHostUI::TranslateMessage(const MSG* msg)
 
 bool CWindowHostUI::PreFilterMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
+    // Tab, an arrow key or Alt: the user works with the keyboard, and the
+    // focused control shows its ring.
+    if ((message == WM_KEYDOWN && (wParam == VK_TAB || (wParam >= VK_LEFT && wParam <= VK_DOWN))) ||
+        message == WM_SYSKEYDOWN)
+        ShowFocusCues(true);
     for (IMessageFilterUI* filter : std::vector<IMessageFilterUI*>(vecPreFilters)) {
         bool handled = false;
         LRESULT r = filter->FilterMessage(message, wParam, lParam, handled);

@@ -1,6 +1,7 @@
 // The window host's painting: the dirty area, layout before a paint, the
-// off-screen buffer the tree is painted into, per-pixel layering with
-// UpdateLayeredWindow, and the window-size messages that lead to a new layout.
+// off-screen buffer the tree is painted into, the focus ring, per-pixel
+// layering with UpdateLayeredWindow, and the window-size messages that lead
+// to a new layout.
 #ifdef _WIN32
 #include "skinui/WindowHostUI.h"
 
@@ -9,6 +10,7 @@
 #include "logging/Log.h"
 #include "skinui/Dib32.h"
 #include "skinui/SkinRenderer.h"
+#include "skinui/SkinValues.h"
 
 namespace SkinUI {
 
@@ -83,6 +85,59 @@ void CWindowHostUI::DropOffscreen()
     hbmpOffscreenOld = nullptr;
     pOffscreenBits = nullptr;
     szOffscreen = MakeSize(0, 0);
+}
+
+// ---- Focus ring -----------------------------------------------------
+
+namespace {
+
+// The ring: two pixels wide, one pixel clear of the control, with rounded
+// corners.
+constexpr int kRingWidth = 2;
+constexpr int kRingGap = 1;
+constexpr int kRingRound = 6;
+
+} // namespace
+
+// Around the control, or around the part of it the skin names with
+// focusrect="l,t,r,b" (relative to the control, like an image's dest): a
+// check box whose box is smaller than the control.
+RECT CWindowHostUI::FocusRingRect(CControlUI* control) const
+{
+    RECT rc = control->GetPos();
+    const std::wstring part = control->CustomAttribute(L"focusrect");
+    if (!part.empty()) {
+        const RECT area = ParseRect(part);
+        rc = MakeRect(rc.left + area.left, rc.top + area.top, rc.left + area.right, rc.top + area.bottom);
+    }
+    InflateRect(&rc, kRingWidth + kRingGap, kRingWidth + kRingGap);
+    return rc;
+}
+
+void CWindowHostUI::InvalidateFocusRing(CControlUI* control)
+{
+    if (bFocusCues && control != nullptr && control->IsVisible())
+        Invalidate(FocusRingRect(control));
+}
+
+void CWindowHostUI::ShowFocusCues(bool show)
+{
+    if (bFocusCues == show)
+        return;
+    if (!show)
+        InvalidateFocusRing(pFocus);
+    bFocusCues = show;
+    InvalidateFocusRing(pFocus);
+}
+
+// Drawn over the whole tree, so no neighbour covers it; the buffer copy
+// takes only the part inside the painted area.
+void CWindowHostUI::PaintFocusRing(HDC hdc)
+{
+    if (!bFocusCues || pFocus == nullptr || !pFocus->IsVisible() || RectEmpty(pFocus->GetPos()) ||
+        dwFocusRingColor == 0)
+        return;
+    CSkinRenderer::DrawRoundRect(hdc, FocusRingRect(pFocus), kRingWidth, kRingRound, kRingRound, dwFocusRingColor);
 }
 
 // The first tab stop, or the control that asked for the focus, gets it
@@ -179,6 +234,7 @@ void CWindowHostUI::PaintOffscreen(HDC hdc, const RECT& rcClient, const RECT& rc
     pRoot->Paint(hDcOffscreen, rcPaint, nullptr);
     for (CControlUI* control : std::vector<CControlUI*>(vecPostPaint))
         control->Paint(hDcOffscreen, rcPaint, nullptr);
+    PaintFocusRing(hDcOffscreen);
     RestoreDC(hDcOffscreen, saved);
     if (bLayered)
         PresentLayered();
@@ -258,6 +314,8 @@ bool CWindowHostUI::OnPaint(WPARAM, LPARAM, LRESULT&)
     } else {
         const int saved = SaveDC(ps.hdc);
         pRoot->Paint(ps.hdc, rcPaint, nullptr);
+        IntersectClipRect(ps.hdc, rcPaint.left, rcPaint.top, rcPaint.right, rcPaint.bottom);
+        PaintFocusRing(ps.hdc);
         RestoreDC(ps.hdc, saved);
     }
     if (bShowDirty && !bLayered)

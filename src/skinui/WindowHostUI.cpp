@@ -1,15 +1,18 @@
 // The window host's control tree: binding and forgetting controls, look-ups,
-// listeners, focus, control timers, notifications (with their queue) and the
-// window attributes of the skin. Painting is in WindowHostPaint.cpp, input
-// and the message filter in WindowHostInput.cpp.
+// listeners, focus and the tab order, control timers, notifications (with
+// their queue) and the window attributes of the skin. Painting is in
+// WindowHostPaint.cpp, input and the message filter in WindowHostInput.cpp,
+// assistive technology in WindowHostAccess.cpp.
 #ifdef _WIN32
 #include "skinui/WindowHostUI.h"
 
 #include <algorithm>
 
 #include "logging/Log.h"
+#include "skinui/AccessibleTree.h"
 #include "skinui/SkinRenderer.h"
 #include "skinui/SkinValues.h"
+#include "skinui/TabOrder.h"
 
 namespace SkinUI {
 
@@ -52,6 +55,7 @@ CWindowHostUI::CWindowHostUI()
 
 CWindowHostUI::~CWindowHostUI()
 {
+    DisconnectAccessible();
     RemoveItem(LiveHosts(), this);
     ClearTimers();
     if (hwndTooltip != nullptr && IsWindow(hwndTooltip))
@@ -70,6 +74,7 @@ CWindowHostUI::~CWindowHostUI()
 
 void CWindowHostUI::Init(HWND window)
 {
+    DisconnectAccessible();
     mapNames.clear();
     RemoveAllOwnResources();
     mapWindowAttributes.clear();
@@ -95,6 +100,7 @@ void CWindowHostUI::ReleaseWindowResources()
 // Not handled: the window procedure goes on.
 bool CWindowHostUI::OnDestroy(WPARAM, LPARAM, LRESULT&)
 {
+    DisconnectAccessible();
     ReleaseWindowResources();
     return false;
 }
@@ -118,6 +124,7 @@ bool CWindowHostUI::AttachRootControl(CControlUI* root)
     mapNames.clear();
     mapOptionGroups.clear();
     pRoot = root;
+    ++nTreeGeneration;
     bUpdateNeeded = true;
     bFirstLayout = true;
     bFocusNeeded = true;
@@ -408,15 +415,26 @@ void CWindowHostUI::SetFocus(CControlUI* control, bool takeWindowFocus)
         return;
     if (pFocus != nullptr) {
         CControlUI* old = pFocus;
+        InvalidateFocusRing(old);
         pFocus = nullptr;
         SendEvent(old, kEvent_KillFocus);
         EmitNotify(old, L"killfocus", 0, 0, false, false);
     }
     if (control != nullptr) {
         pFocus = control;
+        InvalidateFocusRing(control);
         SendEvent(control, kEvent_SetFocus);
+        NotifyAccessibility(control, AccessEvent::Focus);
         EmitNotify(control, L"setfocus", 0, 0, false, false);
     }
+}
+
+void CWindowHostUI::SetFocusByNavigation(CControlUI* control)
+{
+    const bool was = bNavigatingFocus;
+    bNavigatingFocus = true;
+    SetFocus(control, true);
+    bNavigatingFocus = was;
 }
 
 void CWindowHostUI::SetFocusNeeded(CControlUI* control)
@@ -425,8 +443,10 @@ void CWindowHostUI::SetFocusNeeded(CControlUI* control)
     bFocusNeeded = true;
 }
 
-// Tab stops are visible, enabled, keyboard-enabled controls whose flags
-// include 1, visited in tree order with wrap-around at both ends.
+// Tab stops (IsTabStop) in visual order, wrapping at both ends. When no tab
+// stop has the focus (none at all, a page container, a control that went
+// away), the skin's default control takes it if it can, else the first or
+// last stop.
 void CWindowHostUI::SetNextTabStop(bool forward)
 {
     if (pRoot == nullptr)
@@ -434,22 +454,31 @@ void CWindowHostUI::SetNextTabStop(bool forward)
     std::vector<CControlUI*> stops;
     pRoot->LookupControl(
         [](CControlUI* c, void* data) -> CControlUI* {
-            if ((c->ControlFlags() & 1u) != 0 && c->IsEnabled() && c->IsKeyboardEnabled())
+            if (IsTabStop(c))
                 static_cast<std::vector<CControlUI*>*>(data)->push_back(c);
             return nullptr;
         },
         &stops, kFind_Visible | kFind_MeFirst);
     if (stops.empty())
         return;
-    auto it = std::find(stops.begin(), stops.end(), pFocus);
-    size_t next;
-    if (it == stops.end())
-        next = forward ? 0 : stops.size() - 1;
-    else {
-        size_t index = static_cast<size_t>(it - stops.begin());
-        next = forward ? (index + 1) % stops.size() : (index + stops.size() - 1) % stops.size();
+    std::vector<TabStopPlace> places;
+    for (CControlUI* c : stops)
+        places.push_back({c->GetPos(), ParseInt(c->CustomAttribute(L"tabindex"))});
+    std::vector<CControlUI*> order;
+    for (size_t index : SortTabStops(places, bRightToLeft))
+        order.push_back(stops[index]);
+    CControlUI* next = nullptr;
+    auto it = std::find(order.begin(), order.end(), pFocus);
+    if (it != order.end()) {
+        const size_t at = static_cast<size_t>(it - order.begin());
+        next = order[forward ? (at + 1) % order.size() : (at + order.size() - 1) % order.size()];
+    } else {
+        auto preferred = std::find_if(order.begin(), order.end(), [](CControlUI* c) {
+            return c->CustomAttribute(L"defaultfocus") == L"true";
+        });
+        next = preferred != order.end() ? *preferred : forward ? order.front() : order.back();
     }
-    SetFocus(stops[next], true);
+    SetFocusByNavigation(next);
 }
 
 void CWindowHostUI::SetCapture()
@@ -629,6 +658,10 @@ void CWindowHostUI::ApplyWindowAttribute(const std::wstring& name, const std::ws
         SetDefaultLinkHoverFontColor(ParseColor(value));
     } else if (SameNoCase(name, L"selectedcolor")) {
         SetDefaultSelectedBkColor(ParseColor(value));
+    } else if (name == L"focusringcolor") {
+        dwFocusRingColor = ParseColor(value);
+    } else if (name == L"direction") {
+        bRightToLeft = value == L"rtl";
     } else {
         mapWindowAttributes.emplace(name, value);   // the first value stays
     }

@@ -7,11 +7,20 @@
 // UI thread only.
 //
 // Classes in this file: INotifyUI, IMessageFilterUI, ITranslateAcceleratorUI,
-// CWindowHostUI. Its code is in three files by responsibility:
-// WindowHostUI.cpp (the control tree: binding, focus, timers, notifications,
-// window attributes), WindowHostPaint.cpp (painting and layering) and
-// WindowHostInput.cpp (mouse, keys, tooltips, message translation and the
-// message filter).
+// CWindowHostUI. Its code is in four files by responsibility:
+// WindowHostUI.cpp (the control tree: binding, focus and the tab order,
+// timers, notifications, window attributes), WindowHostPaint.cpp (painting,
+// the focus ring and layering), WindowHostInput.cpp (mouse, keys, tooltips,
+// message translation and the message filter) and WindowHostAccess.cpp
+// (the accessible object and the events assistive technology hears of).
+//
+// Keyboard use: Tab and Shift+Tab visit the tab stops in visual order
+// (TabOrder.h; the window attribute direction="rtl" reads rows from the
+// right), wrapping at both ends; with no tab stop focused, Tab goes to the
+// control marked defaultfocus="true" when it can take the focus. The focused
+// control shows a ring in the window's `focusringcolor` (around its
+// `focusrect` when the skin gives one) once the keyboard has been used (Tab,
+// an arrow key or Alt), until the next mouse press.
 #pragma once
 
 #ifdef _WIN32
@@ -28,6 +37,8 @@
 #include "skinui/SkinResources.h"
 
 namespace SkinUI {
+
+class CAccessibleUI;
 
 class INotifyUI {
 public:
@@ -52,6 +63,9 @@ public:
 constexpr UINT kMsgAsyncNotify = WM_APP + 1;
 // The native timer of per-pixel layering.
 constexpr UINT kLayeredTimerId = 8192;
+// The private message that performs a reader's default action (wParam: the
+// child id, lParam: the tree it was meant for).
+constexpr UINT kMsgAccessibleAction = WM_APP + 2;
 
 class CWindowHostUI : public CSkinResources, public IControlHostUI, public IBuilderHostUI {
 public:
@@ -98,6 +112,10 @@ public:
     CControlUI* GetFocus() const override { return pFocus; }
     void SetNextTabStop(bool forward = true) override;
     void SetFocusNeeded(CControlUI* control) override;
+    // Focus moved by the keyboard or a reader, not by the mouse; true while
+    // the "setfocus" of such a move is delivered.
+    bool IsNavigatingFocus() const { return bNavigatingFocus; }
+    void SetFocusByNavigation(CControlUI* control);
     void ReleaseCapture() override;
     void SetCapture();
     bool IsCaptured() const { return bMouseCapture; }
@@ -161,6 +179,12 @@ public:
     bool PreFilterMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
     bool FilterMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
+    // Assistive technology (WindowHostAccess.cpp): the events a reader
+    // hears of, and the default action a reader asked for, performed once
+    // the current message is done. False when it cannot be posted.
+    void NotifyAccessibility(CControlUI* control, AccessEvent event) override;
+    bool PostAccessibleAction(long childId);
+
     // IControlHostUI remainder.
     void AddMouseLeaveNeeded(CControlUI* control) override;
     void RemoveMouseLeaveNeeded(CControlUI* control) override;
@@ -220,7 +244,12 @@ private:
     bool OnTimer(WPARAM wParam, LPARAM lParam, LRESULT& result);
     bool OnDestroy(WPARAM wParam, LPARAM lParam, LRESULT& result);
 
-    // Painting and layering (WindowHostPaint.cpp).
+    // Painting and layering (WindowHostPaint.cpp). The focus ring shows
+    // after keyboard use, until the next mouse press.
+    void ShowFocusCues(bool show);
+    RECT FocusRingRect(CControlUI* control) const;
+    void InvalidateFocusRing(CControlUI* control);
+    void PaintFocusRing(HDC hdc);
     void DropOffscreen();
     bool EnsureOffscreen(HDC compatible, const RECT& rcClient);
     void FocusNeededControl();
@@ -233,6 +262,11 @@ private:
     bool OnEraseBackground(WPARAM wParam, LPARAM lParam, LRESULT& result);
     bool OnSize(WPARAM wParam, LPARAM lParam, LRESULT& result);
     bool OnGetMinMaxInfo(WPARAM wParam, LPARAM lParam, LRESULT& result);
+
+    // Assistive technology (WindowHostAccess.cpp).
+    void DisconnectAccessible();
+    bool OnGetObject(WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool OnAccessibleAction(WPARAM wParam, LPARAM lParam, LRESULT& result);
 
     // Input (WindowHostInput.cpp).
     void RecordMousePoint(UINT message, LPARAM lParam);
@@ -308,6 +342,14 @@ private:
     bool bMouseCapture = false;
     bool bUsedVirtualWnd = false;
     bool bAsyncNotifyPosted = false;
+    bool bNavigatingFocus = false;
+    bool bFocusCues = false;
+    bool bRightToLeft = false;
+    DWORD dwFocusRingColor = 0xFF0078D7;
+    // Made on the first WM_GETOBJECT; one reference held (AccessibleUI.h).
+    CAccessibleUI* pAccessible = nullptr;
+    // Counts the trees attached, so a posted default action finds its own.
+    UINT nTreeGeneration = 0;
     CImageSlot layeredImage;
 
     std::vector<IMessageFilterUI*> vecPreFilters;

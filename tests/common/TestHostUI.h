@@ -7,8 +7,10 @@
 #pragma once
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "MakeControl.h"
@@ -164,6 +166,10 @@ public:
     }
 
     std::vector<Notification> notes;
+    // What a reader would have heard: the sender's name and the event; the
+    // hook sees each as it happens.
+    std::vector<std::pair<std::wstring, AccessEvent>> accessEvents;
+    std::function<void(CControlUI*, AccessEvent)> onAccessEvent;
     std::vector<RECT> invalidated;
     CursorShape lastCursor = kCursor_Arrow;
     int nTabStops = 0;
@@ -187,6 +193,12 @@ public:
 
     // IControlHostUI
     void Invalidate(const RECT& rc) override { invalidated.push_back(rc); }
+    void NotifyAccessibility(CControlUI* control, AccessEvent event) override
+    {
+        accessEvents.push_back({control != nullptr ? control->GetName() : std::wstring(), event});
+        if (onAccessEvent)
+            onAccessEvent(control, event);
+    }
     void NeedUpdate() override { bLayoutNeeded = true; }
     void EmitNotify(CControlUI* sender, const std::wstring& type, WPARAM wParam, LPARAM lParam, bool) override
     {

@@ -14,7 +14,8 @@
 #                                    bad_payloads | installer_fails |
 #                                    close_during_download | free_space_unknown |
 #                                    usage | silent_install | silent_failures |
-#                                    silent_product_running | analytics_off
+#                                    silent_product_running | analytics_off |
+#                                    accessibility | keyboard
 #
 # Needs DISPLAY and a running wineserver (scripts/test.sh provides both; run
 # alone it starts them through scripts/env.sh), the test CA trusted in the
@@ -67,6 +68,7 @@ cleanup() {
   # Wine programs ignore a plain termination request: end them outright (the
   # wineserver then releases their handles, the single-instance mutex too).
   stop_app
+  [ -n "${listen_pid:-}" ] && kill -KILL "$listen_pid" 2>/dev/null
   # The stand-in product's window belongs to its own Windows process; a
   # product that Start Now started must not outlive the case either, or the
   # next installation finds it running.
@@ -521,7 +523,8 @@ case_invalid_folder() {
 # Arabic UI language, builds its window from the right-to-left layouts (the
 # title bar's logo on the right) and fills the progress bar from the right:
 # the bar's value is 100 - percent and its fore image covers the part not yet
-# done, so the green background shows at the right end.
+# done, so the green background shows at the right end. A screen reader finds
+# the mirrored places and the real percentage; the speed line shows.
 ink_pixels() { # ink_pixels PNG GEOMETRY -> count of pixels that are not near white
   convert "$1" +repage -crop "$2" +repage -fuzz 10% -fill black -opaque white -fill white +opaque black \
     -format '%[fx:round(mean*w*h)]' info: 2>/dev/null
@@ -532,7 +535,9 @@ green_columns() { # green_columns PNG ROW -> "first last" green columns of that 
 }
 case_arabic_rtl() {
   exe="$build/tests/e2e/rtl/PathwickSetup.exe"
-  start_server --rate 8000
+  # Slow enough that the speed line shows for a few seconds after the first
+  # 100 kB of each range arrive.
+  start_server --rate 5000
   rm -rf "$progfiles/Brisklane"
   rm -f "$logfile"
   LANG=ar_SA.UTF-8 LC_ALL=ar_SA.UTF-8 start_app
@@ -558,6 +563,21 @@ case_arabic_rtl() {
   # The bar spans columns 166 to 598.
   fills_from_the_right() { [ "${last:-0}" -ge 590 ] && [ "${first:-0}" -gt 175 ]; }
   check "progress fills from the right (green columns ${first:-none}-${last:-none})" fills_from_the_right
+  # A reader finds the mirrored places: Close at the left, Minimize right of
+  # it; the bar reads the percentage, not the mirrored value.
+  local close minimize
+  close=$(acc_place "push button" "Close"); minimize=$(acc_place "push button" "Minimize")
+  mirrored_title_buttons() { [ -n "$close" ] && [ -n "$minimize" ] && [ "${close%% *}" -lt 100 ] && [ "${close%% *}" -lt "${minimize%% *}" ]; }
+  check "a reader finds Close at the left, Minimize beside it (${close:-none} / ${minimize:-none})" mirrored_title_buttons
+  # The bar's value and the percentage label, from one reading of the tree.
+  bar_reads_the_label() {
+    acc_tree | awk -F'\t' '$2 == "progress bar" && $3 !~ /invisible/ { v = $6 }
+                           $2 == "static text" && $5 ~ /^[0-9]+ %$/ { l = $5 }
+                           END { print "(" v " / " l ")" > "/dev/stderr"; exit !(v != "" && v == l) }'
+  }
+  check "the bar reads the percentage the label shows, not 100 - percent" wait_for 5 bar_reads_the_label
+  check "the speed line under the bar" wait_for 20 speed_shown
+  shot 02-speed-line "$w"
   check "finish state" wait_for 90 log_has "UpdateWindowSate:kWindow_Finish"
   sleep 0.5
   shot 03-finish "$w"
@@ -572,6 +592,8 @@ dialog_title="Browse for Folder"  # the caption Wine gives the shell's folder di
 # Documents, My Computer, Trash); My Computer holds the drives, (C:) first.
 # The folder is made with the dialog's own "Make New Folder" button.
 folder_area_open() { xdotool getwindowgeometry "$1" | grep -q 'Geometry: 650x435'; }
+folder_dialog_open() { xdotool search --onlyvisible --name "^$dialog_title\$" >/dev/null 2>&1; }
+no_folder_dialog() { ! folder_dialog_open; }
 open_folder_dialog() { # open_folder_dialog WINDOW -> the dialog's id in $d
   folder_area_open "$1" || click "$1" $fold_x $fold_y
   wait_for 5 folder_area_open "$1" || { echo "folder area did not open"; return 1; }
@@ -848,6 +870,223 @@ while True:
   shot 02-home-again "$w"
   check "nothing downloaded" sh -c "! grep -aqF 'HttpDownload' '$logfile'"
   low_disk_cleanup
+}
+
+# ---- Assistive technology and the keyboard ------------------------------
+
+# The main window as a screen reader sees it, read inside Wine by
+# acc_probe.exe: one line per child, tab-separated:
+#   child <id>  <role>  <states>  <x>,<y>,<w>,<h>  <name>  <value>  <action>
+acc_tree() { "$wine_run" "$build/tests/e2e/acc_probe.exe" tree "$title" 2>/dev/null | tr -d '\r'; }
+acc_do() { # acc_do NAME ROLE: the child's default action, as a reader does it
+  "$wine_run" "$build/tests/e2e/acc_probe.exe" do "$title" "$1" "$2" >/dev/null 2>&1
+}
+# A listed child with this role and name is shown, named, with its rectangle
+# inside the client area and every state word asked for (pages hold controls
+# of the same name: one of them must be it).
+acc_shows() { # acc_shows ROLE NAME [STATE...]
+  local role=$1 name=$2; shift 2
+  acc_tree | awk -F'\t' -v r="$role" -v n="$name" -v want="$*" '
+    function fits(   p, ws, i, k) {
+      if ($3 ~ /invisible/ || $5 == "" || split($4, p, ",") != 4) return 0
+      if (p[1] < 0 || p[2] < 0 || p[1] + p[3] > cw || p[2] + p[4] > ch || p[3] <= 0 || p[4] <= 0) return 0
+      k = split(want, ws, " "); for (i = 1; i <= k; i++) if (index("," $3 ",", "," ws[i] ",") == 0) return 0
+      return 1 }
+    /^client / { split($0, c, " "); cw = c[2]; ch = c[3] }
+    /^child / && $2 == r && $5 == n && fits() { found = 1 }
+    END { exit !found }'
+}
+# The child is listed with this word among its states, or without it (of
+# several children with that role and name, the first shown one, else the
+# first).
+acc_state() { # acc_state ROLE NAME has|lacks WORD
+  acc_tree | awk -F'\t' -v r="$1" -v n="$2" -v how="$3" -v w="$4" '
+    /^child / && $2 == r && $5 == n && (!f || (hidden && $3 !~ /invisible/)) {
+      f = 1; hidden = $3 ~ /invisible/; has = index("," $3 ",", "," w ",") > 0 }
+    END { exit !(f && (how == "has" ? has : !has)) }'
+}
+acc_value() { # acc_value ROLE NAME -> the child's value
+  acc_tree | awk -F'\t' -v r="$1" -v n="$2" '$2 == r && $5 == n && $3 !~ /invisible/ { print $6; exit }'
+}
+acc_place() { # acc_place ROLE NAME -> "x y w h"
+  acc_tree | awk -F'\t' -v r="$1" -v n="$2" '$2 == r && $5 == n && $3 !~ /invisible/ { gsub(",", " ", $4); print $4; exit }'
+}
+# The speed line under the progress bar shows ("... MB of ... MB · ... MB/s").
+speed_shown() { acc_tree | awk -F'\t' '$2 == "static text" && $3 !~ /invisible/ && $5 ~ / MB of .* MB\/s/ { f = 1 } END { exit !f }'; }
+# Every event a reader hears from the installer's process, into a file as
+# it comes (so plain wine, not wine-run, which hands the output over at the
+# end), while the window lives; acc_heard_all waits until the window is gone
+# and the file complete.
+listen_pid=""
+acc_listen() { # acc_listen FILE
+  WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" wine "$build/tests/e2e/acc_probe.exe" events "$title" 200 \
+    >"$1" 2>/dev/null </dev/null &
+  listen_pid=$!
+  wait_for 20 grep -q listening "$1"
+}
+acc_heard_all() { wait_for 20 sh -c "! kill -0 $listen_pid 2>/dev/null"; }
+# The names of the focus events heard so far (controls only), comma-joined.
+# The focus events heard since line FROM of the file (controls only):
+# "<role>:<name>" joined by " > ".
+focus_trail() { # focus_trail FILE [FROM]
+  tr -d '\r' <"$1" | tail -n +"${2:-1}" |
+    awk -F'\t' '$1 == "focus" && $2 != "client" && $4 != "" { printf "%s%s:%s", s, $2, $4; s = " > " }'
+}
+lines_of() { wc -l <"$1"; }
+ring_pixels() { # ring_pixels PNG GEOMETRY -> pixels of the focus ring colour there
+  convert "$1" +repage -crop "$2" +repage -fill black +opaque '#2E8F6C' -fill white -opaque '#2E8F6C' \
+    -format '%[fx:round(mean*w*h)]' info: 2>/dev/null
+}
+licence="I've read and agreed to Brisklane License Agreement"
+nbsp=$'\xc2\xa0'   # "Start Now" is joined by a no-break space
+
+# A screen reader's view: the home and the download page list the controls a
+# user needs with their roles, names, states and places; the licence box
+# ticked through its default action makes Install unavailable; the progress
+# bar's value moves and the speed line appears under it; the reader hears
+# the changes; Close through its default action asks, as a click does. (The
+# finish page is read in the keyboard case.) A 6 MiB download at 150 kB/s
+# per range reports progress every 100 kB.
+case_accessibility() {
+  start_server --rate 150000
+  truncate -s 6M "$work/root/brisklane-pathwick.exe"
+  rm -f "$logfile"
+  start_app
+  local w; w=$(find_main_window 60) || { fail "main window shown"; return; }
+  sleep 1
+  check "the probe listens to the installer" acc_listen "$work/events.txt"
+  acc_tree >"$work/home-tree.txt"
+  check "home page: Install, a focused push button" acc_shows "push button" "Install" focused focusable
+  check "home page: the licence check box, checked" acc_shows "check box" "$licence" checked focusable
+  check "home page: the licence link" acc_shows "link" "$licence" linked
+  check "home page: Customize, a check box" acc_shows "check box" "Customize Installation" focusable
+  check "home page: Minimize" acc_shows "push button" "Minimize" focusable
+  check "home page: Close" acc_shows "push button" "Close" focusable
+  check "home page: the logo, a graphic" acc_shows "graphic" "Brisklane Pathwick"
+  check "home page: Start Now listed, not shown" acc_state "push button" "Start${nbsp}Now" has invisible
+  check "the licence box unticked by its default action" acc_do "$licence" "check box"
+  check "Install becomes unavailable" wait_for 10 acc_state "push button" "Install" has unavailable
+  check "the box reads unchecked" acc_state "check box" "$licence" lacks checked
+  check "ticked again by its default action" acc_do "$licence" "check box"
+  check "Install is available again" wait_for 10 acc_state "push button" "Install" lacks unavailable
+  click "$w" $install_x $install_y
+  check "download page entered" wait_for 10 log_has "UpdateWindowSate:kWindow_Downloading"
+  check "download page: the progress bar" wait_for 10 acc_shows "progress bar" "Installing..."
+  check "download page: Hide, focused" wait_for 10 acc_shows "push button" "Hide" focused
+  check "download page: Minimize" acc_shows "push button" "Minimize"
+  check "download page: Close" acc_shows "push button" "Close"
+  check "download page: Install not shown" acc_state "push button" "Install" has invisible
+  local first; first=$(acc_value "progress bar" "Installing...")
+  value_moved() { local v; v=$(acc_value "progress bar" "Installing..."); [ -n "$v" ] && [ "$v" != "$first" ]; }
+  check "the progress value changes (first ${first:-none})" wait_for 30 value_moved
+  echo "progress value now: $(acc_value "progress bar" "Installing...")"
+  check "the speed line under the bar" wait_for 20 speed_shown
+  shot 01-speed-line "$w"
+  echo "speed line: $(acc_tree | awk -F'\t' '$2 == "static text" && $5 ~ / MB of / { print $5 }')"
+  check "Close pressed by its default action" acc_do "Close" "push button"
+  expect_box 02-close-question "Close asks, as a click does" \
+             "Installation is in progress. Are you sure you want to quit?" || return
+  check "Yes answers the question" press_box_button "$box" "&Yes"
+  check "the window closes" wait_app_exit 45
+  check "exit code 0 ($app_rc)" [ "$app_rc" = 0 ]
+  check "the probe heard everything until the window went" acc_heard_all
+  tr -d '\r' <"$work/events.txt" >"$work/events-clean.txt"
+  heard() { grep -qP "$1" "$work/events-clean.txt"; }
+  check "heard: the check box's state" heard "^state\tcheck box\t[^\t]*\t$licence"
+  check "heard: Install unavailable" heard "^state\tpush button\t[^\t]*unavailable[^\t]*\tInstall\t"
+  check "heard: the progress value" heard "^value\tprogress bar\t[^\t]*\tInstalling\.\.\.\t[1-9][0-9]* %"
+  check "heard: the percentage text" heard "^name\tstatic text\t[^\t]*\t[1-9][0-9]* %"
+  check "heard: the speed line" heard "^name\tstatic text\t[^\t]*\t[0-9.]+ MB of "
+  check "heard: the page change shows the bar" heard "^show\tprogress bar\t"
+  check "heard: the page change hides Install" heard "^hide\tpush button\t[^\t]*invisible[^\t]*\tInstall\t"
+  check "heard: the focus on Hide" heard "^focus\tpush button\t[^\t]*\tHide\t"
+}
+
+# The keyboard alone, without a click: Tab and Shift+Tab go round every page
+# in visual order and wrap (a reader hears each focus), the focused control
+# shows the ring (not before a key was used), Space ticks the licence box and
+# opens the folder area, Tab reaches the folder field without opening the
+# folder dialog, Enter on the link opens the licence page, Enter on Install
+# installs and Enter on Start Now starts the product.
+case_keyboard() {
+  start_server --rate 20000
+  rm -rf "$progfiles/Brisklane"
+  rm -f "$logfile"
+  start_app
+  local w; w=$(find_main_window 60) || { fail "main window shown"; return; }
+  sleep 1
+  press() { local k; for k in "$@"; do key_to "$w" "$w" "$k"; done; }
+  check "the probe listens to the installer" acc_listen "$work/events.txt"
+  check "Install has the focus at start" acc_shows "push button" "Install" focused
+  shot 00-before-keys "$w"
+  local none; none=$(ring_pixels "$shots/00-before-keys.png" 650x360+0+0)
+  check "no focus ring before the keyboard is used (${none:-?} ring pixels)" [ "${none:-1}" = 0 ]
+  local from; from=$(lines_of "$work/events.txt")
+  press Tab
+  shot 01-ring-licence-box "$w"
+  press Tab Tab
+  shot 02-ring-customize "$w"
+  press Tab Tab Tab
+  local box="check box:$licence" link="link:$licence" custom="check box:Customize Installation"
+  local trail; trail=$(focus_trail "$work/events.txt" $((from + 1)))
+  check "Tab goes round the home page in visual order ($trail)" \
+        [ "$trail" = "$box > $link > $custom > push button:Minimize > push button:Close > push button:Install" ]
+  local ring
+  ring=$(ring_pixels "$shots/01-ring-licence-box.png" 26x26+15+323)
+  check "the ring around the licence box (${ring:-0} pixels)" [ "${ring:-0}" -ge 40 ]
+  ring=$(ring_pixels "$shots/02-ring-customize.png" 212x42+423+315)
+  check "the ring around Customize (${ring:-0} pixels)" [ "${ring:-0}" -ge 300 ]
+  from=$(lines_of "$work/events.txt")
+  press shift+Tab Tab
+  trail=$(focus_trail "$work/events.txt" $((from + 1)))
+  check "Shift+Tab goes back, Tab forward again ($trail)" [ "$trail" = "push button:Close > push button:Install" ]
+  press Tab space
+  check "Space unticks the licence box: Install unavailable" wait_for 5 acc_state "push button" "Install" has unavailable
+  press space
+  check "Space ticks it again: Install available" wait_for 5 acc_state "push button" "Install" lacks unavailable
+  press Tab Return
+  check "Enter on the link opens the licence page" wait_for 10 grep -sqF "producturl?key=license_agreement" "$PW_BROWSER_RECORD"
+  press Tab space
+  check "Space on Customize opens the folder area" wait_for 5 folder_area_open "$w"
+  press Tab
+  check "Tab reaches the folder field" wait_for 5 acc_shows "editable text" "Installation Path" focused
+  sleep 1
+  check "the folder dialog stays closed" no_folder_dialog
+  press Return
+  check "Enter in the field opens the folder dialog" wait_for 10 folder_dialog_open
+  local d; d=$(xdotool search --onlyvisible --name "^$dialog_title\$" 2>/dev/null | head -1)
+  [ -n "$d" ] && key_to "$d" "$d" Escape
+  check "Escape closes the dialog" wait_for 10 no_folder_dialog
+  check "then Browse has the focus" wait_for 5 acc_shows "push button" "Browse" focused
+  shot 03-ring-browse "$w"
+  press shift+Tab
+  check "Shift+Tab back to the field" wait_for 5 acc_shows "editable text" "Installation Path" focused
+  sleep 1
+  check "the folder dialog stays closed" no_folder_dialog
+  press shift+Tab space
+  check "Shift+Tab back to Customize, Space closes the folder area" wait_for 5 sh -c "! xdotool getwindowgeometry $w | grep -q 'Geometry: 650x435'"
+  press shift+Tab shift+Tab shift+Tab
+  check "back on Install" acc_shows "push button" "Install" focused
+  from=$(lines_of "$work/events.txt")
+  press Return
+  check "Enter on Install: download page" wait_for 10 log_has "UpdateWindowSate:kWindow_Downloading"
+  check "Hide has the focus on the download page" wait_for 10 acc_shows "push button" "Hide" focused
+  press Tab Tab Tab
+  trail=$(focus_trail "$work/events.txt" $((from + 1)))
+  check "Tab goes round the download page ($trail)" \
+        [ "$trail" = "push button:Hide > push button:Minimize > push button:Close > push button:Hide" ]
+  check "finish state" wait_for 90 log_has "UpdateWindowSate:kWindow_Finish"
+  check "Start Now has the focus on the finish page" wait_for 10 acc_shows "push button" "Start${nbsp}Now" focused
+  from=$(lines_of "$work/events.txt")
+  press Tab Tab Tab
+  trail=$(focus_trail "$work/events.txt" $((from + 1)))
+  check "Tab goes round the finish page ($trail)" \
+        [ "$trail" = "push button:Minimize > push button:Close > push button:Start${nbsp}Now" ]
+  shot 04-finish "$w"
+  press Return
+  check "Enter on Start Now closes the window" wait_app_exit 20
+  check "exit code 0 ($app_rc)" [ "$app_rc" = 0 ]
+  check "the product started" wait_for 15 grep -q "^start " "$PW_PATHWICK_RECORD"
 }
 
 # Every top-level window mapped on the display while a run goes on: the X

@@ -1,6 +1,8 @@
-// The install flow's rules, the command line and the UI-thread request queue.
+// The install flow's rules, the command line, the UI-thread request queue and
+// the speed line.
 #include "app/CommandLine.h"
 #include "app/InstallFlow.h"
+#include "app/SpeedLine.h"
 #include "app/UiRequestQueue.h"
 
 #include <gtest/gtest.h>
@@ -270,4 +272,91 @@ TEST(UiRequestQueueTest, UndrainedRequestsAreFreed)
     }
     EXPECT_EQ(1, counter.use_count());
     EXPECT_EQ(0, *counter);
+}
+
+// ---- The speed line -------------------------------------------------
+
+namespace {
+
+const SpeedLineTexts kEnglishSpeed = {L"{done} of {total} \u00b7 {rate} \u00b7 about {left} left", L".|s|min|h", L""};
+constexpr int64_t kMB = 1048576;
+
+DownloadSnapshot Snap(uint32_t ms, int64_t done, int64_t total, double rate)
+{
+    DownloadSnapshot s;
+    s.nElapsedMs = ms;
+    s.nBytesDone = done;
+    s.nTotal = total;
+    s.dBytesPerSecond = rate;
+    return s;
+}
+
+} // namespace
+
+TEST(SpeedLineTest, MegabytesAndTimeLeftAreRoundedForReading)
+{
+    const CSpeedLine line(kEnglishSpeed);
+    const CSpeedLine german({L"", L",|s|min|Std.", L"MiB"});
+    struct Sizes {
+        const CSpeedLine& with;
+        double bytes;
+        bool small, down;
+        const wchar_t* text;
+    } sizes[] = {
+        {line, 25270682, false, true, L"24.1 MB"},
+        {line, 86 * kMB - 1, false, true, L"85.9 MB"},   // never the total before it is reached
+        {line, 86 * kMB - 1, false, false, L"86.0 MB"},
+        {line, 0.3 * kMB, true, true, L"0.30 MB"},
+        {line, kMB - 1, true, true, L"0.99 MB"},
+        {line, 0, true, true, L"0.00 MB"},
+        {german, 3.25 * kMB, false, false, L"3,3 MiB"},
+    };
+    for (const Sizes& c : sizes)
+        EXPECT_EQ(c.text, c.with.Megabytes(c.bytes, c.small, c.down)) << c.bytes;
+    struct Times {
+        const CSpeedLine& with;
+        double seconds;
+        const wchar_t* text;
+    } times[] = {
+        {line, 0.2, L"1 s"},    {line, 27, L"27 s"},   {line, 26.3, L"27 s"},
+        {line, 59.4, L"1 min"}, {line, 89, L"1 min"},  {line, 150, L"3 min"},
+        {line, 3570, L"1 h"},   {line, 5000, L"1 h 25 min"},
+        {german, 7300, L"2 Std."}, {line, 99 * 3600 + 1, L""}, {line, -1, L""},
+    };
+    for (const Times& c : times)
+        EXPECT_EQ(c.text, c.with.TimeLeft(c.seconds)) << c.seconds;
+}
+
+// One download as the window's timer sees it, snapshot by snapshot.
+TEST(SpeedLineTest, NothingBeforeASecondOfDataThenASmoothedLine)
+{
+    const int64_t total = 86 * kMB;
+    const double rate = 3.2 * kMB;
+    struct Step {
+        DownloadSnapshot snapshot;
+        const wchar_t* line;
+    } steps[] = {
+        {Snap(0, 0, 0, 0), L""},                       // size not known yet
+        {Snap(300, 0, total, 0), L""},                 // no bytes yet
+        {Snap(900, kMB, total, 0), L""},               // first bytes
+        {Snap(1800, 2 * kMB, total, rate), L""},       // 0.9 s of data
+        {Snap(2000, 25270682, total, rate),
+         L"24.1 MB of 86.0 MB \u00b7 3.2 MB/s \u00b7 about 20 s left"},
+        // Three times slower: the new estimate (56 s) is followed slowly.
+        {Snap(3000, 26 * kMB, total, rate / 3), L"26.0 MB of 86.0 MB \u00b7 1.1 MB/s \u00b7 about 26 s left"},
+        // A stall: no rate, no time left; a range that took bytes back does
+        // not move the count back.
+        {Snap(8000, 25 * kMB, total, 0), L"26.0 MB of 86.0 MB \u00b7 0.00 MB/s"},
+        // A fresh estimate close to the end: at least 1 s, never 0.
+        {Snap(9000, total - 1000, total, rate), L"85.9 MB of 86.0 MB \u00b7 3.2 MB/s \u00b7 about 1 s left"},
+        {Snap(9500, total, total, rate), L"86.0 MB of 86.0 MB \u00b7 3.2 MB/s"},
+        // A retry starts over: nothing again until a second of data.
+        {Snap(200, 0, total, 0), L""},
+        {Snap(1500, 10, total, 0), L""},
+        // A crawl whose end lies beyond 99 hours shows no time.
+        {Snap(2600, 10, total, 1), L"0.0 MB of 86.0 MB \u00b7 0.00 MB/s"},
+    };
+    CSpeedLine line(kEnglishSpeed);
+    for (const Step& step : steps)
+        EXPECT_EQ(step.line, line.Update(step.snapshot)) << step.snapshot.nElapsedMs;
 }

@@ -1,10 +1,15 @@
 // Buttons, options, check boxes, labels and the progress range: events,
-// notifications, selection and size estimates (no painting).
+// notifications, selection, size estimates (no painting) and what a screen
+// reader is told of them.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "common/TestHostUI.h"
+#include "skinui/AccessibleTree.h"
 #include "skinui/ButtonUI.h"
 #include "skinui/ContainerUI.h"
+#include "skinui/EditUI.h"
 #include "skinui/LabelUI.h"
 #include "skinui/ProgressUI.h"
 
@@ -341,3 +346,119 @@ TEST(ProgressRange, NormalisationAndDestination)
 }
 
 } // namespace
+
+// ---- What a screen reader is told -----------------------------------
+
+namespace {
+
+// The consent row, the folder field and the progress column of the skin,
+// with the attributes it gives them for readers.
+struct ReaderPage {
+    CTestHostUI host;
+    CVerticalLayoutUI* root = Make<CVerticalLayoutUI>(L"root");
+    ReaderPage()
+    {
+        root->Add(Make<CButtonUI>(L"closebtn", {{L"accname", L"Close"}}));
+        root->Add(Make<CControlUI>(L"logo", {{L"accname", L"Brand"}}));
+        root->Add(Make<CControlUI>(L"banner"));
+        root->Add(Make<CCheckBoxUI>(L"chk_agree", {{L"acclabel", L"btn_lisence"}, {L"selected", L"true"}}));
+        root->Add(Make<CButtonUI>(L"btn_lisence", {{L"accrole", L"link"}, {L"showhtml", L"true"},
+                                                   {L"text", L"I agree to the {c #FF68D1AB}Licence{/c}"}}));
+        root->Add(Make<CButtonUI>(L"btn_install", {{L"text", L"Install"}, {L"enabled", L"false"}}));
+        root->Add(Make<COptionUI>(L"examine", {{L"group", L"tabs"}, {L"accrole", L"none"}}));
+        root->Add(Make<CLabelUI>(L"label_path", {{L"text", L"Installation Path"}}));
+        root->Add(Make<CEditUI>(L"edit_path", {{L"acclabel", L"label_path"}, {L"readonly", L"true"},
+                                               {L"text", L"C:\\Program Files\\"}}));
+        root->Add(Make<CLabelUI>(L"label_tip", {{L"text", L"Invalid"}, {L"visible", L"false"}}));
+        root->Add(Make<CLabelUI>(L"label_speed"));
+        root->Add(Make<CProgressUI>(L"progress", {{L"acclabel", L"label_install"}, {L"value", L"28"},
+                                                  {L"accreversed", L"true"}}));
+        root->Add(Make<CLabelUI>(L"label_install", {{L"text", L"Installing..."}}));
+        host.Attach(root);
+        host.Layout(400, 400);
+    }
+};
+
+} // namespace
+
+TEST(AccessibleDescription, RolesNamesValuesStatesAndActionsFromTheSkin)
+{
+    ReaderPage page;
+    struct Case {
+        const wchar_t* control;
+        AccessRole role;
+        const wchar_t* name;
+        const wchar_t* value;
+        const wchar_t* action;
+        UINT states;
+    } cases[] = {
+        {L"closebtn", AccessRole::PushButton, L"Close", L"", L"Press", kAccState_Focusable},
+        {L"logo", AccessRole::Graphic, L"Brand", L"", L"", 0},
+        {L"chk_agree", AccessRole::CheckBox, L"I agree to the Licence", L"", L"Uncheck",
+         kAccState_Focusable | kAccState_Checked},
+        {L"btn_lisence", AccessRole::Link, L"I agree to the Licence", L"", L"Jump",
+         kAccState_Focusable | kAccState_Linked},
+        {L"btn_install", AccessRole::PushButton, L"Install", L"", L"Press", kAccState_Unavailable},
+        {L"edit_path", AccessRole::Text, L"Installation Path", L"C:\\Program Files\\", L"",
+         kAccState_Focusable | kAccState_ReadOnly},
+        {L"label_tip", AccessRole::StaticText, L"Invalid", L"", L"", kAccState_Invisible},
+        {L"label_speed", AccessRole::StaticText, L"", L"", L"", kAccState_Invisible},   // nothing to say yet
+        {L"progress", AccessRole::ProgressBar, L"Installing...", L"72 %", L"", 0},         // drawn reversed
+    };
+    for (const Case& c : cases) {
+        const AccessibleInfo info = DescribeAccessible(page.host.Find(c.control), page.root);
+        EXPECT_EQ(c.role, info.eRole) << c.control;
+        EXPECT_EQ(c.name, info.strName) << c.control;
+        EXPECT_EQ(c.value, info.strValue) << c.control;
+        EXPECT_EQ(c.action, info.strDefaultAction) << c.control;
+        EXPECT_EQ(c.states, info.uStates) << c.control;
+    }
+    // Unnamed pictures and options the skin takes out are not listed; the
+    // rest keep their places (child ids) whether shown or not.
+    std::vector<std::wstring> listed;
+    for (CControlUI* c : AccessibleControls(page.root))
+        listed.push_back(c->GetName());
+    EXPECT_EQ((std::vector<std::wstring>{L"closebtn", L"logo", L"chk_agree", L"btn_lisence", L"btn_install",
+                                         L"label_path", L"edit_path", L"label_tip", L"label_speed", L"progress",
+                                         L"label_install"}),
+              listed);
+    EXPECT_EQ(8, AccessibleChildId(page.root, page.host.Find(L"label_tip")));
+    EXPECT_EQ(0, AccessibleChildId(page.root, page.host.Find(L"banner")));
+}
+
+TEST(AccessibleDescription, ControlsTellTheHostWhatAReaderShouldHear)
+{
+    ReaderPage page;
+    auto* agree = static_cast<COptionUI*>(page.host.Find(L"chk_agree"));
+    auto* progress = static_cast<CProgressUI*>(page.host.Find(L"progress"));
+    struct Case {
+        const char* what;
+        std::function<void()> act;
+        std::vector<std::pair<std::wstring, AccessEvent>> heard;
+    } cases[] = {
+        {"a check box toggled", [&] { agree->Activate(); }, {{L"chk_agree", AccessEvent::StateChange}}},
+        {"enabled", [&] { page.host.Find(L"btn_install")->SetEnabled(true); },
+         {{L"btn_install", AccessEvent::StateChange}}},
+        {"a new text", [&] { page.host.Find(L"label_speed")->SetText(L"1.0 MB of 2.0 MB"); },
+         {{L"label_speed", AccessEvent::NameChange}}},
+        {"the same text again", [&] { page.host.Find(L"label_speed")->SetText(L"1.0 MB of 2.0 MB"); }, {}},
+        {"a new value", [&] { progress->SetValue(40); }, {{L"progress", AccessEvent::ValueChange}}},
+        {"shown", [&] { page.host.Find(L"label_tip")->SetVisible(true); }, {{L"label_tip", AccessEvent::Show}}},
+        // A container reports once everything inside it changed, so the host
+        // finds its listed controls visible.
+        {"the whole page hidden", [&] { page.root->SetVisible(false); }, {{L"root", AccessEvent::Hide}}},
+        {"the whole page shown", [&] { page.root->SetVisible(true); }, {{L"root", AccessEvent::Show}}},
+    };
+    std::vector<bool> installVisibleWhenHeard;
+    page.host.onAccessEvent = [&](CControlUI* control, AccessEvent) {
+        if (control == page.root)
+            installVisibleWhenHeard.push_back(page.host.Find(L"btn_install")->IsVisible());
+    };
+    for (const Case& c : cases) {
+        page.host.accessEvents.clear();
+        c.act();
+        EXPECT_EQ(c.heard, page.host.accessEvents) << c.what;
+    }
+    EXPECT_EQ((std::vector<bool>{false, true}), installVisibleWhenHeard)
+        << "a page's controls change with it before the event";
+}

@@ -1,10 +1,12 @@
-// Stack, tab and floating layout with the shapes the skin uses.
+// Stack, tab and floating layout with the shapes the skin uses, and the
+// order Tab visits the controls in.
 #include <gtest/gtest.h>
 
 #include <sstream>
 
 #include "common/TestHostUI.h"
 #include "skinui/ContainerUI.h"
+#include "skinui/TabOrder.h"
 
 using namespace SkinUI;
 using testhost::CTestHostUI;
@@ -325,3 +327,42 @@ TEST(Container, ChildAddedToAnInvisibleContainerIsInternallyHidden)
 }
 
 } // namespace
+
+// ---- Tab order ------------------------------------------------------
+
+TEST(TabOrder, RowsFromTheTopInReadingDirectionIndexesFirst)
+{
+    // The home page: minimise and close in the title row, Install, then the
+    // consent row (check box, licence, Customize), in tree order.
+    const std::vector<TabStopPlace> home = {
+        {MakeRect(581, 11, 601, 31), 0},  {MakeRect(611, 11, 631, 31), 0},   {MakeRect(241, 149, 409, 195), 0},
+        {MakeRect(21, 322, 41, 352), 0},  {MakeRect(41, 322, 449, 352), 0},  {MakeRect(449, 322, 649, 352), 0},
+    };
+    // The right-to-left page: the same controls, each row mirrored in the
+    // tree (close, minimise; Customize, licence, check box).
+    const std::vector<TabStopPlace> mirrored = {
+        {MakeRect(11, 11, 31, 31), 0},    {MakeRect(41, 11, 61, 31), 0},     {MakeRect(241, 149, 409, 195), 0},
+        {MakeRect(1, 322, 201, 352), 0},  {MakeRect(201, 322, 609, 352), 0}, {MakeRect(609, 322, 629, 352), 0},
+    };
+    struct Case {
+        const char* what;
+        std::vector<TabStopPlace> stops;
+        bool rtl;
+        std::vector<size_t> order;
+    } cases[] = {
+        {"left to right", home, false, {0, 1, 2, 3, 4, 5}},
+        {"right to left", mirrored, true, {1, 0, 2, 5, 4, 3}},
+        {"indexes first, ascending",
+         {{MakeRect(0, 0, 10, 10), 0}, {MakeRect(0, 50, 10, 60), 2}, {MakeRect(20, 0, 30, 10), 1}},
+         false, {2, 1, 0}},
+        // A tall control and a column beside it share one row: left, then
+        // the column top down.
+        {"a tall control takes its neighbours into its row",
+         {{MakeRect(50, 0, 60, 20), 0}, {MakeRect(0, 0, 40, 100), 0}, {MakeRect(50, 40, 60, 60), 0},
+          {MakeRect(0, 120, 10, 130), 0}},
+         false, {1, 0, 2, 3}},
+        {"never laid out: tree order", {{}, {}, {}}, false, {0, 1, 2}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.order, SortTabStops(c.stops, c.rtl)) << c.what;
+}

@@ -2,10 +2,12 @@
 // keys, hit testing, timers, notifications (sync and coalesced async),
 // window regions, focus and clicks reaching the controls; messages that
 // native child windows send to the host, the wheel, the cursor, Alt
-// shortcuts and the window's icons.
+// shortcuts, the window's icons, the tab order with its focus ring, and the
+// accessible object readers get.
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <oleacc.h>
 
 #include "HostTestWindow.h"
 #include "SkinTestWindow.h"
@@ -896,4 +898,111 @@ TEST(WindowHostTree, LayeredPaintAfterShrinkingStaysInsideTheBuffer)
     for (const RECT& rc : painted)
         EXPECT_TRUE(rc.left >= 0 && rc.top >= 0 && rc.right <= 100 && rc.bottom <= 10)
             << rc.left << "," << rc.top << "," << rc.right << "," << rc.bottom;
+}
+
+namespace {
+
+void PressTab(HWND hwnd)
+{
+    MSG msg = {};
+    msg.hwnd = hwnd;
+    msg.message = WM_KEYDOWN;
+    msg.wParam = VK_TAB;
+    CWindowHostUI::TranslateMessage(&msg);
+}
+
+} // namespace
+
+TEST(WindowHostMessages, TabFollowsTheScreenFromTheDefaultControlAndTheRingOnlyAfterKeys)
+{
+    for (bool rtl : {false, true}) {
+        // Tree order is not screen order: the lower button comes first.
+        MessageScene s;
+        s.Put(Make<CButtonUI>(L"below", {{L"defaultfocus", L"true"}}), L"100,60,200,90");
+        s.Put(Make<CButtonUI>(L"right"), L"200,10,290,40");
+        CControlUI* left = s.Put(Make<CButtonUI>(L"left"), L"10,10,100,40");
+        s.Put(Make<CButtonUI>(L"skipped", {{L"tabstop", L"false"}}), L"110,10,190,40");
+        s.win.ui.ApplyWindowAttribute(L"focusringcolor", L"#FFFF0000");
+        if (rtl)
+            s.win.ui.ApplyWindowAttribute(L"direction", L"rtl");
+        s.Show();
+        s.win.ui.SetFocus(left, false);
+        s.win.Paint();
+        EXPECT_EQ(0, s.win.CountInRect(MakeRect(0, 0, 300, 100), 0xFF0000)) << "a ring before any key";
+
+        s.win.ui.SetFocus(nullptr, false);
+        std::vector<std::wstring> visited;
+        for (int i = 0; i < 4; ++i) {
+            PressTab(s.win.GetHWND());
+            visited.push_back(s.win.ui.GetFocus() != nullptr ? s.win.ui.GetFocus()->GetName() : L"none");
+        }
+        const std::vector<std::wstring> expected =
+            rtl ? std::vector<std::wstring>{L"below", L"right", L"left", L"below"}
+                : std::vector<std::wstring>{L"below", L"left", L"right", L"below"};
+        EXPECT_EQ(expected, visited) << (rtl ? "right to left" : "left to right");
+
+        // Two pixels wide, one clear of the button, with round corners: the
+        // 2 x (106 + 36) x 2 = 568 pixels of a square ring, 4 fewer at each
+        // corner.
+        s.win.Paint();
+        EXPECT_EQ(552, s.win.CountInRect(MakeRect(95, 55, 205, 95), 0xFF0000));
+        EXPECT_EQ(0, s.win.CountInRect(MakeRect(100, 60, 200, 90), 0xFF0000)) << "the ring covers the button";
+        s.win.ButtonDown(50, 25);
+        s.win.ButtonUp(50, 25);
+        s.win.Paint();
+        EXPECT_EQ(0, s.win.CountInRect(MakeRect(0, 0, 300, 100), 0xFF0000)) << "a ring after a mouse press";
+    }
+}
+
+TEST(WindowHostMessages, TheClientAreaAnswersReadersUntilItsWindowGoes)
+{
+    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+    {
+        MessageScene s;
+        s.Put(Make<CButtonUI>(L"install", {{L"text", L"Install"}}), L"10,10,110,40");
+        s.Put(Make<CControlUI>(L"plain"), L"120,10,200,40");   // a picture without a name: not listed
+        auto* box = s.Put(Make<CCheckBoxUI>(L"box", {{L"accname", L"Agree"}, {L"selected", L"true"}}),
+                          L"210,10,240,40");
+        s.Show();
+        HWND hwnd = s.win.GetHWND();
+        IAccessible* acc = nullptr;
+        ASSERT_EQ(S_OK, AccessibleObjectFromWindow(hwnd, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                                                   reinterpret_cast<void**>(&acc)));
+        VARIANT one, two;
+        VariantInit(&one);
+        one.vt = VT_I4;
+        one.lVal = 1;
+        two = one;
+        two.lVal = 2;
+        long count = 0;
+        EXPECT_EQ(S_OK, acc->get_accChildCount(&count));
+        EXPECT_EQ(2, count);
+        long x = 0, y = 0, w = 0, h = 0;
+        EXPECT_EQ(S_OK, acc->accLocation(&x, &y, &w, &h, one));
+        const POINT at = s.Screen(10, 10);
+        EXPECT_TRUE(x == at.x && y == at.y && w == 100 && h == 30) << x << "," << y << " " << w << "x" << h;
+        VARIANT hit;
+        const POINT overBox = s.Screen(220, 20), overPlain = s.Screen(150, 20);
+        EXPECT_EQ(S_OK, acc->accHitTest(overBox.x, overBox.y, &hit));
+        EXPECT_EQ(2, hit.lVal);
+        acc->accHitTest(overPlain.x, overPlain.y, &hit);
+        EXPECT_EQ(CHILDID_SELF, hit.lVal);
+        IDispatch* child = nullptr;
+        one.lVal = 3;
+        EXPECT_EQ(E_INVALIDARG, acc->get_accChild(one, &child));
+
+        // The action waits until the reader's call has returned.
+        s.win.notes.clear();
+        EXPECT_EQ(S_OK, acc->accDoDefaultAction(two));
+        EXPECT_TRUE(box->IsSelected());
+        hosttest::Pump();
+        EXPECT_FALSE(box->IsSelected());
+        EXPECT_EQ((std::vector<std::wstring>{L"box"}), s.win.NotesOfType(L"selectchanged"));
+
+        DestroyWindow(hwnd);
+        EXPECT_EQ(CO_E_OBJNOTCONNECTED, acc->get_accChildCount(&count)) << "the window is gone";
+        EXPECT_EQ(CO_E_OBJNOTCONNECTED, acc->accDoDefaultAction(two));
+        acc->Release();
+    }
+    CoUninitialize();
 }
