@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "skinui/SkinValues.h"
 #include "skinui/UIDefs.h"
 
 #ifdef _WIN32
@@ -81,6 +82,10 @@ public:
     virtual SIZE MeasureText(const std::wstring& text, int fontId, UINT style, int width, bool markup) = 0;
     virtual DWORD DefaultTextColor() const = 0;
     virtual DWORD DefaultDisabledColor() const = 0;
+
+    // The display scale the host draws at: the skin's lengths, written for
+    // 96 DPI, are read at this DPI (SkinValues.h).
+    virtual int Dpi() const { return kBaseDpi; }
 
 #ifdef _WIN32
     // The native window, the resource tables (images, fonts, colours) the

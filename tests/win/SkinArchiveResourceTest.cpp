@@ -83,6 +83,18 @@ std::vector<std::wstring> ImagesNamedIn(const std::string& layout)
     return images;
 }
 
+// Width and height from a PNG file's header; 0 x 0 for anything else.
+SIZE PngSize(const std::string& png)
+{
+    if (png.size() < 24 || png.compare(12, 4, "IHDR") != 0)
+        return SIZE{0, 0};
+    auto be32 = [&](size_t at) {
+        return static_cast<LONG>(static_cast<unsigned char>(png[at]) << 24 | static_cast<unsigned char>(png[at + 1]) << 16 |
+                                 static_cast<unsigned char>(png[at + 2]) << 8 | static_cast<unsigned char>(png[at + 3]));
+    };
+    return SIZE{be32(16), be32(20)};
+}
+
 class SkinArchiveResourceTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -147,7 +159,18 @@ TEST_F(SkinArchiveResourceTest, EveryImageALayoutNamesIsInTheArchive)
         ASSERT_TRUE(archive.Read(index, text));
         for (const std::wstring& image : ImagesNamedIn(text)) {
             ++named;
-            EXPECT_GE(archive.Find(image), 0) << layout << " names a missing image";
+            const int plain = archive.Find(image);
+            EXPECT_GE(plain, 0) << layout << " names a missing image";
+            // Scaled displays draw its twin at twice the size.
+            const std::wstring twinName = image.substr(0, image.size() - 4) + L"@2x.png";
+            const int twin = archive.Find(twinName);
+            EXPECT_GE(twin, 0) << layout << ": no twin " << std::string(twinName.begin(), twinName.end());
+            std::string plainBytes, twinBytes;
+            if (plain >= 0 && twin >= 0 && archive.Read(plain, plainBytes) && archive.Read(twin, twinBytes)) {
+                const SIZE one = PngSize(plainBytes), two = PngSize(twinBytes);
+                EXPECT_TRUE(two.cx == 2 * one.cx && two.cy == 2 * one.cy)
+                    << std::string(twinName.begin(), twinName.end()) << " is " << two.cx << "x" << two.cy;
+            }
         }
     }
     // The home page alone names the logos, four button states and the marks.
@@ -168,11 +191,26 @@ TEST_F(SkinArchiveResourceTest, IconAndManifestAreEmbedded)
         const WORD iconId = static_cast<WORD>(item[12] | (item[13] << 8));
         EXPECT_FALSE(ResourceBytes(RT_ICON, iconId).empty()) << "icon image " << iconId;
     }
-    EXPECT_EQ(sizes, (std::set<int>{16, 24, 32, 48, 256}));
+    // The small and large icon at 100 % to 200 %, and the big ones up to 256.
+    EXPECT_EQ(sizes, (std::set<int>{16, 20, 24, 32, 40, 48, 64, 96, 128, 256}));
+    // The sizes are stored as PNG: the system makes an icon of each.
+    for (int size : sizes) {
+        HICON icon = static_cast<HICON>(LoadImageW(module.Get(), MAKEINTRESOURCEW(101), IMAGE_ICON, size, size, 0));
+        ICONINFO info = {};
+        BITMAP bm = {};
+        if (icon != nullptr && GetIconInfo(icon, &info)) {
+            GetObjectW(info.hbmColor != nullptr ? info.hbmColor : info.hbmMask, sizeof(bm), &bm);
+            DeleteObject(info.hbmColor);
+            DeleteObject(info.hbmMask);
+        }
+        EXPECT_EQ(bm.bmWidth, size) << "icon of " << size << " pixels";
+        if (icon != nullptr)
+            DestroyIcon(icon);
+    }
 
     const std::string manifest = ResourceBytes(RT_MANIFEST, 1);
     ASSERT_FALSE(manifest.empty()) << "no manifest";
-    for (const char* part : {"level=\"requireAdministrator\"", "Microsoft.Windows.Common-Controls",
+    for (const char* part : {"level=\"requireAdministrator\"", "Microsoft.Windows.Common-Controls", "PerMonitorV2, System",
                              "{e2011457-1546-43c5-a5fe-008deee3d3f0}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"})
         EXPECT_NE(manifest.find(part), std::string::npos) << part;
 }
