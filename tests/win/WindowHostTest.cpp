@@ -109,6 +109,16 @@ TEST_F(WindowHostTest, DisplayScaleChangeTakesTheSuggestedRectangleAndScalesTheS
     expectRect(host->GetSizeBox(), 4, 4, 4, 4, "size box back at 96 DPI");
     EXPECT_EQ(host->FontHeight(1), fontAt96);
     EXPECT_EQ(HitTest(300, 300), HTCLIENT);
+
+    // The fonts, images and buffers of the old scale go: a second round
+    // trip leaves no more GDI objects alive than the first.
+    testsupport::CGdiObjectLog gdi;
+    dpiChanged(144, MakeRect(10, 20, 985, 560));
+    dpiChanged(96, MakeRect(0, 0, 650, 360));
+    const size_t alive = gdi.Alive();
+    dpiChanged(144, MakeRect(10, 20, 985, 560));
+    dpiChanged(96, MakeRect(0, 0, 650, 360));
+    EXPECT_EQ(gdi.Alive(), alive) << gdi.Created() << " made in two round trips";
 }
 
 TEST_F(WindowHostTest, EscapeClosesWithOneReturnDoesNothing)
