@@ -50,13 +50,18 @@ TEXT_KEYS = [
     "STR_SELECT_FOLDER", "STR_STORAGE", "STR_PATH_INVALID", "STR_INSTALLING", "STR_HIDE",
     "STR_MESSAGEBOX_TITLE", "STR_NETWORK_ERROR", "STR_OPERATE_TIP", "STR_SOFT_RUN",
     "STR_CLOSE_TIP1", "STR_CLOSE_TIP2", "STR_START", "STR_VERIFY_FAILED", "STR_INSTALL_FAILED",
-    "STR_START_FAILED", "STR_FREE_SPACE_FAILED",
+    "STR_START_FAILED", "STR_FREE_SPACE_FAILED", "STR_USAGE",
 ]
 
 NBSP = "\u00a0"
 
+# Wide characters of the buffer through which the program reads a section.
+SECTION_BUFFER = 4096
+
 # The UI texts, in TEXT_KEYS order. PRODUCT, BRAND and COLOR are filled in by
-# the program; the storage text ends with a blank before the number.
+# the program; the storage text ends with a blank before the number; the usage
+# text writes its line breaks as a backslash and "n", which the program turns
+# into line breaks.
 TEXTS = {
     "English": [
         "Install",
@@ -82,6 +87,13 @@ TEXTS = {
         "PRODUCT could not be started.",
         "The free space of the installation drive could not be read. Please choose another "
         "installation path.",
+        "PRODUCT Setup options:\\n\\n"
+        "/S – install silently: no window and no questions; the exit code tells the outcome.\\n"
+        "/D=folder – installation folder; last on the line, without quotes.\\n"
+        "/LANG=code – language, for example 1031.\\n"
+        "/LOG=file – write the log to this file.\\n"
+        "/NOANALYTICS – send no usage statistics.\\n"
+        "/? or /HELP – show this help.",
     ],
     "German": [
         "Installieren",
@@ -111,6 +123,13 @@ TEXTS = {
         "PRODUCT konnte nicht gestartet werden.",
         "Der freie Speicherplatz des Installationslaufwerks konnte nicht ermittelt werden. Bitte "
         "wählen Sie einen anderen Installationspfad.",
+        "Optionen des Setups von PRODUCT:\\n\\n"
+        "/S – unbeaufsichtigt installieren: kein Fenster, keine Fragen; der Exit-Code nennt das Ergebnis.\\n"
+        "/D=Ordner – Installationsordner; als Letztes in der Zeile, ohne Anführungszeichen.\\n"
+        "/LANG=Code – Sprache, zum Beispiel 1031.\\n"
+        "/LOG=Datei – das Protokoll in diese Datei schreiben.\\n"
+        "/NOANALYTICS – keine Nutzungsstatistiken senden.\\n"
+        "/? oder /HELP – diese Hilfe anzeigen.",
     ],
     "French": [
         "Installer",
@@ -138,6 +157,13 @@ TEXTS = {
         "Impossible de démarrer PRODUCT.",
         "Impossible de déterminer l'espace libre du lecteur d'installation. Veuillez choisir un "
         "autre chemin d'installation.",
+        "Options de l'installation de PRODUCT :\\n\\n"
+        "/S – installation silencieuse : aucune fenêtre, aucune question ; le code de sortie indique le résultat.\\n"
+        "/D=dossier – dossier d'installation ; en dernier sur la ligne, sans guillemets.\\n"
+        "/LANG=code – langue, par exemple 1036.\\n"
+        "/LOG=fichier – écrire le journal dans ce fichier.\\n"
+        "/NOANALYTICS – n'envoyer aucune statistique d'utilisation.\\n"
+        "/? ou /HELP – afficher cette aide.",
     ],
     "Spanish": [
         "Instalar",
@@ -165,6 +191,13 @@ TEXTS = {
         "No se pudo iniciar PRODUCT.",
         "No se pudo leer el espacio libre de la unidad de instalación. Elija otra ruta de "
         "instalación.",
+        "Opciones de la instalación de PRODUCT:\\n\\n"
+        "/S – instalación silenciosa: sin ventana ni preguntas; el código de salida indica el resultado.\\n"
+        "/D=carpeta – carpeta de instalación; al final de la línea, sin comillas.\\n"
+        "/LANG=código – idioma, por ejemplo 3082.\\n"
+        "/LOG=archivo – escribir el registro en este archivo.\\n"
+        "/NOANALYTICS – no enviar estadísticas de uso.\\n"
+        "/? o /HELP – mostrar esta ayuda.",
     ],
     "Italian": [
         "Installa",
@@ -193,6 +226,13 @@ TEXTS = {
         "Impossibile avviare PRODUCT.",
         "Impossibile leggere lo spazio libero dell'unità di installazione. Scegli un altro "
         "percorso di installazione.",
+        "Opzioni dell'installazione di PRODUCT:\\n\\n"
+        "/S – installazione invisibile: nessuna finestra e nessuna domanda; il codice di uscita indica l'esito.\\n"
+        "/D=cartella – cartella di installazione; ultima nella riga, senza virgolette.\\n"
+        "/LANG=codice – lingua, ad esempio 1040.\\n"
+        "/LOG=file – scrivi il registro in questo file.\\n"
+        "/NOANALYTICS – non inviare statistiche di utilizzo.\\n"
+        "/? o /HELP – mostra questa guida.",
     ],
     "Dutch": [
         "Installeren",
@@ -220,6 +260,13 @@ TEXTS = {
         "PRODUCT kan niet worden gestart.",
         "De vrije ruimte van het installatiestation kan niet worden gelezen. Kies een ander "
         "installatiepad.",
+        "Opties van de installatie van PRODUCT:\\n\\n"
+        "/S – stil installeren: geen venster en geen vragen; de afsluitcode geeft het resultaat.\\n"
+        "/D=map – installatiemap; als laatste op de regel, zonder aanhalingstekens.\\n"
+        "/LANG=code – taal, bijvoorbeeld 1043.\\n"
+        "/LOG=bestand – het logboek naar dit bestand schrijven.\\n"
+        "/NOANALYTICS – geen gebruiksstatistieken verzenden.\\n"
+        "/? of /HELP – deze hulp weergeven.",
     ],
     "Portuguese": [
         "Instalar",
@@ -247,6 +294,13 @@ TEXTS = {
         "Não foi possível iniciar o PRODUCT.",
         "Não foi possível ler o espaço livre da unidade de instalação. Escolha outro caminho de "
         "instalação.",
+        "Opções da instalação do PRODUCT:\\n\\n"
+        "/S – instalação silenciosa: sem janela nem perguntas; o código de saída indica o resultado.\\n"
+        "/D=pasta – pasta de instalação; no fim da linha, sem aspas.\\n"
+        "/LANG=código – idioma, por exemplo 2070.\\n"
+        "/LOG=ficheiro – escrever o registo neste ficheiro.\\n"
+        "/NOANALYTICS – não enviar estatísticas de utilização.\\n"
+        "/? ou /HELP – mostrar esta ajuda.",
     ],
     "Japanese": [
         "インストール",
@@ -271,6 +325,13 @@ TEXTS = {
         "PRODUCT のインストールが完了しませんでした。インストーラーをもう一度ダウンロードして実行するには [再試行]、終了するには [キャンセル] をクリックしてください。",
         "PRODUCT を起動できませんでした。",
         "インストール先ドライブの空き容量を取得できませんでした。別のインストール先を選択してください。",
+        "PRODUCT セットアップのオプション:\\n\\n"
+        "/S – サイレント インストール: ウィンドウも確認も表示せず、結果を終了コードで示します。\\n"
+        "/D=フォルダー – インストール先フォルダー。行の最後に引用符なしで指定します。\\n"
+        "/LANG=コード – 言語 (例: 1041)。\\n"
+        "/LOG=ファイル – ログをこのファイルに書き込みます。\\n"
+        "/NOANALYTICS – 利用統計を送信しません。\\n"
+        "/? または /HELP – このヘルプを表示します。",
     ],
     "Korean": [
         "설치",
@@ -294,6 +355,13 @@ TEXTS = {
         "PRODUCT 설치가 완료되지 않았습니다. 설치 프로그램을 다시 다운로드하여 실행하려면 [다시 시도], 종료하려면 [취소]를 클릭하세요.",
         "PRODUCT을(를) 시작할 수 없습니다.",
         "설치 드라이브의 여유 공간을 확인할 수 없습니다. 다른 설치 경로를 선택하세요.",
+        "PRODUCT 설치 옵션:\\n\\n"
+        "/S – 자동 설치: 창과 질문 없이 설치하며 종료 코드로 결과를 알립니다.\\n"
+        "/D=폴더 – 설치 폴더. 줄의 마지막에 따옴표 없이 지정합니다.\\n"
+        "/LANG=코드 – 언어(예: 1042).\\n"
+        "/LOG=파일 – 이 파일에 로그를 씁니다.\\n"
+        "/NOANALYTICS – 사용 통계를 보내지 않습니다.\\n"
+        "/? 또는 /HELP – 이 도움말을 표시합니다.",
     ],
     "ChineseTW": [
         "安裝",
@@ -317,6 +385,13 @@ TEXTS = {
         "PRODUCT 安裝未完成。按一下 [重試] 重新下載並執行安裝程式，或按一下 [取消] 結束。",
         "無法啟動 PRODUCT。",
         "無法讀取安裝磁碟機的可用空間，請選擇其他安裝路徑。",
+        "PRODUCT 安裝程式選項：\\n\\n"
+        "/S – 無訊息安裝：不顯示視窗也不詢問；以結束代碼表示結果。\\n"
+        "/D=資料夾 – 安裝資料夾；放在命令列最後，不加引號。\\n"
+        "/LANG=代碼 – 語言，例如 1028。\\n"
+        "/LOG=檔案 – 將記錄寫入此檔案。\\n"
+        "/NOANALYTICS – 不傳送使用統計資料。\\n"
+        "/? 或 /HELP – 顯示此說明。",
     ],
 }
 
@@ -327,6 +402,8 @@ REQUIRED_MARKS = {
     "STR_SOFT_RUN": ["PRODUCT"],
     "STR_INSTALL_FAILED": ["PRODUCT"],
     "STR_START_FAILED": ["PRODUCT"],
+    # The switches are the same in every language.
+    "STR_USAGE": ["PRODUCT", "/S ", "/D=", "/LANG=", "/LOG=", "/NOANALYTICS", "/?", "/HELP", "\\n"],
 }
 
 URL_KEYS = ["STR_DOWN_URL", "STR_DOWN_URL_X64", "STR_LICENCE_URL", "STR_INSTALL_URL"]
@@ -421,6 +498,12 @@ def check_texts():
                 problems.append("%s %s: colour tag outside the licence text" % (lang, key))
         if not values[TEXT_KEYS.index("STR_STORAGE")].endswith(" "):
             problems.append("%s STR_STORAGE: must end with a blank" % lang)
+        # The program reads the section through one buffer; what does not fit
+        # is cut off, keys and all.
+        block = sum(len(k) + len(v) + 2 for k, v in zip(TEXT_KEYS, values)) + 1
+        if block > SECTION_BUFFER:
+            problems.append("%s: the texts take %d characters, the section buffer holds %d"
+                            % (lang, block, SECTION_BUFFER))
     english = TEXTS["English"]
     if english[TEXT_KEYS.index("STR_START")] != "Start\u00a0Now":
         problems.append("English STR_START: must join Start and Now with a no-break space")

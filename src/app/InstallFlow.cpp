@@ -41,6 +41,12 @@ bool InstallRootFitsCommandLine(const std::wstring& root)
     return root.size() <= kInstallFolderMax;
 }
 
+bool IsAbsoluteInstallRoot(const std::wstring& root)
+{
+    return root.size() >= 3 && ((root[0] >= L'A' && root[0] <= L'Z') || (root[0] >= L'a' && root[0] <= L'z')) &&
+           root[1] == L':' && root[2] == L'\\';
+}
+
 std::wstring DriveOfRoot(const std::wstring& root)
 {
     const size_t colon = root.find(L':');

@@ -55,6 +55,10 @@ std::wstring InstallRootFromField(const std::wstring& field);
 // installer's command line (at most 210 characters).
 bool InstallRootFitsCommandLine(const std::wstring& root);
 
+// Whether the root names a folder from the top of a drive ("X:\..."), the
+// only form the silent run installs to.
+bool IsAbsoluteInstallRoot(const std::wstring& root);
+
 // The leading part of the root up to and including its first ":"; "" when
 // there is none.
 std::wstring DriveOfRoot(const std::wstring& root);

@@ -5,17 +5,17 @@
 #include <cstdio>
 #include <thread>
 
-#include "config/DeploymentSettings.h"
+#include "app/Analytics.h"
+#include "app/InstallSteps.h"
+#include "app/StartUp.h"
 #include "config/ResourcePackage.h"
 #include "logging/Log.h"
-#include "net/HttpBeacon.h"
 #include "net/HttpDownload.h"
 #include "skinui/ButtonUI.h"
 #include "skinui/ContainerUI.h"
 #include "skinui/EditUI.h"
 #include "skinui/LabelUI.h"
 #include "skinui/ProgressUI.h"
-#include "system/PayloadVerifier.h"
 #include "system/Process.h"
 #include "system/SystemInfo.h"
 
@@ -59,30 +59,6 @@ T* As(CControlUI* control)
 
 } // namespace
 
-bool CheckFolderPath(const std::wstring& path, bool& exists)
-{
-    exists = false;
-    size_t n = path.size();
-    if (n > 0 && path[n - 1] == L'\\')
-        --n;
-    HANDLE heap = GetProcessHeap();
-    auto* copy = static_cast<wchar_t*>(HeapAlloc(heap, 0, (n + 3) * sizeof(wchar_t)));
-    if (copy == nullptr)
-        return false;
-    path.copy(copy, n);
-    copy[n] = L'\\';
-    copy[n + 1] = L'.';
-    copy[n + 2] = L'\0';
-    const DWORD attributes = GetFileAttributesW(copy);
-    const DWORD error = GetLastError();
-    HeapFree(heap, 0, copy);
-    if (attributes != INVALID_FILE_ATTRIBUTES) {
-        exists = true;
-        return true;
-    }
-    return error != ERROR_PATH_NOT_FOUND;
-}
-
 const NotifyMapEntry CMainFrameWnd::kFrameEntries[] = {
     PW_NOTIFY_HANDLER(L"click", L"", &CMainFrameWnd::HandleClick),
     PW_NOTIFY_HANDLER(L"selectchanged", L"", &CMainFrameWnd::HandleSelectChanged),
@@ -91,7 +67,13 @@ const NotifyMapEntry CMainFrameWnd::kFrameEntries[] = {
 };
 const NotifyMap CMainFrameWnd::kFrameMap = {&WindowImplBase::kMap, CMainFrameWnd::kFrameEntries};
 
-CMainFrameWnd::CMainFrameWnd() : dwUiThreadId(GetCurrentThreadId()) {}
+CMainFrameWnd::CMainFrameWnd(const CommandLineOptions& options)
+    : languageManager(LanguageFactsFor(options)),
+      strPresetInstallDir(options.strInstallDir),
+      bNoAnalytics(options.bNoAnalytics),
+      dwUiThreadId(GetCurrentThreadId())
+{
+}
 
 // The taskbar object lives until the process ends.
 CMainFrameWnd::~CMainFrameWnd() = default;
@@ -155,7 +137,7 @@ void CMainFrameWnd::InitData()
     pLabelProgress = nullptr;
     pTaskbarProgress = nullptr;
     nWindowState = kWindow_None;
-    strInstallDir = GetProgramFilesFolder();
+    strInstallDir = strPresetInstallDir.empty() ? GetProgramFilesFolder() : strPresetInstallDir;
     PrepareDataFolder();
     ::LoadDomainFile(languageManager);
     pSwitch = As<CTabLayoutUI>(FindControl(L"switch"));
@@ -459,7 +441,7 @@ void CMainFrameWnd::OnClickInstall()
     LOG_INFO("sel path end");
     std::thread(&CMainFrameWnd::InstallRequestWorker, this).detach();
     LOG_INFO("send ga begin");
-    CHttpBeacon::Instance()->StartSend(true);
+    SendAnalyticsEvent(true);
     LOG_INFO("send ga end");
     LOG_INFO("change page downloading begin");
     UpdateWindowSate(kWindow_Downloading);
@@ -506,11 +488,7 @@ void CMainFrameWnd::InstallRequestWorker()
 
 void CMainFrameWnd::PrepareAnalyticsUrls()
 {
-    const std::wstring clientId = GetClientId();
-    const std::wstring title = languageManager.GetGaTitle();
-    CHttpBeacon::Instance()->SetUrls(
-        BuildAnalyticsUrl(kCollectorHost, kAnalyticsPropertyId, clientId, title, L"Downloader_Start_Install"),
-        BuildAnalyticsUrl(kCollectorHost, kAnalyticsPropertyId, clientId, title, L"Downloader_Installed"));
+    PrepareAnalytics(languageManager, bNoAnalytics);
 }
 
 bool CMainFrameWnd::StartDownload(const std::wstring& url, const std::wstring& file)
@@ -580,21 +558,15 @@ void CMainFrameWnd::DownloadSuccess()
         AskAfterFailedDownload(L"STR_VERIFY_FAILED");
         return;
     }
-    CHttpBeacon::Instance()->StartSend(false);
+    SendAnalyticsEvent(false);
     UpdateWindowSate(kWindow_Installing);
     SetProgressPercent(90);
 }
 
 bool CMainFrameWnd::VerifyDownloadedInstaller()
 {
-    const std::wstring path = DownloadedFilePath();
-    const PayloadVerdict verdict = VerifyPayload(path, PayloadPolicy{kPayloadPublisher, kPayloadRootSha256});
-    if (verdict.Accepted()) {
-        LOG_INFO_W(L"VerifyInstaller: accepted, signed by %ls", verdict.strSigner.c_str());
+    if (CheckInstallerSignature(DownloadedFilePath()))
         return true;
-    }
-    LOG_INFO("VerifyInstaller: refused: %s (error 0x%08lX)", PayloadResultText(verdict.eResult),
-             static_cast<unsigned long>(verdict.nError));
     DeleteDownloadedFile(0);
     return false;
 }
@@ -652,26 +624,10 @@ void CMainFrameWnd::StartInstallExe()
                 pTaskbarProgress->SetState(kTaskbar_Normal);
         });
     }
-    const std::wstring folder = ProductFolder();
-    SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
-    if (GetFileAttributesW(folder.c_str()) != FILE_ATTRIBUTE_DIRECTORY)
-        CreateDirectoryW(folder.c_str(), nullptr);
-    WriteDomainFile();
+    PrepareProductFolder(ProductFolder(), languageManager.GetCustomTag());
     if (bClosing)
         return;
     std::thread(&CMainFrameWnd::InstallerWorker, this).detach();
-}
-
-void CMainFrameWnd::WriteDomainFile()
-{
-    const std::string tag = WideToAnsi(languageManager.GetCustomTag());
-    if (tag.empty())
-        return;
-    FILE* file = _wfopen((ProductFolder() + L"domain").c_str(), L"wb");
-    if (file == nullptr)
-        return;
-    fwrite(tag.data(), 1, tag.size(), file);
-    fclose(file);
 }
 
 void CMainFrameWnd::InstallerWorker()
@@ -682,12 +638,7 @@ void CMainFrameWnd::InstallerWorker()
     // A closing window ended the installer itself; it shows nothing more.
     if (bClosing)
         return;
-    const std::wstring product = strInstallDir + languageManager.GetProductExePath();
-    const bool installed = FileExists(product);
-    if (!ran || exitCode != 0 || !installed) {
-        LOG_INFO_W(L"StartInstallExe: the installation failed (%ls, exit code %lu, product %ls)",
-                   ran ? L"ran" : L"not started", static_cast<unsigned long>(exitCode),
-                   installed ? L"present" : L"missing");
+    if (!InstallerSucceeded(ran, exitCode, strInstallDir + languageManager.GetProductExePath())) {
         InstallFailed();
         return;
     }
@@ -756,11 +707,7 @@ void CMainFrameWnd::ShowFinishPage()
 
 void CMainFrameWnd::KillSilentInstallProcess()
 {
-    DWORD processId = 0;
-    if (FindProcess(L"corvane-download.tmp", processId)) {
-        LOG_INFO("KillSilentInstallProcess");
-        KillProcess(processId);
-    }
+    EndSilentInstallation();
 }
 
 void CMainFrameWnd::DeleteDownloadedFiles()
@@ -771,22 +718,7 @@ void CMainFrameWnd::DeleteDownloadedFiles()
 
 bool CMainFrameWnd::DeleteDownloadedFile(DWORD waitMs)
 {
-    // An installer that is still running (its silent copy was just ended)
-    // holds its file for a moment longer.
-    const std::wstring path = DownloadedFilePath();
-    const ULONGLONG deadline = GetTickCount64() + waitMs;
-    for (;;) {
-        if (DeleteFileW(path.c_str()))
-            return true;
-        const DWORD error = GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND)
-            return true;
-        if (GetTickCount64() >= deadline) {
-            LOG_INFO("DeleteDownloadedFile: the downloaded installer stays, error %lu", static_cast<unsigned long>(error));
-            return false;
-        }
-        Sleep(100);
-    }
+    return DeleteFileWaiting(DownloadedFilePath(), waitMs);
 }
 
 void CMainFrameWnd::LaunchInstalledProduct()

@@ -28,7 +28,9 @@
 #include <mutex>
 #include <string>
 
+#include "app/CommandLine.h"
 #include "app/InstallFlow.h"
+#include "app/InstallSteps.h"
 #include "app/TaskbarProgress.h"
 #include "app/UiRequestQueue.h"
 #include "config/LanguageManager.h"
@@ -44,13 +46,10 @@ class CProgressUI;
 class CTabLayoutUI;
 }
 
-// Whether the folder can be used as install root: an existing folder, or a
-// missing last folder under an existing parent.
-bool CheckFolderPath(const std::wstring& path, bool& exists);
-
 class CMainFrameWnd : public SkinUI::WindowImplBase {
 public:
-    CMainFrameWnd();
+    // The switches preset the window: install folder, language, analytics.
+    explicit CMainFrameWnd(const CommandLineOptions& options = CommandLineOptions());
     ~CMainFrameWnd() override;
 
     // Window base.
@@ -94,7 +93,6 @@ public:
     void DownloadSuccess();
     void DownloadFailed();
     void StartInstallExe();
-    void WriteDomainFile();
     void InstallExeFinish();
     void KillSilentInstallProcess();
     void DeleteDownloadedFiles();
@@ -166,6 +164,9 @@ public:
     LanguageManager languageManager;
 
 private:
+    // Set from the command line at construction.
+    std::wstring strPresetInstallDir;
+    bool bNoAnalytics = false;
     SkinUI::CTabLayoutUI* pSwitch = nullptr;
     DWORD dwUiThreadId = 0;
     CUiRequestQueue uiRequests;

@@ -1,13 +1,19 @@
-// Entry point of the installer: one instance per executable base name, the
-// UI framework's module and skin path, then the main window as a modal
-// window. The process exits with 0 right after the window is gone (without
-// destroying the window object, see CMainFrameWnd), -1 when another instance
-// runs.
+// Entry point of the installer: the command line, one instance per
+// executable base name, the log; then one of three ways: the usage box (/?
+// or a refused command line), the silent run (/S, which never creates a
+// window), or the UI framework's module and skin path and the main window as
+// a modal window, preset by the switches. The process exits with 0 right
+// after the window is gone (without destroying the window object, see
+// CMainFrameWnd), with the silent run's code after it, -1 when another
+// instance runs (see CommandLine.h for every code).
 #include <windows.h>
 
 #include <string>
 
+#include "app/CommandLine.h"
 #include "app/MainFrameWnd.h"
+#include "app/SilentInstall.h"
+#include "app/StartUp.h"
 #include "skinui/SkinSource.h"
 
 namespace {
@@ -30,15 +36,25 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, path, MAX_PATH);
-    // Never closed: it marks this instance until the process ends.
+    const CommandLineOptions options = ReadProcessCommandLine();
+    // Never closed: it marks this instance until the process ends. A refused
+    // second instance shows and logs nothing (the running one owns the log).
     HANDLE mutex = CreateMutexW(nullptr, FALSE, BaseNameOf(path).c_str());
     if (mutex == nullptr || GetLastError() == ERROR_ALREADY_EXISTS)
-        return -1;
+        return kExit_AnotherInstance;
+
+    InitRunLog(options);
+    if (options.bHelp || !options.bValid)
+        ExitProcess(static_cast<UINT>(ShowUsage(options)));
+    if (options.bSilent) {
+        CSilentInstall silent(options);
+        ExitProcess(static_cast<UINT>(silent.Run()));
+    }
 
     SkinUI::CSkinSource::SetModule(instance);
     SkinUI::CSkinSource::SetSkinPath(SkinUI::CSkinSource::GetModuleFolder());
 
-    CMainFrameWnd frame;
+    CMainFrameWnd frame(options);
     if (frame.Create(nullptr, L"", 0x96C80000, 0, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                      nullptr) == nullptr)
         return 0;

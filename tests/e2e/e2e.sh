@@ -13,6 +13,8 @@
 #                                    folder_dialog | low_disk_space |
 #                                    bad_payloads | installer_fails |
 #                                    close_during_download | free_space_unknown |
+#                                    usage | silent_install | silent_failures |
+#                                    silent_product_running | analytics_off |
 #                                    display_scale
 #
 # Needs DISPLAY and a running wineserver (scripts/test.sh provides both; run
@@ -69,13 +71,7 @@ cleanup() {
   # The stand-in product's window belongs to its own Windows process; a
   # product that Start Now started must not outlive the case either, or the
   # next installation finds it running.
-  local pw ppid
-  for pw in $(xdotool search --name "^Pathwick\$" 2>/dev/null); do
-    ppid=$(xdotool getwindowpid "$pw" 2>/dev/null) || continue
-    if [ -n "$ppid" ] && grep -aq "Pathwick.exe" "/proc/$ppid/cmdline" 2>/dev/null; then
-      kill -KILL "$ppid" 2>/dev/null
-    fi
-  done
+  kill_window_owner Pathwick Pathwick.exe
   if [ -n "$product_pid" ]; then
     kill -KILL "$product_pid" 2>/dev/null
     wait "$product_pid" 2>/dev/null
@@ -128,7 +124,8 @@ find_main_window() { # find_main_window TIMEOUT_S -> prints the id
   done
 }
 
-# A message box: a visible window with the setup title that is not 650 wide.
+# A message box: a visible window with the setup title that is not of the
+# main window's width.
 find_message_box() { # find_message_box TIMEOUT_S -> prints the id
   local deadline=$((SECONDS + $1)) w
   while :; do
@@ -172,16 +169,20 @@ serve() { cp "$work/root/$1.exe" "$work/root/brisklane-pathwick.exe"; }
 log_has() { [ -f "$logfile" ] && grep -aqF -- "$1" "$logfile"; }
 log_count() { [ -f "$logfile" ] && grep -acF -- "$1" "$logfile" || echo 0; }
 
-stop_app() {
-  # The window's own process (its X client) is the one to end; the Wine
-  # launcher started here may not be that process.
+kill_window_owner() { # kill_window_owner TITLE EXE: ends the processes of EXE that show a window TITLE
   local w pid
-  for w in $(xdotool search --name "^$title\$" 2>/dev/null); do
+  for w in $(xdotool search --name "^$1\$" 2>/dev/null); do
     pid=$(xdotool getwindowpid "$w" 2>/dev/null) || continue
-    if [ -n "$pid" ] && grep -aq "PathwickSetup.exe" "/proc/$pid/cmdline" 2>/dev/null; then
+    if [ -n "$pid" ] && grep -aq "$2" "/proc/$pid/cmdline" 2>/dev/null; then
       kill -KILL "$pid" 2>/dev/null
     fi
   done
+}
+
+stop_app() {
+  # The window's own process (its X client) is the one to end; the Wine
+  # launcher started here may not be that process.
+  kill_window_owner "$title" PathwickSetup.exe
   if [ -n "$app_pid" ] && kill -0 "$app_pid" 2>/dev/null; then
     kill -KILL "$app_pid" 2>/dev/null
     wait "$app_pid" 2>/dev/null
@@ -193,8 +194,8 @@ stop_app() {
 
 no_main_window() { ! find_main_window 0 >/dev/null; }
 
-start_app() {
-  "$wine_run" "$exe" >"$work/app.out" 2>&1 &
+start_app() { # start_app [ARGUMENTS...]: Wine joins them with blanks, quoting those that hold one
+  "$wine_run" "$exe" "$@" >"$work/app.out" 2>&1 &
   app_pid=$!
 }
 
@@ -268,6 +269,9 @@ case_second_instance() {
   local rc=$?
   check "second instance exits -1 ($rc)" [ "$rc" = 255 ]
   check "second instance exits at once" [ $((SECONDS - t0)) -le 10 ]
+  "$wine_run" "$exe" /S >/dev/null 2>&1
+  rc=$?
+  check "silent second instance exits -1 ($rc)" [ "$rc" = 255 ]
   local count; count=$(xdotool search --onlyvisible --name "^$title\$" 2>/dev/null | wc -l)
   check "still one window ($count)" [ "$count" = 1 ]
   app_pid=$first
@@ -942,6 +946,168 @@ case_display_scale() {
   crisp=$(hard_edges "$shots/home-144.png"); stretched=$(hard_edges "$shots/home-96.png" 150%)
   sharper() { awk -v a="${crisp:-0}" -v b="${stretched:-1}" 'BEGIN { exit !(a > 3 * b && a > 0.001) }'; }
   check "home page at 144 DPI drawn at its scale: hard edges $crisp, stretched from 96 DPI $stretched" sharper
+}
+
+# Every top-level window mapped on the display while a run goes on: the X
+# server's map events on the root window (xev), and the visible windows that
+# xdotool finds, polled every 0.2 s, other than those mapped before.
+watch_windows() { # watch_windows NAME
+  watch="$work/watch-$1"
+  xdotool search --onlyvisible --name '' 2>/dev/null | sort -u >"$watch.before"
+  xev -root -event substructure >"$watch.xev" 2>&1 &
+  xev_pid=$!
+  (while :; do xdotool search --onlyvisible --name '' 2>/dev/null; sleep 0.2; done) >"$watch.poll" &
+  poll_pid=$!
+  sleep 0.5
+}
+stop_watch() {
+  sleep 0.5
+  kill "$xev_pid" "$poll_pid" 2>/dev/null
+  wait "$xev_pid" "$poll_pid" 2>/dev/null
+}
+mapped_count() { grep -c '^MapNotify' "$watch.xev"; }
+new_windows() { sort -u "$watch.poll" | comm -23 - "$watch.before"; }
+nothing_mapped() { [ "$(mapped_count)" = 0 ] && [ -z "$(new_windows)" ]; }
+exits_with() { # exits_with CODE TIMEOUT_S
+  wait_app_exit "$2" && [ "$app_rc" = "$1" ]
+}
+run_silent() { # run_silent NAME CODE [ARGUMENTS...]: one /S run that maps no window
+  local name=$1 code=$2; shift 2
+  watch_windows "$name"
+  start_app /S "$@"
+  check "$name: exit code $code" exits_with "$code" 120
+  stop_watch
+  check "$name: exit code $code logged (${app_rc:-none})" log_has "silent: exit code $code ("
+  check "$name: no window mapped ($(mapped_count) map events, windows: $(new_windows | tr '\n' ' '))" nothing_mapped
+}
+
+# /? shows the usage box (the map watch sees it: the watch works), a wrong
+# switch shows it too and ends with 2; with /S the same line shows nothing.
+usage_text="Brisklane Pathwick Setup options:\n\n/S – install silently: no window and no questions; the exit code tells the outcome.\n/D=folder – installation folder; last on the line, without quotes.\n/LANG=code – language, for example 1031.\n/LOG=file – write the log to this file.\n/NOANALYTICS – send no usage statistics.\n/? or /HELP – show this help."
+case_usage() {
+  rm -f "$logfile"
+  watch_windows help
+  start_app /?
+  expect_box 01-usage "usage box" "$usage_text" || return
+  check "the map watch saw the box" [ "$(mapped_count)" -ge 1 ]
+  check "OK pressed" press_box_button "$box" "OK"
+  check "exit code 0 after /?" exits_with 0 15
+  stop_watch
+  check "no main window was shown" sh -c "! grep -aqF 'UpdateWindowSate' '$logfile'"
+  start_app -Bogus
+  expect_box 02-refused "usage box for a wrong switch" "$usage_text" || return
+  check "OK pressed" press_box_button "$box" "OK"
+  check "exit code 2 after a wrong switch" exits_with 2 15
+  check "the refused switch logged" log_has "command line refused at: -Bogus"
+  run_silent refused-silent 2 /LANG=german
+  check "refused silently, nothing installed" sh -c "! grep -aqF 'silent: install root' '$logfile'"
+}
+
+# /S /LOG=... /D=<folder with a blank>: installed there, no window ever
+# mapped, the product not started, no page opened, both events sent; the log
+# file named on the line tells the administrator what happened.
+case_silent_install() {
+  start_server
+  local dir="$WINEPREFIX/drive_c/pw silent"
+  rm -rf "$dir" "$WINEPREFIX/drive_c/pw-logs" "$progfiles/Brisklane"
+  rm -f "$logfile"
+  logfile="$WINEPREFIX/drive_c/pw-logs/setup.log"
+  run_silent install 0 '/LOG=C:\pw-logs\setup.log' '/D=C:\pw' 'silent\'
+  check "product installed in the folder with a blank" test -f "$dir/Brisklane/Brisklane Pathwick/Pathwick.exe"
+  check "domain file written" [ "$(cat "$dir/Brisklane/Brisklane Pathwick/domain" 2>/dev/null)" = "com_english" ]
+  check "installer command line" grep -aqF -- 'cmdline= /verysilent /corvane_down /wait_run /path="C:\pw silent\"' "$work/installer.log"
+  check "log: the command line" log_has '/S /LOG=C:\pw-logs\setup.log /D=C:\pw silent\'
+  check "log: the install root" log_has 'silent: install root C:\pw silent\'
+  check "log: the space decision" log_has "MB free, enough"
+  check "log: the verdict" log_has "VerifyInstaller: accepted"
+  check "log: the installer's exit code" log_has "ended with exit code 0"
+  check "the default log stays unwritten" test ! -e "$datadir/Log/corvane_down.log"
+  check "downloaded installer removed" test ! -e "$datadir/corvane-download.exe"
+  sleep 2
+  check "the product was not started" test ! -e "$PW_PATHWICK_RECORD"
+  check "no page was opened" test ! -e "$PW_BROWSER_RECORD"
+  local hits; hits=$(curl -s "http://127.0.0.1:$port/hits")
+  check "analytics event 1" grep -q "Downloader_Start_Install" <<<"$hits"
+  check "analytics event 2" grep -q "Downloader_Installed" <<<"$hits"
+}
+
+# /S with a download that fails (the server has no installer) exits with 5,
+# with a payload that fails its signature check with 6; nothing is started.
+case_silent_failures() {
+  start_server
+  rm -f "$logfile"
+  rm -f "$work/root/brisklane-pathwick.exe"
+  run_silent download 5
+  check "the download failure logged" log_has "silent: the download failed"
+  serve untrusted
+  run_silent verification 6
+  check "the refusal logged" log_has "VerifyInstaller: refused: untrusted chain"
+  check "the installer never started" test ! -e "$PW_STANDIN_INSTALLER_LOG"
+  check "no downloaded file left" test ! -e "$datadir/corvane-download.exe"
+  check "the product was not started" test ! -e "$PW_PATHWICK_RECORD"
+}
+
+# /S while the product runs exits with 8 and leaves it running.
+case_silent_product_running() {
+  start_server
+  rm -rf "$progfiles/Brisklane"
+  rm -f "$logfile"
+  start_product || { fail "stand-in product started"; return; }
+  # Its window maps after it recorded the start; the watch begins after that.
+  wait_for 15 sh -c "xdotool search --onlyvisible --name '^Pathwick\$' >/dev/null" ||
+    { fail "stand-in product's window shown"; return; }
+  run_silent product-running 8
+  check "the running product logged" log_has "Pathwick.exe is running"
+  check "the product keeps running" kill -0 "$product_pid"
+  check "nothing installed" test ! -e "$progfiles/Brisklane/Brisklane Pathwick/domain"
+  check "the installer never started" test ! -e "$PW_STANDIN_INSTALLER_LOG"
+}
+
+# Analytics off: a whole installation in the window with the machine policy
+# set, and one with /NOANALYTICS (its folder and language preset from the
+# command line), send no hit; the user policy is read as well.
+policy_key='Software\Policies\Brisklane\Pathwick'
+set_policy() { "$wine_run" reg add "$1\\$policy_key" /v DisableAnalytics /t REG_DWORD /d 1 /f >/dev/null 2>&1; }
+clear_policies() {
+  "$wine_run" reg delete "HKLM\\$policy_key" /f >/dev/null 2>&1
+  "$wine_run" reg delete "HKCU\\$policy_key" /f >/dev/null 2>&1
+}
+install_in_window() { # install_in_window NAME [ARGUMENTS...]: Install, the finish page, close
+  local name=$1; shift
+  rm -f "$logfile"
+  start_app "$@"
+  local w; w=$(find_main_window 60) || { fail "$name: main window shown"; return 1; }
+  sleep 1
+  click "$w" $install_x $install_y
+  check "$name: finish state" wait_for 90 log_has "UpdateWindowSate:kWindow_Finish"
+  sleep 1.5
+  shot "$name-finish" "$w"
+  click "$w" $close_x $close_y
+  check "$name: closed" exits_with 0 15
+}
+no_hits() { [ -z "$(curl -s "http://127.0.0.1:$port/hits")" ]; }
+case_analytics_off() {
+  trap 'clear_policies; cleanup' EXIT
+  start_server
+  local dir="$WINEPREFIX/drive_c/pw preset"
+  rm -rf "$progfiles/Brisklane" "$dir"
+  set_policy HKLM || { fail "machine policy set"; return; }
+  install_in_window policy
+  check "policy: one record says why" [ "$(log_count 'analytics are off: the policy under HKEY_LOCAL_MACHINE')" = 1 ]
+  check "policy: the collector saw no hit" no_hits
+  clear_policies
+  set_policy HKCU || { fail "user policy set"; return; }
+  rm -f "$logfile"
+  start_app
+  find_main_window 60 >/dev/null || fail "user policy: main window shown"
+  check "user policy read" wait_for 10 log_has "analytics are off: the policy under HKEY_CURRENT_USER"
+  stop_app
+  clear_policies
+  install_in_window switch /NOANALYTICS /LANG=1031 '/D=C:\pw' 'preset\'
+  check "switch: one record says why" [ "$(log_count 'analytics are off: the /NOANALYTICS switch')" = 1 ]
+  check "switch: the window was German" log_has "Language Code:1031"
+  check "switch: installed in the preset folder" test -f "$dir/Brisklane/Brisklane Pathwick/Pathwick.exe"
+  check "switch: the collector saw no hit" no_hits
 }
 
 # A window left by an earlier case would take the clicks and the mutex.

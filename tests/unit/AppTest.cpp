@@ -1,9 +1,11 @@
-// The install flow's rules and the UI-thread request queue.
+// The install flow's rules, the command line and the UI-thread request queue.
+#include "app/CommandLine.h"
 #include "app/InstallFlow.h"
 #include "app/UiRequestQueue.h"
 
 #include <gtest/gtest.h>
 
+#include <cwchar>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -64,6 +66,10 @@ TEST(InstallFlowTest, DriveOfRoot)
     EXPECT_EQ(L"D:", DriveOfRoot(L"D:\\a:b\\"));
     EXPECT_EQ(L"", DriveOfRoot(L"\\\\server\\share\\"));
     EXPECT_EQ(L"", DriveOfRoot(L"\\"));
+    EXPECT_TRUE(IsAbsoluteInstallRoot(L"c:\\pw silent\\"));
+    EXPECT_FALSE(IsAbsoluteInstallRoot(L"C:pw\\"));              // relative to the drive's current folder
+    EXPECT_FALSE(IsAbsoluteInstallRoot(L"pw\\"));
+    EXPECT_FALSE(IsAbsoluteInstallRoot(L"\\\\server\\share\\"));
 }
 
 TEST(InstallFlowTest, SpaceCheckAndMessage)
@@ -143,6 +149,65 @@ TEST(InstallFlowTest, BannerCarouselWrapsAtTheFirstMissingImage)
     }
     EXPECT_EQ((std::vector<int>{1, 2, 3, 4, 0, 1, 2, 3}), shown);
     EXPECT_EQ(L"C:\\d\\language\\English\\pr_12.png", BannerImagePath(L"C:\\d\\", L"English", 12));
+}
+
+TEST(CommandLineTest, SwitchesAndTheFolderTakenFromTheRawLine)
+{
+    // raw line, the system's split, then what the parse yields: valid,
+    // refused argument, silent, help, no analytics, folder, language, log.
+    struct Case {
+        const wchar_t* raw;
+        std::vector<std::wstring> argv;
+        bool valid;
+        const wchar_t* refused;
+        bool silent, help, noAnalytics;
+        const wchar_t* dir;
+        const wchar_t* lang;
+        const wchar_t* log;
+    } cases[] = {
+        {L"setup.exe", {L"setup.exe"}, true, L"", false, false, false, L"", L"", L""},
+        // The folder is the rest of the raw line, blanks kept, outer blanks dropped.
+        {L"\"C:\\dl dir\\setup.exe\" /S /D=C:\\pw silent\\  ",
+         {L"C:\\dl dir\\setup.exe", L"/S", L"/D=C:\\pw", L"silent\\"},
+         true, L"", true, false, false, L"C:\\pw silent\\", L"", L""},
+        // Keys in any case, "-" as well as "/".
+        {L"setup.exe -s /lang=1031 -Log=C:\\l.txt /NoAnalytics -d=D:\\x",
+         {L"setup.exe", L"-s", L"/lang=1031", L"-Log=C:\\l.txt", L"/NoAnalytics", L"-d=D:\\x"},
+         true, L"", true, false, true, L"D:\\x", L"1031", L"C:\\l.txt"},
+        {L"setup.exe /?", {L"setup.exe", L"/?"}, true, L"", false, true, false, L"", L"", L""},
+        {L"setup.exe -HELP /S", {L"setup.exe", L"-HELP", L"/S"}, true, L"", true, true, false, L"", L"", L""},
+        // A "/D=" inside a quoted value is no switch; the value keeps it.
+        {L"setup.exe \"/LOG=C:\\a /D=b.log\" /D=C:\\c",
+         {L"setup.exe", L"/LOG=C:\\a /D=b.log", L"/D=C:\\c"},
+         true, L"", false, false, false, L"C:\\c", L"", L"C:\\a /D=b.log"},
+        // A folder quoted after all, or quoted whole as the last argument.
+        {L"setup.exe /D=\"C:\\q d\"", {L"setup.exe", L"/D=C:\\q d"}, true, L"", false, false, false, L"C:\\q d", L"", L""},
+        {L"setup.exe \"/D=C:\\q d\"", {L"setup.exe", L"/D=C:\\q d"}, true, L"", false, false, false, L"C:\\q d", L"", L""},
+        // Refused: unknown switches, a value where none belongs, malformed
+        // values, a bare word, an empty folder, a quoted "/D=" before others.
+        {L"setup.exe /S /X", {L"setup.exe", L"/S", L"/X"}, false, L"/X", true, false, false, L"", L"", L""},
+        {L"setup.exe /S=1", {L"setup.exe", L"/S=1"}, false, L"/S=1", false, false, false, L"", L"", L""},
+        {L"setup.exe /LANG=de", {L"setup.exe", L"/LANG=de"}, false, L"/LANG=de", false, false, false, L"", L"", L""},
+        {L"setup.exe /LANG=65536", {L"setup.exe", L"/LANG=65536"}, false, L"/LANG=65536", false, false, false, L"", L"", L""},
+        {L"setup.exe /LOG=", {L"setup.exe", L"/LOG="}, false, L"/LOG=", false, false, false, L"", L"", L""},
+        {L"setup.exe install", {L"setup.exe", L"install"}, false, L"install", false, false, false, L"", L"", L""},
+        {L"setup.exe /", {L"setup.exe", L"/"}, false, L"/", false, false, false, L"", L"", L""},
+        {L"setup.exe /S /D=  ", {L"setup.exe", L"/S", L"/D="}, false, L"/D=", true, false, false, L"", L"", L""},
+        {L"setup.exe \"/D=C:\\a b\" /S", {L"setup.exe", L"/D=C:\\a b", L"/S"}, false, L"/D=C:\\a b", false, false, false, L"", L"", L""},
+    };
+    for (const Case& c : cases) {
+        const CommandLineOptions o = ParseCommandLine(c.raw, c.argv);
+        const std::string row = std::string(c.raw, c.raw + wcslen(c.raw));
+        EXPECT_EQ(c.valid, o.bValid) << row;
+        EXPECT_EQ(c.refused, o.strRefused) << row;
+        EXPECT_EQ(c.silent, o.bSilent) << row;
+        EXPECT_EQ(c.help, o.bHelp) << row;
+        EXPECT_EQ(c.noAnalytics, o.bNoAnalytics) << row;
+        EXPECT_EQ(c.dir, o.strInstallDir) << row;
+        EXPECT_EQ(c.lang, o.strLanguage) << row;
+        EXPECT_EQ(c.log, o.strLogFile) << row;
+        EXPECT_EQ(c.argv.size() > 1, o.bHasArguments) << row;
+    }
 }
 
 TEST(UiRequestQueueTest, RunsInPushOrderAndWakesOnce)

@@ -1,0 +1,143 @@
+#include "app/SilentInstall.h"
+
+#include "app/Analytics.h"
+#include "app/InstallFlow.h"
+#include "app/InstallSteps.h"
+#include "app/StartUp.h"
+#include "logging/Assert.h"
+#include "logging/Log.h"
+#include "logging/PathUtil.h"
+#include "net/HttpDownload.h"
+#include "system/Process.h"
+#include "system/SystemInfo.h"
+
+namespace {
+
+// A failed assertion is logged instead of asking anyone.
+bool LogAssertion(const std::string& text, const std::string& caption)
+{
+    LOG_INFO("%s %s", caption.c_str(), text.c_str());
+    return false;
+}
+
+// Keeps the engine's end result; progress is not logged (the engine logs
+// its own steps).
+void OnSilentDownloadEvent(int event, int value1, int, void* userData)
+{
+    if (event == kDownloadEnd)
+        *static_cast<int*>(userData) = value1;
+}
+
+} // namespace
+
+CSilentInstall::CSilentInstall(const CommandLineOptions& startOptions)
+    : options(startOptions), languageManager(LanguageFactsFor(startOptions))
+{
+}
+
+int CSilentInstall::Run()
+{
+    // Critical errors, faults and missing files are reported to this
+    // process (and the installer it starts) instead of in a system box.
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+    SetAssertHook(&LogAssertion);
+    LOG_INFO("silent: unattended installation, no window");
+    strDataDir = PrepareRunData(languageManager);
+    strDownloadUrl = languageManager.GetDownloadUrl();
+    PrepareAnalytics(languageManager, options.bNoAnalytics);
+    const int code = Install();
+    WaitForAnalyticsEvents(kAnalyticsWaitMs);
+    LOG_INFO("silent: exit code %d (%s)", code, ExitCodeText(code));
+    return code;
+}
+
+int CSilentInstall::Install()
+{
+    const std::wstring root =
+        options.strInstallDir.empty() ? GetProgramFilesFolder() : NormalizePath(options.strInstallDir);
+    strInstallDir = InstallRootFromField(root);
+    LOG_INFO_W(L"silent: install root %ls%ls", strInstallDir.c_str(),
+               options.strInstallDir.empty() ? L" (the default)" : L"");
+    bool exists = false;
+    if (!IsAbsoluteInstallRoot(strInstallDir) || !InstallRootFitsCommandLine(strInstallDir) ||
+        !CheckFolderPath(strInstallDir, exists)) {
+        LOG_INFO("silent: the install root is refused: it must be an absolute path of at most %u characters "
+                 "whose parent folder exists",
+                 static_cast<unsigned>(kInstallFolderMax));
+        return kExit_FolderInvalid;
+    }
+    LOG_INFO("silent: the install root is accepted (%s)", exists ? "it exists" : "it will be created");
+    SendAnalyticsEvent(true);
+    if (ProductRunning())
+        return kExit_ProductRunning;
+
+    const int32_t size = GetRemoteFileSize(strDownloadUrl);
+    const std::wstring drive = DriveOfRoot(strInstallDir);
+    uint32_t freeMB = 0;
+    if (!GetDiskFreeSpaceMB(drive, freeMB)) {
+        LOG_INFO_W(L"silent: the free space of %ls cannot be read", drive.c_str());
+        return kExit_NotEnoughSpace;
+    }
+    const int32_t fileMB = FileSizeToMB(size);
+    const bool enough = HasEnoughSpace(freeMB, fileMB);
+    LOG_INFO("silent: installer %d bytes (%d MB), %u MB free, %s", static_cast<int>(size), static_cast<int>(fileMB),
+             static_cast<unsigned>(freeMB), enough ? "enough" : "not enough: three times the installer is needed");
+    if (!enough)
+        return kExit_NotEnoughSpace;
+
+    const int downloaded = DownloadAndVerify();
+    if (downloaded != kExit_Success)
+        return downloaded;
+    SendAnalyticsEvent(false);
+    // The product may have been started during the download.
+    int code = kExit_ProductRunning;
+    if (!ProductRunning()) {
+        const std::wstring folder = strInstallDir + languageManager.GetInstallSubfolder();
+        PrepareProductFolder(folder, languageManager.GetCustomTag());
+        LOG_INFO("silent: running the installer");
+        DWORD exitCode = 0;
+        const bool ran = RunSilentInstaller(DownloadedFilePath(), strInstallDir, &exitCode);
+        const std::wstring product = strInstallDir + languageManager.GetProductExePath();
+        code = InstallerSucceeded(ran, exitCode, product) ? kExit_Success : kExit_InstallerFailed;
+        if (code == kExit_Success)
+            LOG_INFO_W(L"silent: installed %ls; it is not started", product.c_str());
+    }
+    EndSilentInstallation();
+    DeleteFileWaiting(DownloadedFilePath(), 5000);
+    return code;
+}
+
+bool CSilentInstall::ProductRunning()
+{
+    const std::wstring name = languageManager.GetExeName();
+    DWORD processId = 0;
+    if (!FindProcess(name, processId))
+        return false;
+    LOG_INFO_W(L"silent: %ls is running (process %lu); it is left running and nothing is installed", name.c_str(),
+               static_cast<unsigned long>(processId));
+    return true;
+}
+
+int CSilentInstall::DownloadAndVerify()
+{
+    LOG_INFO_W(L"silent: downloading %ls", strDownloadUrl.c_str());
+    DownloadParam param;
+    param.nDownloadThread = 5;
+    int result = kDownloadBadParam;
+    param.pUserData = &result;
+    param.strDownloadUrl = strDownloadUrl;
+    param.strSavePath = DownloadedFilePath();
+    bool cancel = false;
+    HttpDownload(&param, &OnSilentDownloadEvent, &cancel);
+    if (result != kDownloadOk) {
+        LOG_INFO("silent: the download failed (result %d)", result);
+        DeleteFileWaiting(DownloadedFilePath(), 0);
+        return kExit_DownloadFailed;
+    }
+    LOG_INFO("silent: downloaded");
+    if (!CheckInstallerSignature(DownloadedFilePath())) {
+        DeleteFileWaiting(DownloadedFilePath(), 0);
+        return kExit_VerifyFailed;
+    }
+    return kExit_Success;
+}
