@@ -6,10 +6,15 @@ resources/package/<Language>/pr_<n>.png at 650x290 as palette PNGs without
 time stamps, so a rerun with the same ImageMagick and fonts gives the same
 bytes.
 
-  banners.py [--dir resources/package] [--only English] [--check]
+  banners.py [--dir resources/package] [--only English] [--check] [--scale 2]
 
 --check draws into a temporary folder and reports files that differ.
+--scale 2 draws the same designs at twice the size as pr_<n>@2x.png, the
+twins the installer would use on displays scaled above 100 %. The package
+does not ship them (the executable's size matters more, see the README);
+the option is there to measure them and to make them should that change.
 """
+import re
 
 import argparse
 import filecmp
@@ -61,6 +66,27 @@ THEMES = [
 ]
 
 
+def scaled_args(args, k):
+    """The draw arguments at k times the size: every number of a -draw
+    primitive (but an arc's angles) and every stroke width."""
+    if k == 1:
+        return args
+    out = []
+    for i, arg in enumerate(args):
+        prev = args[i - 1] if i > 0 else ""
+        if prev == "-strokewidth":
+            arg = str(int(arg) * k)
+        elif prev == "-draw":
+            numbers = lambda text: re.sub(r"\d+", lambda m: str(int(m.group()) * k), text)
+            if arg.startswith("arc "):
+                head, angles = arg.rsplit(" ", 1)
+                arg = numbers(head) + " " + angles
+            else:
+                arg = numbers(arg)
+        out.append(arg)
+    return out
+
+
 def decoration(design, accent):
     """Draw commands for the right half of a design."""
     pins = []
@@ -110,24 +136,25 @@ def decoration(design, accent):
     return cmds
 
 
-def draw(lang, design, out):
+def draw(lang, design, out, k=1):
     top, bottom, accent = THEMES[design]
     cjk = lang in CJK_LANGUAGES
     font = CJK_FONT if cjk else LATIN_FONT
     headline = HEADLINES[lang][design]
-    cmd = ["convert", "-size", "%dx%d" % (WIDTH, HEIGHT), "-define", "gradient:angle=120",
+    cmd = ["convert", "-size", "%dx%d" % (WIDTH * k, HEIGHT * k), "-define", "gradient:angle=120",
            "gradient:%s-%s" % (top, bottom)]
     # Soft background circles.
-    cmd += ["-fill", "rgba(255,255,255,0.07)", "-stroke", "none",
-            "-draw", "circle 560,40 660,40", "-draw", "circle 80,300 200,300"]
-    cmd += decoration(design, accent)
+    shapes = ["-fill", "rgba(255,255,255,0.07)", "-stroke", "none",
+              "-draw", "circle 560,40 660,40", "-draw", "circle 80,300 200,300"]
+    shapes += decoration(design, accent)
+    cmd += scaled_args(shapes, k)
     # Headline in a box that ImageMagick fits the type size to.
-    cmd += ["(", "-size", "360x130", "-background", "none", "-fill", "white", "-font", font,
+    cmd += ["(", "-size", "%dx%d" % (360 * k, 130 * k), "-background", "none", "-fill", "white", "-font", font,
             "-gravity", "west", "caption:" + headline, ")", "-gravity", "northwest",
-            "-geometry", "+40+60", "-composite"]
-    cmd += ["-font", CJK_FONT if cjk else LATIN_FONT_LIGHT, "-pointsize", "18", "-fill", accent,
-            "-annotate", "+42+225", PRODUCT]
-    cmd += ["-stroke", "none", "-fill", accent, "-draw", "rectangle 42,40 102,45"]
+            "-geometry", "+%d+%d" % (40 * k, 60 * k), "-composite"]
+    cmd += ["-font", CJK_FONT if cjk else LATIN_FONT_LIGHT, "-pointsize", str(18 * k), "-fill", accent,
+            "-annotate", "+%d+%d" % (42 * k, 225 * k), PRODUCT]
+    cmd += scaled_args(["-stroke", "none", "-fill", accent, "-draw", "rectangle 42,40 102,45"], k)
     cmd += ["-dither", "None", "-colors", "200", "-strip", "-define", "png:exclude-chunks=date,time",
             "-define", "png:compression-level=9", "PNG8:" + out]
     subprocess.run(cmd, check=True)
@@ -138,15 +165,17 @@ def main():
     parser.add_argument("--dir", default=DEFAULT_DIR)
     parser.add_argument("--only")
     parser.add_argument("--check", action="store_true")
+    parser.add_argument("--scale", type=int, default=1, choices=[1, 2])
     args = parser.parse_args()
+    suffix = "@2x" if args.scale == 2 else ""
     languages = [args.only] if args.only else sorted(HEADLINES)
     target = tempfile.mkdtemp() if args.check else args.dir
     differ = []
     for lang in languages:
         os.makedirs(os.path.join(target, lang), exist_ok=True)
         for design in range(4):
-            name = os.path.join(lang, "pr_%d.png" % (design + 1))
-            draw(lang, design, os.path.join(target, name))
+            name = os.path.join(lang, "pr_%d%s.png" % (design + 1, suffix))
+            draw(lang, design, os.path.join(target, name), args.scale)
             if args.check and not filecmp.cmp(os.path.join(target, name), os.path.join(args.dir, name), False):
                 differ.append(name)
     for name in differ:

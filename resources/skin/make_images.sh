@@ -3,8 +3,12 @@
 #
 # Each image is drawn at four times its size and scaled down, so rounded
 # edges come out anti-aliased; the palette is the brand green #68D1AB with
-# white and light grey. The PNGs carry no time stamps, so a second run gives
-# the same bytes. Needs ImageMagick (convert) and fonts-dejavu-core.
+# white and light grey. Every image is saved twice: at its size (name.png)
+# and at twice its size (name@2x.png), which the installer uses on displays
+# scaled above 100 %. The icon holds the sizes Windows asks for at scales up
+# to 200 % and 256 pixels. The PNGs carry no time stamps, so a second run
+# gives the same bytes. Needs ImageMagick (convert), fonts-dejavu-core and
+# python3.
 #
 #   resources/skin/make_images.sh            rewrite resources/skin/img/*.png
 #                                            and resources/pathwick.ico
@@ -24,9 +28,11 @@ green='#68D1AB'; green_hi='#7DD9B8'; green_lo='#54BE98'; green_pale='#BFE8D8'
 green_dark='#3FAE86'; ink='#26343B'; grey='#8C9894'; line='#BAC4C0'
 out_opts=(-strip -define png:exclude-chunks=date,time,tIME -define png:compression-level=9)
 
-# save <src> <w> <h> <dest>: scale a 4x drawing down to its final size.
+# save <src> <w> <h> <dest>: scale a 4x drawing down to its final size, and
+# to twice that size beside it (<dest without .png>@2x.png).
 save() {
   convert "$1" -filter Lanczos -resize "${2}x${3}!" "${out_opts[@]}" "PNG32:$4"
+  convert "$1" -filter Lanczos -resize "$((2 * $2))x$((2 * $3))!" "${out_opts[@]}" "PNG32:${4%.png}@2x.png"
 }
 
 # The brand mark: a rounded green square with a white winding path that ends
@@ -113,16 +119,33 @@ titlebtn '#FBE3E4' '#D9484F' "line 26,26 54,54 line 54,26 26,54" "$img/close-ho.
 # Progress fill (drawn over the first value% of the bar, so it is stretched):
 # a gentle left-to-right gradient. The right-to-left bar uses the track colour
 # as its fill image over the green background, see banner_rtl.xml.
-convert -size 6x435 gradient:"$green"-"$green_lo" -rotate 90 "$work/prog.png"
-convert "$work/prog.png" "${out_opts[@]}" "PNG24:$img/progress.png"
-convert -size 435x6 xc:'#C3DBFF' "${out_opts[@]}" "PNG24:$img/progress_rtl.png"
+for scale in 1 2; do
+  suffix=""; [ "$scale" = 2 ] && suffix="@2x"
+  convert -size "$((6 * scale))x$((435 * scale))" gradient:"$green"-"$green_lo" -rotate 90 "$work/prog.png"
+  convert "$work/prog.png" "${out_opts[@]}" "PNG24:$img/progress$suffix.png"
+  convert -size "$((435 * scale))x$((6 * scale))" xc:'#C3DBFF' "${out_opts[@]}" "PNG24:$img/progress_rtl$suffix.png"
+done
 
-# Program icon: the mark at 16, 24, 32, 48 and 256 pixels.
-sizes=(16 24 32 48 256)
+# Program icon: the mark at the small icon's sizes at 100 % to 200 % (16,
+# 20, 24, 32), the large icon's (32, 40, 48, 64), 96, 128 and 256 pixels.
+# Every size is stored as PNG (Windows Vista and later read PNG icons), so
+# the large ones cost little.
+sizes=(16 20 24 32 40 48 64 96 128 256)
 for s in "${sizes[@]}"; do
   src="$work/mark.png"; [ "$s" -le 24 ] && src="$work/mark_small.png"
   convert "$src" -filter Lanczos -resize "${s}x${s}" "${out_opts[@]}" "PNG32:$work/icon_$s.png"
 done
 files=(); for s in "${sizes[@]}"; do files+=("$work/icon_$s.png"); done
-convert "${files[@]}" "$ico"
+python3 - "$ico" "${files[@]}" <<'PY'
+import struct, sys
+out, pngs = sys.argv[1], [open(p, "rb").read() for p in sys.argv[2:]]
+offset = 6 + 16 * len(pngs)
+head = struct.pack("<HHH", 0, 1, len(pngs))
+entries = b""
+for data in pngs:
+    w, h = struct.unpack(">II", data[16:24])
+    entries += struct.pack("<BBBBHHII", w % 256, h % 256, 0, 0, 1, 32, len(data), offset)
+    offset += len(data)
+open(out, "wb").write(head + entries + b"".join(pngs))
+PY
 echo "images written to $img, icon to $ico"

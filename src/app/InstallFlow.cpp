@@ -96,6 +96,15 @@ int ProgressBarValue(int percent, bool rtl)
     return rtl ? 100 - percent : percent;
 }
 
+const SkinText kSkinTexts[] = {
+    {L"btn_install", L"STR_INSTALL"},        {L"btn_hide", L"STR_HIDE"},
+    {L"text_install", L"STR_INSTALLING"},    {L"btn_start", L"STR_START"},
+    {L"label_path", L"STR_INSTALL_PATH"},    {L"btn_browse", L"STR_BROWSE"},
+    {L"btn_lisence", L"STR_LISENCE"},        {L"label_install", L"STR_INSTALLING"},
+    {L"chk_fold", L"STR_CUSTOMIZE_INSTALL"},
+};
+const size_t kSkinTextCount = sizeof(kSkinTexts) / sizeof(kSkinTexts[0]);
+
 std::wstring ProgressLabelText(int percent)
 {
     return std::to_wstring(percent) + L" %";

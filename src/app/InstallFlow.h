@@ -6,8 +6,23 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <string>
+
+// The controls whose caption is one text of the language package, with the
+// text's key; the main window fills them at start. (The tip under the
+// install folder shows STR_PATH_INVALID only when a folder is refused.)
+struct SkinText {
+    const wchar_t* control;
+    const wchar_t* key;
+};
+extern const SkinText kSkinTexts[];
+extern const size_t kSkinTextCount;
+
+// How much taller the window grows when the install-folder area opens, in
+// the skin's 96-DPI pixels (the height of bottomLayout).
+constexpr int kFoldHeight = 75;
 
 // Page states, numbering fixed.
 enum WindowState {

@@ -159,16 +159,9 @@ void CMainFrameWnd::InitData()
 void CMainFrameWnd::ApplyTexts()
 {
     const LanguageManager& lang = languageManager;
-    // Controls whose caption is one text of the language package.
-    static const struct { const wchar_t* control; const wchar_t* key; } kCaptions[] = {
-        {L"btn_install", L"STR_INSTALL"},        {L"btn_hide", L"STR_HIDE"},
-        {L"text_install", L"STR_INSTALLING"},    {L"btn_start", L"STR_START"},
-        {L"label_path", L"STR_INSTALL_PATH"},    {L"btn_browse", L"STR_BROWSE"},
-        {L"btn_lisence", L"STR_LISENCE"},        {L"label_install", L"STR_INSTALLING"},
-    };
-    for (const auto& caption : kCaptions) {
-        if (CControlUI* c = FindControl(caption.control))
-            c->SetText(lang.GetText(caption.key));
+    for (size_t i = 0; i < kSkinTextCount; ++i) {
+        if (CControlUI* c = FindControl(kSkinTexts[i].control))
+            c->SetText(lang.GetText(kSkinTexts[i].key));
     }
     if (CControlUI* c = FindControl(L"control_tip")) {
         const std::wstring tip = strDataDir + L"language\\" + lang.GetLanguageName() + L"\\install_tips.png";
@@ -185,7 +178,6 @@ void CMainFrameWnd::ApplyTexts()
         agree->SetSelected(true, true);
     if (auto* fold = As<COptionUI>(FindControl(L"chk_fold"))) {
         pChkFold = fold;
-        fold->SetText(lang.GetText(L"STR_CUSTOMIZE_INSTALL"));
         fold->SetSelected(false, true);
     }
     strDownloadUrl = lang.GetDownloadUrl();
@@ -299,7 +291,9 @@ void CMainFrameWnd::ApplyFoldState()
         return;
     const bool open = pChkFold != nullptr && pChkFold->IsSelected();
     bottom->SetAttribute(L"visible", open ? L"true" : L"false");
-    ResizeClientArea(width, open ? height + 75 : height - 75);
+    // The area's height at the window's display scale.
+    const int fold = ScaleLength(kFoldHeight, host.GetDpi());
+    ResizeClientArea(width, open ? height + fold : height - fold);
 }
 
 void CMainFrameWnd::ApplyAgreeState()

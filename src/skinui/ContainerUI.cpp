@@ -295,8 +295,8 @@ void CContainerUI::SetAttribute(const std::wstring& name, const std::wstring& va
     typedef CContainerUI C;
     typedef const std::wstring& V;
     static const AttributeEntry<CContainerUI> kTable[] = {
-        {L"inset", [](C& c, V v) { c.SetInset(ParseRect(v)); }},
-        {L"childpadding", [](C& c, V v) { c.SetChildPadding(ParseInt(v)); }},
+        {L"inset", [](C& c, V v) { c.SetInset(ParseLengthRect(v, c.GetDpi())); }, true},
+        {L"childpadding", [](C& c, V v) { c.SetChildPadding(ParseLength(v, c.GetDpi())); }, true},
         {L"childalign",
          [](C& c, V v) { c.SetChildAlign(v == L"center" ? kAlign_Center : v == L"right" ? kAlign_Right : kAlign_Left); }},
         {L"childvalign",

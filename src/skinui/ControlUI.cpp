@@ -424,6 +424,7 @@ typedef void (*BaseSetter)(CControlUI& c, const std::wstring& v);
 struct BaseAttribute {
     const wchar_t* name;
     BaseSetter apply;
+    bool length;
 };
 
 void ApplyFloat(CControlUI& c, const std::wstring& v)
@@ -448,7 +449,7 @@ void ApplyFloat(CControlUI& c, const std::wstring& v)
 
 void ApplyPos(CControlUI& c, const std::wstring& v)
 {
-    RECT rc = ParseRect(v);
+    RECT rc = ParseLengthRect(v, c.GetDpi());
     c.SetFloatOffset(MakeSize(static_cast<int>(rc.left), static_cast<int>(rc.top)));
     c.SetFixedWidth(RectWidth(rc));
     c.SetFixedHeight(RectHeight(rc));
@@ -457,45 +458,45 @@ void ApplyPos(CControlUI& c, const std::wstring& v)
 void ApplyBorderSize(CControlUI& c, const std::wstring& v)
 {
     if (v.find(L',') == std::wstring::npos)
-        c.SetBorderSize(ParseInt(v));
+        c.SetBorderSize(ParseLength(v, c.GetDpi()));
     else
-        c.SetBorderSize(ParseRect(v));
+        c.SetBorderSize(ParseLengthRect(v, c.GetDpi()));
 }
 
 // Every attribute every control understands; names compare exactly.
 const BaseAttribute kBaseAttributes[] = {
-    {L"pos", ApplyPos},
-    {L"padding", [](CControlUI& c, const std::wstring& v) { c.SetPadding(ParseRect(v)); }},
-    {L"bkcolor", [](CControlUI& c, const std::wstring& v) { c.SetBkColor(ParseColor(v)); }},
-    {L"bkcolor1", [](CControlUI& c, const std::wstring& v) { c.SetBkColor(ParseColor(v)); }},
-    {L"bkcolor2", [](CControlUI& c, const std::wstring& v) { c.SetBkColor2(ParseColor(v)); }},
-    {L"bkcolor3", [](CControlUI& c, const std::wstring& v) { c.SetBkColor3(ParseColor(v)); }},
-    {L"bordercolor", [](CControlUI& c, const std::wstring& v) { c.SetBorderColor(ParseColor(v)); }},
-    {L"focusbordercolor", [](CControlUI& c, const std::wstring& v) { c.SetFocusBorderColor(ParseColor(v)); }},
-    {L"colorhsl", [](CControlUI& c, const std::wstring& v) { c.SetColorHSL(ParseBool(v)); }},
-    {L"bordersize", ApplyBorderSize},
-    {L"borderstyle", [](CControlUI& c, const std::wstring& v) { c.SetBorderStyle(ParseInt(v)); }},
-    {L"borderround", [](CControlUI& c, const std::wstring& v) { c.SetBorderRound(ParseSize(v)); }},
-    {L"bkimage", [](CControlUI& c, const std::wstring& v) { c.SetBkImage(v); }},
-    {L"width", [](CControlUI& c, const std::wstring& v) { c.SetFixedWidth(ParseInt(v)); }},
-    {L"height", [](CControlUI& c, const std::wstring& v) { c.SetFixedHeight(ParseInt(v)); }},
-    {L"minwidth", [](CControlUI& c, const std::wstring& v) { c.SetMinWidth(ParseInt(v)); }},
-    {L"minheight", [](CControlUI& c, const std::wstring& v) { c.SetMinHeight(ParseInt(v)); }},
-    {L"maxwidth", [](CControlUI& c, const std::wstring& v) { c.SetMaxWidth(ParseInt(v)); }},
-    {L"maxheight", [](CControlUI& c, const std::wstring& v) { c.SetMaxHeight(ParseInt(v)); }},
-    {L"name", [](CControlUI& c, const std::wstring& v) { c.SetName(v); }},
-    {L"text", [](CControlUI& c, const std::wstring& v) { c.SetText(v); }},
-    {L"tooltip", [](CControlUI& c, const std::wstring& v) { c.SetToolTip(v); }},
-    {L"userdata", [](CControlUI& c, const std::wstring& v) { c.SetUserData(v); }},
-    {L"tag", [](CControlUI& c, const std::wstring& v) { c.SetTag(static_cast<uintptr_t>(ParseInt(v))); }},
-    {L"enabled", [](CControlUI& c, const std::wstring& v) { c.SetEnabled(ParseBool(v)); }},
-    {L"mouse", [](CControlUI& c, const std::wstring& v) { c.SetMouseEnabled(ParseBool(v)); }},
-    {L"keyboard", [](CControlUI& c, const std::wstring& v) { c.SetKeyboardEnabled(ParseBool(v)); }},
-    {L"visible", [](CControlUI& c, const std::wstring& v) { c.SetVisible(ParseBool(v)); }},
-    {L"float", ApplyFloat},
-    {L"shortcut", [](CControlUI& c, const std::wstring& v) { c.SetShortcut(v.empty() ? 0 : v[0]); }},
-    {L"menu", [](CControlUI& c, const std::wstring& v) { c.SetWantsContextMenu(ParseBool(v)); }},
-    {L"virtualwnd", [](CControlUI& c, const std::wstring& v) { c.SetVirtualWnd(v); }},
+    {L"pos", ApplyPos, true},
+    {L"padding", [](CControlUI& c, const std::wstring& v) { c.SetPadding(ParseLengthRect(v, c.GetDpi())); }, true},
+    {L"bkcolor", [](CControlUI& c, const std::wstring& v) { c.SetBkColor(ParseColor(v)); }, false},
+    {L"bkcolor1", [](CControlUI& c, const std::wstring& v) { c.SetBkColor(ParseColor(v)); }, false},
+    {L"bkcolor2", [](CControlUI& c, const std::wstring& v) { c.SetBkColor2(ParseColor(v)); }, false},
+    {L"bkcolor3", [](CControlUI& c, const std::wstring& v) { c.SetBkColor3(ParseColor(v)); }, false},
+    {L"bordercolor", [](CControlUI& c, const std::wstring& v) { c.SetBorderColor(ParseColor(v)); }, false},
+    {L"focusbordercolor", [](CControlUI& c, const std::wstring& v) { c.SetFocusBorderColor(ParseColor(v)); }, false},
+    {L"colorhsl", [](CControlUI& c, const std::wstring& v) { c.SetColorHSL(ParseBool(v)); }, false},
+    {L"bordersize", ApplyBorderSize, true},
+    {L"borderstyle", [](CControlUI& c, const std::wstring& v) { c.SetBorderStyle(ParseInt(v)); }, false},
+    {L"borderround", [](CControlUI& c, const std::wstring& v) { c.SetBorderRound(ParseLengthSize(v, c.GetDpi())); }, true},
+    {L"bkimage", [](CControlUI& c, const std::wstring& v) { c.SetBkImage(v); }, false},
+    {L"width", [](CControlUI& c, const std::wstring& v) { c.SetFixedWidth(ParseLength(v, c.GetDpi())); }, true},
+    {L"height", [](CControlUI& c, const std::wstring& v) { c.SetFixedHeight(ParseLength(v, c.GetDpi())); }, true},
+    {L"minwidth", [](CControlUI& c, const std::wstring& v) { c.SetMinWidth(ParseLength(v, c.GetDpi())); }, true},
+    {L"minheight", [](CControlUI& c, const std::wstring& v) { c.SetMinHeight(ParseLength(v, c.GetDpi())); }, true},
+    {L"maxwidth", [](CControlUI& c, const std::wstring& v) { c.SetMaxWidth(ParseLength(v, c.GetDpi())); }, true},
+    {L"maxheight", [](CControlUI& c, const std::wstring& v) { c.SetMaxHeight(ParseLength(v, c.GetDpi())); }, true},
+    {L"name", [](CControlUI& c, const std::wstring& v) { c.SetName(v); }, false},
+    {L"text", [](CControlUI& c, const std::wstring& v) { c.SetText(v); }, false},
+    {L"tooltip", [](CControlUI& c, const std::wstring& v) { c.SetToolTip(v); }, false},
+    {L"userdata", [](CControlUI& c, const std::wstring& v) { c.SetUserData(v); }, false},
+    {L"tag", [](CControlUI& c, const std::wstring& v) { c.SetTag(static_cast<uintptr_t>(ParseInt(v))); }, false},
+    {L"enabled", [](CControlUI& c, const std::wstring& v) { c.SetEnabled(ParseBool(v)); }, false},
+    {L"mouse", [](CControlUI& c, const std::wstring& v) { c.SetMouseEnabled(ParseBool(v)); }, false},
+    {L"keyboard", [](CControlUI& c, const std::wstring& v) { c.SetKeyboardEnabled(ParseBool(v)); }, false},
+    {L"visible", [](CControlUI& c, const std::wstring& v) { c.SetVisible(ParseBool(v)); }, false},
+    {L"float", ApplyFloat, false},
+    {L"shortcut", [](CControlUI& c, const std::wstring& v) { c.SetShortcut(v.empty() ? 0 : v[0]); }, false},
+    {L"menu", [](CControlUI& c, const std::wstring& v) { c.SetWantsContextMenu(ParseBool(v)); }, false},
+    {L"virtualwnd", [](CControlUI& c, const std::wstring& v) { c.SetVirtualWnd(v); }, false},
 };
 
 } // namespace
@@ -505,10 +506,35 @@ bool CControlUI::ApplyBaseAttribute(const std::wstring& name, const std::wstring
     for (const BaseAttribute& attribute : kBaseAttributes) {
         if (name == attribute.name) {
             attribute.apply(*this, value);
+            if (attribute.length)
+                RememberLengthAttribute(name, value);
             return true;
         }
     }
     return false;
+}
+
+void CControlUI::RememberLengthAttribute(const std::wstring& name, const std::wstring& value)
+{
+    for (auto it = vecLengthAttributes.begin(); it != vecLengthAttributes.end(); ++it) {
+        if (it->first == name) {
+            vecLengthAttributes.erase(it);
+            break;
+        }
+    }
+    vecLengthAttributes.emplace_back(name, value);
+}
+
+void CControlUI::ApplyDpi()
+{
+    // A copy: applying an attribute remembers it again.
+    const std::vector<std::pair<std::wstring, std::wstring>> lengths = vecLengthAttributes;
+    for (const auto& attribute : lengths)
+        SetAttribute(attribute.first, attribute.second);
+    OnDpiChanged();
+    NeedUpdate();
+    if (pCover != nullptr)
+        pCover->ApplyDpi();
 }
 
 void CControlUI::SetAttribute(const std::wstring& name, const std::wstring& value)

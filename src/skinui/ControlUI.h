@@ -48,14 +48,18 @@ private:
 };
 
 // One row of a control's attribute table: the attribute name (compared
-// exactly) and the setter it maps to.
+// exactly), the setter it maps to, and whether its value holds lengths (read
+// with the length readers of SkinValues.h at the control's DPI).
 template <typename T>
 struct AttributeEntry {
     const wchar_t* name;
     void (*apply)(T& control, const std::wstring& value);
+    bool length = false;
 };
 
 // Applies `name` through the table; false when the table does not know it.
+// A length attribute is remembered with its text, so a new display scale
+// can apply it again (CControlUI::ApplyDpi).
 template <typename T, size_t N>
 bool ApplyAttributeEntry(const AttributeEntry<T> (&table)[N], T& control, const std::wstring& name,
                          const std::wstring& value)
@@ -63,6 +67,8 @@ bool ApplyAttributeEntry(const AttributeEntry<T> (&table)[N], T& control, const 
     for (const AttributeEntry<T>& entry : table) {
         if (name == entry.name) {
             entry.apply(control, value);
+            if (entry.length)
+                control.RememberLengthAttribute(name, value);
             return true;
         }
     }
@@ -169,6 +175,16 @@ public:
     virtual void PaintBorder(HDC hDC, const RECT& rcPaint);
     virtual void PaintAfter(HDC hDC, const RECT& rcPaint);
 
+    // Display scale. The skin's lengths are read at the host's DPI (96
+    // without a host). The length attributes a control was given (by the
+    // skin or by SetAttribute) are remembered as written; ApplyDpi applies
+    // them again at the host's current DPI, after the host's scale changed,
+    // and drops what was measured with the old fonts. Lengths set through
+    // the setters are pixels and stay as they are.
+    int GetDpi() const { return pHost != nullptr ? pHost->Dpi() : kBaseDpi; }
+    void ApplyDpi();
+    void RememberLengthAttribute(const std::wstring& name, const std::wstring& value);
+
     // Non-virtual helpers.
     void Invalidate();
     bool IsUpdateNeeded() const { return bUpdateNeeded; }
@@ -218,6 +234,9 @@ protected:
     // A fixed, minimum or maximum size changed; a control that caches a size
     // estimate drops it here.
     virtual void SizeConstraintsChanged() {}
+    // The display scale changed (ApplyDpi): what was measured or made with
+    // the old fonts goes. The base drops the size estimate.
+    virtual void OnDpiChanged() { SizeConstraintsChanged(); }
     // The applies-to-every-control part of SetAttribute; false when the name
     // is not one of the base attributes.
     bool ApplyBaseAttribute(const std::wstring& name, const std::wstring& value);
@@ -266,6 +285,8 @@ protected:
     bool bColorHSL = false;
     std::wstring strVirtualWnd;
     std::map<std::wstring, std::wstring> mapCustomAttributes;
+    // Length attributes as written, in the order they were last applied.
+    std::vector<std::pair<std::wstring, std::wstring>> vecLengthAttributes;
 
     std::vector<EventHandler> vecEventHandlers;
     std::vector<InitHandler> vecInitHandlers;

@@ -91,6 +91,12 @@ void CEditUI::SetAttribute(const std::wstring& name, const std::wstring& value)
         CLabelUI::SetAttribute(name, value);
 }
 
+void CEditUI::OnDpiChanged()
+{
+    CloseNativeWindow();
+    CLabelUI::OnDpiChanged();
+}
+
 SIZE CEditUI::MeasureSize(SIZE)
 {
     return MeasureTextLine();

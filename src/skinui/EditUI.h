@@ -50,6 +50,11 @@ public:
     void SetNativeBkColor(DWORD color) { dwNativeBkColor = color; }
     UINT GetButtonState() const { return uButtonState; }
 
+protected:
+    // The native window was made with the old font: it closes (the next
+    // focus opens one at the new scale).
+    void OnDpiChanged() override;
+
 private:
     friend class CEditWnd;
     // Opens the native window (Windows); nothing natively.

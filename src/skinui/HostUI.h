@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "skinui/SkinValues.h"
 #include "skinui/UIDefs.h"
 
 #ifdef _WIN32
@@ -94,6 +95,10 @@ public:
         (void)control;
         (void)event;
     }
+
+    // The display scale the host draws at: the skin's lengths, written for
+    // 96 DPI, are read at this DPI (SkinValues.h).
+    virtual int Dpi() const { return kBaseDpi; }
 
 #ifdef _WIN32
     // The native window, the resource tables (images, fonts, colours) the

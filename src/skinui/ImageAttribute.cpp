@@ -27,14 +27,14 @@ int Clamp(int value, int low, int high)
 
 } // namespace
 
-static SkinRect ParseSkinRect(const std::wstring& text)
+static SkinRect ParseSkinRect(const std::wstring& text, int dpi)
 {
-    int n[4];
-    ParseIntList(text, n, 4);
-    return SkinRect{n[0], n[1], n[2], n[3]};
+    const RECT rc = ParseLengthRect(text, dpi);
+    return SkinRect{static_cast<int>(rc.left), static_cast<int>(rc.top), static_cast<int>(rc.right),
+                    static_cast<int>(rc.bottom)};
 }
 
-ImageAttribute ParseImageAttribute(const std::wstring& text)
+ImageAttribute ParseImageAttribute(const std::wstring& text, int dpi)
 {
     enum class NameKind { File, Res, Color };
     ImageAttribute attr;
@@ -85,11 +85,11 @@ ImageAttribute ParseImageAttribute(const std::wstring& text)
             attr.strImageName = value;
             kind = NameKind::Color;
         } else if (key == L"dest") {
-            attr.rcDest = ParseSkinRect(value);
+            attr.rcDest = ParseSkinRect(value, dpi);
         } else if (key == L"source") {
-            attr.rcSource = ParseSkinRect(value);
+            attr.rcSource = ParseSkinRect(value, dpi);
         } else if (key == L"corner" || key == L"scale9") {
-            attr.rcCorner = ParseSkinRect(value);
+            attr.rcCorner = ParseSkinRect(value, dpi);
         } else if (key == L"mask") {
             attr.dwMask = ParseColor(value);
         } else if (key == L"fade") {

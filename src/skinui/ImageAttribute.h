@@ -49,6 +49,7 @@ struct ImageAttribute {
     SkinRect rcDest;                // offsets inside the control; all 0 = whole control
     SkinRect rcSource;              // part of the image; all 0 = whole image
     SkinRect rcCorner;              // fixed border widths of a nine-part image
+                                    // (the three in pixels of the display scale)
     uint8_t uFade = 255;            // constant alpha
     bool bHole = false;             // leave the centre empty
     bool bXTiled = false;           // tile the centre horizontally
@@ -60,8 +61,10 @@ struct ImageAttribute {
 // is one image name; parsing stops at the first item that is not of that
 // shape and keeps what was read. Empty values and unknown keys are ignored;
 // numbers and colours read as SkinValues.h reads them; source and corner
-// values below 0 read as 0; a fade outside 0..255 is clamped.
-ImageAttribute ParseImageAttribute(const std::wstring& text);
+// values below 0 read as 0; a fade outside 0..255 is clamped. dest, source
+// and corner are lengths of the skin: they are read at `dpi`, for an image
+// loaded at that scale.
+ImageAttribute ParseImageAttribute(const std::wstring& text, int dpi = 96);
 
 // Where the image goes: the control's rectangle, or, when any dest value is
 // non-zero, (left + l, top + t) to (min(right, left + r), min(bottom, top + b)).

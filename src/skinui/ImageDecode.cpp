@@ -1,6 +1,8 @@
-// Image decoding with stb_image into premultiplied BGRA pixels.
+// Image decoding with stb_image into premultiplied BGRA pixels, and their
+// resampling with stb_image_resize.
 #include "skinui/ImageDecode.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <memory>
@@ -24,6 +26,9 @@
 #pragma GCC diagnostic ignored "-Wimplicit-fallthrough"
 #endif
 #include <stb_image.h>
+#define STB_IMAGE_RESIZE_IMPLEMENTATION
+#define STB_IMAGE_RESIZE_STATIC
+#include <stb_image_resize.h>
 #if defined(__GNUC__)
 #pragma GCC diagnostic pop
 #endif
@@ -120,6 +125,43 @@ DecodedImage ColorImagePixels(const std::wstring& colorText)
     image.pixels.resize(4);
     image.bAlpha = StorePixel(rgba, image.pixels.data());
     return image;
+}
+
+int ScaledImageSide(int side, int sourceDpi, int dpi)
+{
+    if (side <= 0 || sourceDpi <= 0 || dpi <= 0)
+        return 1;
+    const long long scaled = (static_cast<long long>(side) * dpi + sourceDpi / 2) / sourceDpi;
+    return static_cast<int>(std::max(1LL, std::min<long long>(scaled, kMaxImageSide)));
+}
+
+bool ResampleImage(const DecodedImage& in, int width, int height, DecodedImage& out)
+{
+    out = DecodedImage();
+    if (width <= 0 || height <= 0 || width > kMaxImageSide || height > kMaxImageSide || in.nWidth <= 0 ||
+        in.nHeight <= 0 || in.pixels.size() != static_cast<size_t>(in.nWidth) * static_cast<size_t>(in.nHeight) * 4)
+        return false;
+    std::vector<uint8_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
+    // Alpha is the fourth channel of BGRA; the filter is the library's
+    // default for each direction.
+    if (!stbir_resize_uint8_generic(in.pixels.data(), in.nWidth, in.nHeight, in.nWidth * 4, pixels.data(), width,
+                                    height, width * 4, 4, 3, STBIR_FLAG_ALPHA_PREMULTIPLIED, STBIR_EDGE_CLAMP,
+                                    STBIR_FILTER_DEFAULT, STBIR_COLORSPACE_LINEAR, nullptr))
+        return false;
+    // The sharpening filters can overshoot: a colour above its alpha is no
+    // premultiplied colour and would brighten what the image is blended on.
+    out.bAlpha = false;
+    for (size_t i = 0; i < pixels.size(); i += 4) {
+        const uint8_t alpha = pixels[i + 3];
+        for (size_t c = 0; c < 3; ++c)
+            pixels[i + c] = std::min(pixels[i + c], alpha);
+        if (alpha != 255)
+            out.bAlpha = true;
+    }
+    out.nWidth = width;
+    out.nHeight = height;
+    out.pixels = std::move(pixels);
+    return true;
 }
 
 } // namespace SkinUI

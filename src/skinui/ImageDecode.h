@@ -1,7 +1,8 @@
 // Decoding the skin's and the banners' image files (PNG) into the pixels the
 // renderer draws: top-down rows of 32-bit blue, green, red, alpha, with the
-// colour channels premultiplied by alpha. The image cache (SkinResources)
-// puts these pixels into DIB sections. No Windows API.
+// colour channels premultiplied by alpha, and resampling them to the size a
+// display scale asks for. The image cache (SkinResources) puts these pixels
+// into DIB sections. No Windows API.
 //
 // Types in this file: DecodedImage.
 #pragma once
@@ -33,5 +34,17 @@ bool DecodeImagePixels(const void* data, size_t size, uint32_t mask, DecodedImag
 
 // The 1 x 1 image of a colour written as text (hexadecimal 0xAARRGGBB).
 DecodedImage ColorImagePixels(const std::wstring& colorText);
+
+// One side of an image made for `sourceDpi` (96 for a plain image, 192 for
+// its "@2x" twin) when it is drawn at `dpi`: side * dpi / sourceDpi, rounded
+// to the nearest pixel, at least 1 and at most kMaxImageSide.
+int ScaledImageSide(int side, int sourceDpi, int dpi);
+
+// Resamples decoded pixels to width x height with a smooth filter (Mitchell
+// when shrinking, Catmull-Rom when growing; never the nearest pixel), in
+// premultiplied form, so a transparent pixel lends no colour to its
+// neighbours. The result stays premultiplied (no colour above its alpha).
+// False, `out` empty, for a size outside 1..kMaxImageSide or an empty image.
+bool ResampleImage(const DecodedImage& in, int width, int height, DecodedImage& out);
 
 } // namespace SkinUI

@@ -6,6 +6,9 @@
 
 namespace SkinUI {
 
+// The space a one-line label adds to its font's height, in 96-DPI pixels.
+static const int kLineSpace = 8;
+
 CLabelUI::CLabelUI() = default;
 
 std::wstring CLabelUI::GetClass() const { return L"Label"; }
@@ -113,7 +116,7 @@ void CLabelUI::SetAttribute(const std::wstring& name, const std::wstring& value)
         {L"font", [](L& c, V v) { c.SetFont(ParseInt(v)); }},
         {L"textcolor", [](L& c, V v) { c.SetTextColor(ParseColor(v)); }},
         {L"disabledtextcolor", [](L& c, V v) { c.SetDisabledTextColor(ParseColor(v)); }},
-        {L"textpadding", [](L& c, V v) { c.SetTextPadding(ParseRect(v)); }},
+        {L"textpadding", [](L& c, V v) { c.SetTextPadding(ParseLengthRect(v, c.GetDpi())); }, true},
         {L"showhtml", [](L& c, V v) { c.SetShowHtml(ParseBool(v)); }},
         // Text effects: kept, not drawn.
         {L"enabledeffect", [](L& c, V v) { c.bEnableEffect = ParseBool(v); }},
@@ -123,7 +126,7 @@ void CLabelUI::SetAttribute(const std::wstring& name, const std::wstring& value)
         {L"enabledstroke", [](L& c, V v) { c.bEnableStroke = ParseBool(v); }},
         {L"enabledshadow", [](L& c, V v) { c.bEnableShadow = ParseBool(v); }},
         {L"gradientlength", [](L& c, V v) { c.nGradientLength = ParseInt(v); }},
-        {L"shadowoffset", [](L& c, V v) { c.szShadowOffset = ParseSize(v); }},
+        {L"shadowoffset", [](L& c, V v) { c.szShadowOffset = ParseLengthSize(v, c.GetDpi()); }, true},
         {L"textcolor1", [](L& c, V v) { c.dwTextColor1 = ParseColor(v); }},
         {L"textshadowcolora", [](L& c, V v) { c.dwTextShadowColorA = ParseColor(v); }},
         {L"textshadowcolorb", [](L& c, V v) { c.dwTextShadowColorB = ParseColor(v); }},
@@ -148,7 +151,7 @@ SIZE CLabelUI::MeasureTextLine()
 {
     if (cxyFixed.cy != 0)
         return cxyFixed;
-    int height = pHost != nullptr ? pHost->FontHeight(nFontId) + 8 : 0;
+    int height = pHost != nullptr ? pHost->FontHeight(nFontId) + ScaleLength(kLineSpace, GetDpi()) : 0;
     return MakeSize(static_cast<int>(cxyFixed.cx), height);
 }
 
@@ -212,7 +215,7 @@ SIZE CLabelUI::MeasureSize(SIZE available)
     const int padY = static_cast<int>(rcTextPadding.top + rcTextPadding.bottom);
     SIZE size;
     if (singleLine) {
-        size.cy = cxyFixed.cy != 0 ? cxyFixed.cy : padY + pHost->FontHeight(nFontId) + 8;
+        size.cy = cxyFixed.cy != 0 ? cxyFixed.cy : padY + pHost->FontHeight(nFontId) + ScaleLength(kLineSpace, GetDpi());
         if (cxyFixed.cx != 0) {
             size.cx = cxyFixed.cx;
         } else if (strText.empty()) {

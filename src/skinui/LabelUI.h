@@ -49,7 +49,7 @@ protected:
     // the parent (or to the label's handling without one). True when it did.
     bool PassMouseEventOn(ControlEvent& event);
     // One line of text: the fixed size when a height is set, else the fixed
-    // width by the font height plus 8.
+    // width by the font height plus 8 (at 96 DPI; scaled like the skin).
     SIZE MeasureTextLine();
     // Sets the kState_Focused and kState_Disabled bits of `state` from the
     // control.

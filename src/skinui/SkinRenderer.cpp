@@ -139,11 +139,16 @@ void CImageDrawRecord::Reset()
     bTried = false;
 }
 
-void CImageDrawRecord::Parse()
+void CImageDrawRecord::Parse(int dpi)
 {
-    if (bParsed)
+    if (bParsed && dpi == nParsedDpi)
         return;
-    attributes = ParseImageAttribute(strText);
+    if (bParsed) {
+        pImage = nullptr;
+        bTried = false;
+    }
+    attributes = ParseImageAttribute(strText, dpi);
+    nParsedDpi = dpi;
     bParsed = true;
 }
 
@@ -200,7 +205,7 @@ bool CSkinRenderer::DrawImage(HDC dc, CSkinResources* host, const RECT& rc, cons
 {
     if (dc == nullptr || host == nullptr || record.strText.empty())
         return false;
-    record.Parse();
+    record.Parse(host->GetDpi());
     const ImageAttribute& a = record.attributes;
     // A kept image may have been replaced in the cache since it was resolved.
     if (record.pImage != nullptr && record.nImageGeneration != CSkinResources::ImageGeneration()) {

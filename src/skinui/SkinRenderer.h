@@ -42,13 +42,16 @@ public:
     const TImageInfo* ResolvedImage() const { return pImage; }
     bool ResolveTried() const { return bTried; }
 
-    // Parses the text once; later calls do nothing.
-    void Parse();
+    // Parses the text for a display of `dpi` once; later calls at the same
+    // DPI do nothing. At another DPI the text is parsed again and the image
+    // is resolved anew (it is loaded at the scale too).
+    void Parse(int dpi = 96);
 
 private:
     friend class CSkinRenderer;
     std::wstring strText;
     bool bParsed = false;
+    int nParsedDpi = 0;
     ImageAttribute attributes;
     const TImageInfo* pImage = nullptr;
     unsigned nImageGeneration = 0;  // CSkinResources::ImageGeneration at resolve

@@ -4,6 +4,7 @@
 #ifdef _WIN32
 #include "skinui/MarkupText.h"
 #include "skinui/SkinRenderer.h"
+#include "skinui/SkinValues.h"
 
 #include <algorithm>
 #include <vector>
@@ -155,6 +156,8 @@ private:
         line.nHeight = std::max(line.nHeight, fragment.nHeight);
         fragments.push_back(std::move(fragment));
     }
+    // The pixels of {x n}, {y n} and {p n} are 96-DPI pixels, like the skin's.
+    int Scaled(int length) const { return ScaleLength(length, pHost->GetDpi()); }
     void AddText(std::wstring text);
     void AddImage(const std::wstring& attribute);
     void Open(const MarkupToken& token);
@@ -190,9 +193,9 @@ void CMarkupLayout::Run(const std::vector<MarkupToken>& tokens, RunState start)
             break;
         case MarkupTokenKind::MoveX:
             TakePendingBreak();
-            x = ClampExtent(static_cast<long long>(x) + token.nValue);
+            x = ClampExtent(static_cast<long long>(x) + Scaled(token.nValue));
             break;
-        case MarkupTokenKind::LineHeight: lines.back().nFixedHeight = token.nValue; break;
+        case MarkupTokenKind::LineHeight: lines.back().nFixedHeight = Scaled(token.nValue); break;
         case MarkupTokenKind::Image: AddImage(token.strText); break;
         default: Open(token); break;
         }
@@ -243,7 +246,7 @@ void CMarkupLayout::Open(const MarkupToken& token)
         }
         break;
     case MarkupTokenKind::Selected: state.bSelected = true; break;
-    case MarkupTokenKind::Paragraph: NewLine(std::max(0, token.nValue)); break;
+    case MarkupTokenKind::Paragraph: NewLine(std::max(0, Scaled(token.nValue))); break;
     case MarkupTokenKind::VAlign: state.eVAlign = token.eVAlign; break;
     default: stack.pop_back(); break;   // not a tag with a closing form
     }
@@ -342,7 +345,7 @@ void CMarkupLayout::AddText(std::wstring text)
 
 void CMarkupLayout::AddImage(const std::wstring& attribute)
 {
-    const ImageAttribute a = ParseImageAttribute(attribute);
+    const ImageAttribute a = ParseImageAttribute(attribute, pHost->GetDpi());
     const TImageInfo* image = pHost->FindOrLoadInlineImage(a.strImageName, a.strResType, a.dwMask, a.bHsl);
     if (image == nullptr)
         return;

@@ -3,6 +3,7 @@
 
 #include "skinui/Dib32.h"
 #include "skinui/ImageDecode.h"
+#include "skinui/SkinValues.h"
 
 #include "config/ResourcePackage.h"
 #include "logging/Log.h"
@@ -61,6 +62,16 @@ bool ReadPlainFile(const std::wstring& path, std::string& bytes)
     return true;
 }
 
+// The DPI of the screen: the scale of the stock fonts.
+int SystemDpi()
+{
+    HDC screen = GetDC(nullptr);
+    const int dpi = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSY) : kBaseDpi;
+    if (screen != nullptr)
+        ReleaseDC(nullptr, screen);
+    return dpi > 0 ? dpi : kBaseDpi;
+}
+
 bool ReadResource(const std::wstring& name, const std::wstring& type, std::string& bytes)
 {
     bytes.clear();
@@ -102,17 +113,63 @@ CSkinResources::CSkinResources()
     dwLinkColor = s.dwLinkColor;
     dwLinkHoverColor = s.dwLinkHoverColor;
     dwSelectedBkColor = s.dwSelectedBkColor;
-    // The first host creates the shared default font from the stock GUI font.
+    // The first host creates the shared default font from the stock GUI font,
+    // which is made for the screen's DPI: its size is kept in 96-DPI pixels
+    // like every other font's.
     if (!Shared().defaultFont) {
         LOGFONTW lf = {};
         GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(lf), &lf);
-        const int size = lf.lfHeight < 0 ? -lf.lfHeight : lf.lfHeight;
+        const int screenDpi = SystemDpi();
+        const int height = lf.lfHeight < 0 ? -lf.lfHeight : lf.lfHeight;
+        const int size = static_cast<int>((static_cast<long long>(height) * kBaseDpi + screenDpi / 2) / screenDpi);
         Shared().defaultFont = CreateFontRecord(lf.lfFaceName, size, lf.lfWeight >= FW_BOLD,
-                                                lf.lfUnderline != 0, lf.lfItalic != 0);
+                                                lf.lfUnderline != 0, lf.lfItalic != 0, screenDpi);
     }
 }
 
 CSkinResources::~CSkinResources() = default;
+
+void CSkinResources::SetDpi(int dpi)
+{
+    if (dpi <= 0)
+        dpi = kBaseDpi;
+    if (dpi == nDpi)
+        return;
+    nDpi = dpi;
+    auto remake = [this](std::unique_ptr<TFontInfo>& font) {
+        if (!font)
+            return;
+        auto again = CreateFontRecord(font->strFaceName, font->nSize, font->bBold, font->bUnderline, font->bItalic,
+                                      nDpi);
+        if (again) {
+            font = std::move(again);
+            if (hPaintDC != nullptr)
+                FillMetrics(*font);
+        }
+    };
+    for (auto& entry : ownFonts)
+        remake(entry.second);
+    remake(ownDefaultFont);
+    for (auto it = ownImages.begin(); it != ownImages.end();) {
+        TImageInfo& old = *it->second;
+        if (old.nDpi == 0) {
+            ++it;
+            continue;
+        }
+        auto again = LoadImageRecord(it->first, old.strResType, old.dwMask, nDpi);
+        if (!again) {
+            it = ownImages.erase(it);
+            continue;
+        }
+        again->bUseHSL = old.bUseHSL;
+        if (again->bUseHSL)
+            again->sourceBits.assign(again->pBits,
+                                     again->pBits + static_cast<size_t>(again->nWidth) * again->nHeight * 4);
+        it->second = std::move(again);
+        ++it;
+    }
+    failedInlineImages.clear();
+}
 
 void CSkinResources::SetPaintDC(HDC dc) { hPaintDC = dc; }
 HDC CSkinResources::GetPaintDC() const { return hPaintDC; }
@@ -163,37 +220,93 @@ std::unique_ptr<TImageInfo> CSkinResources::DecodeImage(const void* data, size_t
     return MakeImageRecord(decoded, mask);
 }
 
-std::unique_ptr<TImageInfo> CSkinResources::LoadImageRecord(const std::wstring& name, const std::wstring& type,
-                                                            DWORD mask)
+namespace {
+
+// The bytes of an image: a resource of the type, else the skin file, else
+// the name as a plain file path.
+bool ReadImageBytes(const std::wstring& name, const std::wstring& type, std::string& bytes)
 {
-    if (name.empty())
-        return nullptr;
-    if (type == L"*COLOR*") {
-        auto image = MakeImageRecord(ColorImagePixels(name), mask);
-        if (image)
-            image->strResType = type;
-        return image;
-    }
-    std::string bytes;
     bool found = false;
     if (!type.empty())
         found = ReadResource(name, type, bytes);
     else
         found = CSkinSource::ReadSkinFile(name, bytes, kMaxImageFileSize) == SkinReadStatus::Ok;
-    if (!found && !ReadPlainFile(name, bytes)) {
-        LOG_INFO_W(L"the image %ls was not found", name.c_str());
+    return found || ReadPlainFile(name, bytes);
+}
+
+// "img\logo.png" -> "img\logo@2x.png"; "" for a name without an extension
+// in its last part or a resource id.
+std::wstring DoubleSizeName(const std::wstring& name)
+{
+    const size_t dot = name.rfind(L'.');
+    const size_t separator = name.find_last_of(L"\\/");
+    if (name.empty() || (name[0] >= L'0' && name[0] <= L'9') || dot == std::wstring::npos || dot == 0 ||
+        (separator != std::wstring::npos && dot < separator))
+        return std::wstring();
+    return name.substr(0, dot) + L"@2x" + name.substr(dot);
+}
+
+} // namespace
+
+std::unique_ptr<TImageInfo> CSkinResources::LoadImageRecord(const std::wstring& name, const std::wstring& type,
+                                                            DWORD mask, int dpi)
+{
+    if (name.empty())
         return nullptr;
+    if (dpi <= 0)
+        dpi = kBaseDpi;
+    if (type == L"*COLOR*") {
+        auto image = MakeImageRecord(ColorImagePixels(name), mask);
+        if (image) {
+            image->strResType = type;
+            image->nDpi = dpi;
+        }
+        return image;
     }
-    auto image = DecodeImage(bytes.data(), bytes.size(), mask);
-    if (image)
+    // Above 96 DPI the twin drawn at twice the size, when there is one.
+    DecodedImage decoded;
+    int madeFor = kBaseDpi;
+    std::string bytes;
+    std::string why;
+    const std::wstring twin = dpi > kBaseDpi ? DoubleSizeName(name) : std::wstring();
+    if (!twin.empty() && ReadImageBytes(twin, type, bytes)) {
+        if (DecodeImagePixels(bytes.data(), bytes.size(), mask, decoded, &why))
+            madeFor = 2 * kBaseDpi;
+        else
+            LOG_INFO_W(L"the image %ls cannot be decoded; the plain one is used", twin.c_str());
+    }
+    if (madeFor == kBaseDpi) {
+        if (!ReadImageBytes(name, type, bytes)) {
+            LOG_INFO_W(L"the image %ls was not found", name.c_str());
+            return nullptr;
+        }
+        if (!DecodeImagePixels(bytes.data(), bytes.size(), mask, decoded, &why)) {
+            LOG_INFO("the image cannot be decoded: %s", why.c_str());
+            return nullptr;
+        }
+    }
+    const int width = ScaledImageSide(decoded.nWidth, madeFor, dpi);
+    const int height = ScaledImageSide(decoded.nHeight, madeFor, dpi);
+    if (width != decoded.nWidth || height != decoded.nHeight) {
+        DecodedImage scaled;
+        if (!ResampleImage(decoded, width, height, scaled)) {
+            LOG_INFO_W(L"the image %ls cannot be scaled to %dx%d", name.c_str(), width, height);
+            return nullptr;
+        }
+        decoded = std::move(scaled);
+    }
+    auto image = MakeImageRecord(decoded, mask);
+    if (image) {
         image->strResType = type;
+        image->nDpi = dpi;
+    }
     return image;
 }
 
 const TImageInfo* CSkinResources::AddImageEntry(const std::wstring& name, const std::wstring& type, DWORD mask,
                                                 bool useHSL, bool shared)
 {
-    auto image = LoadImageRecord(name, type, mask);
+    auto image = LoadImageRecord(name, type, mask, nDpi);
     if (!image)
         return nullptr;
     image->bUseHSL = useHSL;
@@ -256,7 +369,7 @@ void CSkinResources::RemoveImage(const std::wstring& name, bool shared)
 // ---- Fonts --------------------------------------------------------------
 
 std::unique_ptr<TFontInfo> CSkinResources::CreateFontRecord(const std::wstring& face, int size, bool bold,
-                                                            bool underline, bool italic)
+                                                            bool underline, bool italic, int dpi)
 {
     LOGFONTW lf = {};
     GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(lf), &lf);
@@ -265,7 +378,7 @@ std::unique_ptr<TFontInfo> CSkinResources::CreateFontRecord(const std::wstring& 
     const size_t chars = face.size() < kMaxFaceChars - 1 ? face.size() : kMaxFaceChars - 1;
     std::wmemcpy(lf.lfFaceName, face.c_str(), chars);
     lf.lfCharSet = DEFAULT_CHARSET;
-    lf.lfHeight = -size;
+    lf.lfHeight = -ScaleLength(size, dpi);
     if (bold)
         lf.lfWeight += FW_BOLD;
     lf.lfUnderline = underline ? TRUE : FALSE;
@@ -280,6 +393,7 @@ std::unique_ptr<TFontInfo> CSkinResources::CreateFontRecord(const std::wstring& 
     info->hFont = font;
     info->strFaceName = face;
     info->nSize = size;
+    info->nDpi = dpi;
     info->bBold = bold;
     info->bUnderline = underline;
     info->bItalic = italic;
@@ -306,7 +420,7 @@ void CSkinResources::FillMetrics(TFontInfo& info) const
 HFONT CSkinResources::AddFontEntry(int id, const std::wstring& face, int size, bool bold, bool underline,
                                    bool italic, bool shared)
 {
-    auto info = CreateFontRecord(face, size, bold, underline, italic);
+    auto info = CreateFontRecord(face, size, bold, underline, italic, nDpi);
     if (!info)
         return nullptr;
     if (hPaintDC != nullptr)
@@ -321,7 +435,7 @@ HFONT CSkinResources::AddFontEntry(int id, const std::wstring& face, int size, b
 HFONT CSkinResources::SetBaseFont(const std::wstring& face, int size, bool bold, bool underline, bool italic,
                                   bool shared)
 {
-    auto info = CreateFontRecord(face, size, bold, underline, italic);
+    auto info = CreateFontRecord(face, size, bold, underline, italic, nDpi);
     if (!info)
         return nullptr;
     std::unique_ptr<TFontInfo>& slot = AddToShared(shared) ? Shared().defaultFont : ownDefaultFont;

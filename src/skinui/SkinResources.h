@@ -10,6 +10,14 @@
 // valid until the entry is replaced or removed. The shared tables live until
 // ReleaseSharedResources. UI thread only.
 //
+// Display scale: a host's resources are made for its DPI. Fonts keep their
+// skin size (96-DPI pixels) and are created at size * dpi / 96; an image
+// loaded by name at more than 96 DPI comes from its "@2x" twin (the name
+// with "@2x" before the extension) when there is one and is resampled to
+// the scale, else the plain image is; at 96 DPI it is the plain image as it
+// is. SetDpi makes the host's own fonts and loaded images again at a new
+// scale. The shared tables keep the scale of the host that filled them.
+//
 // Classes in this file: TImageInfo, TFontInfo, CSkinResources.
 #pragma once
 
@@ -40,6 +48,7 @@ struct TImageInfo {
     bool bUseHSL = false;
     std::wstring strResType;           // "" for files
     DWORD dwMask = 0;
+    int nDpi = 0;                      // the scale it was loaded for; 0 when made elsewhere
 
     TImageInfo() = default;
     ~TImageInfo();
@@ -51,7 +60,8 @@ struct TImageInfo {
 struct TFontInfo {
     HFONT hFont = nullptr;
     std::wstring strFaceName;          // as given (the font uses 32 chars max)
-    int nSize = 0;                     // created with height -size
+    int nSize = 0;                     // 96-DPI pixels; created with height -size * dpi / 96
+    int nDpi = 0;                      // the scale it was created for
     bool bBold = false;
     bool bUnderline = false;
     bool bItalic = false;
@@ -79,6 +89,13 @@ public:
     // While set, every add through this host goes to the shared tables.
     void SetSharedResourcesMode(bool shared);
     bool IsSharedResourcesMode() const;
+
+    // The display scale of this host's fonts and images (96 at first). A
+    // new value makes the own fonts again at it (under the same ids; their
+    // handles change) and loads the own images that were loaded by name
+    // again; other images stay as they are.
+    int GetDpi() const { return nDpi; }
+    void SetDpi(int dpi);
 
     // Mouse position in client coordinates, kept current by the host; the
     // markup text uses it for the link-hover colour. (-1, -1) when unknown.
@@ -109,19 +126,22 @@ public:
     const TImageInfo* FindOrLoadInlineImage(const std::wstring& name, const std::wstring& type = L"",
                                             DWORD mask = 0, bool useHSL = false);
 
-    // Loads one image: type "*COLOR*" makes a 1x1 image of the colour named
-    // by the text; another type reads that resource from the resource module;
-    // no type reads the skin file; either falls back to the name as a plain
-    // file path. Decoded with stb_image. nullptr on failure.
+    // Loads one image for a display of `dpi`: type "*COLOR*" makes a 1x1
+    // image of the colour named by the text; another type reads that
+    // resource from the resource module; no type reads the skin file; either
+    // falls back to the name as a plain file path. Decoded with stb_image;
+    // above 96 DPI the "@2x" twin is tried first, and the pixels are
+    // resampled to the scale. nullptr on failure.
     static std::unique_ptr<TImageInfo> LoadImageRecord(const std::wstring& name, const std::wstring& type,
-                                                       DWORD mask);
+                                                       DWORD mask, int dpi = 96);
     // Decodes image bytes (PNG, JPEG, BMP, ...) into a record.
     static std::unique_ptr<TImageInfo> DecodeImage(const void* data, size_t size, DWORD mask);
 
     // ---- Fonts -------------------------------------------------------
     // Creates a font from the stock DEFAULT_GUI_FONT with this face (first 32
-    // characters), height -size, bold (stock weight + 700), underline, italic,
-    // DEFAULT_CHARSET, and stores it under the decimal id. nullptr on failure
+    // characters), height -size at 96 DPI (scaled to the host's DPI), bold
+    // (stock weight + 700), underline, italic, DEFAULT_CHARSET, and stores
+    // it under the decimal id. nullptr on failure
     // (nothing stored).
     HFONT AddFontEntry(int id, const std::wstring& face, int size, bool bold, bool underline,
                        bool italic, bool shared = false);
@@ -187,11 +207,12 @@ private:
     using TextTable = std::unordered_map<std::wstring, std::wstring>;
 
     static std::unique_ptr<TFontInfo> CreateFontRecord(const std::wstring& face, int size, bool bold,
-                                                       bool underline, bool italic);
+                                                       bool underline, bool italic, int dpi);
     void FillMetrics(TFontInfo& info) const;
     bool AddToShared(bool shared) const { return shared || bSharedMode; }
 
     HDC hPaintDC = nullptr;
+    int nDpi = 96;
     bool bSharedMode = false;
     POINT ptMouse = {-1, -1};
 

@@ -122,4 +122,24 @@ SIZE ParseSize(const std::wstring& text)
     return MakeSize(n[0], n[1]);
 }
 
+int ScaleLength(int value, int dpi)
+{
+    if (dpi <= 0 || dpi == kBaseDpi)
+        return ClampCoordinate(value);
+    const long long scaled = static_cast<long long>(value) * dpi;
+    const long long half = kBaseDpi / 2;
+    return ClampCoordinate(scaled >= 0 ? (scaled + half) / kBaseDpi : -((-scaled + half) / kBaseDpi));
+}
+
+RECT ScaleRect(const RECT& rc, int dpi)
+{
+    return MakeRect(ScaleLength(static_cast<int>(rc.left), dpi), ScaleLength(static_cast<int>(rc.top), dpi),
+                    ScaleLength(static_cast<int>(rc.right), dpi), ScaleLength(static_cast<int>(rc.bottom), dpi));
+}
+
+SIZE ScaleSize(const SIZE& size, int dpi)
+{
+    return MakeSize(ScaleLength(static_cast<int>(size.cx), dpi), ScaleLength(static_cast<int>(size.cy), dpi));
+}
+
 } // namespace SkinUI

@@ -3,7 +3,10 @@
 // rules every skin reader shares (what a blank is, and names compared without
 // regard to case). Every reader of skin text in the framework goes through
 // these functions, so one value reads the same everywhere. Every number of
-// the skin, its lengths included, enters the framework here. No Windows API.
+// the skin, its lengths included, enters the framework here, and so does the
+// display scale: the skin is written in pixels of a 96-DPI display, and the
+// length readers turn its lengths into pixels of the window's display. No
+// Windows API.
 //
 // One rule for malformed and out-of-range input, in every reader here:
 // - a value is read as far as it has its shape, the rest is ignored: "12px"
@@ -46,5 +49,19 @@ RECT ParseRect(const std::wstring& text);
 SIZE ParseSize(const std::wstring& text);
 // Only the exact text "true" is true.
 inline bool ParseBool(const std::wstring& text) { return text == L"true"; }
+
+// The display scale. A skin length of n pixels is n * dpi / 96 pixels on a
+// display of `dpi` dots per inch, rounded to the nearest pixel (halves away
+// from zero, so 650 is 813 at 120 DPI and -3 is -5 at 144 DPI) and held
+// within +-kMaxCoordinate. At 96 DPI every length stays as written. A DPI
+// that is not positive counts as 96.
+constexpr int kBaseDpi = 96;
+int ScaleLength(int value, int dpi);
+RECT ScaleRect(const RECT& rc, int dpi);
+SIZE ScaleSize(const SIZE& size, int dpi);
+// The length readers: ParseInt, ParseRect and ParseSize, then the scale.
+inline int ParseLength(const std::wstring& text, int dpi) { return ScaleLength(ParseInt(text), dpi); }
+inline RECT ParseLengthRect(const std::wstring& text, int dpi) { return ScaleRect(ParseRect(text), dpi); }
+inline SIZE ParseLengthSize(const std::wstring& text, int dpi) { return ScaleSize(ParseSize(text), dpi); }
 
 } // namespace SkinUI

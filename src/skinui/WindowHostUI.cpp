@@ -72,17 +72,37 @@ CWindowHostUI::~CWindowHostUI()
     ReleaseWindowResources();
 }
 
+int WindowDpi(HWND window)
+{
+    typedef UINT(WINAPI * GetDpiForWindowProc)(HWND);
+    static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowProc>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    int dpi = 0;
+    if (getDpiForWindow != nullptr && window != nullptr)
+        dpi = static_cast<int>(getDpiForWindow(window));
+    if (dpi <= 0) {
+        HDC screen = GetDC(nullptr);
+        if (screen != nullptr) {
+            dpi = GetDeviceCaps(screen, LOGPIXELSY);
+            ReleaseDC(nullptr, screen);
+        }
+    }
+    return dpi > 0 ? dpi : kBaseDpi;
+}
+
 void CWindowHostUI::Init(HWND window)
 {
     DisconnectAccessible();
     mapNames.clear();
     RemoveAllOwnResources();
     mapWindowAttributes.clear();
+    mapWindowLengths.clear();
     ClearTimers();
     ReleaseWindowResources();
     hWndPaint = window;
     hDcPaint = window != nullptr ? GetDC(window) : nullptr;
     SetPaintDC(hDcPaint);
+    SetDpi(window != nullptr ? WindowDpi(window) : kBaseDpi);
     if (std::find(LiveHosts().begin(), LiveHosts().end(), this) == LiveHosts().end())
         LiveHosts().push_back(this);
 }
@@ -621,21 +641,28 @@ void CWindowHostUI::SetInitSize(int cx, int cy)
 
 void CWindowHostUI::ApplyWindowAttribute(const std::wstring& name, const std::wstring& value)
 {
+    // The attributes that hold lengths, read at the host's scale.
+    static const wchar_t* const kLengths[] = {L"size", L"sizebox", L"caption", L"roundcorner", L"mininfo", L"maxinfo"};
+    for (const wchar_t* length : kLengths) {
+        if (SameNoCase(name, length))
+            mapWindowLengths[LowerCase(name)] = value;
+    }
+    const int dpi = GetDpi();
     if (SameNoCase(name, L"size")) {
-        SIZE sz = ParseSize(value);
+        SIZE sz = ParseLengthSize(value, dpi);
         SetInitSize(static_cast<int>(sz.cx), static_cast<int>(sz.cy));
     } else if (SameNoCase(name, L"sizebox")) {
-        SetSizeBox(ParseRect(value));
+        SetSizeBox(ParseLengthRect(value, dpi));
     } else if (SameNoCase(name, L"caption")) {
-        SetCaptionRect(ParseRect(value));
+        SetCaptionRect(ParseLengthRect(value, dpi));
     } else if (SameNoCase(name, L"roundcorner")) {
-        SIZE sz = ParseSize(value);
+        SIZE sz = ParseLengthSize(value, dpi);
         SetRoundCorner(static_cast<int>(sz.cx), static_cast<int>(sz.cy));
     } else if (SameNoCase(name, L"mininfo")) {
-        SIZE sz = ParseSize(value);
+        SIZE sz = ParseLengthSize(value, dpi);
         SetMinInfo(static_cast<int>(sz.cx), static_cast<int>(sz.cy));
     } else if (SameNoCase(name, L"maxinfo")) {
-        SIZE sz = ParseSize(value);
+        SIZE sz = ParseLengthSize(value, dpi);
         SetMaxInfo(static_cast<int>(sz.cx), static_cast<int>(sz.cy));
     } else if (SameNoCase(name, L"showdirty")) {
         SetShowDirty(ParseBool(value));
@@ -665,6 +692,31 @@ void CWindowHostUI::ApplyWindowAttribute(const std::wstring& name, const std::ws
     } else {
         mapWindowAttributes.emplace(name, value);   // the first value stays
     }
+}
+
+void CWindowHostUI::ChangeDpi(int dpi)
+{
+    if (dpi <= 0)
+        dpi = kBaseDpi;
+    if (dpi == GetDpi())
+        return;
+    SetDpi(dpi);
+    const std::map<std::wstring, std::wstring> lengths = mapWindowLengths;
+    for (const auto& attribute : lengths)
+        ApplyWindowAttribute(attribute.first, attribute.second);
+    if (pRoot != nullptr) {
+        pRoot->LookupControl(
+            [](CControlUI* c, void*) -> CControlUI* {
+                c->ApplyDpi();
+                return nullptr;
+            },
+            nullptr, kFind_All);
+        pRoot->NeedUpdate();
+    }
+    bUpdateNeeded = true;
+    DropOffscreen();
+    if (hWndPaint != nullptr)
+        InvalidateRect(hWndPaint, nullptr, FALSE);
 }
 
 std::wstring CWindowHostUI::GetWindowCustomAttribute(const std::wstring& name) const

@@ -59,6 +59,11 @@ public:
     virtual LRESULT TranslateAccelerator(MSG* msg) = 0;   // S_OK when handled
 };
 
+// The DPI of the display a window is on, as the window's process sees it:
+// GetDpiForWindow where the system has it (a process that is not DPI aware
+// gets 96), else the screen's.
+int WindowDpi(HWND window);
+
 // The private message that delivers queued notifications.
 constexpr UINT kMsgAsyncNotify = WM_APP + 1;
 // The native timer of per-pixel layering.
@@ -74,7 +79,8 @@ public:
     CWindowHostUI(const CWindowHostUI&) = delete;
     CWindowHostUI& operator=(const CWindowHostUI&) = delete;
 
-    // Binds the host to its window (clears the host's tables and timers).
+    // Binds the host to its window (clears the host's tables and timers) and
+    // takes the window's DPI as its display scale.
     void Init(HWND window);
     HWND HostWindow() const override { return hWndPaint; }
     // The window is being destroyed: lets go of its device context and the
@@ -148,7 +154,17 @@ public:
     bool IsUpdateNeeded() const { return bUpdateNeeded; }
     void SetOffscreenPainting(bool on) { bOffscreenPaint = on; }
 
-    // Window attributes (skin root element).
+    // Display scale. The skin's lengths are read at the host's DPI (its
+    // window's at Init). ChangeDpi moves a built window to another scale:
+    // the host's fonts and images are made again at it, the window's and
+    // every control's length attributes are applied again, and the tree is
+    // laid out anew on the next paint. The window's own size is the
+    // caller's (WM_DPICHANGED suggests one).
+    int Dpi() const override { return GetDpi(); }
+    void ChangeDpi(int dpi);
+
+    // Window attributes (skin root element). Lengths are read at the host's
+    // DPI.
     void ApplyWindowAttribute(const std::wstring& name, const std::wstring& value) override;
     std::wstring GetWindowCustomAttribute(const std::wstring& name) const;
     SIZE GetInitSize() const { return szInitWindowSize; }
@@ -366,6 +382,8 @@ private:
     std::map<std::wstring, CControlUI*> mapNames;
     std::map<std::wstring, std::vector<CControlUI*>> mapOptionGroups;
     std::map<std::wstring, std::wstring> mapWindowAttributes;
+    // The window attributes that hold lengths, as written (for ChangeDpi).
+    std::map<std::wstring, std::wstring> mapWindowLengths;
 };
 
 } // namespace SkinUI

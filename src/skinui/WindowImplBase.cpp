@@ -155,6 +155,7 @@ LRESULT WindowImplBase::ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM
     case WM_LBUTTONDOWN: result = HandleLButtonDownMessage(message, wParam, lParam, handled); break;
     case WM_MOUSEMOVE: result = HandleMouseMoveMessage(message, wParam, lParam, handled); break;
     case WM_MOUSEHOVER: result = HandleMouseHoverMessage(message, wParam, lParam, handled); break;
+    case WM_DPICHANGED: result = HandleDpiChangedMessage(message, wParam, lParam, handled); break;
     default: handled = false; break;
     }
     if (handled)
@@ -281,6 +282,17 @@ LRESULT WindowImplBase::HandleSizeMessage(UINT, WPARAM wParam, LPARAM, bool& han
             DeleteObject(region);   // the window did not take it
     }
     handled = false;
+    return 0;
+}
+
+LRESULT WindowImplBase::HandleDpiChangedMessage(UINT, WPARAM wParam, LPARAM lParam, bool&)
+{
+    // wParam carries the DPI twice (x and y); they are the same.
+    host.ChangeDpi(HIWORD(wParam));
+    const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+    if (suggested != nullptr)
+        SetWindowPos(hWnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
     return 0;
 }
 

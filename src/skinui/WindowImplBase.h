@@ -109,6 +109,10 @@ public:
     virtual LRESULT HandleLButtonUpMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
     virtual LRESULT HandleMouseMoveMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
     virtual LRESULT HandleOtherMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
+    // WM_DPICHANGED (the window moved to a display of another scale, or the
+    // scale changed): the host takes the new DPI, the window takes the
+    // rectangle the system suggests, and the tree is laid out anew.
+    virtual LRESULT HandleDpiChangedMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
     virtual LONG GetStyle();
 
     // INotifyUI, IMessageFilterUI, IDialogBuilderCallback.

@@ -191,6 +191,10 @@ public:
         vecDelayed.clear();
     }
 
+    // The display scale the skin is read at (96 unless a test sets it).
+    int nDpi = kBaseDpi;
+    int Dpi() const override { return nDpi; }
+
     // IControlHostUI
     void Invalidate(const RECT& rc) override { invalidated.push_back(rc); }
     void NotifyAccessibility(CControlUI* control, AccessEvent event) override

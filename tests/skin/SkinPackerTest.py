@@ -113,8 +113,12 @@ class PackerTest(unittest.TestCase):
         for name in os.listdir(os.path.join(SKIN, "img")):
             with open(os.path.join(SKIN, "img", name), "rb") as f:
                 found[name] = png_size(f.read(64))
-        self.assertEqual(set(found), set(EXPECTED_SIZES))
-        for name, size in EXPECTED_SIZES.items():
+        # Every image also at twice its size, for scaled displays.
+        expected = dict(EXPECTED_SIZES)
+        for name, (w, h) in EXPECTED_SIZES.items():
+            expected[name[:-4] + "@2x.png"] = (2 * w, 2 * h)
+        self.assertEqual(set(found), set(expected))
+        for name, size in expected.items():
             self.assertEqual(found[name], size, name)
 
 

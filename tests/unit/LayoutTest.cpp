@@ -159,6 +159,41 @@ TEST(StackLayout, InsetChildPaddingAndStretchWidthAcrossTheAxis)
     ExpectRect(c, 10, 53, 190, 95);
 }
 
+TEST(StackLayout, SkinLengthsFollowTheDisplayScaleAndComeBackExactly)
+{
+    CTestHostUI host;
+    auto* root = Make<CVerticalLayoutUI>(L"root", {{L"inset", L"10,5,10,5"}, {L"childpadding", L"4"}});
+    auto* a = Make<CControlUI>(L"a", {{L"height", L"20"}});
+    auto* b = Make<CControlUI>(L"b", {{L"height", L"20"}, {L"width", L"500"}, {L"padding", L"3,0,0,1"}});
+    auto* c = Make<CControlUI>(L"c");
+    root->Add(a);
+    root->Add(b);
+    root->Add(c);
+    host.Attach(root);
+    auto applyScale = [&](int dpi) {
+        host.nDpi = dpi;
+        root->LookupControl(
+            [](CControlUI* control, void*) -> CControlUI* {
+                control->ApplyDpi();
+                return nullptr;
+            },
+            nullptr, kFind_All);
+    };
+    // At 144 DPI every length is half as long again (inset 15,8; gaps 6;
+    // heights 30; b's padding 5 and 2), in a window of 300 x 150.
+    applyScale(144);
+    host.Layout(300, 150);
+    ExpectRect(a, 15, 8, 285, 38);
+    ExpectRect(b, 20, 44, 285, 74);
+    ExpectRect(c, 15, 82, 285, 142);
+    // Back at 96 DPI the skin's own numbers again, nothing lost to rounding.
+    applyScale(96);
+    host.Layout(200, 100);
+    ExpectRect(a, 10, 5, 190, 25);
+    ExpectRect(b, 13, 29, 190, 49);
+    ExpectRect(c, 10, 54, 190, 95);
+}
+
 TEST(StackLayout, StretchChildrenAreClampedAndNeverNegative)
 {
     CTestHostUI host;

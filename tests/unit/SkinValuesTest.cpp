@@ -56,6 +56,25 @@ TEST(SkinValues, RectanglesAndPairs)
     EXPECT_EQ(size.cy, 360);
 }
 
+TEST(SkinValues, LengthsFollowTheDisplayScale)
+{
+    struct Case { int value; int dpi; int scaled; };
+    const Case cases[] = {
+        // The window and the fold at the common scales; halves round away
+        // from zero; 96 DPI (and a DPI that is no DPI) keeps every length.
+        {650, 120, 813}, {360, 120, 450}, {650, 144, 975}, {75, 144, 113}, {650, 192, 1300}, {-3, 144, -5},
+        {1, 120, 1}, {1, 144, 2}, {7, 96, 7}, {7, 0, 7}, {7, -144, 7}, {1000000, 192, 1000000},
+        {-1000000, 192, -1000000},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ScaleLength(c.value, c.dpi), c.scaled) << c.value << " at " << c.dpi;
+    const RECT rc = ParseLengthRect(L"40,21,40,0", 144);
+    EXPECT_TRUE(rc.left == 60 && rc.top == 32 && rc.right == 60 && rc.bottom == 0);
+    const SIZE size = ParseLengthSize(L"650,360", 144);
+    EXPECT_TRUE(size.cx == 975 && size.cy == 540);
+    EXPECT_EQ(ParseLength(L"12px", 192), 24);
+}
+
 TEST(SkinValues, BooleansBlanksAndNames)
 {
     EXPECT_TRUE(ParseBool(L"true"));

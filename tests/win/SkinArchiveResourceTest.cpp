@@ -148,6 +148,9 @@ TEST_F(SkinArchiveResourceTest, EveryImageALayoutNamesIsInTheArchive)
         for (const std::wstring& image : ImagesNamedIn(text)) {
             ++named;
             EXPECT_GE(archive.Find(image), 0) << layout << " names a missing image";
+            // Scaled displays draw its twin at twice the size.
+            const std::wstring twin = image.substr(0, image.size() - 4) + L"@2x.png";
+            EXPECT_GE(archive.Find(twin), 0) << layout << ": no twin " << std::string(twin.begin(), twin.end());
         }
     }
     // The home page alone names the logos, four button states and the marks.
@@ -168,11 +171,26 @@ TEST_F(SkinArchiveResourceTest, IconAndManifestAreEmbedded)
         const WORD iconId = static_cast<WORD>(item[12] | (item[13] << 8));
         EXPECT_FALSE(ResourceBytes(RT_ICON, iconId).empty()) << "icon image " << iconId;
     }
-    EXPECT_EQ(sizes, (std::set<int>{16, 24, 32, 48, 256}));
+    // The small and large icon at 100 % to 200 %, and the big ones up to 256.
+    EXPECT_EQ(sizes, (std::set<int>{16, 20, 24, 32, 40, 48, 64, 96, 128, 256}));
+    // The sizes are stored as PNG: the system makes an icon of each.
+    for (int size : sizes) {
+        HICON icon = static_cast<HICON>(LoadImageW(module.Get(), MAKEINTRESOURCEW(101), IMAGE_ICON, size, size, 0));
+        ICONINFO info = {};
+        BITMAP bm = {};
+        if (icon != nullptr && GetIconInfo(icon, &info)) {
+            GetObjectW(info.hbmColor != nullptr ? info.hbmColor : info.hbmMask, sizeof(bm), &bm);
+            DeleteObject(info.hbmColor);
+            DeleteObject(info.hbmMask);
+        }
+        EXPECT_EQ(bm.bmWidth, size) << "icon of " << size << " pixels";
+        if (icon != nullptr)
+            DestroyIcon(icon);
+    }
 
     const std::string manifest = ResourceBytes(RT_MANIFEST, 1);
     ASSERT_FALSE(manifest.empty()) << "no manifest";
-    for (const char* part : {"level=\"requireAdministrator\"", "Microsoft.Windows.Common-Controls",
+    for (const char* part : {"level=\"requireAdministrator\"", "Microsoft.Windows.Common-Controls", "PerMonitorV2, System",
                              "{e2011457-1546-43c5-a5fe-008deee3d3f0}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"})
         EXPECT_NE(manifest.find(part), std::string::npos) << part;
 }

@@ -146,6 +146,52 @@ TEST_F(SkinResourcesTest, PlainFileFallbackAndResourceTypeFallback)
     EXPECT_EQ(resource->strResType, L"PNG");
 }
 
+TEST_F(SkinResourcesTest, ScaledDisplaysTakeTheTwinOrResampleSmoothly)
+{
+    // A plain image with its twin beside it, as a banner with pr_N@2x.png,
+    // and one without: the 2 x 1 mask image (magenta, blue) and the 14 x 14
+    // checked mark as the twin.
+    CZipArchive* archive = CSkinSource::GetSkinArchiveHandle();
+    ASSERT_NE(archive, nullptr);
+    std::string plain, twin;
+    ASSERT_TRUE(archive->Read(archive->Find(L"img/mask.png"), plain));
+    ASSERT_TRUE(archive->Read(archive->Find(L"img/checked.png"), twin));
+    strTemp = MakeTempDir("skinres");
+    ASSERT_TRUE(WriteFileBytes(strTemp + L"\\banner.png", plain) && WriteFileBytes(strTemp + L"\\banner@2x.png", twin) &&
+                WriteFileBytes(strTemp + L"\\alone.png", plain));
+
+    struct Case { const wchar_t* name; int dpi; int width; int height; };
+    const Case cases[] = {
+        {L"banner.png", 96, 2, 1},      // 100 %: the plain image as it is
+        {L"banner.png", 144, 11, 11},   // the twin, 14 * 144 / 192 = 10.5
+        {L"banner.png", 192, 14, 14},   // the twin as it is
+        {L"alone.png", 144, 3, 2},      // no twin: the plain image made larger
+    };
+    for (const Case& c : cases) {
+        auto image = CSkinResources::LoadImageRecord(strTemp + L"\\" + c.name, L"", 0, c.dpi);
+        ASSERT_NE(image, nullptr);
+        EXPECT_TRUE(image->nWidth == c.width && image->nHeight == c.height)
+            << testing::PrintToString(std::wstring(c.name)) << " at " << c.dpi << ": " << image->nWidth << "x"
+            << image->nHeight;
+    }
+    EXPECT_EQ(PixelAt(CSkinResources::LoadImageRecord(strTemp + L"\\banner.png", L"", 0, 192).get(), 0), 0xFF008000u);
+    // Grown smoothly: the middle column mixes magenta and blue, where the
+    // nearest pixel would repeat one of them.
+    auto grown = CSkinResources::LoadImageRecord(strTemp + L"\\alone.png", L"", 0, 144);
+    const DWORD middle = PixelAt(grown.get(), 1);
+    EXPECT_TRUE(middle != 0xFFFF00FFu && middle != 0xFF0000FFu && (middle & 0xFF00FF00u) == 0xFF000000u)
+        << std::hex << middle;
+
+    // A host's loaded images follow its scale, under the same name.
+    CSkinResources host;
+    host.SetDpi(144);
+    ASSERT_NE(host.FindOrLoadImage(L"img/checked.png"), nullptr);
+    EXPECT_EQ(host.FindImage(L"img/checked.png")->nWidth, 21);
+    host.SetDpi(96);
+    ASSERT_NE(host.FindImage(L"img/checked.png"), nullptr);
+    EXPECT_EQ(host.FindImage(L"img/checked.png")->nWidth, 14);
+}
+
 TEST_F(SkinResourcesTest, OwnTableFirstSharedSecond)
 {
     CSkinResources first;

@@ -77,6 +77,52 @@ TEST_F(WindowHostTest, FirstLayoutSendsWindowInitOnceWithTheRoot)
     EXPECT_EQ(logo.bottom, 100);
 }
 
+TEST_F(WindowHostTest, DisplayScaleChangeTakesTheSuggestedRectangleAndScalesTheSkin)
+{
+    HWND hwnd = window.GetHWND();
+    const int fontAt96 = host->FontHeight(1);
+    auto dpiChanged = [&](int dpi, RECT suggested) {
+        SendMessageW(hwnd, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+        UpdateWindow(hwnd);
+        CTestSkinWindow::Pump();
+    };
+    auto expectRect = [](const RECT& rc, int l, int t, int r, int b, const char* what) {
+        EXPECT_TRUE(rc.left == l && rc.top == t && rc.right == r && rc.bottom == b)
+            << what << ": " << rc.left << "," << rc.top << "," << rc.right << "," << rc.bottom;
+    };
+
+    // 150 %: the window takes the system's rectangle; the skin's lengths,
+    // the caption band, the resize borders and the fonts grow with it.
+    dpiChanged(144, MakeRect(10, 20, 985, 560));
+    RECT rc = {};
+    GetWindowRect(hwnd, &rc);
+    expectRect(rc, 10, 20, 985, 560, "window at 144 DPI");
+    expectRect(Find(L"logo")->GetPos(), 300, 0, 600, 150, "logo at 144 DPI");
+    expectRect(host->GetSizeBox(), 6, 6, 6, 6, "size box at 144 DPI");
+    EXPECT_EQ(HitTest(450, 420), HTCAPTION) << "the caption band reaches 435";
+    EXPECT_EQ(HitTest(972, 300), HTRIGHT);
+    const int fontAt144 = host->FontHeight(1);
+    EXPECT_TRUE(fontAt144 * 2 >= fontAt96 * 3 - 2 && fontAt144 * 2 <= fontAt96 * 3 + 2)
+        << "font 1 is " << fontAt96 << " pixels high at 96 DPI, " << fontAt144 << " at 144";
+
+    // Back to 100 %: everything as the skin wrote it.
+    dpiChanged(96, MakeRect(0, 0, 650, 360));
+    expectRect(Find(L"logo")->GetPos(), 200, 0, 400, 100, "logo back at 96 DPI");
+    expectRect(host->GetSizeBox(), 4, 4, 4, 4, "size box back at 96 DPI");
+    EXPECT_EQ(host->FontHeight(1), fontAt96);
+    EXPECT_EQ(HitTest(300, 300), HTCLIENT);
+
+    // The fonts, images and buffers of the old scale go: a second round
+    // trip leaves no more GDI objects alive than the first.
+    testsupport::CGdiObjectLog gdi;
+    dpiChanged(144, MakeRect(10, 20, 985, 560));
+    dpiChanged(96, MakeRect(0, 0, 650, 360));
+    const size_t alive = gdi.Alive();
+    dpiChanged(144, MakeRect(10, 20, 985, 560));
+    dpiChanged(96, MakeRect(0, 0, 650, 360));
+    EXPECT_EQ(gdi.Alive(), alive) << gdi.Created() << " made in two round trips";
+}
+
 TEST_F(WindowHostTest, EscapeClosesWithOneReturnDoesNothing)
 {
     EXPECT_FALSE(PreTranslateKey(VK_RETURN));
