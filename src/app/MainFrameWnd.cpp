@@ -110,12 +110,25 @@ std::wstring CMainFrameWnd::SkinFileName()
     return languageManager.IsRtl() ? L"main_rtl.xml" : L"main.xml";
 }
 
+// The icon, the taskbar progress and the banner files are not part of the
+// first frame: FinishStart adds them right after it.
 void CMainFrameWnd::PrepareWindow()
 {
-    SetIcon(101);
     InitData();
-    CreateTaskbarProgress();
     PrepareAnalyticsUrls();
+}
+
+void CMainFrameWnd::FinishStart()
+{
+    if (bStartFinished)
+        return;
+    bStartFinished = true;
+    SetIcon(101);
+    CreateTaskbarProgress();
+    ExtractOptions banners;
+    banners.accept = IsBannerEntry;
+    LOG_INFO("the banners, after the first frame");
+    ::ExtractPackageResource(strDataDir + L"language\\", nullptr, banners);
 }
 
 void CMainFrameWnd::PrepareDataFolder()
@@ -125,7 +138,9 @@ void CMainFrameWnd::PrepareDataFolder()
     bDataFolderPrepared = true;
     strDataDir = GetDataFolder();
     LogInit(L"corvane_down.log", (strDataDir + L"Log").c_str());
-    ::LoadResZipFile(strDataDir + L"language\\");
+    ExtractOptions beforeFirstFrame;
+    beforeFirstFrame.accept = [](const std::wstring& name) { return !IsBannerEntry(name); };
+    ::LoadResZipFile(strDataDir + L"language\\", nullptr, beforeFirstFrame);
     languageManager.Init(strDataDir + L"language\\");
 }
 
@@ -396,6 +411,17 @@ LRESULT CMainFrameWnd::HandleOtherMessage(UINT message, WPARAM wParam, LPARAM lP
     }
     if (message == WM_TIMER)
         return HandleTimer(message, wParam, lParam, handled);
+    if (message == WM_PAINT && !bStartPosted) {
+        // The first frame is being painted; the rest of the start follows
+        // it, ahead of any input (posted messages come before input).
+        bStartPosted = true;
+        ::PostMessageW(hWnd, kMsgFinishStart, 0, 0);
+    }
+    if (message == kMsgFinishStart) {
+        FinishStart();
+        handled = true;
+        return 0;
+    }
     if (message == kMsgUiRequests) {
         uiRequests.Drain();
         handled = true;
@@ -795,6 +821,7 @@ void CMainFrameWnd::CreateTaskbarProgress()
 
 bool CMainFrameWnd::ShowBannerImage(int index)
 {
+    FinishStart();   // the banner files are there
     CControlUI* banner = FindControl(L"banner");
     if (banner == nullptr)
         return false;

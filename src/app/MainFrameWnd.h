@@ -75,6 +75,10 @@ public:
 
     // Start-up.
     void PrepareDataFolder();
+    // What the first frame does not need: the window icon, the taskbar
+    // progress, the banner files. Runs once, right after the first frame (or
+    // earlier when a banner is asked for first).
+    void FinishStart();
     void InitData();
     void ApplyTexts();
 
@@ -122,6 +126,8 @@ public:
 
     // The private message that makes the UI thread run the queued requests.
     static constexpr UINT kMsgUiRequests = WM_APP + 0x51;
+    // Posted while the first frame is painted: runs FinishStart.
+    static constexpr UINT kMsgFinishStart = WM_APP + 0x52;
     // The banner's timer, and the speed line's (it does not turn the
     // banner: HandleOtherMessage takes it before HandleTimer).
     static constexpr UINT_PTR kBannerTimerId = 11;
@@ -183,6 +189,9 @@ private:
     bool bNoAnalytics = false;
     SkinUI::CTabLayoutUI* pSwitch = nullptr;
     DWORD dwUiThreadId = 0;
+    // The first paint has asked for FinishStart; FinishStart has run (UI thread).
+    bool bStartPosted = false;
+    bool bStartFinished = false;
     CUiRequestQueue uiRequests;
     // Measures every download (the engine feeds it, the speed line reads it).
     CDownloadMeter meter;
