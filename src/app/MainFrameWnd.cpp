@@ -828,7 +828,7 @@ bool CMainFrameWnd::ShowBannerImage(int index)
     const std::wstring path = BannerImagePath(strDataDir, languageManager.GetLanguageName(), index);
     if (!FileReadable(path))
         return false;
-    banner->SetBkImage(path);
+    banner->ReplaceBkImage(path);
     return true;
 }
 
