@@ -222,6 +222,7 @@ case_happy() {
   pass "main window shown"
   sleep 1
   shot 01-home "$w"
+  check "the TLS stack loaded while the home page shows" wait_for 10 log_has "secure channel loaded: yes"
   click "$w" $install_x $install_y
   check "download page entered" wait_for 10 log_has "UpdateWindowSate:kWindow_Downloading"
   sleep 1.5
