@@ -836,6 +836,8 @@ void CMainFrameWnd::StopSpeedLine()
 
 void CMainFrameWnd::UpdateSpeedLine()
 {
-    if (pSpeedLine != nullptr && pLabelSpeed != nullptr)
-        pLabelSpeed->SetText(pSpeedLine->Update(meter.Snapshot()));
+    if (pSpeedLine == nullptr || pLabelSpeed == nullptr)
+        return;
+    pSpeedLine->Update(meter.Snapshot());
+    pLabelSpeed->SetText(pSpeedLine->Fitted([this](const std::wstring& line) { return pLabelSpeed->FitsOnOneLine(line); }));
 }

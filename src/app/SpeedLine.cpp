@@ -57,6 +57,10 @@ void CSpeedLine::Reset()
     nFirstDataMs = 0;
     bHaveData = false;
     dShownLeft = -1;
+    strDone.clear();
+    strTotal.clear();
+    strRate.clear();
+    strLeft.clear();
 }
 
 std::wstring CSpeedLine::Megabytes(double bytes, bool small, bool roundDown) const
@@ -108,17 +112,18 @@ double CSpeedLine::SmoothSecondsLeft(double raw, uint32_t nowMs)
     return dShownLeft;
 }
 
-std::wstring CSpeedLine::Compose(const std::wstring& done, const std::wstring& total, const std::wstring& rate,
-                                 const std::wstring& left) const
+std::wstring CSpeedLine::Compose(int drop) const
 {
+    const auto has = [](const std::wstring& part, const wchar_t* name) { return part.find(name) != std::wstring::npos; };
     std::wstring line;
     for (std::wstring part : Split(texts.strPattern, kPartSeparator)) {
-        if (left.empty() && part.find(L"{left}") != std::wstring::npos)
+        if ((strLeft.empty() && has(part, L"{left}")) || (drop >= 1 && (has(part, L"{done}") || has(part, L"{total}"))) ||
+            (drop >= 2 && has(part, L"{rate}")))
             continue;
-        Replace(part, L"{done}", done);
-        Replace(part, L"{total}", total);
-        Replace(part, L"{rate}", rate);
-        Replace(part, L"{left}", left);
+        Replace(part, L"{done}", strDone);
+        Replace(part, L"{total}", strTotal);
+        Replace(part, L"{rate}", strRate);
+        Replace(part, L"{left}", strLeft);
         if (!line.empty())
             line += kPartSeparator;
         line += part;
@@ -159,7 +164,22 @@ std::wstring CSpeedLine::Update(const DownloadSnapshot& snapshot)
         dShownLeft = -1;
     }
     nLastMs = snapshot.nElapsedMs;
-    return Compose(Megabytes(static_cast<double>(nLastDone), small, true),
-                   Megabytes(static_cast<double>(snapshot.nTotal), small, false),
-                   Megabytes(rate, rate < kBytesPerMB, false) + L"/s", left);
+    strDone = Megabytes(static_cast<double>(nLastDone), small, true);
+    strTotal = Megabytes(static_cast<double>(snapshot.nTotal), small, false);
+    strRate = Megabytes(rate, rate < kBytesPerMB, false) + L"/s";
+    strLeft = left;
+    return Compose(0);
+}
+
+std::wstring CSpeedLine::Fitted(const std::function<bool(const std::wstring&)>& fits) const
+{
+    if (strDone.empty())
+        return std::wstring();
+    std::wstring line;
+    for (int drop = 0; drop <= 2; ++drop) {
+        line = Compose(drop);
+        if (fits(line))
+            break;
+    }
+    return line;
 }

@@ -12,6 +12,9 @@
 // " · " (a part whose value is unknown is left out), and the units:
 // "<decimal mark>|<seconds>|<minutes>|<hours>", for example ".|s|min|h".
 //
+// A line too long for its place is shortened by leaving parts out (see
+// Fitted), so the user never reads a line cut off in the middle.
+//
 // Threads: CSpeedLine is used on the UI thread only; the snapshots come from
 // the meter, which any thread may read.
 //
@@ -19,6 +22,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "net/DownloadMeter.h"
@@ -42,6 +46,12 @@ public:
     std::wstring Update(const DownloadSnapshot& snapshot);
     void Reset();
 
+    // The latest line, shortened until `fits` takes it: first without the
+    // megabytes done and total (the percentage beside the line shows the
+    // progress), then also without the rate; the time left stays. The
+    // shortest form is returned even when it does not fit.
+    std::wstring Fitted(const std::function<bool(const std::wstring&)>& fits) const;
+
     // The pieces, for the tests: a byte count in megabytes with one decimal
     // (two below 1 MB when `small`), rounded down or to the nearest; the
     // shown form of a time left in seconds ("" beyond kMaxHoursLeft).
@@ -49,8 +59,9 @@ public:
     std::wstring TimeLeft(double seconds) const;
 
 private:
-    std::wstring Compose(const std::wstring& done, const std::wstring& total, const std::wstring& rate,
-                         const std::wstring& left) const;
+    // The pattern filled in; parts with {done} or {total} are left out
+    // from `drop` 1 on, parts with {rate} from 2 on.
+    std::wstring Compose(int drop) const;
     double SmoothSecondsLeft(double raw, uint32_t nowMs);
 
     SpeedLineTexts texts;
@@ -65,4 +76,6 @@ private:
     uint32_t nFirstDataMs = 0;     // elapsed time when the first bytes were seen
     bool bHaveData = false;
     double dShownLeft = -1;        // smoothed seconds left; below 0: none yet
+    // The values of the latest line ("" for none, and for a part left out).
+    std::wstring strDone, strTotal, strRate, strLeft;
 };

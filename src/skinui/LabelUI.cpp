@@ -237,6 +237,14 @@ SIZE CLabelUI::MeasureSize(SIZE available)
     return size;
 }
 
+bool CLabelUI::FitsOnOneLine(const std::wstring& text) const
+{
+    if (pHost == nullptr)
+        return true;
+    const UINT style = (uTextStyle | DT_SINGLELINE) & ~(DT_END_ELLIPSIS | DT_CENTER | DT_RIGHT | DT_VCENTER | DT_BOTTOM);
+    return pHost->MeasureText(text, nFontId, style, 9999, bShowHtml).cx <= RectWidth(TextRect());
+}
+
 RECT CLabelUI::TextRect() const
 {
     return MakeRect(static_cast<int>(rcItem.left + rcTextPadding.left), static_cast<int>(rcItem.top + rcTextPadding.top),

@@ -34,6 +34,9 @@ public:
     bool IsShowHtml() const { return bShowHtml; }
     void SetShowHtml(bool show = true);
     bool IsEffectEnabled() const { return bEnableEffect; }
+    // Whether `text` fits on one line of the text rectangle, measured as the
+    // paint draws it (true without a host: there is nothing to measure).
+    bool FitsOnOneLine(const std::wstring& text) const;
 
 protected:
     // The text rectangle: the item rectangle minus the text padding.

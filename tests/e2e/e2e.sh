@@ -1095,6 +1095,8 @@ case_keyboard() {
   check "Enter on Start Now closes the window" wait_app_exit 20
   check "exit code 0 ($app_rc)" [ "$app_rc" = 0 ]
   check "the product started" wait_for 15 grep -q "^start " "$PW_PATHWICK_RECORD"
+}
+
 # Display scales. LogPixels of the prefix's desktop is the DPI the installer
 # sees (it declares itself DPI aware); the case puts it back to 96 at the
 # end, whatever happens. At 120, 144 and 192 DPI the window is 650 x 360

@@ -360,3 +360,23 @@ TEST(SpeedLineTest, NothingBeforeASecondOfDataThenASmoothedLine)
     for (const Step& step : steps)
         EXPECT_EQ(step.line, line.Update(step.snapshot)) << step.snapshot.nElapsedMs;
 }
+
+// A line too long for its place leaves out the megabytes, then the rate;
+// the time left stays even when nothing fits.
+TEST(SpeedLineTest, ATooLongLineLeavesPartsOut)
+{
+    CSpeedLine line(kEnglishSpeed);
+    line.Update(Snap(0, kMB, 86 * kMB, 0));
+    line.Update(Snap(2000, 25270682, 86 * kMB, 3.2 * kMB));
+    struct {
+        size_t room;
+        const wchar_t* line;
+    } cases[] = {
+        {100, L"24.1 MB of 86.0 MB \u00b7 3.2 MB/s \u00b7 about 20 s left"},
+        {40, L"3.2 MB/s \u00b7 about 20 s left"},
+        {20, L"about 20 s left"},
+        {5, L"about 20 s left"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.line, line.Fitted([&c](const std::wstring& t) { return t.size() <= c.room; })) << c.room;
+}

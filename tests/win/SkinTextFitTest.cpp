@@ -15,6 +15,7 @@
 
 #include "SkinTestWindow.h"
 #include "app/InstallFlow.h"
+#include "app/SpeedLine.h"
 #include "common/TestSupport.h"
 #include "config/LanguageManager.h"
 #include "config/ResourcePackage.h"
@@ -136,6 +137,18 @@ TEST_F(SkinTextFitTest, EveryTextFitsInEveryLanguagePageStateAndScale)
                 tip->SetText(lang.GetText(L"STR_PATH_INVALID"));
             if (CControlUI* percent = host.LookupControl(std::wstring(L"label_progress")))
                 percent->SetText(ProgressLabelText(100));
+            // The speed line of a long download, far from done at a slow
+            // rate, as the window shortens it for its place.
+            CSpeedLine line({lang.GetText(L"STR_DOWNLOAD_SPEED"), lang.GetText(L"STR_DOWNLOAD_UNITS"),
+                             lang.GetText(L"STR_MB")});
+            DownloadSnapshot snap;
+            snap.nTotal = 1048471142;   // 999.9 MB
+            snap.nBytesDone = 1;
+            line.Update(snap);
+            snap.nBytesDone = 116391526;
+            snap.nElapsedMs = 400000;
+            snap.dBytesPerSecond = 289406;   // 0.28 MB/s
+            EXPECT_FALSE(line.Update(snap).empty()) << row.name;
             std::vector<std::wstring> seen;
             for (const PageState& state : kStates) {
                 auto* pages = dynamic_cast<CTabLayoutUI*>(host.LookupControl(std::wstring(L"switch")));
@@ -158,6 +171,11 @@ TEST_F(SkinTextFitTest, EveryTextFitsInEveryLanguagePageStateAndScale)
                 InvalidateRect(hwnd, nullptr, FALSE);
                 UpdateWindow(hwnd);
                 CTestSkinWindow::Pump();
+                auto* speed = dynamic_cast<CLabelUI*>(host.LookupControl(std::wstring(L"label_speed")));
+                if (speed != nullptr && speed->IsVisible()) {
+                    speed->SetText(line.Fitted([speed](const std::wstring& t) { return speed->FitsOnOneLine(t); }));
+                    CTestSkinWindow::Pump();
+                }
 
                 std::vector<CControlUI*> labels;
                 host.GetRoot()->LookupControl(
