@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Download benchmark, side by side in one run:
 #   1. nginx over TLS, every connection throttled (limit_rate): the engine
-#      (pathwick-fetch.exe under Wine, 5 workers), aria2c -x5 -s5 -k1M and
+#      (pathwick-fetch.exe under Wine, 5 workers) as a fresh process and with
+#      the TLS stack loaded before its clock starts (--warm, as the installer
+#      loads it while its home page shows), aria2c -x5 -s5 -k1M and
 #      single-stream curl;
 #   2. the same unthrottled, plus one plain WinHTTP GET read in a loop
 #      (winhttp_get.exe, same Wine) to show what the engine costs over the
@@ -59,9 +61,9 @@ same() { # file, reference, label
 }
 # Each timer sets $ms (wall) and, for the Windows programs, $inner (the time
 # the program measured itself, without Wine's start-up).
-run_engine() { # url ref
+run_engine() { # url ref [--warm]
   local t0; rm -f "$work/out/engine.bin"; t0=$(now_ms)
-  "$win/wine-run" "$fetch" "$1" "Z:$work/out/engine.bin" 5 >"$work/out/engine.log" 2>&1 </dev/null || true
+  "$win/wine-run" "$fetch" "$1" "Z:$work/out/engine.bin" 5 ${3:-} >"$work/out/engine.log" 2>&1 </dev/null || true
   ms=$(( $(now_ms) - t0 )); inner=$(tr -d '\r' <"$work/out/engine.log" | sed -n 's/^elapsed_ms //p')
   size_ms=$(tr -d '\r' <"$work/out/engine.log" | sed -n 's/^size_ms //p')
   same "$work/out/engine.bin" "$2" engine
@@ -91,16 +93,21 @@ echo "engine: pathwick-fetch.exe, 5 workers, under Wine; aria2c -x5 -s5 -k1M; cu
 nurl="https://localhost:$nport/files/bench-$size_mib.bin"
 for run in $(seq 1 "$runs"); do
   run_engine "$nurl?rate=$rate" "$big"; e=$ms; ei=$inner; es=$size_ms
+  run_engine "$nurl?rate=$rate" "$big" --warm; w=$ms; wi=$inner; ws=$size_ms
   run_aria "$nurl?rate=$rate" "$big"; a=$ms
   run_curl "$nurl?rate=$rate" "$big"; c=$ms
-  awk -v r="$run" -v s="$size_mib" -v m="$rate_mib" -v e="$e" -v ei="$ei" -v es="$es" -v a="$a" -v c="$c" 'BEGIN {
+  awk -v r="$run" -v s="$size_mib" -v m="$rate_mib" -v e="$e" -v ei="$ei" -v es="$es" -v w="$w" -v wi="$wi" \
+      -v ws="$ws" -v a="$a" -v c="$c" 'BEGIN {
     printf "nginx, throttled to %d MiB/s per connection, %d MiB, run %d\n", m, s, r
-    printf "  engine  %6.2f s inside the engine (%6.2f s wall; size known after %.2f s)  %6.1f MiB/s\n",
+    printf "  engine        %6.2f s inside the engine (%6.2f s wall; size known after %.2f s)  %6.1f MiB/s\n",
            ei/1000, e/1000, es/1000, s*1000/ei
-    printf "  aria2c  %6.2f s  %6.1f MiB/s\n", a/1000, s*1000/a
-    printf "  curl    %6.2f s  %6.1f MiB/s\n", c/1000, s*1000/c
+    printf "  engine, warm  %6.2f s inside the engine (%6.2f s wall; size known after %.2f s)  %6.1f MiB/s\n",
+           wi/1000, w/1000, ws/1000, s*1000/wi
+    printf "  aria2c        %6.2f s  %6.1f MiB/s\n", a/1000, s*1000/a
+    printf "  curl          %6.2f s  %6.1f MiB/s\n", c/1000, s*1000/c
     printf "  throughput, engine inside: %.3fx aria2c, %.2fx curl   (engine wall: %.3fx aria2c, %.2fx curl)\n",
            a/ei, c/ei, a/e, c/e
+    printf "  throughput, engine inside, TLS stack loaded first: %.3fx aria2c, %.2fx curl\n", a/wi, c/wi
   }'
 done
 for run in $(seq 1 "$runs"); do

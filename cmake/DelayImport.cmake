@@ -1,7 +1,7 @@
 # Delay-loaded system DLLs for the Windows build. A DLL linked this way is
 # loaded on the first call into it rather than before the program starts, so
 # the DLLs the window does not need to show itself (the two HTTP stacks,
-# certificates and signatures, hashing, accessibility objects, image lists)
+# certificates, signatures and the TLS stack, hashing, accessibility objects, image lists)
 # cost nothing on the way to the first frame.
 #
 # pw_delay_import(<name> <function>...) defines the target pw_delayed_<name>
@@ -62,7 +62,9 @@ pw_delay_import(wininet HttpAddRequestHeadersW HttpOpenRequestW HttpQueryInfoW H
                 InternetSetOptionW)
 pw_delay_import(wintrust WTHelperGetProvSignerFromChain WTHelperProvDataFromStateData WinVerifyTrust)
 pw_delay_import(crypt32 CertAddStoreToCollection CertCloseStore CertFreeCertificateChain CertGetCertificateChain
-                CertGetNameStringW CertOpenStore)
+                CertGetNameStringW CertOpenStore CertOpenSystemStoreW)
+pw_delay_import(secur32 AcquireCredentialsHandleW DeleteSecurityContext FreeContextBuffer FreeCredentialsHandle
+                InitializeSecurityContextW)
 pw_delay_import(bcrypt BCryptCloseAlgorithmProvider BCryptCreateHash BCryptDestroyHash BCryptFinishHash
                 BCryptHashData BCryptOpenAlgorithmProvider)
 pw_delay_import(comctl32 ImageList_Create ImageList_Destroy)

@@ -158,6 +158,9 @@ def draw(lang, design, out, k=1):
     cmd += ["-dither", "None", "-colors", "200", "-strip", "-define", "png:exclude-chunks=date,time",
             "-define", "png:compression-level=9", "PNG8:" + out]
     subprocess.run(cmd, check=True)
+    # Recompressed losslessly: same pixels, about a tenth fewer bytes.
+    subprocess.run(["bash", os.path.join(os.path.dirname(os.path.abspath(__file__)), "shrink_png.sh"), out],
+                   check=True, stdout=subprocess.DEVNULL)
 
 
 def main():

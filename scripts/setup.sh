@@ -24,8 +24,10 @@ packages=(
   fonts-wqy-microhei fonts-dejavu-core
   # local test servers (Python, nginx) with their certificates, benchmark peers
   openssl curl aria2 nginx
-  # Authenticode signing of the stand-in installer the tests serve
-  osslsigncode
+  # Authenticode signing of the stand-in installer the tests serve and of the
+  # release file; reading its resources (wrestool); lossless PNG
+  # recompression (zopflipng); a compiler cache for the release tree
+  osslsigncode icoutils zopfli ccache
 )
 
 missing=()

@@ -8,7 +8,7 @@
 # scaled above 100 %. The icon holds the sizes Windows asks for at scales up
 # to 200 % and 256 pixels. The PNGs carry no time stamps, so a second run
 # gives the same bytes. Needs ImageMagick (convert), fonts-dejavu-core and
-# python3.
+# python3, zopflipng.
 #
 #   resources/skin/make_images.sh            rewrite resources/skin/img/*.png
 #                                            and resources/pathwick.ico
@@ -29,10 +29,13 @@ green_dark='#3FAE86'; ink='#26343B'; grey='#8C9894'; line='#BAC4C0'
 out_opts=(-strip -define png:exclude-chunks=date,time,tIME -define png:compression-level=9)
 
 # save <src> <w> <h> <dest>: scale a 4x drawing down to its final size, and
-# to twice that size beside it (<dest without .png>@2x.png).
+# to twice that size beside it (<dest without .png>@2x.png); both are then
+# recompressed losslessly.
+shrink() { bash "$here/../shrink_png.sh" "$@" >/dev/null; }
 save() {
   convert "$1" -filter Lanczos -resize "${2}x${3}!" "${out_opts[@]}" "PNG32:$4"
   convert "$1" -filter Lanczos -resize "$((2 * $2))x$((2 * $3))!" "${out_opts[@]}" "PNG32:${4%.png}@2x.png"
+  shrink "$4" "${4%.png}@2x.png"
 }
 
 # The brand mark: a rounded green square with a white winding path that ends
@@ -124,6 +127,7 @@ for scale in 1 2; do
   convert -size "$((6 * scale))x$((435 * scale))" gradient:"$green"-"$green_lo" -rotate 90 "$work/prog.png"
   convert "$work/prog.png" "${out_opts[@]}" "PNG24:$img/progress$suffix.png"
   convert -size "$((435 * scale))x$((6 * scale))" xc:'#C3DBFF' "${out_opts[@]}" "PNG24:$img/progress_rtl$suffix.png"
+  shrink "$img/progress$suffix.png" "$img/progress_rtl$suffix.png"
 done
 
 # Program icon: the mark at the small icon's sizes at 100 % to 200 % (16,
@@ -136,6 +140,7 @@ for s in "${sizes[@]}"; do
   convert "$src" -filter Lanczos -resize "${s}x${s}" "${out_opts[@]}" "PNG32:$work/icon_$s.png"
 done
 files=(); for s in "${sizes[@]}"; do files+=("$work/icon_$s.png"); done
+shrink "${files[@]}"
 python3 - "$ico" "${files[@]}" <<'PY'
 import struct, sys
 out, pngs = sys.argv[1], [open(p, "rb").read() for p in sys.argv[2:]]

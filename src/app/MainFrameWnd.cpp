@@ -678,7 +678,12 @@ void CMainFrameWnd::StartInstallExe()
 void CMainFrameWnd::InstallerWorker()
 {
     DWORD exitCode = 0;
-    const bool ran = RunSilentInstaller(DownloadedFilePath(), strInstallDir, &exitCode);
+    // The installer runs only if the window is not closing by then; once it
+    // runs, a close ends it (CleanUpForClose).
+    const bool ran = RunSilentInstaller(DownloadedFilePath(), strInstallDir, &exitCode, [this] {
+        std::lock_guard<std::mutex> lock(mtxDownloads);
+        return !bClosing;
+    });
     LOG_INFO("StartInstallExe\xA3\xBA" "SilentInstallation");
     // A closing window ended the installer itself; it shows nothing more.
     if (bClosing)

@@ -2,18 +2,23 @@
 // executable base name, the log; then one of three ways: the usage box (/?
 // or a refused command line), the silent run (/S, which never creates a
 // window), or the UI framework's module and skin path and the main window as
-// a modal window, preset by the switches. The process exits with 0 right
+// a modal window, preset by the switches (the TLS stack loads once the home
+// page is drawn, see SecureChannel.h). The process exits with 0 right
 // after the window is gone (without destroying the window object, see
 // CMainFrameWnd), with the silent run's code after it, -1 when another
 // instance runs (see CommandLine.h for every code).
 #include <windows.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <cxxabi.h>
 #include <string>
 
 #include "app/CommandLine.h"
 #include "app/MainFrameWnd.h"
 #include "app/SilentInstall.h"
 #include "app/StartUp.h"
+#include "net/SecureChannel.h"
 #include "skinui/SkinSource.h"
 
 namespace {
@@ -30,7 +35,30 @@ std::wstring BaseNameOf(const std::wstring& path)
     return path.substr(begin, dot - begin);
 }
 
+// A timer's message comes only when no paint is due: by then the home page
+// is drawn, and the TLS stack can load while the user reads it.
+void CALLBACK LoadSecureChannel(HWND, UINT, UINT_PTR id, DWORD)
+{
+    KillTimer(nullptr, id);
+    StartSecureChannelWarmUp();
+}
+
 } // namespace
+
+#if defined(__GLIBCXX__)
+// An exception that nothing catches ends the process through this handler.
+// The runtime's own prints the exception's type demangled, and the name
+// demangler it links costs about 46 KB of the executable; this one prints the
+// type's mangled name to standard error and aborts the same way.
+namespace __gnu_cxx {
+void __verbose_terminate_handler()
+{
+    const std::type_info* type = abi::__cxa_current_exception_type();
+    std::fprintf(stderr, "terminate called (%s)\n", type ? type->name() : "no active exception");
+    std::abort();
+}
+} // namespace __gnu_cxx
+#endif
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {
@@ -59,7 +87,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
                      nullptr) == nullptr)
         return 0;
     frame.CenterOnOwner();
+    SetTimer(nullptr, 0, USER_TIMER_MINIMUM, &LoadSecureChannel);
     frame.RunModal();
+    WaitSecureChannelWarmUp(3000);
     // Worker threads may still hold the window: the process ends here, while
     // the window object is alive, and never returns from this scope.
     ExitProcess(0);

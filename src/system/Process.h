@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 
 // Longest process name FindProcess compares (its name buffer holds 64 wide
@@ -48,9 +49,13 @@ HINSTANCE ShellOpen(HWND owner, const std::wstring& target);
 // waits without a time limit until its process exits. True once it ran and
 // exited: its exit code is logged and stored in *exitCode when given. False,
 // with nothing started, when the folder is longer than kInstallFolderMax or
-// the process cannot be created (logged with the error).
+// the process cannot be created (logged with the error). With `mayRun`, the
+// process is created suspended and runs only when mayRun() answers true;
+// otherwise it ends before it ran a single instruction of its own and the
+// call returns false (a window that is closing decides under its own lock,
+// so that an installer either runs and is ended by the close, or never runs).
 bool RunSilentInstaller(const std::wstring& installerPath, const std::wstring& installFolder,
-                        DWORD* exitCode = nullptr);
+                        DWORD* exitCode = nullptr, const std::function<bool()>& mayRun = nullptr);
 
 // How RunProgram started (or tried to start) the program, for the log and tests.
 enum RunProgramPath {

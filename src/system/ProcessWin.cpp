@@ -250,7 +250,8 @@ HINSTANCE ShellOpen(HWND owner, const std::wstring& target)
     return result;
 }
 
-bool RunSilentInstaller(const std::wstring& installerPath, const std::wstring& installFolder, DWORD* exitCode)
+bool RunSilentInstaller(const std::wstring& installerPath, const std::wstring& installFolder, DWORD* exitCode,
+                        const std::function<bool()>& mayRun)
 {
     std::wstring line;
     if (!BuildSilentInstallerCommandLine(installFolder, line)) {
@@ -271,6 +272,12 @@ bool RunSilentInstaller(const std::wstring& installerPath, const std::wstring& i
     }
     CScopedHandle process(info.hProcess);
     CScopedHandle thread(info.hThread);
+    if (mayRun && !mayRun()) {
+        TerminateProcess(process.Get(), 1);
+        WaitForSingleObject(process.Get(), 5000);
+        LOG_INFO("silent installer process %lu ended before it ran", static_cast<unsigned long>(info.dwProcessId));
+        return false;
+    }
     ResumeThread(thread.Get());
     WaitForSingleObject(process.Get(), INFINITE);
     DWORD code = 0;

@@ -6,7 +6,8 @@
 # their titles, files, log lines, opened URLs, collector hits, exit codes.
 # Screenshots of every page state land in <build>/e2e-shots/<case>/.
 #
-#   e2e.sh BUILD_DIR CASE      CASE: happy | second_instance | close_texts |
+#   [PW_E2E_EXE=FILE PW_E2E_NAME=NAME] e2e.sh BUILD_DIR CASE
+#                              CASE: happy | second_instance | close_texts |
 #                                    download_failure | product_running_ok |
 #                                    product_running_cancel | german |
 #                                    invalid_folder | arabic_rtl |
@@ -37,10 +38,14 @@ fi
 export WINEPREFIX
 
 port=${PW_SERVER_PORT:-47443}
-exe="$build/src/app/PathwickSetup.exe"
+# PW_E2E_EXE drives another build of the installer (the release file) with
+# this build's server, stand-ins and prefix; PW_E2E_NAME names its work and
+# screenshot folders.
+exe="${PW_E2E_EXE:-$build/src/app/PathwickSetup.exe}"
+run_name=${PW_E2E_NAME:-$case_name}
 wine_run="$build/wine-run"
-work="$build/tests/e2e/work/$case_name"
-shots="${PW_E2E_SHOTS:-$build/e2e-shots/$case_name}"
+work="$build/tests/e2e/work/$run_name"
+shots="${PW_E2E_SHOTS:-$build/e2e-shots/$run_name}"
 progfiles="$WINEPREFIX/drive_c/Program Files"
 datadir="$progfiles/corvane_down/PathwickSetup"
 logfile="$datadir/Log/corvane_down.log"
@@ -222,6 +227,7 @@ case_happy() {
   pass "main window shown"
   sleep 1
   shot 01-home "$w"
+  check "the TLS stack loaded while the home page shows" wait_for 10 log_has "secure channel loaded: yes"
   click "$w" $install_x $install_y
   check "download page entered" wait_for 10 log_has "UpdateWindowSate:kWindow_Downloading"
   sleep 1.5

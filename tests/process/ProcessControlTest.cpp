@@ -434,6 +434,20 @@ TEST_F(SilentInstaller, MissingInstallerIsReportedNotStarted)
     EXPECT_TRUE(Contains(log, "CreateProcessW failed")) << log;
 }
 
+// A window that closes in the moment the installer is created keeps it from
+// running: it ends suspended, having done nothing.
+TEST_F(SilentInstaller, InstallerRefusedAtTheLastMomentNeverRuns)
+{
+    std::wstring root = MakeRoot(L"root") + L"\\";
+    bool asked = false;
+    EXPECT_FALSE(RunSilentInstaller(strInstaller, root, nullptr, [&asked] { return !(asked = true); }));
+    EXPECT_TRUE(asked);
+    Sleep(500);
+    EXPECT_EQ(LogText(), "") << "the installer ran";
+    EXPECT_EQ(GetFileAttributesW((root + L"Brisklane").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(Contains(ReadFileBytes(LogFilePath()), "ended before it ran"));
+}
+
 // A failing installer is reported as run, with its exit code: the caller
 // decides from the code (and what was installed) whether it succeeded.
 TEST_F(SilentInstaller, ExitCodeOfAFailingInstallerIsReported)

@@ -1,0 +1,79 @@
+// Loading the TLS stack ahead of the first secure request (Windows only).
+#include "net/SecureChannel.h"
+
+#include "logging/Log.h"
+
+#include <windows.h>
+#define SECURITY_WIN32
+#include <schannel.h>
+#include <security.h>
+#include <wincrypt.h>
+
+#include <atomic>
+
+namespace {
+
+std::atomic<HANDLE> hWarmUpThread{nullptr};
+
+DWORD WINAPI WarmUpThread(LPVOID)
+{
+    const ULONGLONG begin = GetTickCount64();
+    const bool ok = WarmUpSecureChannel();
+    LOG_INFO("secure channel loaded: %s, %u ms", ok ? "yes" : "no",
+             static_cast<unsigned>(GetTickCount64() - begin));
+    return 0;
+}
+
+} // namespace
+
+bool WarmUpSecureChannel()
+{
+    // The first handshake checks the server's chain against the roots.
+    if (HCERTSTORE roots = CertOpenSystemStoreW(0, L"ROOT"))
+        CertCloseStore(roots, 0);
+
+    SCHANNEL_CRED settings = {};
+    settings.dwVersion = SCHANNEL_CRED_VERSION;
+    settings.dwFlags = SCH_CRED_NO_DEFAULT_CREDS | SCH_CRED_MANUAL_CRED_VALIDATION;
+    CredHandle credentials;
+    TimeStamp expiry;
+    if (AcquireCredentialsHandleW(nullptr, const_cast<wchar_t*>(UNISP_NAME_W), SECPKG_CRED_OUTBOUND, nullptr,
+                                  &settings, nullptr, nullptr, &credentials, &expiry) != SEC_E_OK)
+        return false;
+
+    SecBuffer token = {0, SECBUFFER_TOKEN, nullptr};
+    SecBufferDesc output = {SECBUFFER_VERSION, 1, &token};
+    CtxtHandle context;
+    ULONG granted = 0;
+    const SECURITY_STATUS status = InitializeSecurityContextW(
+        &credentials, nullptr, const_cast<wchar_t*>(L"localhost"),
+        ISC_REQ_ALLOCATE_MEMORY | ISC_REQ_STREAM | ISC_REQ_CONFIDENTIALITY | ISC_REQ_MANUAL_CRED_VALIDATION, 0, 0,
+        nullptr, 0, &context, &output, &granted, &expiry);
+    const bool made = status == SEC_I_CONTINUE_NEEDED && token.pvBuffer != nullptr && token.cbBuffer > 0;
+    if (token.pvBuffer != nullptr)
+        FreeContextBuffer(token.pvBuffer);
+    if (status == SEC_I_CONTINUE_NEEDED || status == SEC_E_OK)
+        DeleteSecurityContext(&context);
+    FreeCredentialsHandle(&credentials);
+    return made;
+}
+
+void StartSecureChannelWarmUp()
+{
+    if (hWarmUpThread.load() != nullptr)
+        return;
+    HANDLE thread = CreateThread(nullptr, 0, &WarmUpThread, nullptr, 0, nullptr);
+    if (thread == nullptr)
+        return;
+    HANDLE expected = nullptr;
+    if (!hWarmUpThread.compare_exchange_strong(expected, thread)) {
+        // Another caller started one first; this one runs to its end alone.
+        CloseHandle(thread);
+    }
+}
+
+void WaitSecureChannelWarmUp(unsigned ms)
+{
+    if (HANDLE thread = hWarmUpThread.load())
+        WaitForSingleObject(thread, ms);
+}
