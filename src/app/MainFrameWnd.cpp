@@ -409,18 +409,20 @@ LRESULT CMainFrameWnd::HandleOtherMessage(UINT message, WPARAM wParam, LPARAM lP
         handled = true;
         return 0;
     }
-    if (message == WM_TIMER)
-        return HandleTimer(message, wParam, lParam, handled);
-    if (message == WM_PAINT && !bStartPosted) {
-        // The first frame is being painted; the rest of the start follows
-        // it, ahead of any input (posted messages come before input).
-        bStartPosted = true;
-        ::PostMessageW(hWnd, kMsgFinishStart, 0, 0);
-    }
-    if (message == kMsgFinishStart) {
+    if (message == WM_TIMER && wParam == kStartTimerId) {
+        KillTimer(hWnd, kStartTimerId);
         FinishStart();
         handled = true;
         return 0;
+    }
+    if (message == WM_TIMER)
+        return HandleTimer(message, wParam, lParam, handled);
+    if (message == WM_PAINT && !bStartPosted) {
+        // The first frame is being painted. A timer's message comes only
+        // once nothing else is due, so the frame is on the screen before the
+        // rest of the start runs; an action that needs it first runs it.
+        bStartPosted = true;
+        ::SetTimer(hWnd, kStartTimerId, USER_TIMER_MINIMUM, nullptr);
     }
     if (message == kMsgUiRequests) {
         uiRequests.Drain();
@@ -434,6 +436,7 @@ LRESULT CMainFrameWnd::HandleOtherMessage(UINT message, WPARAM wParam, LPARAM lP
 
 void CMainFrameWnd::BrowseForFolder()
 {
+    FinishStart();   // COM is initialised for the dialog
     wchar_t displayName[MAX_PATH] = {};
     const std::wstring title = languageManager.GetText(L"STR_SELECT_FOLDER");
     BROWSEINFOW info = {};
@@ -463,6 +466,7 @@ void CMainFrameWnd::BrowseForFolder()
 void CMainFrameWnd::OnClickInstall()
 {
     LOG_INFO("OnClickInstall");
+    FinishStart();   // the taskbar progress and the banner files
     ShowPathTip(std::wstring());
     const std::wstring path = InstallRootFromField(pEditPath != nullptr ? pEditPath->GetText() : std::wstring());
     strInstallDir = path;

@@ -76,8 +76,8 @@ public:
     // Start-up.
     void PrepareDataFolder();
     // What the first frame does not need: the window icon, the taskbar
-    // progress, the banner files. Runs once, right after the first frame (or
-    // earlier when a banner is asked for first).
+    // progress (with COM), the banner files. Runs once, right after the first
+    // frame, or earlier when Install, Browse or a banner needs it first.
     void FinishStart();
     void InitData();
     void ApplyTexts();
@@ -126,12 +126,12 @@ public:
 
     // The private message that makes the UI thread run the queued requests.
     static constexpr UINT kMsgUiRequests = WM_APP + 0x51;
-    // Posted while the first frame is painted: runs FinishStart.
-    static constexpr UINT kMsgFinishStart = WM_APP + 0x52;
     // The banner's timer, and the speed line's (it does not turn the
     // banner: HandleOtherMessage takes it before HandleTimer).
     static constexpr UINT_PTR kBannerTimerId = 11;
     static constexpr UINT_PTR kSpeedTimerId = 12;
+    // Set by the first paint: runs FinishStart.
+    static constexpr UINT_PTR kStartTimerId = 13;
     static constexpr UINT kSpeedPeriodMs = 1000;
     // How long closing waits for a running download to stop (a read blocked
     // on a silent server ends with the network stack's receive time-out).
@@ -189,7 +189,7 @@ private:
     bool bNoAnalytics = false;
     SkinUI::CTabLayoutUI* pSwitch = nullptr;
     DWORD dwUiThreadId = 0;
-    // The first paint has asked for FinishStart; FinishStart has run (UI thread).
+    // The first paint has set the start timer; FinishStart has run (UI thread).
     bool bStartPosted = false;
     bool bStartFinished = false;
     CUiRequestQueue uiRequests;
