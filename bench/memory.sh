@@ -8,6 +8,10 @@
 # at the home page, the largest sampled VmRSS during the download and VmHWM
 # (the kernel's own peak resident size) at the end of the download.
 #   bench/memory.sh [DOWNLOAD_S=6]
+# The installer run is the file that ships: the built PathwickSetup.exe
+# without its debug sections, stripped into the work folder (Wine would keep
+# the build's 11 MiB of debug information resident); PW_BENCH_SETUP_EXE names
+# another file.
 # Needs the Windows tree built with its tests; runs the ctest fixtures that
 # make the certificates, trust the test CA and register the browser stand-in.
 set -euo pipefail
@@ -15,14 +19,14 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/.." && pwd)
 download_s=${1:-6}
 build="$root/build/win"
-exe="$build/src/app/PathwickSetup.exe"
+built_exe="$build/src/app/PathwickSetup.exe"
 standin="$build/tests/fixtures/standin_installer.exe"
 work="$root/build/bench/memory"
 port=${PW_SERVER_PORT:-47443}
 title="Brisklane Pathwick Setup"
 install_x=325; install_y=207
 
-for f in "$exe" "$standin"; do
+for f in "$built_exe" "$standin"; do
   [ -f "$f" ] || { echo "missing $f: build the Windows tree first" >&2; exit 1; }
 done
 # shellcheck source=/dev/null
@@ -34,6 +38,12 @@ ctest --test-dir "$build" -R '^win\.(net\.certs|net\.trust_ca|browser_standin_se
 
 rm -rf "$work"
 mkdir -p "$work/root"
+exe=${PW_BENCH_SETUP_EXE:-}
+if [ -z "$exe" ]; then
+  exe="$work/PathwickSetup.exe"
+  i686-w64-mingw32-strip -o "$exe" "$built_exe"
+fi
+echo "installer run: $exe ($(stat -c %s "$exe") bytes)"
 export PW_BROWSER_RECORD="$work/browser.txt"
 export PW_PATHWICK_RECORD="$work/product.txt"
 export PW_STANDIN_INSTALLER_LOG="$work/installer.log"

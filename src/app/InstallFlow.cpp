@@ -119,3 +119,18 @@ std::wstring BannerImagePath(const std::wstring& dataDir, const std::wstring& la
 {
     return dataDir + L"language\\" + language + L"\\pr_" + std::to_wstring(index) + L".png";
 }
+
+bool IsBannerEntry(const std::wstring& entryName)
+{
+    const size_t slash = entryName.find_last_of(L"/\\");
+    const std::wstring file = slash == std::wstring::npos ? entryName : entryName.substr(slash + 1);
+    const std::wstring prefix = L"pr_";
+    const std::wstring suffix = L".png";
+    if (file.size() <= prefix.size() + suffix.size() || file.compare(0, prefix.size(), prefix) != 0 ||
+        file.compare(file.size() - suffix.size(), suffix.size(), suffix) != 0)
+        return false;
+    for (size_t i = prefix.size(); i < file.size() - suffix.size(); ++i)
+        if (file[i] < L'0' || file[i] > L'9')
+            return false;
+    return true;
+}

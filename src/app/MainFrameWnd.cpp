@@ -110,12 +110,25 @@ std::wstring CMainFrameWnd::SkinFileName()
     return languageManager.IsRtl() ? L"main_rtl.xml" : L"main.xml";
 }
 
+// The icon, the taskbar progress and the banner files are not part of the
+// first frame: FinishStart adds them right after it.
 void CMainFrameWnd::PrepareWindow()
 {
-    SetIcon(101);
     InitData();
-    CreateTaskbarProgress();
     PrepareAnalyticsUrls();
+}
+
+void CMainFrameWnd::FinishStart()
+{
+    if (bStartFinished)
+        return;
+    bStartFinished = true;
+    SetIcon(101);
+    CreateTaskbarProgress();
+    ExtractOptions banners;
+    banners.accept = IsBannerEntry;
+    LOG_INFO("the banners, after the first frame");
+    ::ExtractPackageResource(strDataDir + L"language\\", nullptr, banners);
 }
 
 void CMainFrameWnd::PrepareDataFolder()
@@ -125,7 +138,9 @@ void CMainFrameWnd::PrepareDataFolder()
     bDataFolderPrepared = true;
     strDataDir = GetDataFolder();
     LogInit(L"corvane_down.log", (strDataDir + L"Log").c_str());
-    ::LoadResZipFile(strDataDir + L"language\\");
+    ExtractOptions beforeFirstFrame;
+    beforeFirstFrame.accept = [](const std::wstring& name) { return !IsBannerEntry(name); };
+    ::LoadResZipFile(strDataDir + L"language\\", nullptr, beforeFirstFrame);
     languageManager.Init(strDataDir + L"language\\");
 }
 
@@ -394,8 +409,21 @@ LRESULT CMainFrameWnd::HandleOtherMessage(UINT message, WPARAM wParam, LPARAM lP
         handled = true;
         return 0;
     }
+    if (message == WM_TIMER && wParam == kStartTimerId) {
+        KillTimer(hWnd, kStartTimerId);
+        FinishStart();
+        handled = true;
+        return 0;
+    }
     if (message == WM_TIMER)
         return HandleTimer(message, wParam, lParam, handled);
+    if (message == WM_PAINT && !bStartPosted) {
+        // The first frame is being painted. A timer's message comes only
+        // once nothing else is due, so the frame is on the screen before the
+        // rest of the start runs; an action that needs it first runs it.
+        bStartPosted = true;
+        ::SetTimer(hWnd, kStartTimerId, USER_TIMER_MINIMUM, nullptr);
+    }
     if (message == kMsgUiRequests) {
         uiRequests.Drain();
         handled = true;
@@ -408,6 +436,7 @@ LRESULT CMainFrameWnd::HandleOtherMessage(UINT message, WPARAM wParam, LPARAM lP
 
 void CMainFrameWnd::BrowseForFolder()
 {
+    FinishStart();   // COM is initialised for the dialog
     wchar_t displayName[MAX_PATH] = {};
     const std::wstring title = languageManager.GetText(L"STR_SELECT_FOLDER");
     BROWSEINFOW info = {};
@@ -437,6 +466,7 @@ void CMainFrameWnd::BrowseForFolder()
 void CMainFrameWnd::OnClickInstall()
 {
     LOG_INFO("OnClickInstall");
+    FinishStart();   // the taskbar progress and the banner files
     ShowPathTip(std::wstring());
     const std::wstring path = InstallRootFromField(pEditPath != nullptr ? pEditPath->GetText() : std::wstring());
     strInstallDir = path;
@@ -800,13 +830,14 @@ void CMainFrameWnd::CreateTaskbarProgress()
 
 bool CMainFrameWnd::ShowBannerImage(int index)
 {
+    FinishStart();   // the banner files are there
     CControlUI* banner = FindControl(L"banner");
     if (banner == nullptr)
         return false;
     const std::wstring path = BannerImagePath(strDataDir, languageManager.GetLanguageName(), index);
     if (!FileReadable(path))
         return false;
-    banner->SetBkImage(path);
+    banner->ReplaceBkImage(path);
     return true;
 }
 

@@ -75,6 +75,10 @@ public:
 
     // Start-up.
     void PrepareDataFolder();
+    // What the first frame does not need: the window icon, the taskbar
+    // progress (with COM), the banner files. Runs once, right after the first
+    // frame, or earlier when Install, Browse or a banner needs it first.
+    void FinishStart();
     void InitData();
     void ApplyTexts();
 
@@ -126,6 +130,8 @@ public:
     // banner: HandleOtherMessage takes it before HandleTimer).
     static constexpr UINT_PTR kBannerTimerId = 11;
     static constexpr UINT_PTR kSpeedTimerId = 12;
+    // Set by the first paint: runs FinishStart.
+    static constexpr UINT_PTR kStartTimerId = 13;
     static constexpr UINT kSpeedPeriodMs = 1000;
     // How long closing waits for a running download to stop (a read blocked
     // on a silent server ends with the network stack's receive time-out).
@@ -183,6 +189,9 @@ private:
     bool bNoAnalytics = false;
     SkinUI::CTabLayoutUI* pSwitch = nullptr;
     DWORD dwUiThreadId = 0;
+    // The first paint has set the start timer; FinishStart has run (UI thread).
+    bool bStartPosted = false;
+    bool bStartFinished = false;
     CUiRequestQueue uiRequests;
     // Measures every download (the engine feeds it, the speed line reads it).
     CDownloadMeter meter;

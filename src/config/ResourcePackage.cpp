@@ -7,6 +7,8 @@
 #include "logging/PathUtil.h"
 #include "system/SystemInfo.h"
 
+#include <zlib.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -27,6 +29,21 @@ std::string TagBytes(const void* data, size_t size)
     const char* bytes = static_cast<const char*>(data);
     const size_t length = strnlen(bytes, used);
     return std::string(bytes, length);
+}
+
+// Whether the file at `path` already holds the entry's bytes: the same size,
+// and the CRC-32 the archive records for them. Reading the file is much
+// cheaper than writing it again, and a changed or cut file fails the test.
+bool HoldsEntry(const std::wstring& path, const CZipArchive::Entry& entry)
+{
+    uint64_t size = 0;
+    if (!FsFileSize(path, size) || size != entry.size)
+        return false;
+    std::string bytes;
+    if (!FsReadFile(path, bytes, entry.size) || bytes.size() != entry.size)
+        return false;
+    const uLong crc = crc32_z(crc32(0, nullptr, 0), reinterpret_cast<const Bytef*>(bytes.data()), bytes.size());
+    return static_cast<uint32_t>(crc) == entry.crc;
 }
 
 } // namespace
@@ -51,7 +68,7 @@ ExtractResult ExtractArchiveToFolder(const void* data, size_t size, const std::w
     const int count = archive.Count();
     for (int i = 0; i < count; ++i) {
         CZipArchive::Entry entry;
-        if (!archive.GetEntry(i, entry))
+        if (!archive.GetEntry(i, entry) || (options.accept && !options.accept(entry.name)))
             continue;
         // A ":" would name a drive or an alternate data stream on Windows.
         if (!IsSafeEntryName(entry.name) || entry.name.find(L':') != std::wstring::npos) {
@@ -76,6 +93,10 @@ ExtractResult ExtractArchiveToFolder(const void* data, size_t size, const std::w
                 LOG_INFO_W(L"the folder %ls cannot be created", target.c_str());
                 ++result.skipped;
             }
+            continue;
+        }
+        if (HoldsEntry(target, entry)) {
+            ++result.unchanged;
             continue;
         }
         std::string bytes;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 
 class LanguageManager;
@@ -20,13 +21,16 @@ constexpr size_t kCustomTagBuffer = 255;
 struct ExtractResult {
     bool opened = false;   // the block was a readable archive
     int written = 0;       // files written
+    int unchanged = 0;     // files already there with the entry's bytes, left alone
     int folders = 0;       // folders made for directory entries
     int skipped = 0;       // entries with unsafe names or damaged data, or failed writes
 };
 
 // Writes every entry of a ZIP archive in memory below `folder`, which is
 // created with its parents. Names keep their relative paths ("/" becomes
-// "\"); an existing file is overwritten; directory entries make folders and
+// "\"); an existing file is overwritten unless it already holds the entry's
+// bytes (same size and CRC-32: a start that finds the package of the last one
+// writes nothing); directory entries make folders and
 // files get their parent folders made as needed. Entries whose names are
 // absolute, climb out with ".." or hold a ":" are skipped and never written, as are
 // entries that fail to inflate (no partial file is left for them).
@@ -36,6 +40,9 @@ struct ExtractOptions {
     bool createParents = true;
     // A zero-byte entry is taken as a folder entry.
     bool emptyFileIsFolder = false;
+    // When set, only the entries it accepts (by their names as stored) are
+    // extracted; the others are passed over without a trace.
+    std::function<bool(const std::wstring&)> accept;
 };
 ExtractResult ExtractArchiveToFolder(const void* data, size_t size, const std::wstring& folder,
                                      const ExtractOptions& options = ExtractOptions());
@@ -58,9 +65,14 @@ bool LoadRawResource(HMODULE module, int id, std::string& bytes);
 // no log line, so callers report a failure in their own words.
 bool LoadResourceBytes(HMODULE module, LPCWSTR name, LPCWSTR type, std::string& bytes);
 
-// Extracts resource 105 of `module` into packageFolder. False when the
-// resource is missing or is not an archive; the folder is still created.
-bool LoadResZipFile(const std::wstring& packageFolder, HMODULE module = nullptr);
+// Extracts resource 105 of `module` into packageFolder (the entries
+// `options` accepts; all by default). False when the resource is missing or
+// is not an archive; the folder is still created.
+bool LoadResZipFile(const std::wstring& packageFolder, HMODULE module = nullptr,
+                    const ExtractOptions& options = ExtractOptions());
+// The same without the "LoadResZipFile" record: for entries extracted later.
+bool ExtractPackageResource(const std::wstring& packageFolder, HMODULE module = nullptr,
+                            const ExtractOptions& options = ExtractOptions());
 
 // Reads resource 106 of `module`, stores it as the custom tag and returns it
 // ("" when the resource is missing).

@@ -46,15 +46,20 @@ bool LoadRawResource(HMODULE module, int id, std::string& bytes)
     return true;
 }
 
-bool LoadResZipFile(const std::wstring& packageFolder, HMODULE module)
+bool LoadResZipFile(const std::wstring& packageFolder, HMODULE module, const ExtractOptions& options)
 {
     LOG_INFO("LoadResZipFile");
+    return ExtractPackageResource(packageFolder, module, options);
+}
+
+bool ExtractPackageResource(const std::wstring& packageFolder, HMODULE module, const ExtractOptions& options)
+{
     std::string bytes;
     const bool found = LoadRawResource(module, kPackageResourceId, bytes);
-    const ExtractResult result = ExtractArchiveToFolder(bytes.data(), bytes.size(), packageFolder);
+    const ExtractResult result = ExtractArchiveToFolder(bytes.data(), bytes.size(), packageFolder, options);
     if (found && result.opened)
-        LOG_INFO("package: %d files, %d folders, %d entries skipped", result.written, result.folders,
-                 result.skipped);
+        LOG_INFO("package: %d files written, %d unchanged, %d folders, %d entries skipped", result.written,
+                 result.unchanged, result.folders, result.skipped);
     return found && result.opened;
 }
 

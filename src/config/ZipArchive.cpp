@@ -148,6 +148,7 @@ bool CZipArchive::OpenMemory(const void* data, size_t size)
         }
         entry.size = info.uncompressed_size;
         entry.compressedSize = info.compressed_size;
+        entry.crc = static_cast<uint32_t>(info.crc);
         entry.externalAttributes = static_cast<uint32_t>(info.external_fa);
         entry.isDirectory = !entry.name.empty() && (entry.name.back() == L'/' || entry.name.back() == L'\\');
         next->foldedNames.push_back(FoldName(entry.name));

@@ -17,6 +17,7 @@ public:
         std::wstring name;        // as stored, "/" separators
         uint64_t size = 0;        // uncompressed
         uint64_t compressedSize = 0;
+        uint32_t crc = 0;         // CRC-32 of the uncompressed bytes
         uint32_t externalAttributes = 0;
         bool isDirectory = false; // name ends in "/"
     };

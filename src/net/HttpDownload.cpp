@@ -425,11 +425,13 @@ bool CHttpDownload::ReadUrlContent(CBaseRequest* request, DownloadThreadParam* r
 {
     // The body continues the range where the last attempt stopped; every
     // chunk is written and counted at once, so a cut keeps what arrived.
-    std::vector<char> buffer(kDownloadBufferSize);
+    // Not zero-filled: only the pages the reads reach take memory, and five
+    // workers read at once.
+    std::unique_ptr<char[]> buffer(new char[kDownloadBufferSize]);
     const int32_t want = record->nLength - record->nWritten;
     int32_t total = 0;     // bytes of this body received
     bool writeFailed = false;
-    int n = Stopped() ? 0 : request->HttpRead(buffer.data(), kDownloadBufferSize);
+    int n = Stopped() ? 0 : request->HttpRead(buffer.get(), kDownloadBufferSize);
     while (n > 0) {
         total += n;
         // A body longer than asked for must not overwrite the ranges after it.
@@ -437,7 +439,7 @@ bool CHttpDownload::ReadUrlContent(CBaseRequest* request, DownloadThreadParam* r
             break;
         {
             std::lock_guard<std::mutex> lock(*record->pWriteLock);
-            writeFailed = !WriteChunk(record, record->nStart + record->nWritten, buffer.data(), n);
+            writeFailed = !WriteChunk(record, record->nStart + record->nWritten, buffer.get(), n);
             if (!writeFailed) {
                 record->nWritten += n;
                 nDownloadedSize += n;
@@ -448,7 +450,7 @@ bool CHttpDownload::ReadUrlContent(CBaseRequest* request, DownloadThreadParam* r
         }
         if (writeFailed)
             break;
-        n = Stopped() ? 0 : request->HttpRead(buffer.data(), kDownloadBufferSize);
+        n = Stopped() ? 0 : request->HttpRead(buffer.get(), kDownloadBufferSize);
     }
     if (!writeFailed && total == want)
         return true;

@@ -511,6 +511,18 @@ void CControlUI::SetBkImage(const std::wstring& image)
     Invalidate();
 }
 
+void CControlUI::ReplaceBkImage(const std::wstring& image)
+{
+    const std::wstring previous = imgBk.Text();
+    SetBkImage(image);
+#ifdef _WIN32
+    const std::wstring oldName = ParseImageAttribute(previous).strImageName;
+    if (!oldName.empty() && oldName != ParseImageAttribute(image).strImageName && GetHost() != nullptr &&
+        GetHost()->Resources() != nullptr)
+        GetHost()->Resources()->RemoveImage(oldName);
+#endif
+}
+
 void CControlUI::SetColorHSL(bool hsl)
 {
     if (bColorHSL == hsl)

@@ -218,6 +218,10 @@ public:
     void SetBorderRound(SIZE round);
     std::wstring GetBkImage() const { return imgBk.Text(); }
     void SetBkImage(const std::wstring& image);
+    // SetBkImage, and the image it replaces leaves the window's own image
+    // cache: a control that turns through images keeps one of them decoded.
+    // (Another control that draws the old image loads it again.)
+    void ReplaceBkImage(const std::wstring& image);
     bool IsColorHSL() const { return bColorHSL; }
     void SetColorHSL(bool hsl);
     std::wstring GetVirtualWnd() const { return strVirtualWnd; }

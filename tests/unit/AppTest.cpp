@@ -4,6 +4,7 @@
 #include "app/InstallFlow.h"
 #include "app/SpeedLine.h"
 #include "app/UiRequestQueue.h"
+#include "logging/TextEncoding.h"
 
 #include <gtest/gtest.h>
 
@@ -151,6 +152,12 @@ TEST(InstallFlowTest, BannerCarouselWrapsAtTheFirstMissingImage)
     }
     EXPECT_EQ((std::vector<int>{1, 2, 3, 4, 0, 1, 2, 3}), shown);
     EXPECT_EQ(L"C:\\d\\language\\English\\pr_12.png", BannerImagePath(L"C:\\d\\", L"English", 12));
+    // The package entries that wait for the first frame: the banners only.
+    EXPECT_TRUE(IsBannerEntry(L"English/pr_1.png"));
+    EXPECT_TRUE(IsBannerEntry(L"pr_40.png"));
+    for (const wchar_t* other : {L"English/text.ini", L"English/pr_.png", L"English/pr_1.png.bak", L"English/pr_x.png",
+                                 L"English/install_tips.png", L"pr_1.png/"})
+        EXPECT_FALSE(IsBannerEntry(other)) << WideToUtf8(other);
 }
 
 TEST(CommandLineTest, SwitchesAndTheFolderTakenFromTheRawLine)

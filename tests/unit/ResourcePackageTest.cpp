@@ -98,10 +98,31 @@ TEST(ResourcePackage, ExtractsFoldersAndFilesInOrder)
     ASSERT_TRUE(PathExists(root + L"\\language\\English\\empty.txt"));
     EXPECT_FALSE(FsIsDirectory(root + L"\\language\\English\\empty.txt"));
 
-    // A second run overwrites what the first wrote.
+    // A second run leaves the files that already hold their bytes and
+    // rewrites those changed since: longer, cut short, or the same size with
+    // other bytes.
+    const ExtractResult again = ExtractArchiveToFolder(bytes.data(), bytes.size(), target);
+    EXPECT_EQ(again.written, 0);
+    EXPECT_EQ(again.unchanged, 4);
     testsupport::WriteFileBytes(root + L"\\language\\language.ini", "changed and longer than before");
-    ExtractArchiveToFolder(bytes.data(), bytes.size(), target);
+    testsupport::WriteFileBytes(root + L"\\language\\English\\text.ini", std::string("\xFF\xFE", 2));
+    testsupport::WriteFileBytes(root + L"\\language\\Deep\\Er\\file.bin", std::string("\0\1\2\n\n", 5));
+    const ExtractResult mended = ExtractArchiveToFolder(bytes.data(), bytes.size(), target);
+    EXPECT_EQ(mended.written, 3);
+    EXPECT_EQ(mended.unchanged, 1);
     EXPECT_EQ(ReadIn(root, L"language\\language.ini"), "[Language]\r\n1033=English\r\n");
+    EXPECT_EQ(ReadIn(root, L"language\\English\\text.ini"), std::string("\xFF\xFE[\0", 4));
+    EXPECT_EQ(ReadIn(root, L"language\\Deep\\Er\\file.bin"), std::string("\0\1\2\r\n", 5));
+
+    // Entries the filter refuses are not written.
+    const std::wstring other = root + L"\\other\\";
+    ExtractOptions onlyIni;
+    onlyIni.accept = [](const std::wstring& name) { return name.size() > 4 && name.substr(name.size() - 4) == L".ini"; };
+    const ExtractResult some = ExtractArchiveToFolder(bytes.data(), bytes.size(), other, onlyIni);
+    EXPECT_EQ(some.written, 2);
+    EXPECT_TRUE(PathExists(other + L"English\\text.ini"));
+    EXPECT_FALSE(PathExists(other + L"Deep\\Er\\file.bin"));
+    EXPECT_FALSE(PathExists(other + L"Empty"));
     testsupport::RemoveTree(root);
 }
 

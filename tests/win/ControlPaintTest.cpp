@@ -7,10 +7,12 @@
 #include <sstream>
 
 #include "HostTestWindow.h"
+#include "common/TestSupport.h"
 #include "skinui/ButtonUI.h"
 #include "skinui/ContainerUI.h"
 #include "skinui/LabelUI.h"
 #include "skinui/ProgressUI.h"
+#include "skinui/SkinSource.h"
 
 using namespace SkinUI;
 using hosttest::CHostWindow;
@@ -162,6 +164,27 @@ TEST(ControlPaint, ContainersClipTheirChildren)
     s.Paint(0x000000);
     EXPECT_EQ(kRed, s.host.Pixel(45, 45));
     EXPECT_EQ(0u, s.host.Pixel(55, 45));
+}
+
+TEST(ControlPaint, ReplacedBackgroundImageLeavesTheCache)
+{
+    const std::string zip = testsupport::ReadFileBytes(testsupport::FixturePath("skin/skin.zip"));
+    CSkinSource::ResetSkinSource();
+    ASSERT_TRUE(CSkinSource::SetSkinArchive(zip.data(), zip.size()));
+    {
+        Scene s;
+        auto* c = s.Put(Make<CControlUI>(L"banner"), L"0,0,50,50");
+        c->SetBkImage(L"img/checked.png");
+        s.Paint();
+        ASSERT_NE(s.host.ui.FindImage(L"img/checked.png"), nullptr);
+        c->ReplaceBkImage(L"img/close-df.png");
+        s.Paint();
+        EXPECT_EQ(s.host.ui.FindImage(L"img/checked.png"), nullptr);
+        EXPECT_NE(s.host.ui.FindImage(L"img/close-df.png"), nullptr);
+        c->ReplaceBkImage(L"img/close-df.png");   // the same image again stays
+        EXPECT_NE(s.host.ui.FindImage(L"img/close-df.png"), nullptr);
+    }
+    CSkinSource::ResetSkinSource();
 }
 
 TEST(ButtonPaint, StateImagesFollowTheState)
