@@ -11,6 +11,7 @@
 #include "config/ResourcePackage.h"
 #include "logging/Log.h"
 #include "net/HttpDownload.h"
+#include "net/SecureChannel.h"
 #include "skinui/ButtonUI.h"
 #include "skinui/ContainerUI.h"
 #include "skinui/EditUI.h"
@@ -110,8 +111,8 @@ std::wstring CMainFrameWnd::SkinFileName()
     return languageManager.IsRtl() ? L"main_rtl.xml" : L"main.xml";
 }
 
-// The icon, the taskbar progress and the banner files are not part of the
-// first frame: FinishStart adds them right after it.
+// The icon, the taskbar progress, the banner files and the TLS stack are not
+// part of the first frame: FinishStart adds them right after it.
 void CMainFrameWnd::PrepareWindow()
 {
     InitData();
@@ -129,6 +130,7 @@ void CMainFrameWnd::FinishStart()
     banners.accept = IsBannerEntry;
     LOG_INFO("the banners, after the first frame");
     ::ExtractPackageResource(strDataDir + L"language\\", nullptr, banners);
+    StartSecureChannelWarmUp();
 }
 
 void CMainFrameWnd::PrepareDataFolder()

@@ -2,8 +2,9 @@
 // executable base name, the log; then one of three ways: the usage box (/?
 // or a refused command line), the silent run (/S, which never creates a
 // window), or the UI framework's module and skin path and the main window as
-// a modal window, preset by the switches (the TLS stack loads once the home
-// page is drawn, see SecureChannel.h). The process exits with 0 right
+// a modal window, preset by the switches (the window loads the TLS stack
+// once the home page is drawn; the process waits for that thread before it
+// ends, see SecureChannel.h). The process exits with 0 right
 // after the window is gone (without destroying the window object, see
 // CMainFrameWnd), with the silent run's code after it, -1 when another
 // instance runs (see CommandLine.h for every code).
@@ -33,14 +34,6 @@ std::wstring BaseNameOf(const std::wstring& path)
     if (dot == std::wstring::npos || dot < begin)
         return path.substr(begin);
     return path.substr(begin, dot - begin);
-}
-
-// A timer's message comes only when no paint is due: by then the home page
-// is drawn, and the TLS stack can load while the user reads it.
-void CALLBACK LoadSecureChannel(HWND, UINT, UINT_PTR id, DWORD)
-{
-    KillTimer(nullptr, id);
-    StartSecureChannelWarmUp();
 }
 
 } // namespace
@@ -87,7 +80,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
                      nullptr) == nullptr)
         return 0;
     frame.CenterOnOwner();
-    SetTimer(nullptr, 0, USER_TIMER_MINIMUM, &LoadSecureChannel);
     frame.RunModal();
     WaitSecureChannelWarmUp(3000);
     // Worker threads may still hold the window: the process ends here, while
