@@ -29,18 +29,29 @@ bool SameNoCase(const wchar_t* a, size_t lengthA, const wchar_t* b, size_t lengt
     return true;
 }
 
-// One integer from `pos` up to `end`; see ParseInt.
-int ReadInt(const std::wstring& text, size_t pos, size_t end)
+bool IsDigit(wchar_t c)
+{
+    return c >= L'0' && c <= L'9';
+}
+
+// Where a number's digits start: after leading blanks and an optional sign.
+size_t SkipBlanksAndSign(const std::wstring& text, size_t pos, size_t end, bool& negative)
 {
     while (pos < end && IsBlank(text[pos]))
         ++pos;
-    bool negative = false;
-    if (pos < end && (text[pos] == L'-' || text[pos] == L'+')) {
-        negative = text[pos] == L'-';
+    negative = pos < end && text[pos] == L'-';
+    if (pos < end && (text[pos] == L'-' || text[pos] == L'+'))
         ++pos;
-    }
+    return pos;
+}
+
+// One integer from `pos` up to `end`; see ParseInt.
+int ReadInt(const std::wstring& text, size_t pos, size_t end)
+{
+    bool negative = false;
+    pos = SkipBlanksAndSign(text, pos, end, negative);
     long long value = 0;
-    for (; pos < end && text[pos] >= L'0' && text[pos] <= L'9'; ++pos) {
+    for (; pos < end && IsDigit(text[pos]); ++pos) {
         if (value <= kMaxCoordinate)
             value = value * 10 + (text[pos] - L'0');
     }
@@ -49,23 +60,13 @@ int ReadInt(const std::wstring& text, size_t pos, size_t end)
     return static_cast<int>(negative ? -value : value);
 }
 
-bool IsDigit(wchar_t c)
-{
-    return c >= L'0' && c <= L'9';
-}
-
 // One fraction from `pos` up to `end`; see ParseFraction. The digits are
 // gathered as an integer and scaled by a power of ten once, so a short
 // fraction ("0.25") comes out exact.
 double ReadFraction(const std::wstring& text, size_t pos, size_t end)
 {
-    while (pos < end && IsBlank(text[pos]))
-        ++pos;
     bool negative = false;
-    if (pos < end && (text[pos] == L'-' || text[pos] == L'+')) {
-        negative = text[pos] == L'-';
-        ++pos;
-    }
+    pos = SkipBlanksAndSign(text, pos, end, negative);
     // Digits beyond the seventeenth no longer change a double noticeably;
     // those before the point still count as powers of ten.
     const unsigned long long kMantissaLimit = 10000000000000000ULL;
