@@ -1,5 +1,6 @@
 #include "app/InstallFlow.h"
 
+#include "logging/TextFormat.h"
 #include "system/Process.h"
 
 #include <cstdio>
@@ -65,7 +66,7 @@ bool HasEnoughSpace(uint32_t freeMB, int32_t fileMB)
 
 std::wstring FormatStorageText(const std::wstring& storage, int32_t fileMB, const std::wstring& unit)
 {
-    return storage + L" " + std::to_wstring(3 * static_cast<int64_t>(fileMB)) + L" " +
+    return storage + L" " + IntToWide(3 * static_cast<int64_t>(fileMB)) + L" " +
            (unit.empty() ? std::wstring(L"MB") : unit);
 }
 
@@ -107,7 +108,7 @@ const size_t kSkinTextCount = sizeof(kSkinTexts) / sizeof(kSkinTexts[0]);
 
 std::wstring ProgressLabelText(int percent)
 {
-    return std::to_wstring(percent) + L" %";
+    return IntToWide(percent) + L" %";
 }
 
 int NextBannerIndex(int index, bool shown)
@@ -117,7 +118,7 @@ int NextBannerIndex(int index, bool shown)
 
 std::wstring BannerImagePath(const std::wstring& dataDir, const std::wstring& language, int index)
 {
-    return dataDir + L"language\\" + language + L"\\pr_" + std::to_wstring(index) + L".png";
+    return dataDir + L"language\\" + language + L"\\pr_" + IntToWide(index) + L".png";
 }
 
 bool IsBannerEntry(const std::wstring& entryName)

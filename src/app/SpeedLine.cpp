@@ -2,6 +2,8 @@
 // the language package.
 #include "app/SpeedLine.h"
 
+#include "logging/TextFormat.h"
+
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -73,8 +75,8 @@ std::wstring CSpeedLine::Megabytes(double bytes, bool small, bool roundDown) con
     units = roundDown ? std::floor(units + 1e-9) : std::floor(units + 0.5);
     const long long whole = static_cast<long long>(units / scale);
     const long long fraction = static_cast<long long>(units) - whole * static_cast<long long>(scale);
-    std::wstring text = std::to_wstring(whole) + chDecimal;
-    std::wstring digits = std::to_wstring(fraction);
+    std::wstring text = IntToWide(whole) + chDecimal;
+    std::wstring digits = IntToWide(fraction);
     while (static_cast<int>(digits.size()) < decimals)
         digits.insert(digits.begin(), L'0');
     return text + digits + L" " + texts.strMB;
@@ -89,14 +91,14 @@ std::wstring CSpeedLine::TimeLeft(double seconds) const
     // minutes.
     const long long s = std::max(1LL, static_cast<long long>(std::ceil(seconds - 1e-9)));
     if (s < 60)
-        return std::to_wstring(s) + L" " + strSeconds;
+        return IntToWide(s) + L" " + strSeconds;
     const long long m = std::llround(seconds / 60.0);
     if (m < 60)
-        return std::to_wstring(m) + L" " + strMinutes;
+        return IntToWide(m) + L" " + strMinutes;
     const long long fiveMinutes = std::llround(seconds / 300.0);
-    std::wstring text = std::to_wstring(fiveMinutes / 12) + L" " + strHours;
+    std::wstring text = IntToWide(fiveMinutes / 12) + L" " + strHours;
     if (fiveMinutes % 12 != 0)
-        text += L" " + std::to_wstring(fiveMinutes % 12 * 5) + L" " + strMinutes;
+        text += L" " + IntToWide(fiveMinutes % 12 * 5) + L" " + strMinutes;
     return text;
 }
 

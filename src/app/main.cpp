@@ -47,7 +47,9 @@ namespace __gnu_cxx {
 void __verbose_terminate_handler()
 {
     const std::type_info* type = abi::__cxa_current_exception_type();
-    std::fprintf(stderr, "terminate called (%s)\n", type ? type->name() : "no active exception");
+    std::fputs("terminate called (", stderr);
+    std::fputs(type ? type->name() : "no active exception", stderr);
+    std::fputs(")\n", stderr);
     std::abort();
 }
 } // namespace __gnu_cxx

@@ -5,12 +5,10 @@
 #include "logging/LogBackend.h"
 #include "logging/PathUtil.h"
 #include "logging/TextEncoding.h"
+#include "logging/TextFormat.h"
 
 #include <cstdarg>
-#include <cstdio>
-#include <cwchar>
 #include <mutex>
-#include <vector>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -107,57 +105,31 @@ const Char* FileNamePart(const Char* path)
     return last;
 }
 
-// The buffers belong to the job, which lives in the caller's frame: a fault
+// The text belongs to the job, which lives in the caller's frame: a fault
 // jumps out of the formatting functions, so nothing allocated inside them
 // may be left behind.
 struct NarrowJob {
     const char* format;
     va_list* args;
-    std::vector<char> buffer;
     std::string text;
 };
 
 void FormatNarrow(void* context)
 {
     auto* job = static_cast<NarrowJob*>(context);
-    va_list measure;
-    va_copy(measure, *job->args);
-    int size = std::vsnprintf(nullptr, 0, job->format, measure);
-    va_end(measure);
-    if (size <= 0)
-        return;
-    job->buffer.resize(static_cast<size_t>(size) + 1);
-    va_list fill;
-    va_copy(fill, *job->args);
-    std::vsnprintf(job->buffer.data(), job->buffer.size(), job->format, fill);
-    va_end(fill);
-    job->text.assign(job->buffer.data(), static_cast<size_t>(size));
+    FormatTextV(job->text, job->format, *job->args);
 }
 
 struct WideJob {
     const wchar_t* format;
     va_list* args;
-    std::vector<wchar_t> buffer;
     std::wstring text;
 };
 
 void FormatWide(void* context)
 {
     auto* job = static_cast<WideJob*>(context);
-    // Wide formatting cannot measure ahead, so the buffer grows until it fits.
-    for (;;) {
-        va_list fill;
-        va_copy(fill, *job->args);
-        int size = std::vswprintf(job->buffer.data(), job->buffer.size(), job->format, fill);
-        va_end(fill);
-        if (size >= 0 && static_cast<size_t>(size) < job->buffer.size()) {
-            job->text.assign(job->buffer.data(), static_cast<size_t>(size));
-            return;
-        }
-        if (job->buffer.size() >= (1u << 24))
-            return;  // a conversion that fails at any size gives no record
-        job->buffer.resize(job->buffer.size() * 4);
-    }
+    FormatTextV(job->text, job->format, *job->args);
 }
 
 } // namespace
@@ -228,7 +200,7 @@ void LogWrite(const char* functionName, const char* sourcePath, int line, int le
         return;
     va_list args;
     va_start(args, format);
-    NarrowJob job{format, &args, {}, std::string()};
+    NarrowJob job{format, &args, std::string()};
     job.text.reserve(128);
     const bool formatted = RunWithFaultGuard(FormatNarrow, &job);
     va_end(args);
@@ -237,16 +209,8 @@ void LogWrite(const char* functionName, const char* sourcePath, int line, int le
         Dispatch(level, job.text);
         return;
     }
-    char prefix[64];
-    std::snprintf(prefix, sizeof(prefix), "%d", line);
-    std::string record = "[";
-    record += FileNamePart(sourcePath ? sourcePath : "");
-    record += ":";
-    record += prefix;
-    record += "][";
-    record += functionName ? functionName : "";
-    record += "] ";
-    record += kFaultText;
+    const std::string record = FormatText("[%s:%d][%s] %s", FileNamePart(sourcePath ? sourcePath : ""), line,
+                                          functionName ? functionName : "", kFaultText);
     Dispatch(level, record);
 }
 
@@ -257,7 +221,7 @@ void LogWriteW(const wchar_t* functionName, const wchar_t* sourcePath, int line,
         return;
     va_list args;
     va_start(args, format);
-    WideJob job{format, &args, std::vector<wchar_t>(256), std::wstring()};
+    WideJob job{format, &args, std::wstring()};
     job.text.reserve(128);
     const bool formatted = RunWithFaultGuard(FormatWide, &job);
     va_end(args);
@@ -266,13 +230,7 @@ void LogWriteW(const wchar_t* functionName, const wchar_t* sourcePath, int line,
         Dispatch(level, WideToLogText(job.text));
         return;
     }
-    std::wstring record = L"[";
-    record += FileNamePart(sourcePath ? sourcePath : L"");
-    record += L":";
-    record += std::to_wstring(line);
-    record += L"][";
-    record += functionName ? functionName : L"";
-    record += L"] ";
-    record += kFaultTextW;
+    const std::wstring record = FormatText(L"[%ls:%d][%ls] %ls", FileNamePart(sourcePath ? sourcePath : L""),
+                                           line, functionName ? functionName : L"", kFaultTextW);
     Dispatch(level, WideToLogText(record));
 }

@@ -1,8 +1,8 @@
 #include "logging/RollingFileAppender.h"
 
 #include "logging/FileSystem.h"
+#include "logging/TextFormat.h"
 
-#include <cstdio>
 #include <ctime>
 
 CRollingFileAppender::CRollingFileAppender(std::string name, std::wstring fileName,
@@ -35,7 +35,7 @@ std::string CRollingFileAppender::FormatRecord(const std::string& message,
 #endif
     char stamp[64];
     size_t n = std::strftime(stamp, sizeof(stamp), "%Y-%m-%d %H:%M:%S,", &local);
-    std::snprintf(stamp + n, sizeof(stamp) - n, "%03d", static_cast<int>(millis));
+    FormatTextInto(stamp + n, sizeof(stamp) - n, "%03d", static_cast<int>(millis));
 
     std::string record;
     record.reserve(message.size() + 32);
@@ -71,11 +71,11 @@ void CRollingFileAppender::RollOver()
     if (nMaxBackupIndex > 0) {
         // Backups are numbered from 1; the oldest is dropped, the others move
         // up one, and the current file becomes number 1.
-        const std::wstring last = strFileName + L"." + std::to_wstring(nMaxBackupIndex);
+        const std::wstring last = strFileName + L"." + IntToWide(nMaxBackupIndex);
         FsRemoveFile(last);
         for (unsigned i = nMaxBackupIndex; i > 1; --i) {
-            FsRenameFile(strFileName + L"." + std::to_wstring(i - 1),
-                         strFileName + L"." + std::to_wstring(i));
+            FsRenameFile(strFileName + L"." + IntToWide(i - 1),
+                         strFileName + L"." + IntToWide(i));
         }
         FsRenameFile(strFileName, strFileName + L".1");
     }

@@ -5,11 +5,11 @@
 #include "logging/Log.h"
 #include "logging/PathUtil.h"
 #include "logging/TextEncoding.h"
+#include "logging/TextFormat.h"
 #include "net/HttpHeader.h"
 
 #include <chrono>
 #include <ctime>
-#include <cwchar>
 #include <memory>
 #include <system_error>
 #include <thread>
@@ -252,7 +252,7 @@ void CHttpDownload::DownloadThreadProc(DownloadThreadParam* record)
     unsigned long threadId = CurrentThreadIdForLog();
     const int32_t last = record->nStart + record->nLength - 1;
     wchar_t header[64] = {};
-    std::swprintf(header, 64, L"Range:bytes=%d-%d", record->nStart, last);
+    FormatTextInto(header, 64, L"Range:bytes=%d-%d", record->nStart, last);
     LOG_INFO_W(L"[Thread][%d][%d][%ls] beging...", static_cast<int>(threadId), record->nIndex, header);
     // With a validator a retry asks only for what is missing, and If-Range
     // makes a server whose file has changed answer with all of it (200).
@@ -275,7 +275,7 @@ void CHttpDownload::DownloadThreadProc(DownloadThreadParam* record)
             type = (attempt % 2 == 0) ? CBaseRequest::kTypeWinHttp : CBaseRequest::kTypeInternet;
 
         if (record->nWritten > 0) {
-            std::swprintf(header, 64, L"Range:bytes=%d-%d", record->nStart + record->nWritten, last);
+            FormatTextInto(header, 64, L"Range:bytes=%d-%d", record->nStart + record->nWritten, last);
             LOG_INFO_W(L"[Thread][%d][%d][%ls] beging...", static_cast<int>(threadId), record->nIndex, header);
         }
         unsigned pauseMs = nRetryPauseMs;

@@ -8,6 +8,8 @@
 #include "skinui/MarkupText.h"
 #include "skinui/ProgressUI.h"
 
+#include "logging/TextFormat.h"
+
 namespace SkinUI {
 
 namespace {
@@ -52,7 +54,7 @@ std::wstring ProgressText(CProgressUI* progress, bool reversed)
     value = value < 0 ? 0 : value > range ? range : value;
     if (reversed)
         value = range - value;
-    return std::to_wstring(value * 100 / range) + L" %";
+    return IntToWide(value * 100 / range) + L" %";
 }
 
 } // namespace

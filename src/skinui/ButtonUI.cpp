@@ -1,6 +1,8 @@
 // Buttons, options and check boxes: events, selection, state images.
 #include "skinui/ButtonUI.h"
 
+#include "logging/TextFormat.h"
+
 #include <algorithm>
 
 namespace SkinUI {
@@ -354,7 +356,7 @@ bool CButtonUI::DrawFaded(HDC hDC, CImageSlot& image, const RECT& rcPaint, int a
     std::wstring text = image.Text();
     if (text.find(L'=') == std::wstring::npos)
         text = L"file='" + text + L"'";
-    text += L" fade='" + std::to_wstring(std::max(alpha, 0)) + L"'";
+    text += L" fade='" + IntToWide(std::max(alpha, 0)) + L"'";
     if (faded.Text() != text)
         faded.Set(text);
     return DrawImage(hDC, faded, rcPaint);

@@ -5,7 +5,6 @@
 #include "skinui/ControlUI.h"
 
 #include <algorithm>
-#include <cwchar>
 #include <cwctype>
 
 namespace SkinUI {
@@ -37,16 +36,8 @@ void ApplyFloat(CControlUI& c, const std::wstring& v)
         c.SetFloat(ParseBool(v));
         return;
     }
-    double fractions[4] = {0, 0, 0, 0};
-    const wchar_t* p = v.c_str();
-    for (int i = 0; i < 4; ++i) {
-        wchar_t* end = nullptr;
-        fractions[i] = std::wcstod(p, &end);
-        p = end;
-        if (*p == 0)
-            break;
-        ++p;
-    }
+    double fractions[4];
+    ParseFractionList(v, fractions, 4);
     c.SetFloatAnchor(fractions);
     c.SetFloat(true);
 }

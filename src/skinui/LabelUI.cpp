@@ -2,7 +2,6 @@
 #include "skinui/LabelUI.h"
 
 #include <algorithm>
-#include <cwchar>
 
 namespace SkinUI {
 
@@ -121,7 +120,7 @@ void CLabelUI::SetAttribute(const std::wstring& name, const std::wstring& value)
         // Text effects: kept, not drawn.
         {L"enabledeffect", [](L& c, V v) { c.bEnableEffect = ParseBool(v); }},
         {L"enabledluminous", [](L& c, V v) { c.bEnableLuminous = ParseBool(v); }},
-        {L"luminousfuzzy", [](L& c, V v) { c.fLuminousFuzzy = static_cast<float>(std::wcstod(v.c_str(), nullptr)); }},
+        {L"luminousfuzzy", [](L& c, V v) { c.fLuminousFuzzy = static_cast<float>(ParseFraction(v)); }},
         {L"gradientangle", [](L& c, V v) { c.nGradientAngle = ParseInt(v); }},
         {L"enabledstroke", [](L& c, V v) { c.bEnableStroke = ParseBool(v); }},
         {L"enabledshadow", [](L& c, V v) { c.bEnableShadow = ParseBool(v); }},

@@ -7,8 +7,10 @@
 
 #include "config/ResourcePackage.h"
 #include "logging/Log.h"
+#include "logging/TextFormat.h"
 #include "system/WinHandle.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
@@ -541,12 +543,12 @@ void CSkinResources::RemoveAllClassDefaults()
 
 void CSkinResources::AddLangString(int id, const std::wstring& text)
 {
-    Shared().langStrings[std::to_wstring(id)] = text;
+    Shared().langStrings[IntToWide(id)] = text;
 }
 
 std::wstring CSkinResources::GetLangString(int id)
 {
-    auto it = Shared().langStrings.find(std::to_wstring(id));
+    auto it = Shared().langStrings.find(IntToWide(id));
     return it != Shared().langStrings.end() ? it->second : std::wstring();
 }
 
@@ -573,10 +575,11 @@ std::wstring CSkinResources::ExpandLangTokens(const std::wstring& text)
         while (end < text.size() && text[end] >= L'0' && text[end] <= L'9')
             ++end;
         if (end > start + 2 && end < text.size() && text[end] == L'}') {
-            // Leading zeros name the same id ("%{01}" is 1) only when the
-            // digits fit an int; longer runs stay as they are.
-            const std::wstring digits = text.substr(start + 2, end - start - 2);
-            auto it = digits.size() <= 9 ? strings.find(std::to_wstring(std::stoi(digits))) : strings.end();
+            // Leading zeros name the same id ("%{01}" is 1, "%{00}" is 0)
+            // only when the digits fit an int; longer runs stay as they are.
+            const size_t count = end - start - 2;
+            const size_t first = std::min(text.find_first_not_of(L'0', start + 2), end - 1);
+            auto it = count <= 9 ? strings.find(text.substr(first, end - first)) : strings.end();
             if (it != strings.end()) {
                 out.append(text, pos, start - pos);
                 out += it->second;

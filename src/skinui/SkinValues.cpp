@@ -29,24 +29,115 @@ bool SameNoCase(const wchar_t* a, size_t lengthA, const wchar_t* b, size_t lengt
     return true;
 }
 
-// One integer from `pos` up to `end`; see ParseInt.
-int ReadInt(const std::wstring& text, size_t pos, size_t end)
+bool IsDigit(wchar_t c)
+{
+    return c >= L'0' && c <= L'9';
+}
+
+// Where a number's digits start: after leading blanks and an optional sign.
+size_t SkipBlanksAndSign(const std::wstring& text, size_t pos, size_t end, bool& negative)
 {
     while (pos < end && IsBlank(text[pos]))
         ++pos;
-    bool negative = false;
-    if (pos < end && (text[pos] == L'-' || text[pos] == L'+')) {
-        negative = text[pos] == L'-';
+    negative = pos < end && text[pos] == L'-';
+    if (pos < end && (text[pos] == L'-' || text[pos] == L'+'))
         ++pos;
-    }
+    return pos;
+}
+
+// One integer from `pos` up to `end`; see ParseInt.
+int ReadInt(const std::wstring& text, size_t pos, size_t end)
+{
+    bool negative = false;
+    pos = SkipBlanksAndSign(text, pos, end, negative);
     long long value = 0;
-    for (; pos < end && text[pos] >= L'0' && text[pos] <= L'9'; ++pos) {
+    for (; pos < end && IsDigit(text[pos]); ++pos) {
         if (value <= kMaxCoordinate)
             value = value * 10 + (text[pos] - L'0');
     }
     if (value > kMaxCoordinate)
         value = kMaxCoordinate;
     return static_cast<int>(negative ? -value : value);
+}
+
+// One fraction from `pos` up to `end`; see ParseFraction. The digits are
+// gathered as an integer and scaled by a power of ten once, so a short
+// fraction ("0.25") comes out exact.
+double ReadFraction(const std::wstring& text, size_t pos, size_t end)
+{
+    bool negative = false;
+    pos = SkipBlanksAndSign(text, pos, end, negative);
+    // Digits beyond the seventeenth no longer change a double noticeably;
+    // those before the point still count as powers of ten.
+    const unsigned long long kMantissaLimit = 10000000000000000ULL;
+    unsigned long long mantissa = 0;
+    int exponent = 0;
+    bool digits = false;
+    for (; pos < end && IsDigit(text[pos]); ++pos) {
+        digits = true;
+        if (mantissa < kMantissaLimit)
+            mantissa = mantissa * 10 + static_cast<unsigned>(text[pos] - L'0');
+        else
+            ++exponent;
+    }
+    if (pos < end && text[pos] == L'.') {
+        for (++pos; pos < end && IsDigit(text[pos]); ++pos) {
+            digits = true;
+            if (mantissa < kMantissaLimit) {
+                mantissa = mantissa * 10 + static_cast<unsigned>(text[pos] - L'0');
+                --exponent;
+            }
+        }
+    }
+    if (!digits || mantissa == 0)
+        return 0;
+    // An exponent counts only with a digit of its own: "2e" is 2.
+    if (pos < end && (text[pos] == L'e' || text[pos] == L'E')) {
+        size_t at = pos + 1;
+        bool negativeExponent = false;
+        if (at < end && (text[at] == L'-' || text[at] == L'+')) {
+            negativeExponent = text[at] == L'-';
+            ++at;
+        }
+        int written = 0;
+        for (; at < end && IsDigit(text[at]); ++at) {
+            if (written < 1000)
+                written = written * 10 + (text[at] - L'0');
+        }
+        if (at > pos + 1 && IsDigit(text[at - 1]))
+            exponent += negativeExponent ? -written : written;
+    }
+    // Far beyond either end the result is 0 or the bound anyway.
+    if (exponent > 40)
+        return negative ? -kMaxCoordinate : kMaxCoordinate;
+    if (exponent < -400)
+        return 0;
+    double power = 1;
+    for (int i = 0; i < (exponent < 0 ? -exponent : exponent); ++i)
+        power *= 10;
+    double value = exponent < 0 ? static_cast<double>(mantissa) / power : static_cast<double>(mantissa) * power;
+    if (value > kMaxCoordinate)
+        value = kMaxCoordinate;
+    return negative ? -value : value;
+}
+
+// Calls read(text, start, end) for each of `count` comma-separated fields;
+// a field beyond the text's last comma reads as 0.
+template <typename Value, typename Read>
+void ReadList(const std::wstring& text, Value* values, int count, Read read)
+{
+    size_t start = 0;
+    for (int i = 0; i < count; ++i) {
+        if (start > text.size()) {
+            values[i] = 0;
+            continue;
+        }
+        size_t comma = text.find(L',', start);
+        if (comma == std::wstring::npos)
+            comma = text.size();
+        values[i] = read(text, start, comma);
+        start = comma + 1;
+    }
 }
 
 } // namespace
@@ -94,18 +185,17 @@ DWORD ParseColor(const std::wstring& text)
 
 void ParseIntList(const std::wstring& text, int* values, int count)
 {
-    size_t start = 0;
-    for (int i = 0; i < count; ++i) {
-        if (start > text.size()) {
-            values[i] = 0;
-            continue;
-        }
-        size_t comma = text.find(L',', start);
-        if (comma == std::wstring::npos)
-            comma = text.size();
-        values[i] = ReadInt(text, start, comma);
-        start = comma + 1;
-    }
+    ReadList(text, values, count, ReadInt);
+}
+
+double ParseFraction(const std::wstring& text)
+{
+    return ReadFraction(text, 0, text.size());
+}
+
+void ParseFractionList(const std::wstring& text, double* values, int count)
+{
+    ReadList(text, values, count, ReadFraction);
 }
 
 RECT ParseRect(const std::wstring& text)

@@ -1,21 +1,21 @@
 // Reading the values a skin writes into its attributes: integers, colours,
-// lists of integers (rectangles and pairs), Booleans, and the two character
-// rules every skin reader shares (what a blank is, and names compared without
-// regard to case). Every reader of skin text in the framework goes through
-// these functions, so one value reads the same everywhere. Every number of
-// the skin, its lengths included, enters the framework here, and so does the
-// display scale: the skin is written in pixels of a 96-DPI display, and the
-// length readers turn its lengths into pixels of the window's display. No
-// Windows API.
+// lists of integers (rectangles and pairs), decimal fractions, Booleans, and
+// the two character rules every skin reader shares (what a blank is, and
+// names compared without regard to case). Every reader of skin text in the
+// framework goes through these functions, so one value reads the same
+// everywhere. Every number of the skin, its lengths included, enters the
+// framework here, and so does the display scale: the skin is written in
+// pixels of a 96-DPI display, and the length readers turn its lengths into
+// pixels of the window's display. No Windows API.
 //
 // One rule for malformed and out-of-range input, in every reader here:
 // - a value is read as far as it has its shape, the rest is ignored: "12px"
 //   is 12, "#FF00zz" is 0xFF00;
 // - a value without a single digit reads as 0: "", "-", "x1", "#";
-// - an integer beyond +-kMaxCoordinate (1,000,000) is held at that bound, so
-//   the sums a layout makes of many skin numbers cannot overflow; a colour
-//   beyond 0xFFFFFFFF (more than eight significant digits) is held at
-//   0xFFFFFFFF.
+// - an integer or a fraction beyond +-kMaxCoordinate (1,000,000) is held at
+//   that bound, so the sums a layout makes of many skin numbers cannot
+//   overflow; a colour beyond 0xFFFFFFFF (more than eight significant
+//   digits) is held at 0xFFFFFFFF.
 #pragma once
 
 #include <string>
@@ -44,6 +44,13 @@ DWORD ParseColor(const std::wstring& text);
 // `count` comma-separated integers, each field read as ParseInt reads it;
 // missing fields are 0 and fields beyond `count` are ignored.
 void ParseIntList(const std::wstring& text, int* values, int count);
+// Decimal fraction: leading blanks, an optional sign, digits with an optional
+// "." and more digits, an optional exponent: "0.25", "-.5", "1e-1". Nothing
+// else is a number here ("inf", "nan" and hexadecimal read as 0).
+double ParseFraction(const std::wstring& text);
+// `count` comma-separated fractions, each field read as ParseFraction reads
+// it, with the fields as ParseIntList has them.
+void ParseFractionList(const std::wstring& text, double* values, int count);
 // "l,t,r,b" and "cx,cy".
 RECT ParseRect(const std::wstring& text);
 SIZE ParseSize(const std::wstring& text);

@@ -189,16 +189,16 @@ bool RunThroughShell(const std::wstring& programPath)
     return false;
 }
 
-const char* PathName(RunProgramPath path)
+const wchar_t* PathName(RunProgramPath path)
 {
     switch (path) {
-    case kRunShellElevated: return "shell, elevated";
-    case kRunInteractiveUser: return "wdc.dll interactive user";
-    case kRunDesktopShell: return "desktop shell, not elevated";
-    case kRunShellNotElevated: return "shell, not elevated";
-    case kRunShellFallback: return "shell fallback, elevated";
+    case kRunShellElevated: return L"shell, elevated";
+    case kRunInteractiveUser: return L"wdc.dll interactive user";
+    case kRunDesktopShell: return L"desktop shell, not elevated";
+    case kRunShellNotElevated: return L"shell, not elevated";
+    case kRunShellFallback: return L"shell fallback, elevated";
     }
-    return "?";
+    return L"?";
 }
 
 } // namespace
@@ -311,7 +311,7 @@ bool RunProgram(const std::wstring& programPath, bool elevated, RunProgramPath* 
         path = kRunShellFallback;
         started = RunThroughShell(programPath);
     }
-    LOG_INFO_W(L"RunProgram %ls %ls by: %s", started ? L"started" : L"could not start", programPath.c_str(),
+    LOG_INFO_W(L"RunProgram %ls %ls by: %ls", started ? L"started" : L"could not start", programPath.c_str(),
                PathName(path));
     if (pathTaken != nullptr)
         *pathTaken = path;

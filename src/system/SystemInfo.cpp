@@ -2,6 +2,7 @@
 #include "system/SystemInfo.h"
 
 #include "logging/FileSystem.h"
+#include "logging/TextFormat.h"
 
 #include <clocale>
 #include <cstdio>
@@ -66,7 +67,7 @@ uint32_t BytesToMiB(uint64_t bytes)
 std::wstring FormatClientId(uint32_t data1, uint16_t data2, uint16_t data3, const uint8_t data4[8])
 {
     char text[64];
-    std::snprintf(text, sizeof(text), "%08X-%04X-%04x-%02X%02X-%02X%02X%02X%02X%02X%02X",
+    FormatTextInto(text, sizeof(text), "%08X-%04X-%04x-%02X%02X-%02X%02X%02X%02X%02X%02X",
                   static_cast<unsigned>(data1), static_cast<unsigned>(data2),
                   static_cast<unsigned>(data3), data4[0], data4[1], data4[2], data4[3], data4[4],
                   data4[5], data4[6], data4[7]);

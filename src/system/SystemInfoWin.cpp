@@ -1,6 +1,7 @@
 // The Windows answers of SystemInfo.h.
 #include "system/SystemInfo.h"
 
+#include "logging/TextFormat.h"
 #include "system/WinHandle.h"
 
 #include <windows.h>
@@ -57,7 +58,7 @@ std::wstring GetFileVersionString(const std::wstring& path)
     if (!VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&info), &infoSize) || info == nullptr)
         return std::wstring();
     wchar_t text[64];
-    swprintf(text, 64, L"%d.%d.%d.%d", HIWORD(info->dwFileVersionMS), LOWORD(info->dwFileVersionMS),
+    FormatTextInto(text, 64, L"%d.%d.%d.%d", HIWORD(info->dwFileVersionMS), LOWORD(info->dwFileVersionMS),
              HIWORD(info->dwFileVersionLS), LOWORD(info->dwFileVersionLS));
     return text;
 }
@@ -94,7 +95,7 @@ bool IsNativeX64()
 
 std::wstring GetUiLanguageCode()
 {
-    return std::to_wstring(static_cast<unsigned>(GetUserDefaultUILanguage()));
+    return IntToWide(GetUserDefaultUILanguage());
 }
 
 std::wstring GetClientId()

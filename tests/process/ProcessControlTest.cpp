@@ -301,6 +301,12 @@ TEST_F(ProcessControl, RunProgramNotElevatedStartsTheProductWithoutWdc)
     // The log says which way was taken.
     std::string log = ReadFileBytes(LogFilePath());
     EXPECT_TRUE(Contains(log, "RunProgram started")) << log;
+    // The way is named in plain words, in the wide record as in the narrow ones.
+    bool named = false;
+    for (const char* way : {"shell, elevated", "wdc.dll interactive user", "desktop shell, not elevated",
+                            "shell, not elevated", "shell fallback, elevated"})
+        named = named || Contains(log, std::string(" by: ") + way + "\r\n");
+    EXPECT_TRUE(named) << log;
     if (!haveWdc) {
         EXPECT_TRUE(Contains(log, "wdc.dll")) << log;
     }

@@ -6,11 +6,13 @@
 #include "logging/PathUtil.h"
 #include "logging/RollingFileAppender.h"
 #include "logging/TextEncoding.h"
+#include "logging/TextFormat.h"
 
 #include "common/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <regex>
 
 #ifdef PW_HAVE_LOG4CPP
@@ -212,4 +214,31 @@ TEST(LogFunctionName, QualifiedNameFromCompilerSignatures)
     for (const Case& c : cases)
         EXPECT_EQ(LogFunctionName(c.signature), c.name) << c.signature;
     EXPECT_EQ(LogFunctionName(nullptr), "");
+}
+
+// Every module formats through these: on Windows the system runtime's
+// functions, whose buffer rules differ from the standard ones.
+TEST(TextFormat, SameTextInBothBuildsAndBuffersThatDoNotFit)
+{
+    EXPECT_EQ(FormatText("%s=%d %08lX %03d %x %u", "a", -5, 0xBEEFul, 7, 255u, 3000000000u),
+              "a=-5 0000BEEF 007 ff 3000000000");
+    EXPECT_EQ(FormatText("%ls", L"wide in narrow"), "wide in narrow");
+    EXPECT_EQ(FormatText(L"%ls|%d|%lu|%ls", L"w\u00e9\u4e2d", 3, 4000000000ul, L""), L"w\u00e9\u4e2d|3|4000000000|");
+    EXPECT_EQ(FormatText("%s", ""), "");
+    const std::wstring line(1000, L'x');  // longer than a first guess at the size
+    EXPECT_EQ(FormatText(L"[%ls]", line.c_str()), L"[" + line + L"]");
+
+    // Into a fixed buffer: always terminated; a text that fills it exactly
+    // (no room for the terminator) or is longer does not fit.
+    char narrow[4];
+    EXPECT_EQ(FormatTextInto(narrow, sizeof(narrow), "%d", 123), 3);
+    EXPECT_STREQ(narrow, "123");
+    EXPECT_EQ(FormatTextInto(narrow, sizeof(narrow), "%d", 4567), -1);
+    EXPECT_STREQ(narrow, "456");
+    wchar_t wide[4];
+    EXPECT_EQ(FormatTextInto(wide, 4, L"%d", 98765), -1);
+    EXPECT_EQ(std::wstring(wide), L"987");
+
+    for (long long value : {0LL, 7LL, -42LL, 2147483648LL, LLONG_MIN, LLONG_MAX})
+        EXPECT_EQ(WideToUtf8(IntToWide(value)), std::to_string(value));
 }

@@ -56,6 +56,25 @@ TEST(SkinValues, RectanglesAndPairs)
     EXPECT_EQ(size.cy, 360);
 }
 
+TEST(SkinValues, Fractions)
+{
+    struct Case { const wchar_t* text; double value; };
+    const Case cases[] = {
+        {L"0.5", 0.5}, {L" -.25", -0.25}, {L"+3", 3}, {L"1e-1", 0.1}, {L"2.5E+2", 250}, {L"0.75junk", 0.75},
+        {L"2e", 2}, {L"2e-", 2}, {L"", 0}, {L"-", 0}, {L".", 0}, {L"x1", 0}, {L"e5", 0},
+        // Only decimal text is a number here.
+        {L"nan", 0}, {L"inf", 0}, {L"0x10", 0},
+        {L"1e300", 1000000}, {L"-2000000.5", -1000000}, {L"1e-400", 0}, {L"0.000000000000000000001234", 1.234e-21},
+    };
+    for (const Case& c : cases)
+        EXPECT_DOUBLE_EQ(ParseFraction(c.text), c.value) << WideToUtf8(c.text);
+    // A malformed field reads as 0 and leaves the others in place.
+    double list[4];
+    ParseFractionList(L"0.5,x1,,1", list, 4);
+    EXPECT_TRUE(list[0] == 0.5 && list[1] == 0 && list[2] == 0 && list[3] == 1)
+        << list[0] << "," << list[1] << "," << list[2] << "," << list[3];
+}
+
 TEST(SkinValues, LengthsFollowTheDisplayScale)
 {
     struct Case { int value; int dpi; int scaled; };

@@ -353,6 +353,8 @@ TEST_F(SkinResourcesTest, LanguageTokensExpand)
         {L"%{3} stays", L"%{3} stays"},   // no such string
         {L"%{} %{x} %{1", L"%{} %{x} %{1"},
         {L"%%{1}}", L"%Install}"},
+        // Leading zeros name the same string while the digits fit an int.
+        {L"%{0001}", L"Install"}, {L"%{0000000001}", L"%{0000000001}"},
         {L"plain", L"plain"},
     };
     for (const Case& c : cases)
