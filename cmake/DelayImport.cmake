@@ -61,8 +61,9 @@ pw_delay_import(wininet HttpAddRequestHeadersW HttpOpenRequestW HttpQueryInfoW H
                 InternetConnectW InternetGetConnectedState InternetOpenW InternetQueryOptionW InternetReadFile
                 InternetSetOptionW)
 pw_delay_import(wintrust WTHelperGetProvSignerFromChain WTHelperProvDataFromStateData WinVerifyTrust)
-pw_delay_import(crypt32 CertAddStoreToCollection CertCloseStore CertFreeCertificateChain CertGetCertificateChain
-                CertGetNameStringW CertOpenStore CertOpenSystemStoreW)
+pw_delay_import(crypt32 CertAddStoreToCollection CertCloseStore CertEnumCertificatesInStore CertFreeCertificateChain
+                CertFreeCertificateContext CertGetCertificateChain CertGetNameStringW CertOpenStore
+                CertOpenSystemStoreW CertVerifyCertificateChainPolicy)
 pw_delay_import(secur32 AcquireCredentialsHandleW DeleteSecurityContext FreeContextBuffer FreeCredentialsHandle
                 InitializeSecurityContextW)
 pw_delay_import(bcrypt BCryptCloseAlgorithmProvider BCryptCreateHash BCryptDestroyHash BCryptFinishHash

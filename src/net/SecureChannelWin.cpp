@@ -2,12 +2,14 @@
 #include "net/SecureChannel.h"
 
 #include "logging/Log.h"
+#include "net/BaseRequest.h"
 
 #include <windows.h>
 #define SECURITY_WIN32
 #include <schannel.h>
 #include <security.h>
 #include <wincrypt.h>
+#include <winhttp.h>
 
 #include <atomic>
 
@@ -26,12 +28,50 @@ DWORD WINAPI WarmUpThread(LPVOID)
 
 } // namespace
 
+namespace {
+
+// The engine's first request asks WinINet whether a proxy is set, then opens
+// a WinHTTP session: both libraries are loaded here instead.
+void LoadRequestStacks()
+{
+    CBaseRequest::IsUseProxyConnect();
+    if (HINTERNET session = WinHttpOpen(nullptr, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
+                                        WINHTTP_NO_PROXY_BYPASS, 0))
+        WinHttpCloseHandle(session);
+}
+
+// The first handshake checks the server's chain against the trusted roots
+// with the SSL policy; the first chain a process builds sets up the system's
+// chain engine, which is the slow part. One of the roots stands in for the
+// server's certificate.
+void BuildOneChain()
+{
+    HCERTSTORE roots = CertOpenSystemStoreW(0, L"ROOT");
+    if (roots == nullptr)
+        return;
+    if (PCCERT_CONTEXT root = CertEnumCertificatesInStore(roots, nullptr)) {
+        CERT_CHAIN_PARA para = {};
+        para.cbSize = sizeof(para);
+        PCCERT_CHAIN_CONTEXT chain = nullptr;
+        if (CertGetCertificateChain(nullptr, root, nullptr, nullptr, &para, 0, nullptr, &chain)) {
+            CERT_CHAIN_POLICY_PARA policy = {};
+            policy.cbSize = sizeof(policy);
+            CERT_CHAIN_POLICY_STATUS status = {};
+            status.cbSize = sizeof(status);
+            CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain, &policy, &status);
+            CertFreeCertificateChain(chain);
+        }
+        CertFreeCertificateContext(root);
+    }
+    CertCloseStore(roots, 0);
+}
+
+} // namespace
+
 bool WarmUpSecureChannel()
 {
-    // The first handshake checks the server's chain against the roots.
-    if (HCERTSTORE roots = CertOpenSystemStoreW(0, L"ROOT"))
-        CertCloseStore(roots, 0);
-
+    LoadRequestStacks();
+    BuildOneChain();
     SCHANNEL_CRED settings = {};
     settings.dwVersion = SCHANNEL_CRED_VERSION;
     settings.dwFlags = SCH_CRED_NO_DEFAULT_CREDS | SCH_CRED_MANUAL_CRED_VALIDATION;
