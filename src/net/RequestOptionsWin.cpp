@@ -1,6 +1,7 @@
 // The process-wide WinINet options and the proxy choice shared by both
 // back-ends of CBaseRequest.
 #include "net/BaseRequest.h"
+#include "net/SharedAnswer.h"
 
 #include "logging/Log.h"
 
@@ -10,7 +11,9 @@
 #include <cstring>
 #include <new>
 
-bool CBaseRequest::IsUseProxyConnect()
+namespace {
+
+bool AskProxyConnect()
 {
     DWORD flags = 0;
     if (!InternetGetConnectedState(&flags, 0)) {
@@ -18,6 +21,15 @@ bool CBaseRequest::IsUseProxyConnect()
         return false;
     }
     return (flags & INTERNET_CONNECTION_PROXY) != 0;
+}
+
+} // namespace
+
+bool CBaseRequest::IsUseProxyConnect()
+{
+    // Sessions opened together (a download's workers) share one question.
+    static CSharedAnswer proxyAnswer;
+    return proxyAnswer.Get(&AskProxyConnect);
 }
 
 bool CBaseRequest::QueryInternetOpt(uint32_t option, std::string& bytes)

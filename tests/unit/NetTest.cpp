@@ -6,6 +6,7 @@
 #include "net/HttpBeacon.h"
 #include "net/HttpDownload.h"
 #include "net/HttpHeader.h"
+#include "net/SharedAnswer.h"
 
 #include "common/NetTestSupport.h"
 #include "common/TestSupport.h"
@@ -456,6 +457,39 @@ TEST(NetRequest, CreateInstanceRefusesUnknownTypes)
     ASSERT_FALSE(gAssertTexts.empty());
     EXPECT_NE(gAssertTexts.back().find("ERR:un support type 2"), std::string::npos) << gAssertTexts.back();
     EXPECT_NE(gAssertTexts.back().find("CBaseRequest::CreateInstance"), std::string::npos) << gAssertTexts.back();
+}
+
+// Callers that come while the question is being asked take its answer; a
+// caller after it asks again.
+TEST(NetRequest, SharedAnswerAsksOnceForCallersThatWait)
+{
+    CSharedAnswer shared;
+    std::atomic<int> calls{0};
+    std::mutex gate;
+    std::unique_lock<std::mutex> closed(gate);
+    auto ask = [&] {
+        ++calls;
+        std::lock_guard<std::mutex> pass(gate);  // held until the others wait
+        return true;
+    };
+    std::vector<std::thread> callers;
+    std::atomic<int> yes{0};
+    callers.emplace_back([&] { yes += shared.Get(ask); });
+    while (calls.load() == 0)
+        std::this_thread::yield();
+    for (int i = 0; i < 4; ++i)
+        callers.emplace_back([&] { yes += shared.Get(ask); });
+    // Without sharing, the four never wait: they ask, and the count shows it.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (shared.Waiting() < 4 && std::chrono::steady_clock::now() < until)
+        std::this_thread::yield();
+    closed.unlock();
+    for (auto& caller : callers)
+        caller.join();
+    EXPECT_EQ(calls.load(), 1);
+    EXPECT_EQ(yes.load(), 5);
+    EXPECT_FALSE(shared.Get([&] { ++calls; return false; }));
+    EXPECT_EQ(calls.load(), 2);
 }
 
 // ---------------------------------------------------------------------------
