@@ -77,7 +77,9 @@ trap cleanup EXIT
 
 # The build sends its requests to this one port: another test run using it
 # at the same time would answer instead of this server.
-if ! python3 -c 'import socket, sys; socket.socket().bind(("127.0.0.1", int(sys.argv[1])))' "$port" 2>/dev/null; then
+# (Connections of an earlier run still closing do not count: the server
+# reuses the address as this probe does.)
+if ! python3 -c 'import socket, sys; s = socket.socket(); s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1); s.bind(("127.0.0.1", int(sys.argv[1])))' "$port" 2>/dev/null; then
   echo "port $port is in use (another test run?); try again when it is free" >&2
   exit 1
 fi
