@@ -26,10 +26,6 @@ DWORD WINAPI WarmUpThread(LPVOID)
     return 0;
 }
 
-} // namespace
-
-namespace {
-
 // The engine's first request asks WinINet whether a proxy is set, then opens
 // a WinHTTP session: both libraries are loaded here instead.
 void LoadRequestStacks()

@@ -1,7 +1,7 @@
 // One answer for callers that ask the same question at the same moment.
 // When the download's workers open their sessions together, each would ask
 // the system whether a proxy is set; under Wine that question enumerates the
-// network adapters and took about 8 ms alone and 40 ms for five at once. A
+// network adapters, and five of them at once took 40 ms. A
 // caller that arrives while the question is being asked waits for that
 // answer instead of asking again; a caller that arrives later asks afresh,
 // so no answer is older than the call it waited for.
