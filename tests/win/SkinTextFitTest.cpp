@@ -15,6 +15,8 @@
 #include <windows.h>
 
 #include <gtest/gtest.h>
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#include <stb_image_write.h>
 
 #include <algorithm>
 #include <cmath>
@@ -462,6 +464,81 @@ TEST_F(SkinTextFitTest, EveryTextMeetsAaContrastInEveryPageStateFromThePixels)
     EXPECT_FALSE(fixed.empty()) << "the fixed colours were not found where they are drawn";
     // 2 rows x at least the 12 texts of the page states, and button looks.
     EXPECT_GE(measured, 2u * 12u);
+}
+
+// ------------------------------------------------------------ high contrast
+
+// Writes a shot as PNG beside the end-to-end pictures of the build.
+void KeepShot(const Shot& shot, const std::string& name)
+{
+    const std::string folder = std::string(PW_BINARY_DIR) + "/e2e-shots/contrast";
+    CreateDirectoryW(testsupport::HostPath(std::string(PW_BINARY_DIR) + "/e2e-shots").c_str(), nullptr);
+    CreateDirectoryW(testsupport::HostPath(folder).c_str(), nullptr);
+    std::vector<unsigned char> rgba(shot.pixels.size() * 4);
+    for (size_t i = 0; i < shot.pixels.size(); ++i) {
+        rgba[i * 4 + 0] = static_cast<unsigned char>(shot.pixels[i] >> 16);
+        rgba[i * 4 + 1] = static_cast<unsigned char>(shot.pixels[i] >> 8);
+        rgba[i * 4 + 2] = static_cast<unsigned char>(shot.pixels[i]);
+        rgba[i * 4 + 3] = 255;
+    }
+    const std::string path = WideToUtf8(testsupport::HostPath(folder + "/" + name + ".png"));
+    EXPECT_NE(stbi_write_png(path.c_str(), shot.width, shot.height, 4, rgba.data(), shot.width * 4), 0) << path;
+}
+
+// Wine cannot switch the system's high-contrast mode on (SPI_SETHIGHCONTRAST
+// fails there), so this test forces it through the window host's
+// ForceHighContrast, which only tests call. The system colours are set to a
+// scheme unlike the skin's for the test, and put back. The three pages are
+// kept as pictures in both modes.
+TEST_F(SkinTextFitTest, HighContrastDrawsSystemColoursAndNoImageBehindText)
+{
+    const int kinds[] = {COLOR_WINDOW,    COLOR_WINDOWTEXT,    COLOR_BTNFACE,  COLOR_BTNTEXT,
+                         COLOR_HIGHLIGHT, COLOR_HIGHLIGHTTEXT, COLOR_GRAYTEXT, COLOR_HOTLIGHT};
+    const COLORREF scheme[] = {RGB(0, 0, 0),     RGB(255, 255, 0), RGB(0, 0, 96),  RGB(255, 255, 255),
+                               RGB(26, 235, 255), RGB(0, 0, 0),    RGB(63, 242, 63), RGB(128, 128, 255)};
+    COLORREF saved[8];
+    for (int i = 0; i < 8; ++i)
+        saved[i] = GetSysColor(kinds[i]);
+    ASSERT_TRUE(SetSysColors(8, kinds, scheme));
+    auto rgb = [](int index) { return CSkinResources::SystemColor(index) & 0xFFFFFF; };
+    ASSERT_EQ(rgb(COLOR_WINDOW), 0x000000u);
+
+    LanguageSystemFacts facts;
+    facts.uiLanguageCode = [] { return std::wstring(L"1033"); };
+    facts.isNativeX64 = [] { return false; };
+    LanguageManager lang(facts);
+    lang.Init(strPackage);
+    CTestSkinWindow window(L"main.xml");
+    HWND hwnd = window.Open();
+    ASSERT_NE(hwnd, nullptr);
+    CWindowHostUI& host = window.Host();
+    FillTexts(host, lang);
+    const PageState* pages[] = {&kStates[0], &kStates[3], &kStates[4]};
+    const char* names[] = {"home", "download", "finish"};
+    for (bool contrast : {false, true}) {
+        host.ForceHighContrast(contrast);
+        for (int i = 0; i < 3; ++i) {
+            ShowState(window, *pages[i], 96);
+            KeepShot(TakeShot(hwnd), std::string(contrast ? "high-contrast-" : "normal-") + names[i]);
+        }
+    }
+    // The home page in high contrast: text on the window colour, the
+    // focused Install button lit and framed, and nothing of its image.
+    ShowState(window, kStates[0], 96);
+    host.SetFocus(host.LookupControl(std::wstring(L"btn_install")), false);
+    const Shot shot = TakeShot(hwnd);
+    auto reading = [&](const wchar_t* name) {
+        return Read(shot, host.LookupControl(std::wstring(name))->GetPos());
+    };
+    const Reading fold = reading(L"chk_fold");
+    EXPECT_EQ(Hex(fold.back), Hex(rgb(COLOR_WINDOW)));
+    EXPECT_EQ(Hex(fold.ink), Hex(rgb(COLOR_WINDOWTEXT)));
+    const Reading install = reading(L"btn_install");
+    EXPECT_EQ(Hex(install.back), Hex(rgb(COLOR_HIGHLIGHT))) << "the focused button";
+    EXPECT_EQ(Hex(install.ink), Hex(rgb(COLOR_HIGHLIGHTTEXT)));
+    EXPECT_EQ(install.counts.count(0x268261), 0u) << "the button image is drawn behind its text";
+    host.ForceHighContrast(false);
+    ASSERT_TRUE(SetSysColors(8, kinds, saved));
 }
 
 } // namespace
