@@ -473,16 +473,15 @@ void CMainFrameWnd::OnClickInstall()
     const std::wstring path = InstallRootFromField(pEditPath != nullptr ? pEditPath->GetText() : std::wstring());
     strInstallDir = path;
     LOG_INFO_W(L"sel path:%ls", path.c_str());
-    SetLastError(0);
-    bool exists = false;
-    if (path.empty() || !CheckFolderPath(path, exists)) {
+    // The same check as /S: the form first, then whether the parent exists.
+    if (const char* problem = InstallRootProblem(path)) {
+        LOG_INFO("sel path refused: %s", problem);
         ShowPathTip(languageManager.GetText(L"STR_PATH_INVALID"));
         return;
     }
-    // The installer's command line holds at most 210 characters of root; a
-    // longer one would be cut off there, so it is refused here.
-    if (!InstallRootFitsCommandLine(path)) {
-        LOG_INFO("sel path too long: %u characters", static_cast<unsigned>(path.size()));
+    SetLastError(0);
+    bool exists = false;
+    if (!CheckFolderPath(path, exists)) {
         ShowPathTip(languageManager.GetText(L"STR_PATH_INVALID"));
         return;
     }

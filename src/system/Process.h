@@ -17,16 +17,21 @@
 // characters including the terminator).
 constexpr size_t kProcessNameMax = 63;
 
-// The silent installer's command line lives in a buffer of 256 wide
-// characters: the fixed switches (44), the install folder, a closing quote
-// and the terminator, so the folder may hold at most 210 characters.
-constexpr size_t kInstallerCommandLineBuffer = 256;
+// The silent installer's command line lives in a buffer of 257 wide
+// characters: the fixed switches (44), the install folder (at most 210
+// characters), the second backslash that keeps the folder's trailing one
+// from escaping the closing quote, the closing quote and the terminator.
+constexpr size_t kInstallerCommandLineBuffer = 257;
 extern const wchar_t kSilentInstallerSwitches[];   // " /verysilent /corvane_down /wait_run /path=\""
 constexpr size_t kInstallFolderMax = 210;
 
-// " /verysilent /corvane_down /wait_run /path=\"<folder>\"" with the folder
-// exactly as given (a trailing "\" stays). False, and the line untouched, when
-// the folder does not fit the buffer.
+// " /verysilent /corvane_down /wait_run /path=\"<folder>\"", quoted so that
+// a program splitting its line the usual Windows way (CommandLineToArgvW, the
+// C runtime) reads back exactly the folder: the backslashes right before the
+// closing quote are doubled ("C:\x\" is written "C:\x\\"), the others stay
+// as they are. False, and the line untouched, when the folder holds a double
+// quote (it could end the quoted text early) or is longer than
+// kInstallFolderMax.
 bool BuildSilentInstallerCommandLine(const std::wstring& installFolder, std::wstring& commandLine);
 
 #ifdef _WIN32

@@ -386,9 +386,9 @@ TEST_F(SilentInstaller, BlocksUntilDoneAndLeavesTheProduct)
     EXPECT_TRUE(Contains(log, "[copy ")) << log;
 }
 
-// The installer receives exactly the switches and the root as given (a
-// trailing "\" directly before the closing quote, or none), without its own
-// name in front.
+// The installer receives the switches and the root, without its own name in
+// front; a trailing "\" is doubled before the closing quote, so the
+// installer's usual split reads the root back exactly and installs there.
 TEST_F(SilentInstaller, RootReachesTheInstallerAsGiven)
 {
     struct Case { const wchar_t* name; bool trailingSlash; };
@@ -397,7 +397,8 @@ TEST_F(SilentInstaller, RootReachesTheInstallerAsGiven)
         DeleteFileW(strLog.c_str());
         std::wstring root = MakeRoot(c.name) + (c.trailingSlash ? L"\\" : L"");
         ASSERT_TRUE(RunSilentInstaller(strInstaller, root));
-        std::string expected = "cmdline= /verysilent /corvane_down /wait_run /path=\"" + WideToUtf8(root) + "\"";
+        std::string expected = "cmdline= /verysilent /corvane_down /wait_run /path=\"" + WideToUtf8(root) +
+                               (c.trailingSlash ? "\\\"" : "\"");
         std::vector<std::string> commandLines;
         for (const std::string& line : NonEmptyLines(strLog))
             if (Contains(line, "cmdline="))

@@ -3,31 +3,50 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#include <shellapi.h>
+#endif
+
 namespace {
 
-std::wstring Expected(const std::wstring& folder)
+std::wstring Expected(const std::wstring& quotedFolder)
 {
-    return L" /verysilent /corvane_down /wait_run /path=\"" + folder + L"\"";
+    return L" /verysilent /corvane_down /wait_run /path=\"" + quotedFolder + L"\"";
 }
 
 } // namespace
 
-TEST(SilentInstallerCommandLine, FolderIsQuotedExactlyAsGiven)
+// A folder ending in "\" must not escape its closing quote: the backslashes
+// before it are doubled, and the system's own split reads the folder back.
+TEST(SilentInstallerCommandLine, TrailingBackslashCannotEscapeTheQuote)
 {
-    const std::wstring folders[] = {
-        L"C:\\Program Files\\",        // trailing separator stays: ...\"
-        L"D:\\Apps",
-        L"C:\\dir with spaces\\x\\",
-        L"",
+    struct Case { const wchar_t* folder; const wchar_t* quoted; };
+    const Case cases[] = {
+        {L"C:\\Program Files\\", L"C:\\Program Files\\\\"},
+        {L"D:\\Apps", L"D:\\Apps"},
+        {L"C:\\dir with spaces\\x\\", L"C:\\dir with spaces\\x\\\\"},
+        {L"C:\\a\\\\", L"C:\\a\\\\\\\\"},
+        {L"", L""},
     };
-    for (const std::wstring& folder : folders) {
+    for (const Case& c : cases) {
         std::wstring line = L"unchanged";
-        ASSERT_TRUE(BuildSilentInstallerCommandLine(folder, line)) << testing::PrintToString(folder);
-        EXPECT_EQ(line, Expected(folder));
+        ASSERT_TRUE(BuildSilentInstallerCommandLine(c.folder, line)) << testing::PrintToString(c.folder);
+        EXPECT_EQ(line, Expected(c.quoted));
+#ifdef _WIN32
+        int count = 0;
+        LPWSTR* argv = CommandLineToArgvW((L"setup.exe" + line).c_str(), &count);
+        ASSERT_NE(argv, nullptr);
+        EXPECT_EQ(count, 5) << testing::PrintToString(line);
+        if (count == 5) {
+            EXPECT_EQ(std::wstring(argv[4]), L"/path=" + std::wstring(c.folder));
+        }
+        LocalFree(argv);
+#endif
     }
-    std::wstring line;
-    ASSERT_TRUE(BuildSilentInstallerCommandLine(L"C:\\Root\\", line));
-    EXPECT_EQ(line.substr(line.size() - 2), L"\\\"");  // backslash, then the closing quote
+    std::wstring line = L"untouched";
+    EXPECT_FALSE(BuildSilentInstallerCommandLine(L"C:\\x\" /evil\\", line));
+    EXPECT_EQ(line, L"untouched");
     EXPECT_EQ(std::wstring(kSilentInstallerSwitches).size(), 44u);
 }
 
@@ -36,12 +55,14 @@ TEST(SilentInstallerCommandLine, FolderMustFitTheBuffer)
     struct Case { size_t length; bool fits; };
     const Case cases[] = {{1, true}, {209, true}, {210, true}, {211, false}, {300, false}};
     for (const Case& c : cases) {
-        std::wstring folder = L"C:\\" + std::wstring(c.length - 1, L'a');
-        folder.resize(c.length, L'a');
+        // Ending in "\", as every install root does: the widest line.
+        std::wstring folder = L"C:\\" + std::wstring(c.length, L'a');
+        folder.resize(c.length - 1);
+        folder += L'\\';
         std::wstring line = L"untouched";
         EXPECT_EQ(BuildSilentInstallerCommandLine(folder, line), c.fits) << "length " << c.length;
         if (c.fits) {
-            EXPECT_EQ(line, Expected(folder));
+            EXPECT_EQ(line, Expected(folder + L'\\'));
             EXPECT_LE(line.size() + 1, kInstallerCommandLineBuffer) << "length " << c.length;
         } else {
             EXPECT_EQ(line, L"untouched") << "length " << c.length;
