@@ -486,13 +486,18 @@ void CMainFrameWnd::OnClickInstall()
         return;
     }
     LOG_INFO("sel path end");
-    std::thread(&CMainFrameWnd::InstallRequestWorker, this).detach();
+    StartInstallRequest();
     LOG_INFO("send ga begin");
     SendAnalyticsEvent(true);
     LOG_INFO("send ga end");
     LOG_INFO("change page downloading begin");
     UpdateWindowSate(kWindow_Downloading);
     LOG_INFO("change page downloading end");
+}
+
+void CMainFrameWnd::StartInstallRequest()
+{
+    std::thread(&CMainFrameWnd::InstallRequestWorker, this).detach();
 }
 
 void CMainFrameWnd::InstallRequestWorker()
@@ -517,7 +522,7 @@ void CMainFrameWnd::InstallRequestWorker()
     }
     const int32_t fileMB = FileSizeToMB(size);
     if (HasEnoughSpace(freeMB, fileMB)) {
-        StartDownload(strDownloadUrl, DownloadedFilePath());
+        StartDownload(strDownloadUrl, DownloadedFilePath(), size);
         return;
     }
     LOG_INFO("OnClickInstall\xA3\xBA" "filesize:%dMB--FreeSize:%dMB", static_cast<int>(fileMB),
@@ -538,7 +543,7 @@ void CMainFrameWnd::PrepareAnalyticsUrls()
     PrepareAnalytics(languageManager, bNoAnalytics);
 }
 
-bool CMainFrameWnd::StartDownload(const std::wstring& url, const std::wstring& file)
+bool CMainFrameWnd::StartDownload(const std::wstring& url, const std::wstring& file, int32_t approvedSize)
 {
     if (url.empty() || file.empty())
         return false;
@@ -553,7 +558,7 @@ bool CMainFrameWnd::StartDownload(const std::wstring& url, const std::wstring& f
     }
     // The speed line shows nothing of an earlier download.
     meter.Start(0);
-    std::thread(&CMainFrameWnd::DownloadWorker, this, url, file).detach();
+    std::thread(&CMainFrameWnd::DownloadWorker, this, url, file, approvedSize).detach();
     return true;
 }
 
@@ -564,9 +569,10 @@ void CMainFrameWnd::DownloadEngineEnded()
         SetEvent(hEnginesIdle.Get());
 }
 
-void CMainFrameWnd::DownloadWorker(std::wstring url, std::wstring file)
+void CMainFrameWnd::DownloadWorker(std::wstring url, std::wstring file, int32_t approvedSize)
 {
     DownloadParam param;
+    param.nApprovedSize = approvedSize;
     param.nDownloadThread = 5;
     param.pUserData = this;
     param.pMeter = &meter;
@@ -639,7 +645,7 @@ void CMainFrameWnd::AskAfterFailedDownload(const wchar_t* key)
         ::PostMessageW(hWnd, WM_CLOSE, kCloseNow, 0);
     } else if (answer == IDRETRY) {
         DeleteDownloadedFiles();
-        StartDownload(strDownloadUrl, DownloadedFilePath());
+        StartInstallRequest();
     } else if (answer == IDIGNORE) {
         ShellOpen(hWnd, strDownloadUrl);
         DeleteDownloadedFiles();
@@ -714,7 +720,7 @@ void CMainFrameWnd::InstallFailed()
     }
     nLastProgress = 0;
     UpdateWindowSate(kWindow_Downloading);
-    StartDownload(strDownloadUrl, DownloadedFilePath());
+    StartInstallRequest();
 }
 
 void CMainFrameWnd::InstallExeFinish()

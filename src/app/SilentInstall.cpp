@@ -85,7 +85,7 @@ int CSilentInstall::Install()
     if (!enough)
         return kExit_NotEnoughSpace;
 
-    const int downloaded = DownloadAndVerify();
+    const int downloaded = DownloadAndVerify(size);
     if (downloaded != kExit_Success)
         return downloaded;
     SendAnalyticsEvent(false);
@@ -118,10 +118,11 @@ bool CSilentInstall::ProductRunning()
     return true;
 }
 
-int CSilentInstall::DownloadAndVerify()
+int CSilentInstall::DownloadAndVerify(int32_t approvedSize)
 {
     LOG_INFO_W(L"silent: downloading %ls", strDownloadUrl.c_str());
     DownloadParam param;
+    param.nApprovedSize = approvedSize;
     param.nDownloadThread = 5;
     int result = kDownloadBadParam;
     param.pUserData = &result;

@@ -674,6 +674,26 @@ TEST(NetServer, SecureAttemptNeverFollowsARedirectToPlainHttp)
     }
 }
 
+// The size the free-space check approved is all the engine may fetch: a
+// file that answers 3 MiB after 100000 bytes were approved gets no range
+// request, and the download fails as a changed file.
+TEST(NetServer, SizeGrownAfterTheFreeSpaceCheckIsNotDownloaded)
+{
+    ServeFile("grows.bin", RandomBytes(100000, 37));
+    ServeFile("grown.bin", RandomBytes(3 * 1024 * 1024, 41));
+    LogTail log;
+    Fetch fetch(FileUrl("main", "grows.bin", "swapto=grown.bin&tag=grows"), 5);
+    fetch.param.nApprovedSize = GetRemoteFileSize(fetch.param.strDownloadUrl);
+    ASSERT_EQ(fetch.param.nApprovedSize, 100000);
+    EXPECT_EQ(fetch.Run(), -4);
+    std::vector<Seen> seen = RequestsSeen("main", "grows");
+    EXPECT_EQ(seen.size(), 2u) << Describe(seen);
+    for (const Seen& s : seen)
+        EXPECT_TRUE(s.method == "HEAD" && s.range == "null") << Describe(seen);
+    EXPECT_EQ(log.Count("the free-space check approved 100000: it changed"), 1u) << log.Text();
+    EXPECT_EQ(fetch.Bytes(), "");
+}
+
 TEST(NetServer, FailingPlatformCallsAreLoggedOnceWithNameCodeAndContext)
 {
     // Nothing listens on port 1: both attempts of both back-ends fail to connect.
