@@ -335,7 +335,7 @@ void CMainFrameWnd::ShowPathTip(const std::wstring& text)
 
 void CMainFrameWnd::OpenLicenceUrl()
 {
-    ShellOpen(hWnd, languageManager.GetLicenseUrl());
+    OpenWebPage(hWnd, languageManager.GetLicenseUrl());
 }
 
 // ------------------------------------------------------------------ closing
@@ -647,7 +647,7 @@ void CMainFrameWnd::AskAfterFailedDownload(const wchar_t* key)
         DeleteDownloadedFiles();
         StartInstallRequest();
     } else if (answer == IDIGNORE) {
-        ShellOpen(hWnd, strDownloadUrl);
+        OpenWebPage(hWnd, strDownloadUrl);
         DeleteDownloadedFiles();
         SetProgressPercent(0);
         nLastProgress = 0;
@@ -736,7 +736,7 @@ void CMainFrameWnd::InstallExeFinish()
     });
     const std::wstring url = languageManager.GetInstallUrl();
     if (!url.empty() && !bClosing)
-        ShellOpen(hWnd, url);
+        OpenWebPage(hWnd, url);
 }
 
 void CMainFrameWnd::ShowFinishPage()
