@@ -7,6 +7,8 @@
 #   other.pem other.key      code signing, "Brisklane Other Publisher", under the test CA
 #   rogue-ca.pem rogue-ca.key  a second CA that no prefix trusts
 #   rogue.pem rogue.key      code signing, "Brisklane Test Publisher", under the rogue CA
+#   rogue-server.pem/.key    "localhost" TLS certificate under the rogue CA (TLS that
+#                            no prefix trusts, while code signing still does)
 # Idempotent: existing pieces are kept, missing ones are made (a new CA
 # remakes everything it signed).
 #   make_certs.sh DIR
@@ -43,4 +45,6 @@ make_leaf server localhost ca \
 make_leaf codesign "Brisklane Test Publisher" ca "$codesign_ext"
 make_leaf other "Brisklane Other Publisher" ca "$codesign_ext"
 make_leaf rogue "Brisklane Test Publisher" rogue-ca "$codesign_ext"
+make_leaf rogue-server localhost rogue-ca \
+  'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature,keyEncipherment\nextendedKeyUsage=serverAuth\nsubjectAltName=DNS:localhost\n'
 echo "certs: test PKI in $dir"

@@ -25,7 +25,7 @@ check "Install takes the chosen folder" wait_for 10 log_has 'sel path:C:\pwapps\
 check "finish state" wait_for 90 log_has "UpdateWindowSate:kWindow_Finish"
 sleep 0.5
 shot 03-finish "$w"
-check "installer run for the chosen folder" grep -aqF -- '/path="C:\pwapps\"' "$work/installer.log"
+check "installer run for the chosen folder" grep -aqF -- '/path="C:\pwapps\\"' "$work/installer.log"
 check "product installed in the chosen folder" [ -f "$chosen/Brisklane/Brisklane Pathwick/Pathwick.exe" ]
 check "domain file in the chosen folder" \
       [ "$(cat "$chosen/Brisklane/Brisklane Pathwick/domain" 2>/dev/null)" = "com_english" ]

@@ -25,7 +25,7 @@ shot 03-installing "$w"
 check "finish state" wait_for 60 log_has "UpdateWindowSate:kWindow_Finish"
 sleep 0.5
 shot 04-finish "$w"
-local want=' /verysilent /corvane_down /wait_run /path="C:\Program Files\"'
+local want=' /verysilent /corvane_down /wait_run /path="C:\Program Files\\"'
 check "installer command line" grep -aqF -- "cmdline=$want" "$work/installer.log"
 check "post-installation page opened" wait_for 10 grep -sqF "producturl?key=installed&pid=380&lang=English" "$PW_BROWSER_RECORD"
 # The page opens about one second after the finish page: compare the log
@@ -45,4 +45,5 @@ check "analytics event 2" grep -q "Downloader_Installed" <<<"$hits"
 click "$w" $install_x $install_y
 check "window closed after Start Now" wait_app_exit 20
 check "exit code 0 ($app_rc)" [ "$app_rc" = 0 ]
-check "stand-in product started" wait_for 15 grep -q "^start " "$PW_PATHWICK_RECORD"
+check "stand-in product started" wait_for 15 grep -q "^start " "$started_record"
+check "not elevated: a user could have replaced it" log_has "RunProgram: not elevated, a non-administrator could have replaced the program: C:\Program Files\Brisklane\Brisklane Pathwick\Pathwick.exe: owned by S-1-5-21-"

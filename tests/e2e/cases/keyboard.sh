@@ -84,4 +84,4 @@ shot 04-finish "$w"
 press Return
 check "Enter on Start Now closes the window" wait_app_exit 20
 check "exit code 0 ($app_rc)" [ "$app_rc" = 0 ]
-check "the product started" wait_for 15 grep -q "^start " "$PW_PATHWICK_RECORD"
+check "the product started" wait_for 15 grep -q "^start " "$started_record"

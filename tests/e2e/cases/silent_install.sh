@@ -12,7 +12,7 @@ logfile="$WINEPREFIX/drive_c/pw-logs/setup.log"
 run_silent install 0 '/LOG=C:\pw-logs\setup.log' '/D=C:\pw' 'silent\'
 check "product installed in the folder with a blank" test -f "$dir/Brisklane/Brisklane Pathwick/Pathwick.exe"
 check "domain file written" [ "$(cat "$dir/Brisklane/Brisklane Pathwick/domain" 2>/dev/null)" = "com_english" ]
-check "installer command line" grep -aqF -- 'cmdline= /verysilent /corvane_down /wait_run /path="C:\pw silent\"' "$work/installer.log"
+check "installer command line" grep -aqF -- 'cmdline= /verysilent /corvane_down /wait_run /path="C:\pw silent\\"' "$work/installer.log"
 check "log: the command line" log_has '/S /LOG=C:\pw-logs\setup.log /D=C:\pw silent\'
 check "log: the install root" log_has 'silent: install root C:\pw silent\'
 check "log: the space decision" log_has "MB free, enough"

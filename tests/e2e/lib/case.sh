@@ -22,6 +22,11 @@ rm -rf "$work" "$shots"
 mkdir -p "$work/root" "$shots"
 export PW_BROWSER_RECORD="$work/browser.txt"
 export PW_PATHWICK_RECORD="$work/product.txt"
+# Start Now's product records its start beside itself as well. Under Wine no
+# file is the administrators' alone (each belongs to the user's account), so
+# Start Now takes the unelevated way, the desktop shell, whose environment
+# has no PW_PATHWICK_RECORD of this case: that record is read here.
+started_record="$progfiles/Brisklane/Brisklane Pathwick/pathwick-starts.txt"
 export PW_STANDIN_INSTALLER_LOG="$work/installer.log"
 export PW_STANDIN_INSTALL_MS=${PW_STANDIN_INSTALL_MS:-2000}
 export PW_PATHWICK_LIFETIME_MS=20000
