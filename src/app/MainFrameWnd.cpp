@@ -1,8 +1,12 @@
+// The window itself: its notifications, start-up around the first frame,
+// the page states, the home page with the folder area and the licence, the
+// Install click, and closing. The download page lives in
+// MainFrameDownload.cpp, the hand-off and the finish page in
+// MainFrameFinish.cpp.
 #include "app/MainFrameWnd.h"
 
 #include <shlobj.h>
 
-#include <cstdio>
 #include <thread>
 
 #include "app/Analytics.h"
@@ -10,7 +14,6 @@
 #include "app/StartUp.h"
 #include "config/ResourcePackage.h"
 #include "logging/Log.h"
-#include "net/HttpDownload.h"
 #include "net/SecureChannel.h"
 #include "skinui/ButtonUI.h"
 #include "skinui/ContainerUI.h"
@@ -41,15 +44,6 @@ std::wstring GetOwnPath()
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, path, MAX_PATH);
     return path;
-}
-
-bool FileReadable(const std::wstring& path)
-{
-    FILE* file = _wfopen(path.c_str(), L"rb");
-    if (file == nullptr)
-        return false;
-    fclose(file);
-    return true;
 }
 
 template <typename T>
@@ -182,7 +176,7 @@ void CMainFrameWnd::ApplyTexts()
     }
     if (CControlUI* c = FindControl(L"control_tip")) {
         const std::wstring tip = strDataDir + L"language\\" + lang.GetLanguageName() + L"\\install_tips.png";
-        if (FileReadable(tip))
+        if (FileExists(tip))
             c->SetBkImage(tip);
     }
     if (CControlUI* c = FindControl(L"edit_path")) {
@@ -434,7 +428,7 @@ LRESULT CMainFrameWnd::HandleOtherMessage(UINT message, WPARAM wParam, LPARAM lP
     return WindowImplBase::HandleOtherMessage(message, wParam, lParam, handled);
 }
 
-// --------------------------------------------------------- install request
+// ------------------------------------------------------- the Install click
 
 void CMainFrameWnd::BrowseForFolder()
 {
@@ -493,394 +487,4 @@ void CMainFrameWnd::OnClickInstall()
     LOG_INFO("change page downloading begin");
     UpdateWindowSate(kWindow_Downloading);
     LOG_INFO("change page downloading end");
-}
-
-void CMainFrameWnd::StartInstallRequest()
-{
-    std::thread(&CMainFrameWnd::InstallRequestWorker, this).detach();
-}
-
-void CMainFrameWnd::InstallRequestWorker()
-{
-    LOG_INFO("get file size begin");
-    const int32_t size = GetRemoteFileSize(strDownloadUrl);
-    LOG_INFO("get file size end");
-    const std::wstring drive = DriveOfRoot(strInstallDir);
-    LOG_INFO("get disk size begin");
-    uint32_t freeMB = 0;
-    const bool gotFree = GetDiskFreeSpaceMB(drive, freeMB);
-    LOG_INFO("get disk size end");
-    if (!gotFree) {
-        LOG_INFO("OnClickInstall\xA3\xBA" "GetFreeSize Failed");
-        if (bClosing)
-            return;
-        ShowMessage(languageManager.GetText(L"STR_FREE_SPACE_FAILED"), MB_OK | MB_ICONWARNING);
-        SetProgressPercent(0);
-        nLastProgress = 0;
-        UpdateWindowSate(kWindow_Init);
-        return;
-    }
-    const int32_t fileMB = FileSizeToMB(size);
-    if (HasEnoughSpace(freeMB, fileMB)) {
-        StartDownload(strDownloadUrl, DownloadedFilePath(), size);
-        return;
-    }
-    LOG_INFO("OnClickInstall\xA3\xBA" "filesize:%dMB--FreeSize:%dMB", static_cast<int>(fileMB),
-             static_cast<int>(freeMB));
-    if (bClosing)
-        return;
-    const std::wstring text = FormatStorageText(languageManager.GetText(L"STR_STORAGE"), fileMB,
-                                                languageManager.GetText(L"STR_MB"));
-    if (ShowMessage(text, 0) == IDOK) {
-        SetProgressPercent(0);
-        nLastProgress = 0;
-        UpdateWindowSate(kWindow_Init);
-    }
-}
-
-void CMainFrameWnd::PrepareAnalyticsUrls()
-{
-    PrepareAnalytics(languageManager, bNoAnalytics);
-}
-
-bool CMainFrameWnd::StartDownload(const std::wstring& url, const std::wstring& file, int32_t approvedSize)
-{
-    if (url.empty() || file.empty())
-        return false;
-    {
-        std::lock_guard<std::mutex> lock(mtxDownloads);
-        if (bClosing) {
-            LOG_INFO("StartDownload: the window is closing; no download started");
-            return false;
-        }
-        if (nEnginesRunning++ == 0)
-            ResetEvent(hEnginesIdle.Get());
-    }
-    // The speed line shows nothing of an earlier download.
-    meter.Start(0);
-    std::thread(&CMainFrameWnd::DownloadWorker, this, url, file, approvedSize).detach();
-    return true;
-}
-
-void CMainFrameWnd::DownloadEngineEnded()
-{
-    std::lock_guard<std::mutex> lock(mtxDownloads);
-    if (--nEnginesRunning == 0)
-        SetEvent(hEnginesIdle.Get());
-}
-
-void CMainFrameWnd::DownloadWorker(std::wstring url, std::wstring file, int32_t approvedSize)
-{
-    DownloadParam param;
-    param.nApprovedSize = approvedSize;
-    param.nDownloadThread = 5;
-    param.pUserData = this;
-    param.pMeter = &meter;
-    param.strDownloadUrl = url;
-    param.strSavePath = file;
-    HttpDownload(&param, &CMainFrameWnd::OnDownloadEvent, &bCancelDownload);
-}
-
-void CMainFrameWnd::OnDownloadEvent(int event, int value1, int value2, void* userData)
-{
-    auto* window = static_cast<CMainFrameWnd*>(userData);
-    if (window == nullptr)
-        return;
-    if (event == kDownloadStart) {
-        // The engine cleared the flag as it started; a close that came before
-        // must still stop it.
-        if (window->bClosing)
-            __atomic_store_n(&bCancelDownload, true, __ATOMIC_RELAXED);
-    } else if (event == kDownloadProgress) {
-        window->OnProgressReport(value1, value2);
-    } else if (event == kDownloadEnd) {
-        // The engine has closed its file: a close waiting for it may go on.
-        window->DownloadEngineEnded();
-        if (window->bClosing)
-            return;
-        if (value1 == kDownloadOk)
-            window->DownloadSuccess();
-        else if (value1 == kDownloadNoSize || value1 == kDownloadFailed)
-            window->DownloadFailed();
-    }
-}
-
-// ------------------------------------------------------ hand-off and finish
-
-void CMainFrameWnd::DownloadSuccess()
-{
-    LOG_INFO("HttpDownloadEnd\xA3\xBA" "Success");
-    if (!VerifyDownloadedInstaller()) {
-        AskAfterFailedDownload(L"STR_VERIFY_FAILED");
-        return;
-    }
-    SendAnalyticsEvent(false);
-    UpdateWindowSate(kWindow_Installing);
-    SetProgressPercent(90);
-}
-
-bool CMainFrameWnd::VerifyDownloadedInstaller()
-{
-    if (CheckInstallerSignature(DownloadedFilePath()))
-        return true;
-    DeleteDownloadedFile(0);
-    return false;
-}
-
-void CMainFrameWnd::DownloadFailed()
-{
-    LOG_INFO("HttpDownloadEnd\xA3\xBA" "Failed");
-    AskAfterFailedDownload(L"STR_NETWORK_ERROR");
-}
-
-void CMainFrameWnd::AskAfterFailedDownload(const wchar_t* key)
-{
-    RunOnUiThread([this] {
-        if (pTaskbarProgress != nullptr)
-            pTaskbarProgress->SetState(kTaskbar_Error);
-    });
-    const std::wstring text = languageManager.GetText(key) + L"\n\n" + languageManager.GetText(L"STR_OPERATE_TIP");
-    const int answer = ShowMessage(text, MB_ABORTRETRYIGNORE | MB_ICONWARNING);
-    if (answer == IDABORT) {
-        ::PostMessageW(hWnd, WM_CLOSE, kCloseNow, 0);
-    } else if (answer == IDRETRY) {
-        DeleteDownloadedFiles();
-        StartInstallRequest();
-    } else if (answer == IDIGNORE) {
-        OpenWebPage(hWnd, strDownloadUrl);
-        DeleteDownloadedFiles();
-        SetProgressPercent(0);
-        nLastProgress = 0;
-        UpdateWindowSate(kWindow_Init);
-    }
-}
-
-std::wstring CMainFrameWnd::ProductFolder() const
-{
-    return strInstallDir + languageManager.GetInstallSubfolder();
-}
-
-void CMainFrameWnd::StartInstallExe()
-{
-    const std::wstring name = languageManager.GetExeName();
-    DWORD processId = 0;
-    if (FindProcess(name, processId)) {
-        LOG_INFO("StartInstallExe\xA3\xBA" "FindProcess");
-        RunOnUiThread([this] {
-            if (pTaskbarProgress != nullptr)
-                pTaskbarProgress->SetState(kTaskbar_Paused);
-        });
-        if (ShowMessage(languageManager.GetText(L"STR_SOFT_RUN"), MB_OKCANCEL | MB_ICONWARNING) != IDOK) {
-            ::PostMessageW(hWnd, WM_CLOSE, kCloseNow, 0);
-            return;
-        }
-        KillProcess(processId);
-        RunOnUiThread([this] {
-            if (pTaskbarProgress != nullptr)
-                pTaskbarProgress->SetState(kTaskbar_Normal);
-        });
-    }
-    PrepareProductFolder(ProductFolder(), languageManager.GetCustomTag());
-    if (bClosing)
-        return;
-    std::thread(&CMainFrameWnd::InstallerWorker, this).detach();
-}
-
-void CMainFrameWnd::InstallerWorker()
-{
-    DWORD exitCode = 0;
-    // The installer runs only if the window is not closing by then; once it
-    // runs, a close ends it (CleanUpForClose).
-    const bool ran = RunSilentInstaller(DownloadedFilePath(), strInstallDir, &exitCode, [this] {
-        std::lock_guard<std::mutex> lock(mtxDownloads);
-        return !bClosing;
-    });
-    LOG_INFO("StartInstallExe\xA3\xBA" "SilentInstallation");
-    // A closing window ended the installer itself; it shows nothing more.
-    if (bClosing)
-        return;
-    if (!InstallerSucceeded(ran, exitCode, strInstallDir + languageManager.GetProductExePath())) {
-        InstallFailed();
-        return;
-    }
-    UpdateWindowSate(kWindow_Finish);
-}
-
-void CMainFrameWnd::InstallFailed()
-{
-    RunOnUiThread([this] {
-        if (pTaskbarProgress != nullptr)
-            pTaskbarProgress->SetState(kTaskbar_Error);
-    });
-    // That run is over: a Retry downloads the installer afresh.
-    DeleteDownloadedFiles();
-    if (ShowMessage(languageManager.GetText(L"STR_INSTALL_FAILED"), MB_RETRYCANCEL | MB_ICONERROR) != IDRETRY) {
-        ::PostMessageW(hWnd, WM_CLOSE, kCloseNow, 0);
-        return;
-    }
-    nLastProgress = 0;
-    UpdateWindowSate(kWindow_Downloading);
-    StartInstallRequest();
-}
-
-void CMainFrameWnd::InstallExeFinish()
-{
-    LOG_INFO("InstallExeFinish");
-    RunOnUiThread([this] { ShowFinishPage(); });
-    KillSilentInstallProcess();
-    DeleteFileW(DownloadedFilePath().c_str());
-    Sleep(1000);
-    RunOnUiThread([this] {
-        if (pTaskbarProgress != nullptr)
-            pTaskbarProgress->SetState(kTaskbar_None);
-    });
-    const std::wstring url = languageManager.GetInstallUrl();
-    if (!url.empty() && !bClosing)
-        OpenWebPage(hWnd, url);
-}
-
-void CMainFrameWnd::ShowFinishPage()
-{
-    // A closing window stays hidden.
-    if (bClosing)
-        return;
-    KillTimer(hWnd, kBannerTimerId);
-    StopSpeedLine();
-    // The page is made up before it is selected, so that selecting it gives
-    // Start Now the focus (Install, focused on the home page, is gone).
-    if (CControlUI* start = FindControl(L"btn_start"))
-        start->SetVisible(true);
-    if (CControlUI* install = FindControl(L"btn_install"))
-        install->SetVisible(false);
-    if (CControlUI* line = FindControl(L"lineLayout"))
-        line->SetAttribute(L"visible", L"false");
-    if (CControlUI* custom = FindControl(L"customLayout"))
-        custom->SetAttribute(L"visible", L"false");
-    if (CControlUI* tip = FindControl(L"control_tip"))
-        tip->SetVisible(false);
-    pSwitch->SelectPage(0);
-    if (pTaskbarProgress != nullptr) {
-        pTaskbarProgress->SetState(kTaskbar_Normal);
-        pTaskbarProgress->SetValue(100, 100);
-    }
-    if (!IsWindowVisible(hWnd)) {
-        ShowWindow(true, true);
-        ::SetFocus(hWnd);
-    }
-}
-
-void CMainFrameWnd::KillSilentInstallProcess()
-{
-    EndSilentInstallation();
-}
-
-void CMainFrameWnd::DeleteDownloadedFiles()
-{
-    KillSilentInstallProcess();
-    DeleteDownloadedFile(0);
-}
-
-bool CMainFrameWnd::DeleteDownloadedFile(DWORD waitMs)
-{
-    return DeleteFileWaiting(DownloadedFilePath(), waitMs);
-}
-
-void CMainFrameWnd::LaunchInstalledProduct()
-{
-    const bool asAdmin = languageManager.IsRunAsAdmin();
-    const std::wstring path = strInstallDir + languageManager.GetProductExePath();
-    // A start that is scheduled elsewhere cannot see a missing file, so that
-    // is checked here first.
-    if (!FileExists(path) || !RunProgram(path, asAdmin)) {
-        LOG_INFO_W(L"LaunchInstalledProduct: %ls could not be started", path.c_str());
-        ShowMessage(languageManager.GetText(L"STR_START_FAILED"), MB_OK | MB_ICONERROR);
-        return;
-    }
-    ::PostMessageW(hWnd, WM_CLOSE, kCloseNow, 0);
-}
-
-// --------------------------------------------------- progress and banner
-
-void CMainFrameWnd::SetProgressPercent(int percent)
-{
-    RunOnUiThread([this, percent] { SetProgressOnUiThread(percent); });
-}
-
-void CMainFrameWnd::SetProgressOnUiThread(int percent)
-{
-    if (pProgressDownload != nullptr)
-        pProgressDownload->SetValue(ProgressBarValue(percent, languageManager.IsRtl()));
-    if (pLabelProgress != nullptr)
-        pLabelProgress->SetText(ProgressLabelText(percent));
-    if (pTaskbarProgress != nullptr) {
-        pTaskbarProgress->SetState(kTaskbar_Normal);
-        pTaskbarProgress->SetValue(static_cast<uint64_t>(percent), 100);
-    }
-}
-
-void CMainFrameWnd::OnProgressReport(int32_t value, int32_t total)
-{
-    const int percent = MapDownloadProgress(value, total, nLastProgress);
-    if (percent >= 0)
-        SetProgressPercent(percent);
-}
-
-void CMainFrameWnd::CreateTaskbarProgress()
-{
-    if (pTaskbarProgress != nullptr)
-        return;
-    pTaskbarProgress = new CTaskbarProgress();   // kept until the process ends
-    pTaskbarProgress->Create();
-    pTaskbarProgress->Attach(hWnd);
-    pTaskbarProgress->SetState(kTaskbar_Normal);
-}
-
-bool CMainFrameWnd::ShowBannerImage(int index)
-{
-    FinishStart();   // the banner files are there
-    CControlUI* banner = FindControl(L"banner");
-    if (banner == nullptr)
-        return false;
-    const std::wstring path = BannerImagePath(strDataDir, languageManager.GetLanguageName(), index);
-    if (!FileReadable(path))
-        return false;
-    banner->ReplaceBkImage(path);
-    return true;
-}
-
-void CMainFrameWnd::StartBannerTimer()
-{
-    ::SetTimer(hWnd, kBannerTimerId, 5000, nullptr);
-}
-
-LRESULT CMainFrameWnd::HandleTimer(UINT, WPARAM, LPARAM, bool& handled)
-{
-    if (FindControl(L"banner") != nullptr)
-        nBannerIndex = NextBannerIndex(nBannerIndex, ShowBannerImage(nBannerIndex));
-    handled = true;
-    return 0;
-}
-
-void CMainFrameWnd::StartSpeedLine()
-{
-    if (pSpeedLine != nullptr)
-        pSpeedLine->Reset();
-    if (pLabelSpeed != nullptr)
-        pLabelSpeed->SetText(std::wstring());
-    ::SetTimer(hWnd, kSpeedTimerId, kSpeedPeriodMs, nullptr);
-}
-
-void CMainFrameWnd::StopSpeedLine()
-{
-    KillTimer(hWnd, kSpeedTimerId);
-    if (pLabelSpeed != nullptr)
-        pLabelSpeed->SetText(std::wstring());
-}
-
-void CMainFrameWnd::UpdateSpeedLine()
-{
-    if (pSpeedLine == nullptr || pLabelSpeed == nullptr)
-        return;
-    pSpeedLine->Update(meter.Snapshot());
-    pLabelSpeed->SetText(pSpeedLine->Fitted([this](const std::wstring& line) { return pLabelSpeed->FitsOnOneLine(line); }));
 }

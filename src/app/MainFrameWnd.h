@@ -16,6 +16,10 @@
 // running engine has closed its file, and then deletes the downloaded file.
 // Once closing has begun no download starts and no worker shows anything.
 //
+// Its members are defined in MainFrameWnd.cpp (the window, the home page,
+// closing), MainFrameDownload.cpp (the download page) and
+// MainFrameFinish.cpp (the hand-off and the finish page).
+//
 // Classes in this file: CMainFrameWnd.
 #pragma once
 

@@ -1,0 +1,212 @@
+// The download page: the size probe and free-space check after Install, the
+// download worker and the engine's events, the progress bar, the taskbar
+// progress, the banner carousel and the speed line.
+#include "app/MainFrameWnd.h"
+
+#include <thread>
+
+#include "app/Analytics.h"
+#include "app/InstallSteps.h"
+#include "logging/Log.h"
+#include "net/HttpDownload.h"
+#include "skinui/LabelUI.h"
+#include "skinui/ProgressUI.h"
+#include "system/SystemInfo.h"
+
+using namespace SkinUI;
+
+void CMainFrameWnd::StartInstallRequest()
+{
+    std::thread(&CMainFrameWnd::InstallRequestWorker, this).detach();
+}
+
+void CMainFrameWnd::InstallRequestWorker()
+{
+    LOG_INFO("get file size begin");
+    const int32_t size = GetRemoteFileSize(strDownloadUrl);
+    LOG_INFO("get file size end");
+    const std::wstring drive = DriveOfRoot(strInstallDir);
+    LOG_INFO("get disk size begin");
+    uint32_t freeMB = 0;
+    const bool gotFree = GetDiskFreeSpaceMB(drive, freeMB);
+    LOG_INFO("get disk size end");
+    if (!gotFree) {
+        LOG_INFO("OnClickInstall\xA3\xBA" "GetFreeSize Failed");
+        if (bClosing)
+            return;
+        ShowMessage(languageManager.GetText(L"STR_FREE_SPACE_FAILED"), MB_OK | MB_ICONWARNING);
+        SetProgressPercent(0);
+        nLastProgress = 0;
+        UpdateWindowSate(kWindow_Init);
+        return;
+    }
+    const int32_t fileMB = FileSizeToMB(size);
+    if (HasEnoughSpace(freeMB, fileMB)) {
+        StartDownload(strDownloadUrl, DownloadedFilePath(), size);
+        return;
+    }
+    LOG_INFO("OnClickInstall\xA3\xBA" "filesize:%dMB--FreeSize:%dMB", static_cast<int>(fileMB),
+             static_cast<int>(freeMB));
+    if (bClosing)
+        return;
+    const std::wstring text = FormatStorageText(languageManager.GetText(L"STR_STORAGE"), fileMB,
+                                                languageManager.GetText(L"STR_MB"));
+    if (ShowMessage(text, 0) == IDOK) {
+        SetProgressPercent(0);
+        nLastProgress = 0;
+        UpdateWindowSate(kWindow_Init);
+    }
+}
+
+void CMainFrameWnd::PrepareAnalyticsUrls()
+{
+    PrepareAnalytics(languageManager, bNoAnalytics);
+}
+
+bool CMainFrameWnd::StartDownload(const std::wstring& url, const std::wstring& file, int32_t approvedSize)
+{
+    if (url.empty() || file.empty())
+        return false;
+    {
+        std::lock_guard<std::mutex> lock(mtxDownloads);
+        if (bClosing) {
+            LOG_INFO("StartDownload: the window is closing; no download started");
+            return false;
+        }
+        if (nEnginesRunning++ == 0)
+            ResetEvent(hEnginesIdle.Get());
+    }
+    // The speed line shows nothing of an earlier download.
+    meter.Start(0);
+    std::thread(&CMainFrameWnd::DownloadWorker, this, url, file, approvedSize).detach();
+    return true;
+}
+
+void CMainFrameWnd::DownloadEngineEnded()
+{
+    std::lock_guard<std::mutex> lock(mtxDownloads);
+    if (--nEnginesRunning == 0)
+        SetEvent(hEnginesIdle.Get());
+}
+
+void CMainFrameWnd::DownloadWorker(std::wstring url, std::wstring file, int32_t approvedSize)
+{
+    DownloadParam param;
+    param.nApprovedSize = approvedSize;
+    param.nDownloadThread = 5;
+    param.pUserData = this;
+    param.pMeter = &meter;
+    param.strDownloadUrl = url;
+    param.strSavePath = file;
+    HttpDownload(&param, &CMainFrameWnd::OnDownloadEvent, &bCancelDownload);
+}
+
+void CMainFrameWnd::OnDownloadEvent(int event, int value1, int value2, void* userData)
+{
+    auto* window = static_cast<CMainFrameWnd*>(userData);
+    if (window == nullptr)
+        return;
+    if (event == kDownloadStart) {
+        // The engine cleared the flag as it started; a close that came before
+        // must still stop it.
+        if (window->bClosing)
+            __atomic_store_n(&bCancelDownload, true, __ATOMIC_RELAXED);
+    } else if (event == kDownloadProgress) {
+        window->OnProgressReport(value1, value2);
+    } else if (event == kDownloadEnd) {
+        // The engine has closed its file: a close waiting for it may go on.
+        window->DownloadEngineEnded();
+        if (window->bClosing)
+            return;
+        if (value1 == kDownloadOk)
+            window->DownloadSuccess();
+        else if (value1 == kDownloadNoSize || value1 == kDownloadFailed)
+            window->DownloadFailed();
+    }
+}
+
+// --------------------------------------------------- progress and banner
+
+void CMainFrameWnd::SetProgressPercent(int percent)
+{
+    RunOnUiThread([this, percent] { SetProgressOnUiThread(percent); });
+}
+
+void CMainFrameWnd::SetProgressOnUiThread(int percent)
+{
+    if (pProgressDownload != nullptr)
+        pProgressDownload->SetValue(ProgressBarValue(percent, languageManager.IsRtl()));
+    if (pLabelProgress != nullptr)
+        pLabelProgress->SetText(ProgressLabelText(percent));
+    if (pTaskbarProgress != nullptr) {
+        pTaskbarProgress->SetState(kTaskbar_Normal);
+        pTaskbarProgress->SetValue(static_cast<uint64_t>(percent), 100);
+    }
+}
+
+void CMainFrameWnd::OnProgressReport(int32_t value, int32_t total)
+{
+    const int percent = MapDownloadProgress(value, total, nLastProgress);
+    if (percent >= 0)
+        SetProgressPercent(percent);
+}
+
+void CMainFrameWnd::CreateTaskbarProgress()
+{
+    if (pTaskbarProgress != nullptr)
+        return;
+    pTaskbarProgress = new CTaskbarProgress();   // kept until the process ends
+    pTaskbarProgress->Create();
+    pTaskbarProgress->Attach(hWnd);
+    pTaskbarProgress->SetState(kTaskbar_Normal);
+}
+
+bool CMainFrameWnd::ShowBannerImage(int index)
+{
+    FinishStart();   // the banner files are there
+    CControlUI* banner = FindControl(L"banner");
+    if (banner == nullptr)
+        return false;
+    const std::wstring path = BannerImagePath(strDataDir, languageManager.GetLanguageName(), index);
+    if (!FileExists(path))
+        return false;
+    banner->ReplaceBkImage(path);
+    return true;
+}
+
+void CMainFrameWnd::StartBannerTimer()
+{
+    ::SetTimer(hWnd, kBannerTimerId, 5000, nullptr);
+}
+
+LRESULT CMainFrameWnd::HandleTimer(UINT, WPARAM, LPARAM, bool& handled)
+{
+    if (FindControl(L"banner") != nullptr)
+        nBannerIndex = NextBannerIndex(nBannerIndex, ShowBannerImage(nBannerIndex));
+    handled = true;
+    return 0;
+}
+
+void CMainFrameWnd::StartSpeedLine()
+{
+    if (pSpeedLine != nullptr)
+        pSpeedLine->Reset();
+    if (pLabelSpeed != nullptr)
+        pLabelSpeed->SetText(std::wstring());
+    ::SetTimer(hWnd, kSpeedTimerId, kSpeedPeriodMs, nullptr);
+}
+
+void CMainFrameWnd::StopSpeedLine()
+{
+    KillTimer(hWnd, kSpeedTimerId);
+    if (pLabelSpeed != nullptr)
+        pLabelSpeed->SetText(std::wstring());
+}
+
+void CMainFrameWnd::UpdateSpeedLine()
+{
+    if (pSpeedLine == nullptr || pLabelSpeed == nullptr)
+        return;
+    pSpeedLine->Update(meter.Snapshot());
+    pLabelSpeed->SetText(pSpeedLine->Fitted([this](const std::wstring& line) { return pLabelSpeed->FitsOnOneLine(line); }));
+}
