@@ -1,6 +1,7 @@
 #include "system/Process.h"
 
 #include "logging/Log.h"
+#include "system/SystemLibrary.h"
 #include "system/WinHandle.h"
 
 #include <exdisp.h>
@@ -77,11 +78,9 @@ private:
 // whether the call reported success.
 bool RunThroughInteractiveUserTask(const std::wstring& programPath, bool& started)
 {
-    CScopedModule library(LoadLibraryA("wdc.dll"));
-    if (!library) {
-        LOG_INFO("LoadLibraryA(wdc.dll) failed, error %lu", GetLastError());
+    CScopedModule library(LoadSystemLibrary(L"wdc.dll"));
+    if (!library)
         return false;
-    }
     auto run = reinterpret_cast<RunTaskAsInteractiveUserFn>(
         reinterpret_cast<void*>(GetProcAddress(library.Get(), "WdcRunTaskAsInteractiveUser")));
     if (run == nullptr) {
