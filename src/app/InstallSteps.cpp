@@ -72,13 +72,10 @@ bool InstallerSucceeded(bool ran, DWORD exitCode, const std::wstring& productPat
     return false;
 }
 
-void EndSilentInstallation()
+void EndSilentInstallation(const ProcessStamp& installer)
 {
-    DWORD processId = 0;
-    if (FindProcess(L"corvane-download.tmp", processId)) {
+    if (EndDescendantsNamed(L"corvane-download.tmp", installer) > 0)
         LOG_INFO("KillSilentInstallProcess");
-        KillProcess(processId);
-    }
 }
 
 bool DeleteFileWaiting(const std::wstring& path, DWORD waitMs)

@@ -10,6 +10,8 @@
 
 #include <string>
 
+#include "system/Process.h"
+
 // Whether the folder can be used as install root: an existing folder, or a
 // missing last folder under an existing parent.
 bool CheckFolderPath(const std::wstring& path, bool& exists);
@@ -27,8 +29,10 @@ void PrepareProductFolder(const std::wstring& folder, const std::wstring& custom
 // and the product's executable exists. A failure is logged with all three.
 bool InstallerSucceeded(bool ran, DWORD exitCode, const std::wstring& productPath);
 
-// Ends a still-running silent installation ("corvane-download.tmp").
-void EndSilentInstallation();
+// Ends a still-running silent installation ("corvane-download.tmp") when it
+// descends from the installer this program started; a process of that name
+// started by anything else is left running. Nothing when none was started.
+void EndSilentInstallation(const ProcessStamp& installer);
 
 // Deletes the file, retrying for up to waitMs while it is still in use; true
 // when it is gone (or was never there).
