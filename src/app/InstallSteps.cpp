@@ -36,7 +36,9 @@ bool CheckFolderPath(const std::wstring& path, bool& exists)
 
 bool CheckInstallerSignature(const std::wstring& path)
 {
-    const PayloadVerdict verdict = VerifyPayload(path, PayloadPolicy{kPayloadPublisher, kPayloadRootSha256});
+    const PayloadVerdict verdict = VerifyPayload(
+        path, PayloadPolicy{kPayloadPublisher, kPayloadRootSha256, kPayloadPublisherO, kPayloadPublisherC,
+                            kPayloadMinVersion});
     if (verdict.Accepted()) {
         LOG_INFO_W(L"VerifyInstaller: accepted, signed by %ls", verdict.strSigner.c_str());
         return true;

@@ -17,7 +17,8 @@
 bool CheckFolderPath(const std::wstring& path, bool& exists);
 
 // The signature check of the downloaded installer with this build's
-// publisher and pin; the verdict is logged. The file is left as it is.
+// publisher (its organisation and country when set), pin and lowest
+// version; the verdict is logged. The file is left as it is.
 bool CheckInstallerSignature(const std::wstring& path);
 
 // Creates the product folder with its parents and writes the custom tag

@@ -74,7 +74,7 @@ PW_SIGN_CERT="$pki/other.pem" PW_SIGN_KEY="$pki/other.key" \
   bash "$root/scripts/release.sh" --out "$marker" >"$work/given.txt" 2>&1
 rc=$?
 signed_as_given() { [ "$rc" = 0 ] && verified_by "$marker" "Brisklane Other Publisher" &&
-                    ! grep -q "WARNING" "$work/given.txt" && grep -q "is [0-9]* bytes" "$work/given.txt"; }
+                    ! grep -q "WARNING: signed with the TEST" "$work/given.txt" && grep -q "is [0-9]* bytes" "$work/given.txt"; }
 check "a given certificate signs, without the test warning" signed_as_given
 bash "$root/scripts/release.sh" --out "$work/test-signed.exe" >/dev/null 2>"$work/test-signed.err"
 rc=$?
