@@ -11,7 +11,8 @@
 #include <shlobj.h>
 #include <tlhelp32.h>
 
-#include <map>
+#include <algorithm>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -226,15 +227,15 @@ ULONGLONG CreationTimeOf(DWORD processId)
     return process ? CreationTimeOf(process.Get()) : 0;
 }
 
-// The parent identifiers of one snapshot of the process list.
-using ParentMap = std::map<DWORD, DWORD>;
+// (process, parent) identifiers of one snapshot of the process list.
+using ParentMap = std::vector<std::pair<DWORD, DWORD>>;
 
 // Whether the process (identifier id, created at created) descends from the
 // ancestor, following the parents of the snapshot; see EndDescendantsNamed.
 bool DescendsFrom(const ParentMap& parents, DWORD id, ULONGLONG created, const ProcessStamp& ancestor)
 {
     for (int depth = 0; depth < kMaxAncestry && created != 0; ++depth) {
-        const auto link = parents.find(id);
+        const auto link = std::find_if(parents.begin(), parents.end(), [id](const auto& p) { return p.first == id; });
         if (link == parents.end() || link->second == 0 || link->second == id)
             return false;
         const DWORD parent = link->second;
@@ -306,7 +307,7 @@ int EndDescendantsNamed(const std::wstring& name, const ProcessStamp& ancestor)
     PROCESSENTRY32W entry = {};
     entry.dwSize = sizeof(entry);
     for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry)) {
-        parents[entry.th32ProcessID] = entry.th32ParentProcessID;
+        parents.emplace_back(entry.th32ProcessID, entry.th32ParentProcessID);
         if (name == entry.szExeFile)
             named.push_back(entry.th32ProcessID);
     }
