@@ -11,8 +11,9 @@ bytes.
 --check draws into a temporary folder and reports files that differ.
 --scale 2 draws the same designs at twice the size as pr_<n>@2x.png, the
 twins the installer would use on displays scaled above 100 %. The package
-does not ship them (the executable's size matters more, see the README);
-the option is there to measure them and to make them should that change.
+does not ship them (the executable's size matters more, see
+docs/performance.md); the option is there to measure them and to make them
+should that change.
 """
 import re
 

@@ -2,8 +2,9 @@
 # Draws every image of the installer skin and the program icon.
 #
 # Each image is drawn at four times its size and scaled down, so rounded
-# edges come out anti-aliased; the palette is the brand green #68D1AB with
-# white and light grey. Every image is saved twice: at its size (name.png)
+# edges come out anti-aliased; the palette is the brand green #68D1AB (the
+# mark and the progress fill) with deeper greens of its hue where white text
+# lies on them or a control must stand out from white, and greys. Every image is saved twice: at its size (name.png)
 # and at twice its size (name@2x.png), which the installer uses on displays
 # scaled above 100 %. The icon holds the sizes Windows asks for at scales up
 # to 200 % and 256 pixels. The PNGs carry no time stamps, so a second run
@@ -24,8 +25,16 @@ export MAGICK_CONFIGURE_PATH=${MAGICK_CONFIGURE_PATH:-}
 bold=/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf
 [ -f "$bold" ] || { echo "missing font $bold (fonts-dejavu-core)" >&2; exit 1; }
 
-green='#68D1AB'; green_hi='#7DD9B8'; green_lo='#54BE98'; green_pale='#BFE8D8'
-green_dark='#3FAE86'; ink='#26343B'; grey='#8C9894'; line='#BAC4C0'
+green='#68D1AB'; green_hi='#7DD9B8'; green_lo='#54BE98'
+# The main button under its white 26-pixel text, as contrast against white
+# (WCAG AA asks 3:1 for text this large, 4.5:1 for body text): normal 4.7:1,
+# hover 6.1:1, pressed 7.6:1. Disabled is a greyed green at 3.1:1, legible
+# and plainly not the live button.
+btn='#268261'; btn_hi='#206F52'; btn_lo='#1C5F47'; btn_off='#7A9A8D'
+# Outlines of the secondary buttons and the ticked box (3:1 or more against
+# white, as controls need to be seen).
+green_deep='#257E5E'; green_dark='#1D634A'
+ink='#26343B'; grey='#6E7A75'; line='#86928E'
 out_opts=(-strip -define png:exclude-chunks=date,time,tIME -define png:compression-level=9)
 
 # save <src> <w> <h> <dest>: scale a 4x drawing down to its final size, and
@@ -72,10 +81,10 @@ button() { # fill border dest
     -draw "roundrectangle 2,2,669,181,26,26" "$work/btn.png"
   save "$work/btn.png" 168 46 "$3"
 }
-button "$green" "$green" "$img/button_normal.png"
-button "$green_hi" "$green_hi" "$img/button_hover.png"
-button "$green_lo" "$green_lo" "$img/button_pressing.png"
-button "$green_pale" "$green_pale" "$img/button_disable.png"
+button "$btn" "$btn" "$img/button_normal.png"
+button "$btn_hi" "$btn_hi" "$img/button_hover.png"
+button "$btn_lo" "$btn_lo" "$img/button_pressing.png"
+button "$btn_off" "$btn_off" "$img/button_disable.png"
 
 # Secondary buttons (90x32): white with a green outline, pale green on hover.
 outline() { # fill border dest
@@ -83,16 +92,16 @@ outline() { # fill border dest
     -draw "roundrectangle 3,3,356,124,18,18" "$work/sec.png"
   save "$work/sec.png" 90 32 "$3"
 }
-outline white "$green" "$img/browse-df.png"
+outline white "$green_deep" "$img/browse-df.png"
 outline '#EAF8F2' "$green_dark" "$img/browse-ho.png"
-outline white "$green" "$img/hide-df.png"
+outline white "$green_deep" "$img/hide-df.png"
 outline '#EAF8F2' "$green_dark" "$img/hide-ho.png"
 
 # Check box marks (14x14).
 convert -size 56x56 xc:none -fill white -stroke "$line" -strokewidth 4 \
   -draw "roundrectangle 2,2,53,53,12,12" "$work/unchecked.png"
 save "$work/unchecked.png" 14 14 "$img/unchecked.png"
-convert -size 56x56 xc:none -fill "$green" -stroke "$green" -strokewidth 4 \
+convert -size 56x56 xc:none -fill "$green_deep" -stroke "$green_deep" -strokewidth 4 \
   -draw "roundrectangle 2,2,53,53,12,12" \
   -fill none -stroke white -strokewidth 7 -draw "stroke-linecap round stroke-linejoin round polyline 15,29 24,38 41,19" \
   "$work/checked.png"

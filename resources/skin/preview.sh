@@ -26,9 +26,9 @@ home() { # height output [extra convert arguments...]
     -font "$bold" -pointsize 21 -fill white -gravity NorthWest -annotate +283+194 'Install' \
     -fill '#E0E0E0' -draw "rectangle 1,312,648,312" \
     "$img/checked.png" -geometry +21+329 -composite \
-    -font "$sans" -pointsize 12 -fill '#6B7772' -annotate +41+328 "I've read and agreed to the" \
-    -fill '#3FAE86' -annotate +210+328 'License Agreement' -draw "rectangle 210,343,326,343" \
-    -fill '#6B7772' -gravity NorthEast -annotate +43+328 'Customize install' -gravity NorthWest \
+    -font "$sans" -pointsize 12 -fill '#5E6A65' -annotate +41+328 "I've read and agreed to the" \
+    -fill '#247B5B' -annotate +210+328 'License Agreement' -draw "rectangle 210,343,326,343" \
+    -fill '#5E6A65' -gravity NorthEast -annotate +43+328 'Customize install' -gravity NorthWest \
     "$@" "$o"
 }
 home 360 "$out/home.png" "$img/fold.png" -geometry +611+329 -composite
@@ -40,7 +40,7 @@ home 435 "$out/home_folder.png" "$img/unfold.png" -geometry +611+329 -composite 
   -fill white -stroke '#68D1AB' -draw "roundrectangle 206,381,505,412,2,2" -stroke none \
   -fill '#26343B' -annotate +214+389 'C:\\Program Files (x86)\\' \
   "$img/browse-df.png" -geometry +521+381 -composite \
-  -fill '#3FAE86' -annotate +543+389 'Browse' \
+  -fill '#247B5B' -annotate +543+389 'Browse' \
   -fill '#FF0000' -annotate +206+415 'The folder does not exist.'
 
 # Download page: banner, progress at 45 %, Hide.
@@ -54,10 +54,10 @@ download() { # rtl output
     convert -size 650x360 xc:white -fill none -stroke '#CCCCCC' -draw "rectangle 0,0,649,359" -stroke none \
       "$banner" -geometry +1+1 -composite -gravity NorthWest \
       "$img/hide-df.png" -geometry +51+315 -composite \
-      -font "$sans" -pointsize 12 -fill '#3FAE86' -annotate +82+323 'Hide' \
+      -font "$sans" -pointsize 12 -fill '#247B5B' -annotate +82+323 'Hide' \
       -fill '#68D1AB' -draw "roundrectangle 166,315,598,320,3,3" \
       \( "$img/progress_rtl.png" -resize 238x6! \) -geometry +166+315 -composite \
-      -fill '#3FAE86' -annotate +166+329 '45 %' \
+      -fill '#247B5B' -annotate +166+329 '45 %' \
       -fill '#4A5652' -gravity NorthEast -annotate +51+329 'Installing...' "$2"
   else
     convert -size 650x360 xc:white -fill none -stroke '#CCCCCC' -draw "rectangle 0,0,649,359" -stroke none \
@@ -65,9 +65,9 @@ download() { # rtl output
       -fill '#C3DBFF' -draw "roundrectangle 51,315,483,320,3,3" \
       \( "$img/progress.png" -resize 194x6! \) -geometry +51+315 -composite \
       -font "$sans" -pointsize 12 -fill '#4A5652' -annotate +51+329 'Installing...' \
-      -fill '#3FAE86' -gravity NorthEast -annotate +166+329 '45 %' -gravity NorthWest \
+      -fill '#247B5B' -gravity NorthEast -annotate +166+329 '45 %' -gravity NorthWest \
       "$img/hide-ho.png" -geometry +509+315 -composite \
-      -fill '#2E8F6C' -annotate +540+323 'Hide' "$2"
+      -fill '#1D634A' -annotate +540+323 'Hide' "$2"
   fi
   rm -f "$banner"
 }

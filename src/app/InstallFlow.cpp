@@ -32,9 +32,78 @@ std::wstring InstallRootFromField(const std::wstring& field)
     if (field.empty())
         return std::wstring();
     std::wstring root = field;
+    for (wchar_t& c : root)
+        if (c == L'/')
+            c = L'\\';
     if (root.back() != L'\\')
         root += L'\\';
     return root;
+}
+
+namespace {
+
+wchar_t AsciiUpper(wchar_t c)
+{
+    return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - L'a' + L'A') : c;
+}
+
+// CON, PRN, AUX, NUL, COM1-9 and LPT1-9 (the system also takes the
+// superscript digits 1, 2 and 3 there), whatever follows a dot, and with
+// blanks before the dot ignored, as the system reads them.
+bool IsReservedDeviceName(const std::wstring& component)
+{
+    std::wstring base = component.substr(0, component.find(L'.'));
+    while (!base.empty() && base.back() == L' ')
+        base.pop_back();
+    for (wchar_t& c : base)
+        c = AsciiUpper(c);
+    if (base == L"CON" || base == L"PRN" || base == L"AUX" || base == L"NUL")
+        return true;
+    if (base.size() != 4 || (base.compare(0, 3, L"COM") != 0 && base.compare(0, 3, L"LPT") != 0))
+        return false;
+    const wchar_t digit = base[3];
+    return (digit >= L'1' && digit <= L'9') || digit == 0x00B9 || digit == 0x00B2 || digit == 0x00B3;
+}
+
+} // namespace
+
+const char* InstallRootProblem(const std::wstring& root)
+{
+    if (root.empty())
+        return "no folder";
+    if (!InstallRootFitsCommandLine(root))
+        return "longer than 210 characters";
+    if (root.size() >= 2 && root[0] == L'\\' && root[1] == L'\\')
+        return (root.size() >= 4 && (root[2] == L'?' || root[2] == L'.') && root[3] == L'\\')
+                   ? "a device path (\\\\?\\ or \\\\.\\)"
+                   : "a network (UNC) path";
+    if (!IsAbsoluteInstallRoot(root))
+        return "not an absolute path from the top of a drive (X:\\...)";
+    size_t start = 3;
+    for (size_t i = start; i <= root.size(); ++i) {
+        const wchar_t c = i < root.size() ? root[i] : L'\\';
+        if (c == L'"')
+            return "a double quote";
+        if (c < 0x20 || c == 0x7F)
+            return "a control character";
+        if (c == L'<' || c == L'>' || c == L'|' || c == L'?' || c == L'*' || c == L':')
+            return "a character no file name may hold (< > | ? * :)";
+        if (c != L'\\')
+            continue;
+        const std::wstring component = root.substr(start, i - start);
+        start = i + 1;
+        if (component.empty()) {
+            // Only after the root's own trailing separator.
+            if (i < root.size())
+                return "an empty component (two separators in a row)";
+            continue;
+        }
+        if (component.back() == L'.' || component.back() == L' ')
+            return "a component ending in a dot or a blank";
+        if (IsReservedDeviceName(component))
+            return "a reserved device name (CON, PRN, AUX, NUL, COM1-9, LPT1-9)";
+    }
+    return nullptr;
 }
 
 bool InstallRootFitsCommandLine(const std::wstring& root)

@@ -47,9 +47,24 @@ enum CloseAction {
 };
 CloseAction DecideClose(uintptr_t wParam, bool startVisible, bool hasSwitch, bool closeAsked);
 
-// The folder field's text with a trailing "\"; "" for an empty field, which
-// names no folder (it is never taken for the root "\").
+// The folder text (the field, or /D) with "\" for every "/" and a trailing
+// "\"; "" for an empty text, which names no folder (it is never taken for the
+// root "\").
 std::wstring InstallRootFromField(const std::wstring& field);
+
+// The one check of an install root's form, for the window and /S alike.
+// nullptr when the root is usable as far as its text tells (whether its
+// parent exists is asked of the system afterwards); otherwise why it is
+// refused, for the log. Refused: an empty root; more than 210 characters;
+// anything but "X:\..." from the top of a drive (relative paths, "X:name",
+// UNC paths, the "\\?\" and "\\.\" forms); double quotes, control
+// characters and the other characters no file name may hold (< > | ? * and
+// a ":" after the drive's); an empty component (two separators in a row);
+// a component ending in a dot or a blank ("." and ".." included); a
+// reserved device name as a component, with or without an extension (CON,
+// PRN, AUX, NUL, COM1-COM9, LPT1-LPT9: "NUL.txt" too). The root is expected
+// as InstallRootFromField makes it.
+const char* InstallRootProblem(const std::wstring& root);
 
 // False when the root cannot be passed to the installer: it must fit the
 // installer's command line (at most 210 characters).

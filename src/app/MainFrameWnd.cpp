@@ -335,7 +335,7 @@ void CMainFrameWnd::ShowPathTip(const std::wstring& text)
 
 void CMainFrameWnd::OpenLicenceUrl()
 {
-    ShellOpen(hWnd, languageManager.GetLicenseUrl());
+    OpenWebPage(hWnd, languageManager.GetLicenseUrl());
 }
 
 // ------------------------------------------------------------------ closing
@@ -473,27 +473,31 @@ void CMainFrameWnd::OnClickInstall()
     const std::wstring path = InstallRootFromField(pEditPath != nullptr ? pEditPath->GetText() : std::wstring());
     strInstallDir = path;
     LOG_INFO_W(L"sel path:%ls", path.c_str());
-    SetLastError(0);
-    bool exists = false;
-    if (path.empty() || !CheckFolderPath(path, exists)) {
+    // The same check as /S: the form first, then whether the parent exists.
+    if (const char* problem = InstallRootProblem(path)) {
+        LOG_INFO("sel path refused: %s", problem);
         ShowPathTip(languageManager.GetText(L"STR_PATH_INVALID"));
         return;
     }
-    // The installer's command line holds at most 210 characters of root; a
-    // longer one would be cut off there, so it is refused here.
-    if (!InstallRootFitsCommandLine(path)) {
-        LOG_INFO("sel path too long: %u characters", static_cast<unsigned>(path.size()));
+    SetLastError(0);
+    bool exists = false;
+    if (!CheckFolderPath(path, exists)) {
         ShowPathTip(languageManager.GetText(L"STR_PATH_INVALID"));
         return;
     }
     LOG_INFO("sel path end");
-    std::thread(&CMainFrameWnd::InstallRequestWorker, this).detach();
+    StartInstallRequest();
     LOG_INFO("send ga begin");
     SendAnalyticsEvent(true);
     LOG_INFO("send ga end");
     LOG_INFO("change page downloading begin");
     UpdateWindowSate(kWindow_Downloading);
     LOG_INFO("change page downloading end");
+}
+
+void CMainFrameWnd::StartInstallRequest()
+{
+    std::thread(&CMainFrameWnd::InstallRequestWorker, this).detach();
 }
 
 void CMainFrameWnd::InstallRequestWorker()
@@ -518,7 +522,7 @@ void CMainFrameWnd::InstallRequestWorker()
     }
     const int32_t fileMB = FileSizeToMB(size);
     if (HasEnoughSpace(freeMB, fileMB)) {
-        StartDownload(strDownloadUrl, DownloadedFilePath());
+        StartDownload(strDownloadUrl, DownloadedFilePath(), size);
         return;
     }
     LOG_INFO("OnClickInstall\xA3\xBA" "filesize:%dMB--FreeSize:%dMB", static_cast<int>(fileMB),
@@ -539,7 +543,7 @@ void CMainFrameWnd::PrepareAnalyticsUrls()
     PrepareAnalytics(languageManager, bNoAnalytics);
 }
 
-bool CMainFrameWnd::StartDownload(const std::wstring& url, const std::wstring& file)
+bool CMainFrameWnd::StartDownload(const std::wstring& url, const std::wstring& file, int32_t approvedSize)
 {
     if (url.empty() || file.empty())
         return false;
@@ -554,7 +558,7 @@ bool CMainFrameWnd::StartDownload(const std::wstring& url, const std::wstring& f
     }
     // The speed line shows nothing of an earlier download.
     meter.Start(0);
-    std::thread(&CMainFrameWnd::DownloadWorker, this, url, file).detach();
+    std::thread(&CMainFrameWnd::DownloadWorker, this, url, file, approvedSize).detach();
     return true;
 }
 
@@ -565,9 +569,10 @@ void CMainFrameWnd::DownloadEngineEnded()
         SetEvent(hEnginesIdle.Get());
 }
 
-void CMainFrameWnd::DownloadWorker(std::wstring url, std::wstring file)
+void CMainFrameWnd::DownloadWorker(std::wstring url, std::wstring file, int32_t approvedSize)
 {
     DownloadParam param;
+    param.nApprovedSize = approvedSize;
     param.nDownloadThread = 5;
     param.pUserData = this;
     param.pMeter = &meter;
@@ -640,9 +645,9 @@ void CMainFrameWnd::AskAfterFailedDownload(const wchar_t* key)
         ::PostMessageW(hWnd, WM_CLOSE, kCloseNow, 0);
     } else if (answer == IDRETRY) {
         DeleteDownloadedFiles();
-        StartDownload(strDownloadUrl, DownloadedFilePath());
+        StartInstallRequest();
     } else if (answer == IDIGNORE) {
-        ShellOpen(hWnd, strDownloadUrl);
+        OpenWebPage(hWnd, strDownloadUrl);
         DeleteDownloadedFiles();
         SetProgressPercent(0);
         nLastProgress = 0;
@@ -717,7 +722,7 @@ void CMainFrameWnd::InstallFailed()
     }
     nLastProgress = 0;
     UpdateWindowSate(kWindow_Downloading);
-    StartDownload(strDownloadUrl, DownloadedFilePath());
+    StartInstallRequest();
 }
 
 void CMainFrameWnd::InstallExeFinish()
@@ -733,7 +738,7 @@ void CMainFrameWnd::InstallExeFinish()
     });
     const std::wstring url = languageManager.GetInstallUrl();
     if (!url.empty() && !bClosing)
-        ShellOpen(hWnd, url);
+        OpenWebPage(hWnd, url);
 }
 
 void CMainFrameWnd::ShowFinishPage()

@@ -93,7 +93,9 @@ public:
     void BrowseForFolder();
     void OnClickInstall();
     void PrepareAnalyticsUrls();
-    bool StartDownload(const std::wstring& url, const std::wstring& file);
+    // approvedSize: the size the free-space check approved; the engine
+    // downloads exactly that many bytes or fails (HttpDownload.h).
+    bool StartDownload(const std::wstring& url, const std::wstring& file, int32_t approvedSize);
     static void OnDownloadEvent(int event, int value1, int value2, void* userData);
 
     // Hand-off and finish.
@@ -144,8 +146,12 @@ public:
     static const SkinUI::NotifyMap kFrameMap;
 
 private:
+    // The size probe, the free-space check and the download's start, on a
+    // worker thread: after Install, and again for every Retry, so that a file
+    // that changed on the server is checked afresh.
+    void StartInstallRequest();
     void InstallRequestWorker();
-    void DownloadWorker(std::wstring url, std::wstring file);
+    void DownloadWorker(std::wstring url, std::wstring file, int32_t approvedSize);
     void InstallerWorker();
     // Download worker: the signature check between a finished download and
     // the installer; a refused file is deleted.

@@ -6,7 +6,6 @@
 #include "app/StartUp.h"
 #include "logging/Assert.h"
 #include "logging/Log.h"
-#include "logging/PathUtil.h"
 #include "net/HttpDownload.h"
 #include "system/Process.h"
 #include "system/SystemInfo.h"
@@ -53,17 +52,18 @@ int CSilentInstall::Run()
 
 int CSilentInstall::Install()
 {
-    const std::wstring root =
-        options.strInstallDir.empty() ? GetProgramFilesFolder() : NormalizePath(options.strInstallDir);
-    strInstallDir = InstallRootFromField(root);
+    strInstallDir =
+        InstallRootFromField(options.strInstallDir.empty() ? GetProgramFilesFolder() : options.strInstallDir);
     LOG_INFO_W(L"silent: install root %ls%ls", strInstallDir.c_str(),
                options.strInstallDir.empty() ? L" (the default)" : L"");
+    // The same check as the window's Install: the form, then the parent.
+    if (const char* problem = InstallRootProblem(strInstallDir)) {
+        LOG_INFO("silent: the install root is refused: %s", problem);
+        return kExit_FolderInvalid;
+    }
     bool exists = false;
-    if (!IsAbsoluteInstallRoot(strInstallDir) || !InstallRootFitsCommandLine(strInstallDir) ||
-        !CheckFolderPath(strInstallDir, exists)) {
-        LOG_INFO("silent: the install root is refused: it must be an absolute path of at most %u characters "
-                 "whose parent folder exists",
-                 static_cast<unsigned>(kInstallFolderMax));
+    if (!CheckFolderPath(strInstallDir, exists)) {
+        LOG_INFO("silent: the install root is refused: its parent folder does not exist");
         return kExit_FolderInvalid;
     }
     LOG_INFO("silent: the install root is accepted (%s)", exists ? "it exists" : "it will be created");
@@ -85,7 +85,7 @@ int CSilentInstall::Install()
     if (!enough)
         return kExit_NotEnoughSpace;
 
-    const int downloaded = DownloadAndVerify();
+    const int downloaded = DownloadAndVerify(size);
     if (downloaded != kExit_Success)
         return downloaded;
     SendAnalyticsEvent(false);
@@ -119,10 +119,11 @@ bool CSilentInstall::ProductRunning()
     return true;
 }
 
-int CSilentInstall::DownloadAndVerify()
+int CSilentInstall::DownloadAndVerify(int32_t approvedSize)
 {
     LOG_INFO_W(L"silent: downloading %ls", strDownloadUrl.c_str());
     DownloadParam param;
+    param.nApprovedSize = approvedSize;
     param.nDownloadThread = 5;
     int result = kDownloadBadParam;
     param.pUserData = &result;

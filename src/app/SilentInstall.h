@@ -13,6 +13,7 @@
 #ifdef _WIN32
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 
 #include "app/CommandLine.h"
@@ -31,7 +32,8 @@ public:
 private:
     int Install();
     bool ProductRunning();
-    int DownloadAndVerify();
+    // approvedSize: what the free-space check approved (HttpDownload.h).
+    int DownloadAndVerify(int32_t approvedSize);
     std::wstring DownloadedFilePath() const { return strDataDir + L"corvane-download.exe"; }
 
     CommandLineOptions options;

@@ -46,6 +46,8 @@ public:
     // Splits the URL and runs a secure attempt, then a plain one on the same
     // object when the secure one failed. True once response headers arrived,
     // whatever their status: the caller reads the status before the body.
+    // Neither back-end follows a redirect from HTTPS to plain HTTP: WinHTTP
+    // hands back the redirect answer itself, WinINet fails the attempt.
     bool Request(const std::wstring& url);
     bool RequestImp(bool secure, const std::wstring& server, const std::wstring& object);
 

@@ -34,16 +34,12 @@ void CHttpBeacon::SetUrls(const std::wstring& url1, const std::wstring& url2)
 
 bool CHttpBeacon::SendFirstUrl()
 {
-    bUseHttps = true;
-    if (HeadRequest(strHost1, strPath1, true))
-        return true;
-    bUseHttps = false;
-    return HeadRequest(strHost1, strPath1, false);
+    return HeadRequest(strHost1, strPath1);
 }
 
 bool CHttpBeacon::SendSecondUrl()
 {
-    return HeadRequest(strHost2, strPath2, bUseHttps.load());
+    return HeadRequest(strHost2, strPath2);
 }
 
 unsigned long CHttpBeacon::BeaconThreadProc(BeaconTask* task)
@@ -57,7 +53,7 @@ unsigned long CHttpBeacon::BeaconThreadProc(BeaconTask* task)
 
 #ifndef _WIN32
 // Without WinHTTP no exchange can be made.
-bool CHttpBeacon::HeadRequest(const std::wstring&, const std::wstring&, bool)
+bool CHttpBeacon::HeadRequest(const std::wstring&, const std::wstring&)
 {
     return false;
 }

@@ -1,12 +1,14 @@
 // Fire-and-forget HEAD requests for the two usage events. One process-wide
-// object holds the two URLs (split into server and object names) and the
-// scheme that the first event found to work; each send runs on a short-lived
-// thread of its own and ignores the answer. Nothing here logs.
+// object holds the two URLs (split into server and object names); each send
+// runs on a short-lived thread of its own and ignores the answer. The URLs
+// carry the machine's client identifier, so they only ever travel over
+// HTTPS: a send whose secure exchange fails is dropped, never repeated in
+// plain text, and a redirect to plain HTTP is not followed. Nothing here
+// logs.
 //
 // Classes in this file: CHttpBeacon, BeaconTask.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -28,16 +30,15 @@ public:
     // Splits both URLs; may be called again to replace them.
     void SetUrls(const std::wstring& url1, const std::wstring& url2);
 
-    // URL 1 over HTTPS, then over plain HTTP when that failed; remembers the
-    // scheme for URL 2. True when a response arrived.
+    // URL 1, URL 2: one HTTPS exchange each; true when a response arrived.
     bool SendFirstUrl();
-    // URL 2 over the scheme the first event chose (HTTPS before any first event).
     bool SendSecondUrl();
 
-    // One HEAD exchange over WinHTTP; no header, status or body is read. An
-    // empty host or path gives false without any network traffic. A host
-    // written as "host:port" is connected on that port for either scheme.
-    static bool HeadRequest(const std::wstring& host, const std::wstring& path, bool secure);
+    // One HEAD exchange over WinHTTP and TLS; no header, status or body is
+    // read, and a redirect from HTTPS to HTTP is refused. An empty host or
+    // path gives false without any network traffic. A host written as
+    // "host:port" is connected on that port, else on 443.
+    static bool HeadRequest(const std::wstring& host, const std::wstring& path);
 
     // Thread body: runs the send the task names, stores the outcome, frees the task.
     static unsigned long BeaconThreadProc(BeaconTask* task);
@@ -51,8 +52,6 @@ public:
     std::wstring strPath2;
     std::wstring strHost1;
     std::wstring strHost2;
-    // Written by the first event's thread, read by the second's.
-    std::atomic<bool> bUseHttps{true};
 
 private:
     CHttpBeacon() = default;

@@ -32,7 +32,7 @@ DWORD WINAPI BeaconThreadEntry(LPVOID parameter)
 
 } // namespace
 
-bool CHttpBeacon::HeadRequest(const std::wstring& host, const std::wstring& path, bool secure)
+bool CHttpBeacon::HeadRequest(const std::wstring& host, const std::wstring& path)
 {
     if (host.empty() || path.empty())
         return false;
@@ -40,22 +40,24 @@ bool CHttpBeacon::HeadRequest(const std::wstring& host, const std::wstring& path
     int port = 0;
     CBaseRequest::SplitServerPort(host, server, port);
     if (port == 0)
-        port = secure ? 443 : 80;
+        port = 443;
 
     // Declared in this order so they close request, connection, session.
-    CScopedInternetHandle session(WinHttpOpen(nullptr,
-                                              secure ? WINHTTP_ACCESS_TYPE_DEFAULT_PROXY : WINHTTP_ACCESS_TYPE_NO_PROXY,
-                                              WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
+    CScopedInternetHandle session(WinHttpOpen(nullptr, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
+                                              WINHTTP_NO_PROXY_BYPASS, 0));
     if (session.Get() == nullptr)
         return false;
     CScopedInternetHandle connection(WinHttpConnect(session.Get(), server.c_str(), static_cast<INTERNET_PORT>(port), 0));
     if (connection.Get() == nullptr)
         return false;
     LPCWSTR accept[] = {L"*/*", nullptr};
-    CScopedInternetHandle request(WinHttpOpenRequest(connection.Get(), L"HEAD", path.c_str(),
-                                                     secure ? nullptr : L"HTTP/1.1", WINHTTP_NO_REFERER, accept,
-                                                     secure ? WINHTTP_FLAG_SECURE : WINHTTP_FLAG_REFRESH));
+    CScopedInternetHandle request(WinHttpOpenRequest(connection.Get(), L"HEAD", path.c_str(), nullptr,
+                                                     WINHTTP_NO_REFERER, accept, WINHTTP_FLAG_SECURE));
     if (request.Get() == nullptr)
+        return false;
+    // A redirect must not carry the identifier to plain HTTP.
+    DWORD policy = WINHTTP_OPTION_REDIRECT_POLICY_DISALLOW_HTTPS_TO_HTTP;
+    if (!WinHttpSetOption(request.Get(), WINHTTP_OPTION_REDIRECT_POLICY, &policy, sizeof(policy)))
         return false;
     if (!WinHttpSendRequest(request.Get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0))
         return false;

@@ -88,6 +88,13 @@ int CHttpDownload::DownloadImp()
             LOG_INFO("ERR:GetDownloadFileSize fail!");
             return kDownloadNoSize;
         }
+        if (pParam->nApprovedSize >= 0 && nFileSize != pParam->nApprovedSize) {
+            // Not a byte more than the free-space check saw: the attempt
+            // fails as a changed file, and a new attempt checks afresh.
+            LOG_INFO("ERR:the file is now %d bytes, the free-space check approved %d: it changed, nothing is "
+                     "downloaded", nFileSize, pParam->nApprovedSize);
+            return kDownloadFailed;
+        }
         Notify(kDownloadSize, nFileSize, 0);
         if (pParam->pMeter != nullptr)
             pParam->pMeter->Start(nFileSize);

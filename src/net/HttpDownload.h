@@ -18,6 +18,12 @@
 // kDownloadMaxRestarts times). Without a validator a retry fetches its range
 // from the start again. Progress never counts a byte twice.
 //
+// Approved size: a caller that checked the free space for a size names it,
+// and the engine then downloads exactly that many bytes or nothing. A size
+// query answering another size (the file changed, or a hostile answer that
+// would fill the disk) fails the download (-4) before any range is asked
+// for; a restart after a change on the server is checked the same way.
+//
 // Retries: an attempt that got further into its range than any before costs
 // nothing and is followed after at most kDownloadProgressPauseMs; attempts
 // that brought nothing new have a budget of eleven, 2 s apart, or as long as
@@ -66,6 +72,9 @@ struct DownloadParam {
     // Optional: bytes, total and a smoothed rate for a speed and time-left
     // display (DownloadMeter.h). Owned by the caller; must outlive the call.
     CDownloadMeter* pMeter = nullptr;
+    // The size the free-space check approved; the file must have exactly this
+    // size (0, when that check had no size, approves none). -1: no check.
+    int32_t nApprovedSize = -1;
 };
 
 // (event, value1, value2, userData); see DownloadEvent.

@@ -11,9 +11,14 @@
 
 namespace {
 
-// Reload, secure, keep-alive, no cookies, no authentication, no redirect to
-// plain HTTP, no UI - whatever the secure flag.
-constexpr DWORD kRequestFlags = 0x80CC8200;
+// Reload, secure, keep-alive, no cookies, no authentication, no UI -
+// whatever the secure flag. INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTP is left
+// out on purpose: it would let a redirect take the request from HTTPS to
+// plain HTTP; without it WinINet refuses such a redirect
+// (ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR).
+constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_SECURE | INTERNET_FLAG_KEEP_CONNECTION |
+                                INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_AUTH | INTERNET_FLAG_NO_UI;
+static_assert(kRequestFlags == 0x80CC0200, "the request flags");
 
 HMODULE MessageModule()
 {

@@ -83,6 +83,13 @@ bool CWinHttpRequest::OpenRequest(bool secure)
         Fail("WinHttpOpenRequest", "CWinHttpRequest::OpenRequest");
         return false;
     }
+    // Said outright rather than left to the stack's default: an answer that
+    // redirects from HTTPS to plain HTTP comes back as it is, unfollowed.
+    DWORD policy = WINHTTP_OPTION_REDIRECT_POLICY_DISALLOW_HTTPS_TO_HTTP;
+    if (!WinHttpSetOption(hRequest, WINHTTP_OPTION_REDIRECT_POLICY, &policy, sizeof(policy))) {
+        Fail("WinHttpSetOption", "CWinHttpRequest::OpenRequest");
+        return false;
+    }
     return true;
 }
 

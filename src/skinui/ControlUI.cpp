@@ -573,9 +573,14 @@ bool CControlUI::DrawImage(HDC hDC, CImageSlot& image, const RECT& rcPaint, cons
     return CSkinRenderer::DrawImage(hDC, pHost->Resources(), rc, rcPaint, image.Record());
 }
 
-// The fixed paint order: back colour, back image, state image, text, border.
+// The fixed paint order: back colour, back image, state image, text, border;
+// in high-contrast mode the same order in the system's colours.
 void CControlUI::PaintContent(HDC hDC, const RECT& rcPaint)
 {
+    if (pHost != nullptr && pHost->Resources() != nullptr && pHost->Resources()->UsesSystemColors()) {
+        PaintSystemColors(hDC, rcPaint);
+        return;
+    }
     CRenderClip clip;
     if (cxyBorderRound.cx > 0 || cxyBorderRound.cy > 0)
         CSkinRenderer::MakeRoundClip(hDC, rcPaint, rcItem, static_cast<int>(cxyBorderRound.cx),

@@ -235,6 +235,9 @@ protected:
     // the paint rectangle. False when there is no image.
     bool DrawImage(HDC hDC, CImageSlot& image, const RECT& rcPaint);
     bool DrawImage(HDC hDC, CImageSlot& image, const RECT& rcPaint, const RECT& rc);
+    // The paint in the system's colours (high-contrast mode), in place of
+    // the skin's colours and images (SystemColorPaint.cpp).
+    void PaintSystemColors(HDC hDC, const RECT& rcPaint);
     // A fixed, minimum or maximum size changed; a control that caches a size
     // estimate drops it here.
     virtual void SizeConstraintsChanged() {}
@@ -278,6 +281,7 @@ protected:
     bool bUpdateNeeded = true;
 
     DWORD dwBackColor = 0;
+    DWORD dwSystemTextColor = 0;   // set only during PaintSystemColors: every text takes it
     DWORD dwBackColor2 = 0;
     DWORD dwBackColor3 = 0;
     DWORD dwBorderColor = 0;

@@ -221,8 +221,10 @@ void CEditUI::PaintText(HDC hDC, const RECT&)
     ResolveDefaultColors();
     std::wstring shown = bPassword ? std::wstring(strText.size(), chPassword) : strText;
     RECT rc = TextRect();
-    CSkinRenderer::DrawPlainText(hDC, pHost->Resources(), rc, shown, IsEnabled() ? dwTextColor : dwDisabledTextColor,
-                                 nFontId, uTextStyle);
+    DWORD color = IsEnabled() ? dwTextColor : dwDisabledTextColor;
+    if (dwSystemTextColor != 0)
+        color = dwSystemTextColor;
+    CSkinRenderer::DrawPlainText(hDC, pHost->Resources(), rc, shown, color, nFontId, uTextStyle);
 }
 
 // -------------------------------------------------------------- native window

@@ -345,6 +345,8 @@ void CLabelUI::DrawTextIn(HDC hDC, DWORD color, RECT* links, std::wstring* linkT
 {
     RECT rc = TextRect();
     CSkinResources* resources = pHost->Resources();
+    if (dwSystemTextColor != 0)
+        color = dwSystemTextColor;
     if (bShowHtml) {
         int count = linkCount != nullptr ? *linkCount : 0;
         CSkinRenderer::DrawMarkupText(hDC, resources, rc, strText, color, links, linkTexts, count, nFontId,

@@ -234,7 +234,11 @@ void CMarkupLayout::Open(const MarkupToken& token)
         variant.bUnderline = true;
         SetFont(variant);
         break;
-    case MarkupTokenKind::Color: state.dwColor = token.dwColor; break;
+    case MarkupTokenKind::Color:
+        // In system colours the text keeps the colour the control chose.
+        if (!pHost->UsesSystemColors())
+            state.dwColor = token.dwColor;
+        break;
     case MarkupTokenKind::Font:
         if (token.bFontById) {
             if (const TFontInfo* info = pHost->FontDetails(token.nFontId)) {

@@ -182,14 +182,32 @@ public:
     // the host's colour, and with shared also the process-wide default.
     DWORD GetDefaultDisabledColor() const { return dwDisabledColor; }
     DWORD GetDefaultFontColor() const { return dwFontColor; }
-    DWORD GetDefaultLinkFontColor() const { return dwLinkColor; }
-    DWORD GetDefaultLinkHoverFontColor() const { return dwLinkHoverColor; }
+    // Links take the system's hot-light colour while system colours are in use.
+    DWORD GetDefaultLinkFontColor() const { return bSystemColors ? SystemColor(COLOR_HOTLIGHT) : dwLinkColor; }
+    DWORD GetDefaultLinkHoverFontColor() const
+    {
+        return bSystemColors ? SystemColor(COLOR_HOTLIGHT) : dwLinkHoverColor;
+    }
     DWORD GetDefaultSelectedBkColor() const { return dwSelectedBkColor; }
     void SetDefaultDisabledColor(DWORD color, bool shared = false);
     void SetDefaultFontColor(DWORD color, bool shared = false);
     void SetDefaultLinkFontColor(DWORD color, bool shared = false);
     void SetDefaultLinkHoverFontColor(DWORD color, bool shared = false);
     void SetDefaultSelectedBkColor(DWORD color, bool shared = false);
+
+    // ---- System colours (high-contrast mode) -------------------------
+    // While on, everything is drawn in the system's colours: the skin's
+    // colours, colour tags of markup text and images behind text are left
+    // out (CControlUI::PaintSystemColors decides per control).
+    bool UsesSystemColors() const { return bSystemColors; }
+    void UseSystemColors(bool on) { bSystemColors = on; }
+    // GetSysColor(index) as an opaque 0xAARRGGBB colour.
+    static DWORD SystemColor(int index)
+    {
+        const COLORREF c = GetSysColor(index);
+        return 0xFF000000 | (static_cast<DWORD>(GetRValue(c)) << 16) | (static_cast<DWORD>(GetGValue(c)) << 8) |
+               GetBValue(c);
+    }
 
     // ---- Process-wide ----------------------------------------------
     // Frees every shared table and the shared default font.
@@ -227,6 +245,7 @@ private:
     DWORD dwLinkColor;
     DWORD dwLinkHoverColor;
     DWORD dwSelectedBkColor;
+    bool bSystemColors = false;
 };
 
 } // namespace SkinUI

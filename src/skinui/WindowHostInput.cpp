@@ -37,6 +37,8 @@ const CWindowHostUI::MessageRoute CWindowHostUI::kMessageRoutes[] = {
     {WM_ERASEBKGND, &CWindowHostUI::OnEraseBackground},
     {WM_PAINT, &CWindowHostUI::OnPaint},
     {WM_PRINTCLIENT, &CWindowHostUI::OnPrintClient},
+    {WM_SYSCOLORCHANGE, &CWindowHostUI::OnSystemColorsChanged},
+    {WM_SETTINGCHANGE, &CWindowHostUI::OnSystemColorsChanged},
     {WM_GETMINMAXINFO, &CWindowHostUI::OnGetMinMaxInfo},
     {WM_SIZE, &CWindowHostUI::OnSize},
     {WM_TIMER, &CWindowHostUI::OnTimer},

@@ -134,10 +134,37 @@ void CWindowHostUI::ShowFocusCues(bool show)
 // takes only the part inside the painted area.
 void CWindowHostUI::PaintFocusRing(HDC hdc)
 {
-    if (!bFocusCues || pFocus == nullptr || !pFocus->IsVisible() || RectEmpty(pFocus->GetPos()) ||
-        dwFocusRingColor == 0)
+    const bool system = UsesSystemColors();
+    const DWORD color = system ? SystemColor(COLOR_WINDOWTEXT) : dwFocusRingColor;
+    if (!(bFocusCues || system) || pFocus == nullptr || !pFocus->IsVisible() || RectEmpty(pFocus->GetPos()) ||
+        color == 0)
         return;
-    CSkinRenderer::DrawRoundRect(hdc, FocusRingRect(pFocus), kRingWidth, kRingRound, kRingRound, dwFocusRingColor);
+    CSkinRenderer::DrawRoundRect(hdc, FocusRingRect(pFocus), kRingWidth, kRingRound, kRingRound, color);
+}
+
+void CWindowHostUI::ReadHighContrast()
+{
+    HIGHCONTRASTW hc = {};
+    hc.cbSize = sizeof(hc);
+    bool on = bHighContrastForced;
+    if (!on && SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(hc), &hc, 0))
+        on = (hc.dwFlags & HCF_HIGHCONTRASTON) != 0;
+    if (on == UsesSystemColors())
+        return;
+    UseSystemColors(on);
+    if (hWndPaint != nullptr)
+        InvalidateRect(hWndPaint, nullptr, FALSE);
+}
+
+// WM_SYSCOLORCHANGE, WM_SETTINGCHANGE: the mode or the colours may have
+// changed; the window repaints either way. Not handled: the window
+// procedure goes on.
+bool CWindowHostUI::OnSystemColorsChanged(WPARAM, LPARAM, LRESULT&)
+{
+    ReadHighContrast();
+    if (hWndPaint != nullptr && UsesSystemColors())
+        InvalidateRect(hWndPaint, nullptr, FALSE);
+    return false;
 }
 
 // The first tab stop, or the control that asked for the focus, gets it
@@ -337,6 +364,7 @@ bool CWindowHostUI::OnPrintClient(WPARAM wParam, LPARAM, LRESULT& result)
     HDC dc = reinterpret_cast<HDC>(wParam);
     const int saved = SaveDC(dc);
     pRoot->Paint(dc, rcClient, nullptr);
+    PaintFocusRing(dc);
     RestoreDC(dc, saved);
     result = 0;
     return true;

@@ -103,6 +103,7 @@ void CWindowHostUI::Init(HWND window)
     hDcPaint = window != nullptr ? GetDC(window) : nullptr;
     SetPaintDC(hDcPaint);
     SetDpi(window != nullptr ? WindowDpi(window) : kBaseDpi);
+    ReadHighContrast();
     if (std::find(LiveHosts().begin(), LiveHosts().end(), this) == LiveHosts().end())
         LiveHosts().push_back(this);
 }

@@ -153,6 +153,17 @@ public:
     void NeedUpdate() override { bUpdateNeeded = true; }
     bool IsUpdateNeeded() const { return bUpdateNeeded; }
     void SetOffscreenPainting(bool on) { bOffscreenPaint = on; }
+    // High-contrast mode: read from the system when the window is bound and
+    // again on WM_SYSCOLORCHANGE and WM_SETTINGCHANGE; while on, the window
+    // draws in the system's colours and always shows the focus ring.
+    void ReadHighContrast();
+    // Tests only, never called by the program: Wine cannot switch the
+    // system's mode on, so the tests force it here.
+    void ForceHighContrast(bool on)
+    {
+        bHighContrastForced = on;
+        ReadHighContrast();
+    }
 
     // Display scale. The skin's lengths are read at the host's DPI (its
     // window's at Init). ChangeDpi moves a built window to another scale:
@@ -261,7 +272,8 @@ private:
     bool OnDestroy(WPARAM wParam, LPARAM lParam, LRESULT& result);
 
     // Painting and layering (WindowHostPaint.cpp). The focus ring shows
-    // after keyboard use, until the next mouse press.
+    // after keyboard use, until the next mouse press, and always in
+    // high-contrast mode.
     void ShowFocusCues(bool show);
     RECT FocusRingRect(CControlUI* control) const;
     void InvalidateFocusRing(CControlUI* control);
@@ -275,6 +287,7 @@ private:
     void FrameDirtyArea(HDC hdc, const RECT& rcPaint);
     bool OnPaint(WPARAM wParam, LPARAM lParam, LRESULT& result);
     bool OnPrintClient(WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool OnSystemColorsChanged(WPARAM wParam, LPARAM lParam, LRESULT& result);
     bool OnEraseBackground(WPARAM wParam, LPARAM lParam, LRESULT& result);
     bool OnSize(WPARAM wParam, LPARAM lParam, LRESULT& result);
     bool OnGetMinMaxInfo(WPARAM wParam, LPARAM lParam, LRESULT& result);
@@ -360,6 +373,7 @@ private:
     bool bAsyncNotifyPosted = false;
     bool bNavigatingFocus = false;
     bool bFocusCues = false;
+    bool bHighContrastForced = false;   // tests only, see ForceHighContrast
     bool bRightToLeft = false;
     DWORD dwFocusRingColor = 0xFF0078D7;
     // Made on the first WM_GETOBJECT; one reference held (AccessibleUI.h).

@@ -10,24 +10,65 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 // Longest process name FindProcess compares (its name buffer holds 64 wide
 // characters including the terminator).
 constexpr size_t kProcessNameMax = 63;
 
-// The silent installer's command line lives in a buffer of 256 wide
-// characters: the fixed switches (44), the install folder, a closing quote
-// and the terminator, so the folder may hold at most 210 characters.
-constexpr size_t kInstallerCommandLineBuffer = 256;
+// The silent installer's command line lives in a buffer of 257 wide
+// characters: the fixed switches (44), the install folder (at most 210
+// characters), the second backslash that keeps the folder's trailing one
+// from escaping the closing quote, the closing quote and the terminator.
+constexpr size_t kInstallerCommandLineBuffer = 257;
 extern const wchar_t kSilentInstallerSwitches[];   // " /verysilent /corvane_down /wait_run /path=\""
 constexpr size_t kInstallFolderMax = 210;
 
-// " /verysilent /corvane_down /wait_run /path=\"<folder>\"" with the folder
-// exactly as given (a trailing "\" stays). False, and the line untouched, when
-// the folder does not fit the buffer.
+// " /verysilent /corvane_down /wait_run /path=\"<folder>\"", quoted so that
+// a program splitting its line the usual Windows way (CommandLineToArgvW, the
+// C runtime) reads back exactly the folder: the backslashes right before the
+// closing quote are doubled ("C:\x\" is written "C:\x\\"), the others stay
+// as they are. False, and the line untouched, when the folder holds a double
+// quote (it could end the quoted text early) or is longer than
+// kInstallFolderMax.
 bool BuildSilentInstallerCommandLine(const std::wstring& installFolder, std::wstring& commandLine);
+
+// Who could replace a program before it is started with administrator
+// rights: the decision over the owners and access lists of the program file
+// and of the folders above it, portable so that it needs no live system.
+
+// One entry of an access list as the system reports it.
+struct AccessEntry {
+    bool bAllow = true;          // false: a deny entry, which grants nothing
+    bool bInherited = false;     // came from the folder above
+    bool bInheritOnly = false;   // applies only to what is made below, not to this object
+    uint32_t nMask = 0;
+    std::wstring strSid;         // "S-1-5-32-544"; "?" for an entry of a kind not read
+};
+
+// The owner and access list of one file or folder.
+struct ObjectSecurity {
+    std::wstring strPath;        // for the reason
+    std::wstring strOwnerSid;    // "" when unknown
+    bool bHasDacl = true;        // false: no access list at all, which lets everyone do everything
+    std::vector<AccessEntry> vecEntries;
+};
+
+// Why someone other than Administrators, SYSTEM and TrustedInstaller (and
+// an owner who is one of them) could change the object, or "" when nobody
+// else can. nearProgram: the program file, or the folder holding it, where
+// writing and appending count (a changed program, a library planted beside
+// it) as well as deleting, deleting a child and changing the permissions or
+// the owner; for the folders above only the rights that can replace what
+// lies below count, as creating a new entry there replaces nothing. Deny
+// entries are not read (they can only narrow what an allow entry grants, and
+// for whom is not known here); entries that apply only below are skipped, as
+// each object below is read itself. An owner who is not one of the trusted
+// principals can always change the permissions.
+std::wstring ReplaceRisk(const ObjectSecurity& object, bool nearProgram);
 
 #ifdef _WIN32
 #include <windows.h>
@@ -91,7 +132,9 @@ enum RunProgramPath {
 };
 
 // Starts the program. Elevated: through the shell, inheriting this program's
-// rights. Not elevated: as the interactive user through wdc.dll; where that
+// rights, but only when ProgramReplaceRisk finds that no one but the
+// administrators could have replaced the file; otherwise (logged with the
+// reason) it starts as when not elevated. Not elevated: as the interactive user through wdc.dll; where that
 // library or its export is missing, through the desktop shell, and when that
 // is not available either, through ShellExecuteExW (unelevated only when this
 // program itself is not elevated). True when the way taken accepted the start
@@ -99,7 +142,23 @@ enum RunProgramPath {
 // are logged. The way taken lands in *pathTaken when given.
 bool RunProgram(const std::wstring& programPath, bool elevated, RunProgramPath* pathTaken = nullptr);
 
+// Opens a web page in the browser as the interactive user through wdc.dll,
+// as RunProgram does when not elevated, so that no browser starts with this
+// program's administrator rights; where wdc.dll or its export is missing,
+// through ShellOpen as before. The way taken is logged and lands in
+// *pathTaken when given. True when that way accepted the page.
+bool OpenWebPage(HWND owner, const std::wstring& url, RunProgramPath* pathTaken = nullptr);
+
 // Whether this process's token is elevated; false when that cannot be told.
 bool IsProcessElevated();
+
+// The owner and access list of a security descriptor, as ReplaceRisk reads them.
+ObjectSecurity ReadObjectSecurity(PSECURITY_DESCRIPTOR descriptor, const std::wstring& path);
+
+// ReplaceRisk over the program file, its folder and every folder above it up
+// to the drive's root: "" when only the trusted principals can replace it,
+// else the first reason found. A path not of the form "X:\..." or a
+// descriptor that cannot be read counts as a risk too.
+std::wstring ProgramReplaceRisk(const std::wstring& programPath);
 
 #endif

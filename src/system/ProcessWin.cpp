@@ -4,7 +4,9 @@
 #include "system/SystemLibrary.h"
 #include "system/WinHandle.h"
 
+#include <aclapi.h>
 #include <exdisp.h>
+#include <sddl.h>
 #include <shellapi.h>
 #include <shldisp.h>
 #include <shlguid.h>
@@ -381,10 +383,98 @@ bool RunSilentInstaller(const std::wstring& installerPath, const std::wstring& i
     return true;
 }
 
+namespace {
+
+std::wstring SidText(PSID sid)
+{
+    wchar_t* text = nullptr;
+    if (sid == nullptr || !ConvertSidToStringSidW(sid, &text))
+        return std::wstring();
+    std::wstring result = text;
+    LocalFree(text);
+    return result;
+}
+
+} // namespace
+
+ObjectSecurity ReadObjectSecurity(PSECURITY_DESCRIPTOR descriptor, const std::wstring& path)
+{
+    ObjectSecurity object;
+    object.strPath = path;
+    PSID owner = nullptr;
+    BOOL defaulted = FALSE;
+    if (GetSecurityDescriptorOwner(descriptor, &owner, &defaulted))
+        object.strOwnerSid = SidText(owner);
+    BOOL present = FALSE;
+    PACL dacl = nullptr;
+    if (!GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) || !present || dacl == nullptr) {
+        object.bHasDacl = false;
+        return object;
+    }
+    for (DWORD i = 0; i < dacl->AceCount; ++i) {
+        void* raw = nullptr;
+        if (!GetAce(dacl, i, &raw))
+            continue;
+        const auto* header = static_cast<const ACE_HEADER*>(raw);
+        AccessEntry entry;
+        entry.bInherited = (header->AceFlags & INHERITED_ACE) != 0;
+        entry.bInheritOnly = (header->AceFlags & INHERIT_ONLY_ACE) != 0;
+        if (header->AceType == ACCESS_ALLOWED_ACE_TYPE || header->AceType == ACCESS_DENIED_ACE_TYPE) {
+            // Both kinds share the layout: header, mask, then the SID.
+            const auto* ace = static_cast<const ACCESS_ALLOWED_ACE*>(raw);
+            entry.bAllow = header->AceType == ACCESS_ALLOWED_ACE_TYPE;
+            entry.nMask = ace->Mask;
+            entry.strSid = SidText(const_cast<DWORD*>(&ace->SidStart));
+        } else {
+            // A kind not read here may grant anything to anyone.
+            entry.nMask = 0xFFFFFFFF;
+            entry.strSid = L"? (entry of type " + std::to_wstring(header->AceType) + L")";
+        }
+        object.vecEntries.push_back(entry);
+    }
+    return object;
+}
+
+std::wstring ProgramReplaceRisk(const std::wstring& programPath)
+{
+    const std::wstring& p = programPath;
+    if (p.size() < 4 || p[1] != L':' || p[2] != L'\\')
+        return p + L": not a path from the top of a drive";
+    // The program, then each folder above it up to the drive's root ("X:\").
+    std::wstring object = p;
+    for (int depth = 0;; ++depth) {
+        const DWORD wanted = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+        DWORD needed = 0;
+        GetFileSecurityW(object.c_str(), wanted, nullptr, 0, &needed);
+        std::vector<BYTE> buffer(needed);
+        if (needed == 0 || !GetFileSecurityW(object.c_str(), wanted, buffer.data(), needed, &needed))
+            return object + L": its permissions cannot be read (error " + std::to_wstring(GetLastError()) + L")";
+        const std::wstring risk = ReplaceRisk(ReadObjectSecurity(buffer.data(), object), depth < 2);
+        if (!risk.empty())
+            return risk;
+        if (object.size() <= 3)
+            return std::wstring();
+        const size_t slash = object.find_last_of(L'\\', object.size() - (object.back() == L'\\' ? 2 : 1));
+        object = object.substr(0, slash < 3 ? 3 : slash);
+    }
+}
+
 bool RunProgram(const std::wstring& programPath, bool elevated, RunProgramPath* pathTaken)
 {
     RunProgramPath path = kRunShellElevated;
     bool started = false;
+    if (elevated) {
+        // An elevated start of a file a non-administrator could have
+        // replaced would hand that user administrator rights.
+        const std::wstring risk = ProgramReplaceRisk(programPath);
+        if (!risk.empty()) {
+            LOG_INFO_W(L"RunProgram: not elevated, a non-administrator could have replaced the program: %ls",
+                       risk.c_str());
+            elevated = false;
+        } else {
+            LOG_INFO_W(L"RunProgram: elevated, only administrators can replace %ls", programPath.c_str());
+        }
+    }
     if (elevated) {
         started = RunThroughShell(programPath);
     } else if (RunThroughInteractiveUserTask(programPath, started)) {
@@ -402,6 +492,22 @@ bool RunProgram(const std::wstring& programPath, bool elevated, RunProgramPath* 
     }
     LOG_INFO_W(L"RunProgram %ls %ls by: %ls", started ? L"started" : L"could not start", programPath.c_str(),
                PathName(path));
+    if (pathTaken != nullptr)
+        *pathTaken = path;
+    return started;
+}
+
+bool OpenWebPage(HWND owner, const std::wstring& url, RunProgramPath* pathTaken)
+{
+    bool started = false;
+    RunProgramPath path = kRunInteractiveUser;
+    if (!RunThroughInteractiveUserTask(url, started)) {
+        // Without wdc.dll the page opens as it always did, through this
+        // program's shell (not elevated only when this program is not).
+        path = IsProcessElevated() ? kRunShellFallback : kRunShellNotElevated;
+        started = reinterpret_cast<INT_PTR>(ShellOpen(owner, url)) > 32;
+    }
+    LOG_INFO_W(L"OpenWebPage %ls %ls by: %ls", started ? L"opened" : L"could not open", url.c_str(), PathName(path));
     if (pathTaken != nullptr)
         *pathTaken = path;
     return started;

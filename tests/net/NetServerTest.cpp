@@ -640,6 +640,60 @@ TEST(NetServer, ReadsEndWithZeroAfterTheBodyAndStopAtACut)
     }
 }
 
+// A secure attempt never follows a redirect to plain HTTP on either stack:
+// the target is not asked for in plain text (under Wine, WinINet follows it
+// over TLS whatever its flags; WinHTTP refuses). The control: a redirect to
+// HTTPS is followed. (The download's own plain attempt comes after a failed
+// secure one, by design; it is not a redirect.)
+TEST(NetServer, SecureAttemptNeverFollowsARedirectToPlainHttp)
+{
+    ServeFile("moved.bin", RandomBytes(1000, 31));
+    for (int type : {CBaseRequest::kTypeWinHttp, CBaseRequest::kTypeInternet}) {
+        for (const wchar_t* scheme : {L"http", L"https"}) {
+            const std::string to = "to-" + WideToUtf8(scheme) + std::to_string(type);
+            SCOPED_TRACE(to);
+            std::string escaped;
+            for (char c : WideToUtf8(FileUrl("main", "moved.bin", "tag=" + to, scheme))) {
+                static const char hex[] = "0123456789ABCDEF";
+                const bool plain = isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == '_';
+                escaped += plain ? std::string(1, c) : std::string{'%', hex[(c >> 4) & 15], hex[c & 15]};
+            }
+            std::wstring server, object;
+            ASSERT_TRUE(CBaseRequest::ParseUrl(FileUrl("main", "moved.bin", "redirect=" + escaped), server, object));
+            std::unique_ptr<CBaseRequest> request(CBaseRequest::CreateInstance(type));
+            int status = 0;
+            const bool answered = request->RequestImp(true, server, object) && request->GetStatusCode(&status);
+            std::vector<Seen> reached = RequestsSeen("main", to);
+            if (std::wstring(scheme) == L"https") {
+                EXPECT_TRUE(answered && status == 200) << status;
+                EXPECT_EQ(reached.size(), 1u) << Describe(reached);
+            }
+            for (const Seen& s : reached)
+                EXPECT_EQ(s.scheme, "https") << Describe(reached);
+        }
+    }
+}
+
+// The size the free-space check approved is all the engine may fetch: a
+// file that answers 3 MiB after 100000 bytes were approved gets no range
+// request, and the download fails as a changed file.
+TEST(NetServer, SizeGrownAfterTheFreeSpaceCheckIsNotDownloaded)
+{
+    ServeFile("grows.bin", RandomBytes(100000, 37));
+    ServeFile("grown.bin", RandomBytes(3 * 1024 * 1024, 41));
+    LogTail log;
+    Fetch fetch(FileUrl("main", "grows.bin", "swapto=grown.bin&tag=grows"), 5);
+    fetch.param.nApprovedSize = GetRemoteFileSize(fetch.param.strDownloadUrl);
+    ASSERT_EQ(fetch.param.nApprovedSize, 100000);
+    EXPECT_EQ(fetch.Run(), -4);
+    std::vector<Seen> seen = RequestsSeen("main", "grows");
+    EXPECT_EQ(seen.size(), 2u) << Describe(seen);
+    for (const Seen& s : seen)
+        EXPECT_TRUE(s.method == "HEAD" && s.range == "null") << Describe(seen);
+    EXPECT_EQ(log.Count("the free-space check approved 100000: it changed"), 1u) << log.Text();
+    EXPECT_EQ(fetch.Bytes(), "");
+}
+
 TEST(NetServer, FailingPlatformCallsAreLoggedOnceWithNameCodeAndContext)
 {
     // Nothing listens on port 1: both attempts of both back-ends fail to connect.
@@ -656,7 +710,6 @@ TEST(NetBeaconServer, FirstUrlOverHttpsThenSecondOverHttps)
     std::wstring base = BaseUrl("main");
     beacon->SetUrls(base + L"collect?v=1&t=start&tag=beacon-https-" + RunW(), base + L"collect?v=1&t=done&tag=beacon-https-" + RunW());
     EXPECT_TRUE(beacon->SendFirstUrl());
-    EXPECT_TRUE(beacon->bUseHttps.load());
     EXPECT_TRUE(beacon->SendSecondUrl());
     std::vector<Seen> hits = HitsSeen("main", "beacon-https");
     ASSERT_EQ(hits.size(), 2u) << Describe(hits);
@@ -668,22 +721,17 @@ TEST(NetBeaconServer, FirstUrlOverHttpsThenSecondOverHttps)
     EXPECT_EQ(hits[1].path, "/collect?v=1&t=done&tag=beacon-https-" + RunId());
 }
 
-TEST(NetBeaconServer, FirstUrlFailingOverHttpsGoesPlainAndSoDoesTheSecond)
+// The events carry the machine's identifier: a failed secure send is
+// dropped, never repeated over plain HTTP, and the second event stays secure.
+TEST(NetBeaconServer, FailedSecureSendIsDroppedNotRepeatedInPlainText)
 {
     CHttpBeacon* beacon = CHttpBeacon::Instance();
     std::wstring base = BaseUrl("plain");
     beacon->SetUrls(base + L"collect?t=start&tag=beacon-plain-" + RunW(), base + L"collect?t=done&tag=beacon-plain-" + RunW());
-    EXPECT_TRUE(beacon->SendFirstUrl());
-    EXPECT_FALSE(beacon->bUseHttps.load());
-    EXPECT_TRUE(beacon->SendSecondUrl());
+    EXPECT_FALSE(beacon->SendFirstUrl());
+    EXPECT_FALSE(beacon->SendSecondUrl());
     std::vector<Seen> hits = HitsSeen("plain", "beacon-plain");
-    ASSERT_EQ(hits.size(), 2u) << Describe(hits);
-    for (const Seen& hit : hits) {
-        EXPECT_EQ(hit.scheme, "http");
-        EXPECT_EQ(hit.method, "HEAD");
-    }
-    EXPECT_EQ(hits[0].path, "/collect?t=start&tag=beacon-plain-" + RunId());
-    EXPECT_EQ(hits[1].path, "/collect?t=done&tag=beacon-plain-" + RunId());
+    EXPECT_TRUE(hits.empty()) << Describe(hits);
 }
 
 TEST(NetBeaconServer, SendThreadDeliversOneHit)

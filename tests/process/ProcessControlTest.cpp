@@ -269,12 +269,20 @@ TEST_F(ProcessControl, StandinsTakeUnixPathsForTheirFiles)
     DeleteFileW(HostPath(log).c_str());
 }
 
-TEST_F(ProcessControl, RunProgramElevatedStartsTheProduct)
+// An elevated start needs a program that only administrators could have
+// replaced. Under Wine every file and folder is owned by the Unix user's
+// account, so the start goes the unelevated way and the log says why.
+TEST_F(ProcessControl, RunProgramElevatedRefusesAProgramAUserCouldReplace)
 {
-    RunProgramPath path = kRunShellFallback;
-    EXPECT_FALSE(RunProgram(strDir + L"\\absent.exe", true)) << "a missing program reported as started";
+    RunProgramPath path = kRunShellElevated;
+    RunProgram(strDir + L"\\absent.exe", true, &path);
+    EXPECT_NE(path, kRunShellElevated) << "a program whose permissions cannot be read started elevated";
+    const std::wstring risk = ProgramReplaceRisk(strProduct);
+    EXPECT_TRUE(Contains(WideToUtf8(risk), ": owned by S-1-5-21-")) << WideToUtf8(risk);
     EXPECT_TRUE(RunProgram(strProduct, true, &path));
-    EXPECT_EQ(path, kRunShellElevated);
+    EXPECT_NE(path, kRunShellElevated);
+    const std::string log = ReadFileBytes(LogFilePath());
+    EXPECT_TRUE(Contains(log, "RunProgram: not elevated, a non-administrator could have replaced the program: ")) << log;
     ASSERT_TRUE(WaitUntil([&] { return !StartLines(strRecord).empty(); }, 15000)) << "product never started";
     std::vector<std::string> lines = StartLines(strRecord);
     ASSERT_EQ(lines.size(), 1u);
@@ -393,9 +401,9 @@ TEST_F(SilentInstaller, BlocksUntilDoneAndLeavesTheProduct)
     EXPECT_TRUE(Contains(log, "[copy ")) << log;
 }
 
-// The installer receives exactly the switches and the root as given (a
-// trailing "\" directly before the closing quote, or none), without its own
-// name in front.
+// The installer receives the switches and the root, without its own name in
+// front; a trailing "\" is doubled before the closing quote, so the
+// installer's usual split reads the root back exactly and installs there.
 TEST_F(SilentInstaller, RootReachesTheInstallerAsGiven)
 {
     struct Case { const wchar_t* name; bool trailingSlash; };
@@ -404,7 +412,8 @@ TEST_F(SilentInstaller, RootReachesTheInstallerAsGiven)
         DeleteFileW(strLog.c_str());
         std::wstring root = MakeRoot(c.name) + (c.trailingSlash ? L"\\" : L"");
         ASSERT_TRUE(RunSilentInstaller(strInstaller, root));
-        std::string expected = "cmdline= /verysilent /corvane_down /wait_run /path=\"" + WideToUtf8(root) + "\"";
+        std::string expected = "cmdline= /verysilent /corvane_down /wait_run /path=\"" + WideToUtf8(root) +
+                               (c.trailingSlash ? "\\\"" : "\"");
         std::vector<std::string> commandLines;
         for (const std::string& line : NonEmptyLines(strLog))
             if (Contains(line, "cmdline="))
@@ -560,7 +569,7 @@ TEST_F(SilentInstaller, BadSwitchesInstallNothing)
 // Needs the fixture "browser_standin": the prefix hands URLs to a script that
 // appends them to $PW_BROWSER_RECORD. The script sees the environment this
 // Wine process was started with (ctest sets it), not changes made here.
-TEST(ShellOpen, UrlsReachTheBrowser)
+TEST(OpenWebPage, UrlsReachTheBrowser)
 {
     wchar_t record[1024] = {};
     DWORD n = GetEnvironmentVariableW(L"PW_BROWSER_RECORD", record, 1024);
@@ -571,9 +580,13 @@ TEST(ShellOpen, UrlsReachTheBrowser)
         "http://127.0.0.1:9/licence?lang=en&tag=com_english",
         "https://localhost:9/welcome/post-install.html",
     };
+    // Without wdc.dll (Wine has none) the page opens through this process's
+    // shell, as it always did, and the log names that way.
     for (const std::string& url : urls) {
-        INT_PTR result = reinterpret_cast<INT_PTR>(ShellOpen(nullptr, Utf8ToWide(url)));
-        EXPECT_GT(result, 32) << url;
+        RunProgramPath path = kRunInteractiveUser;
+        EXPECT_TRUE(OpenWebPage(nullptr, Utf8ToWide(url), &path)) << url;
+        EXPECT_TRUE(path == kRunShellFallback || path == kRunShellNotElevated) << path;
+        EXPECT_TRUE(Contains(ReadFileBytes(LogFilePath()), "OpenWebPage opened " + url + " by: shell")) << url;
     }
     auto recorded = [&] {
         std::string text = ReadFileBytes(recordPath);

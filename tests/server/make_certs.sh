@@ -8,6 +8,8 @@
 #   other.pem other.key      code signing, "Brisklane Other Publisher", under the test CA
 #   rogue-ca.pem rogue-ca.key  a second CA that no prefix trusts
 #   rogue.pem rogue.key      code signing, the same subject as codesign.pem, under the rogue CA
+#   rogue-server.pem/.key    "localhost" TLS certificate under the rogue CA (TLS that
+#                            no prefix trusts, while code signing still does)
 #   tsa.pem tsa.key          time stamping, "Pathwick Test TSA", under the test CA (tsa.py)
 # Idempotent: existing pieces are kept, missing ones are made (a new CA
 # remakes everything it signed, a changed subject its certificate).
@@ -47,6 +49,8 @@ make_leaf server /CN=localhost ca \
 make_leaf codesign "$publisher" ca "$codesign_ext"
 make_leaf other "/CN=Brisklane Other Publisher" ca "$codesign_ext"
 make_leaf rogue "$publisher" rogue-ca "$codesign_ext"
+make_leaf rogue-server /CN=localhost rogue-ca \
+  'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature,keyEncipherment\nextendedKeyUsage=serverAuth\nsubjectAltName=DNS:localhost\n'
 make_leaf tsa "/CN=Pathwick Test TSA" ca \
   'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=critical,timeStamping\n'
 echo "certs: test PKI in $dir"

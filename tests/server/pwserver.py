@@ -33,6 +33,10 @@ Prints "PORT <n>" on standard output once it listens (and writes <n> to
                      failagent=S cut the connection when the request carries a
                                  User-Agent header equal to S ("-" = absent,
                                  "" = empty)
+                     redirect=U  answer 302 with "Location: U"
+                     swapto=F    a file that changes after its first answer:
+                                 every later request of the same tag and path
+                                 is served from F instead
   /producturl...   a small HTML page (the product's web pages)
   /collect...      analytics endpoint: 200 with an empty body; every hit recorded
   /hits            the recorded analytics hits, one JSON object per line
@@ -173,6 +177,17 @@ class Handler(BaseHTTPRequestHandler):
 
     def send_file(self, name, query, head):
         flag = lambda key: query.get(key, ["0"])[0] not in ("", "0")
+        redirect = query.get("redirect", [None])[0]
+        if redirect:
+            return self.send_small(302, b"", "text/plain", head, [("Location", redirect)])
+        swap = query.get("swapto", [None])[0]
+        if swap:
+            key = ("swapto", query.get("tag", [""])[0], name)
+            with state_lock:
+                count = fail_counts.get(key, 0)
+                fail_counts[key] = count + 1
+            if count > 0:
+                name = swap
         agent = query.get("failagent", [None])[0]
         if agent is not None:
             seen = self.headers.get("User-Agent")

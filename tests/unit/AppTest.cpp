@@ -50,6 +50,47 @@ TEST(InstallFlowTest, InstallRootFromField)
     EXPECT_EQ(L"C:\\", InstallRootFromField(L"C:\\"));
     EXPECT_EQ(L"D:\\New Folder\\", InstallRootFromField(L"D:\\New Folder"));
     EXPECT_EQ(L"C:\\Program Files (x86)\\", InstallRootFromField(L"C:\\Program Files (x86)\\"));
+    EXPECT_EQ(L"C:\\pw\\x\\", InstallRootFromField(L"C:/pw/x"));
+}
+
+// One validator for the window and /S; each refusal names its reason.
+TEST(InstallFlowTest, InstallRootValidatorRefusesUnsafeForms)
+{
+    struct Case { const wchar_t* field; const char* reason; };   // reason nullptr: accepted
+    const Case cases[] = {
+        {L"C:\\Program Files", nullptr},
+        {L"c:/pw silent/", nullptr},
+        {L"D:\\", nullptr},
+        {L"C:\\console\\nul1\\COM10\\x.y", nullptr},      // only the exact device names
+        {L"", "no folder"},
+        {L"pw", "not an absolute path"},
+        {L"C:pw", "not an absolute path"},
+        {L"\\\\server\\share", "network (UNC)"},
+        {L"\\\\?\\C:\\pw", "device path"},
+        {L"C:\\x\" /evil", "double quote"},
+        {L"C:\\x\ty", "control character"},
+        {L"C:\\x:stream", "no file name may hold"},
+        {L"C:\\a\\\\b", "empty component"},
+        {L"C:\\x.", "ending in a dot or a blank"},
+        {L"C:\\x \\y", "ending in a dot or a blank"},
+        {L"C:\\a\\..\\Windows", "ending in a dot or a blank"},
+        {L"C:\\NUL", "reserved device name"},
+        {L"C:\\NUL.txt", "reserved device name"},
+        {L"C:\\aux .tar.gz", "reserved device name"},
+        {L"C:\\x\\lpt1\\y", "reserved device name"},
+        {L"C:\\COM\u00B9", "reserved device name"},
+    };
+    for (const Case& c : cases) {
+        const char* reason = InstallRootProblem(InstallRootFromField(c.field));
+        const std::string shown = WideToUtf8(c.field);
+        if (c.reason == nullptr) {
+            EXPECT_EQ(reason, nullptr) << shown << ": " << reason;
+        } else {
+            ASSERT_NE(reason, nullptr) << shown << " accepted";
+            EXPECT_NE(std::string(reason).find(c.reason), std::string::npos) << shown << ": " << reason;
+        }
+    }
+    EXPECT_STREQ(InstallRootProblem(L"C:\\" + std::wstring(207, L'a') + L"\\"), "longer than 210 characters");
 }
 
 TEST(InstallFlowTest, RootLengthLimitOfTheInstallerCommandLine)

@@ -1,0 +1,25 @@
+# The test servers: the local HTTPS/HTTP server with the stand-in installer
+# and its bad copies, and what it recorded.
+
+# The signed stand-in installer and its bad copies (tests/fixtures/payloads).
+payloads="$build/tests/fixtures/payloads"
+
+start_server() { # start_server [pwserver options...]
+  cp "$build/tests/fixtures/standin_installer.exe" "$work/root/brisklane-pathwick.exe"
+  cp "$payloads"/*.exe "$work/root/"
+  setsid python3 "$here/e2e_server.py" --port "$port" --root "$work/root" \
+    --cert "$build/pki/server.pem" --key "$build/pki/server.key" \
+    --port-file "$work/e2e.port" --time-limit 300 "$@" </dev/null >"$work/server.log" 2>&1 &
+  echo $! >"$work/e2e.pid"
+  for _ in $(seq 1 100); do
+    [ -s "$work/e2e.port" ] && return 0
+    sleep 0.1
+  done
+  echo "server did not start"; cat "$work/server.log"; exit 1
+}
+
+# Serves the copy NAME (good, flipped, unsigned, untrusted, other-publisher)
+# as the installer from the next request on.
+serve() { cp "$work/root/$1.exe" "$work/root/brisklane-pathwick.exe"; }
+
+no_hits() { [ -z "$(curl -s "http://127.0.0.1:$port/hits")" ]; }
