@@ -2,7 +2,11 @@
 # loaded on the first call into it rather than before the program starts, so
 # the DLLs the window does not need to show itself (the two HTTP stacks,
 # certificates, signatures and the TLS stack, hashing, accessibility objects, image lists)
-# cost nothing on the way to the first frame.
+# cost nothing on the way to the first frame. It is also loaded from the
+# system folder only (src/system/SystemLibrary.h), whereas the loader looks
+# for a direct import beside the program first unless the system always takes
+# it from its own folder: only such DLLs (KERNEL32, USER32, GDI32, ADVAPI32,
+# SHELL32, OLE32, SHLWAPI, msvcrt and their like) may be imported directly.
 #
 # pw_delay_import(<name> <function>...) defines the target pw_delayed_<name>
 # for the system library <name> (as it would be linked: winhttp, crypt32, ...)
@@ -73,3 +77,7 @@ pw_delay_import(comctl32 ImageList_Create ImageList_Destroy)
 # reader does.
 pw_delay_import(oleacc AccessibleObjectFromWindow CreateStdAccessibleObject LresultFromObject)
 pw_delay_import(oleaut32 SysAllocString SysAllocStringLen SysFreeString VariantInit)
+# VERSION is no DLL the system always takes from its own folder: imported
+# directly, it would be looked for beside the program before anything of the
+# program runs.
+pw_delay_import(version GetFileVersionInfoSizeW GetFileVersionInfoW VerQueryValueW)

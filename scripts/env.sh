@@ -69,6 +69,7 @@ pw_configure_and_build() {
     -DCMAKE_TOOLCHAIN_FILE="$pw_root/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DPW_DOWNLOAD_HOST="localhost:$PW_SERVER_PORT" -DPW_PRODUCT_URL_HOST="localhost:$PW_SERVER_PORT" \
     -DPW_COLLECTOR_HOST="localhost:$PW_SERVER_PORT" -DPW_PAYLOAD_PUBLISHER="Brisklane Test Publisher" \
+    -DPW_PAYLOAD_PUBLISHER_O="Brisklane Test" -DPW_PAYLOAD_PUBLISHER_C=NL -DPW_PAYLOAD_MIN_VERSION=2.3 \
     --no-warn-unused-cli >/dev/null
   cmake --build "$pw_root/build/win"
 }

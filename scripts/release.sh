@@ -16,8 +16,10 @@
 # Deployment settings: those of the test build (every host the local test
 # server on PW_SERVER_PORT, publisher "Brisklane Test Publisher") unless
 # PW_DOWNLOAD_HOST, PW_PRODUCT_URL_HOST, PW_COLLECTOR_HOST, PW_PAYLOAD_PUBLISHER
-# are set; PW_ANALYTICS_PROPERTY_ID and PW_PAYLOAD_ROOT_SHA256 keep the
-# project's defaults unless set.
+# are set; PW_ANALYTICS_PROPERTY_ID, PW_PAYLOAD_PUBLISHER_O,
+# PW_PAYLOAD_PUBLISHER_C, PW_PAYLOAD_ROOT_SHA256 and PW_PAYLOAD_MIN_VERSION
+# keep the project's defaults unless set. A release without a root pin or
+# without a lowest accepted version is built, with a warning for each.
 #
 # Nothing is written to the output when the build or the signing fails.
 set -euo pipefail
@@ -54,9 +56,18 @@ settings=(
 )
 # Settings not given are removed from the tree's cache, so that a value from
 # an earlier run cannot linger.
-for name in PW_ANALYTICS_PROPERTY_ID PW_PAYLOAD_ROOT_SHA256; do
+for name in PW_ANALYTICS_PROPERTY_ID PW_PAYLOAD_PUBLISHER_O PW_PAYLOAD_PUBLISHER_C PW_PAYLOAD_ROOT_SHA256 \
+            PW_PAYLOAD_MIN_VERSION; do
   if [ -n "${!name+set}" ]; then settings+=(-D"$name=${!name}"); else settings+=(-U"$name"); fi
 done
+if [ -z "${PW_PAYLOAD_ROOT_SHA256:-}" ]; then
+  echo "WARNING: no root pin (PW_PAYLOAD_ROOT_SHA256): the downloaded installer may be signed under any" \
+       "root the machine trusts." >&2
+fi
+if [ -z "${PW_PAYLOAD_MIN_VERSION:-}" ]; then
+  echo "WARNING: no lowest accepted version (PW_PAYLOAD_MIN_VERSION): an older signed installer" \
+       "would be run as well." >&2
+fi
 launcher=()
 if command -v ccache >/dev/null; then
   launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)

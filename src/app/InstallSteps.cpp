@@ -36,7 +36,9 @@ bool CheckFolderPath(const std::wstring& path, bool& exists)
 
 bool CheckInstallerSignature(const std::wstring& path)
 {
-    const PayloadVerdict verdict = VerifyPayload(path, PayloadPolicy{kPayloadPublisher, kPayloadRootSha256});
+    const PayloadVerdict verdict = VerifyPayload(
+        path, PayloadPolicy{kPayloadPublisher, kPayloadRootSha256, kPayloadPublisherO, kPayloadPublisherC,
+                            kPayloadMinVersion});
     if (verdict.Accepted()) {
         LOG_INFO_W(L"VerifyInstaller: accepted, signed by %ls", verdict.strSigner.c_str());
         return true;
@@ -72,13 +74,10 @@ bool InstallerSucceeded(bool ran, DWORD exitCode, const std::wstring& productPat
     return false;
 }
 
-void EndSilentInstallation()
+void EndSilentInstallation(const ProcessStamp& installer)
 {
-    DWORD processId = 0;
-    if (FindProcess(L"corvane-download.tmp", processId)) {
+    if (EndDescendantsNamed(L"corvane-download.tmp", installer) > 0)
         LOG_INFO("KillSilentInstallProcess");
-        KillProcess(processId);
-    }
 }
 
 bool DeleteFileWaiting(const std::wstring& path, DWORD waitMs)

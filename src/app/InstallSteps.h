@@ -10,12 +10,15 @@
 
 #include <string>
 
+#include "system/Process.h"
+
 // Whether the folder can be used as install root: an existing folder, or a
 // missing last folder under an existing parent.
 bool CheckFolderPath(const std::wstring& path, bool& exists);
 
 // The signature check of the downloaded installer with this build's
-// publisher and pin; the verdict is logged. The file is left as it is.
+// publisher (its organisation and country when set), pin and lowest
+// version; the verdict is logged. The file is left as it is.
 bool CheckInstallerSignature(const std::wstring& path);
 
 // Creates the product folder with its parents and writes the custom tag
@@ -27,8 +30,10 @@ void PrepareProductFolder(const std::wstring& folder, const std::wstring& custom
 // and the product's executable exists. A failure is logged with all three.
 bool InstallerSucceeded(bool ran, DWORD exitCode, const std::wstring& productPath);
 
-// Ends a still-running silent installation ("corvane-download.tmp").
-void EndSilentInstallation();
+// Ends a still-running silent installation ("corvane-download.tmp") when it
+// descends from the installer this program started; a process of that name
+// started by anything else is left running. Nothing when none was started.
+void EndSilentInstallation(const ProcessStamp& installer);
 
 // Deletes the file, retrying for up to waitMs while it is still in use; true
 // when it is gone (or was never there).

@@ -101,10 +101,12 @@ void CMainFrameWnd::InstallerWorker()
     DWORD exitCode = 0;
     // The installer runs only if the window is not closing by then; once it
     // runs, a close ends it (CleanUpForClose).
-    const bool ran = RunSilentInstaller(DownloadedFilePath(), strInstallDir, &exitCode, [this] {
+    ProcessStamp started;
+    const bool ran = RunSilentInstaller(DownloadedFilePath(), strInstallDir, &exitCode, [this, &started] {
         std::lock_guard<std::mutex> lock(mtxDownloads);
+        installerStamp = started;
         return !bClosing;
-    });
+    }, &started);
     LOG_INFO("StartInstallExe\xA3\xBA" "SilentInstallation");
     // A closing window ended the installer itself; it shows nothing more.
     if (bClosing)
@@ -181,7 +183,12 @@ void CMainFrameWnd::ShowFinishPage()
 
 void CMainFrameWnd::KillSilentInstallProcess()
 {
-    EndSilentInstallation();
+    ProcessStamp installer;
+    {
+        std::lock_guard<std::mutex> lock(mtxDownloads);
+        installer = installerStamp;
+    }
+    EndSilentInstallation(installer);
 }
 
 void CMainFrameWnd::DeleteDownloadedFiles()

@@ -213,6 +213,9 @@ private:
     // the event is set while that count is 0.
     std::mutex mtxDownloads;
     int nEnginesRunning = 0;
+    // The installer last started (guarded by mtxDownloads): only what it
+    // started is ended by the clean-up.
+    ProcessStamp installerStamp;
     CScopedHandle hEnginesIdle{CreateEventW(nullptr, TRUE, TRUE, nullptr)};
 };
 

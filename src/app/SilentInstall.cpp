@@ -91,18 +91,19 @@ int CSilentInstall::Install()
     SendAnalyticsEvent(false);
     // The product may have been started during the download.
     int code = kExit_ProductRunning;
+    ProcessStamp installer;
     if (!ProductRunning()) {
         const std::wstring folder = strInstallDir + languageManager.GetInstallSubfolder();
         PrepareProductFolder(folder, languageManager.GetCustomTag());
         LOG_INFO("silent: running the installer");
         DWORD exitCode = 0;
-        const bool ran = RunSilentInstaller(DownloadedFilePath(), strInstallDir, &exitCode);
+        const bool ran = RunSilentInstaller(DownloadedFilePath(), strInstallDir, &exitCode, nullptr, &installer);
         const std::wstring product = strInstallDir + languageManager.GetProductExePath();
         code = InstallerSucceeded(ran, exitCode, product) ? kExit_Success : kExit_InstallerFailed;
         if (code == kExit_Success)
             LOG_INFO_W(L"silent: installed %ls; it is not started", product.c_str());
     }
-    EndSilentInstallation();
+    EndSilentInstallation(installer);
     DeleteFileWaiting(DownloadedFilePath(), 5000);
     return code;
 }

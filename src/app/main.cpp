@@ -7,7 +7,9 @@
 // ends, see SecureChannel.h). The process exits with 0 right
 // after the window is gone (without destroying the window object, see
 // CMainFrameWnd), with the silent run's code after it, -1 when another
-// instance runs (see CommandLine.h for every code).
+// instance runs (see CommandLine.h for every code). Before any of that, and
+// before the C runtime starts, the program's first code restricts where DLLs
+// are looked for (see src/system/SystemLibrary.h).
 #include <windows.h>
 
 #include <cstdio>
@@ -23,6 +25,20 @@
 #include "skinui/SkinSource.h"
 
 namespace {
+
+// The first code of the program: the loader calls the TLS callbacks once it
+// has loaded the direct imports, before the C runtime's start-up, the static
+// constructors and wWinMain. From here on, a DLL loaded without a folder
+// (by the runtime, a system DLL or this program) comes from the system
+// folder, never from the folder the program was started from.
+void WINAPI RestrictDllSearch(PVOID, DWORD reason, PVOID)
+{
+    if (reason == DLL_PROCESS_ATTACH)
+        SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
+// The runtime's TLS callbacks sit in .CRT$XLC and later; .CRT$XLB runs first.
+__attribute__((used, section(".CRT$XLB"))) PIMAGE_TLS_CALLBACK restrictDllSearchCallback = RestrictDllSearch;
 
 // The file name without folder and extension: the d - b - 1 characters after
 // the last "\" (b) up to the last "." (d).

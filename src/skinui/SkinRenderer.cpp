@@ -4,6 +4,7 @@
 #include "skinui/Dib32.h"
 
 #include "logging/Log.h"
+#include "system/SystemLibrary.h"
 #include "system/WinHandle.h"
 
 #include <algorithm>
@@ -19,10 +20,11 @@ using GradientFillFn = BOOL(WINAPI*)(HDC, PTRIVERTEX, ULONG, PVOID, ULONG, ULONG
 
 bool g_forceOwnAlphaBlend = false;
 
-// msimg32 is looked up at run time: older systems may lack it or its calls.
+// msimg32 is looked up at run time (older systems may lack it or its calls),
+// in the system folder only.
 HMODULE Msimg32()
 {
-    static HMODULE module = LoadLibraryW(L"msimg32.dll");
+    static HMODULE module = LoadSystemLibrary(L"msimg32.dll");
     return module;
 }
 

@@ -1,10 +1,13 @@
 // Decides whether a downloaded program may be run: it must carry a valid
 // Authenticode signature whose digest matches the file, whose signer chains
 // to a root this machine trusts, whose signer's common name is the expected
-// publisher and, when a pin is given, whose root certificate has the pinned
-// SHA-256. The system's own verdict is asked first; the chain is then built
-// again here, because a verdict alone has been seen to accept a signer under
-// an unknown root.
+// publisher (and organisation and country, when given), when a pin is given
+// whose root certificate has the pinned SHA-256, and when a lowest version is
+// given whose file version (the signed version resource's fixed part) is at
+// least that. The system's own verdict is asked first; the chain is then
+// built again here, because a verdict alone has been seen to accept a signer
+// under an unknown root. The lowest version refuses an older signed
+// installer, which would otherwise pass every other check.
 //
 // Nothing here keeps state. The verdict texts and the pin parser are
 // portable; VerifyPayload exists in the Windows build only and may run on any
@@ -26,10 +29,11 @@ enum PayloadResult {
     kPayload_UntrustedChain = 3,  // the signer does not chain to a trusted root (or is revoked, expired, not for code)
     kPayload_WrongPublisher = 4,  // signed by someone else
     kPayload_RootNotPinned = 5,   // the chain ends at a root other than the pinned one
+    kPayload_TooOld = 6,          // older than the lowest accepted version, or without a version
 };
 
 // "accepted", "no signature", "bad digest", "untrusted chain",
-// "wrong publisher", "root not pinned".
+// "wrong publisher", "root not pinned", "older than the lowest version".
 const char* PayloadResultText(PayloadResult result);
 
 using Sha256Digest = std::array<uint8_t, 32>;
@@ -38,9 +42,18 @@ using Sha256Digest = std::array<uint8_t, 32>;
 // for any other text, the empty one included.
 bool ParseSha256Hex(const std::wstring& text, Sha256Digest& digest);
 
+// Reads a file version "a[.b[.c[.d]]]" (decimal parts of 0 to 65535,
+// missing ones 0) into the 64-bit form of VS_FIXEDFILEINFO (a in the top 16
+// bits). False, version untouched, for anything else: blanks, signs, empty
+// or too many parts, the empty text.
+bool ParseFileVersion(const std::wstring& text, uint64_t& version);
+
 struct PayloadPolicy {
     std::wstring strPublisher;    // the signer's subject common name, compared exactly
     std::wstring strRootSha256;   // 64 hex digits pinning the root; empty: any trusted root
+    std::wstring strOrganization; // the signer's subject organisation (O); empty: not compared
+    std::wstring strCountry;      // the signer's subject country (C); empty: not compared
+    std::wstring strMinVersion;   // the lowest file version accepted (ParseFileVersion); empty: any
 };
 
 struct PayloadVerdict {
@@ -53,7 +66,8 @@ struct PayloadVerdict {
 };
 
 #ifdef _WIN32
-// Checks the file as described at the top. An empty publisher or a malformed
-// pin refuses every file (wrong publisher, root not pinned).
+// Checks the file as described at the top. An empty publisher, a malformed
+// pin or a malformed lowest version refuses every file (wrong publisher,
+// root not pinned, older than the lowest version).
 PayloadVerdict VerifyPayload(const std::wstring& path, const PayloadPolicy& policy);
 #endif

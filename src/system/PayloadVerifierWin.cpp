@@ -1,6 +1,7 @@
 #include "system/PayloadVerifier.h"
 
 #include "logging/Log.h"
+#include "system/SystemInfo.h"
 
 #include <windows.h>
 #include <bcrypt.h>
@@ -186,9 +187,11 @@ bool CheckChain(const CTrustVerdict& verdict, const CRYPT_PROVIDER_SGNR& signer,
     return true;
 }
 
-std::wstring CommonNameOf(PCCERT_CONTEXT cert)
+// The first attribute of that kind in the certificate's subject; empty when
+// it has none.
+std::wstring SubjectAttributeOf(PCCERT_CONTEXT cert, const char* attribute)
 {
-    void* oid = const_cast<char*>(szOID_COMMON_NAME);
+    void* oid = const_cast<char*>(attribute);
     DWORD length = CertGetNameStringW(cert, CERT_NAME_ATTR_TYPE, 0, oid, nullptr, 0);
     if (length <= 1)
         return std::wstring();
@@ -226,6 +229,50 @@ bool Sha256OfCertificate(PCCERT_CONTEXT cert, Sha256Digest& digest, uint32_t& er
     return true;
 }
 
+// Whether the signer's organisation and country are the ones asked for
+// (each only when asked for); a mismatch is logged.
+bool SignerOrganizationMatches(PCCERT_CONTEXT signer, const PayloadPolicy& policy)
+{
+    const std::wstring organization = SubjectAttributeOf(signer, szOID_ORGANIZATION_NAME);
+    const std::wstring country = SubjectAttributeOf(signer, szOID_COUNTRY_NAME);
+    if ((policy.strOrganization.empty() || organization == policy.strOrganization) &&
+        (policy.strCountry.empty() || country == policy.strCountry))
+        return true;
+    LOG_INFO_W(L"the signer's organisation \"%ls\" and country \"%ls\" are not the publisher's",
+               organization.c_str(), country.c_str());
+    return false;
+}
+
+// Whether the file's version is at least the lowest accepted one (any, when
+// none is given). A file without a version, or a malformed lowest version,
+// is refused; error is set then.
+bool VersionAccepted(const std::wstring& path, const std::wstring& lowest, uint32_t& error)
+{
+    if (lowest.empty())
+        return true;
+    uint64_t minimum = 0;
+    uint64_t version = 0;
+    if (!ParseFileVersion(lowest, minimum)) {
+        error = static_cast<uint32_t>(ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    if (!GetFileVersionNumber(path, version)) {
+        error = GetLastError();
+        if (error == 0)
+            error = static_cast<uint32_t>(ERROR_RESOURCE_TYPE_NOT_FOUND);
+        LOG_INFO("the installer has no file version, error %lu", static_cast<unsigned long>(error));
+        return false;
+    }
+    if (version >= minimum)
+        return true;
+    error = static_cast<uint32_t>(TRUST_E_SUBJECT_NOT_TRUSTED);
+    LOG_INFO_W(L"the installer's file version %u.%u.%u.%u is below the lowest accepted, %ls",
+               static_cast<unsigned>(version >> 48), static_cast<unsigned>(version >> 32 & 0xFFFF),
+               static_cast<unsigned>(version >> 16 & 0xFFFF), static_cast<unsigned>(version & 0xFFFF),
+               lowest.c_str());
+    return false;
+}
+
 } // namespace
 
 PayloadVerdict VerifyPayload(const std::wstring& path, const PayloadPolicy& policy)
@@ -244,7 +291,7 @@ PayloadVerdict VerifyPayload(const std::wstring& path, const PayloadPolicy& poli
         verdict.nError = static_cast<uint32_t>(TRUST_E_NOSIGNATURE);
         return verdict;
     }
-    verdict.strSigner = CommonNameOf(signer->pasCertChain[0].pCert);
+    verdict.strSigner = SubjectAttributeOf(signer->pasCertChain[0].pCert, szOID_COMMON_NAME);
 
     CScopedChain chain;
     PCCERT_CONTEXT root = nullptr;
@@ -252,7 +299,8 @@ PayloadVerdict VerifyPayload(const std::wstring& path, const PayloadPolicy& poli
         verdict.eResult = kPayload_UntrustedChain;
         return verdict;
     }
-    if (policy.strPublisher.empty() || verdict.strSigner != policy.strPublisher) {
+    if (policy.strPublisher.empty() || verdict.strSigner != policy.strPublisher ||
+        !SignerOrganizationMatches(signer->pasCertChain[0].pCert, policy)) {
         verdict.eResult = kPayload_WrongPublisher;
         verdict.nError = static_cast<uint32_t>(TRUST_E_SUBJECT_NOT_TRUSTED);
         return verdict;
@@ -267,6 +315,11 @@ PayloadVerdict VerifyPayload(const std::wstring& path, const PayloadPolicy& poli
                 verdict.nError = static_cast<uint32_t>(CERT_E_UNTRUSTEDROOT);
             return verdict;
         }
+    }
+    // The version resource is part of what the signature covers.
+    if (!VersionAccepted(path, policy.strMinVersion, verdict.nError)) {
+        verdict.eResult = kPayload_TooOld;
+        return verdict;
     }
     verdict.eResult = kPayload_Accepted;
     verdict.nError = 0;

@@ -73,6 +73,15 @@ std::wstring ReplaceRisk(const ObjectSecurity& object, bool nearProgram);
 #ifdef _WIN32
 #include <windows.h>
 
+// A process this program started: its identifier and its creation time (as
+// one number of 100-ns units). The identifier alone names the process only
+// while it runs; once it has ended, the system may give the number to
+// another. dwId 0: none was started.
+struct ProcessStamp {
+    DWORD dwId = 0;
+    ULONGLONG nCreated = 0;
+};
+
 // True and the identifier set for the first process in the system's list
 // whose executable file name equals the name exactly (case-sensitive); false,
 // the identifier untouched, when none runs, the name is empty or longer than
@@ -81,14 +90,28 @@ bool FindProcess(const std::wstring& name, DWORD& processId);
 
 // Requests termination (exit code 0) without waiting for it. False when the
 // process cannot be opened (for example because it has already exited).
+// Processes are opened with the rights to end, wait for and name them, and
+// no more.
 bool KillProcess(DWORD processId);
+
+// Ends, like KillProcess, every process of this name (compared as by
+// FindProcess) that descends from the ancestor: its chain of parents, read
+// from one snapshot of the process list, leads to it. Each link must hold a
+// parent created no later than its child, and the ancestor's identifier
+// counts only for a child created after the ancestor and only while no
+// other process created before that child holds the identifier now, so a
+// number reused after its process ended makes no stranger a descendant.
+// Returns how many were asked to end; 0 for an ancestor of identifier 0.
+int EndDescendantsNamed(const std::wstring& name, const ProcessStamp& ancestor);
 
 // ShellExecuteW with the verb "Open"; the shell's result is passed back as is.
 HINSTANCE ShellOpen(HWND owner, const std::wstring& target);
 
 // Starts the installer with the silent switches and the install folder, and
 // waits without a time limit until its process exits. True once it ran and
-// exited: its exit code is logged and stored in *exitCode when given. False,
+// exited: its exit code is logged and stored in *exitCode when given; its
+// stamp is stored in *started as soon as it exists, before mayRun is asked
+// (a window's clean-up ends what the installer started). False,
 // with nothing started, when the folder is longer than kInstallFolderMax or
 // the process cannot be created (logged with the error). With `mayRun`, the
 // process is created suspended and runs only when mayRun() answers true;
@@ -96,7 +119,8 @@ HINSTANCE ShellOpen(HWND owner, const std::wstring& target);
 // call returns false (a window that is closing decides under its own lock,
 // so that an installer either runs and is ended by the close, or never runs).
 bool RunSilentInstaller(const std::wstring& installerPath, const std::wstring& installFolder,
-                        DWORD* exitCode = nullptr, const std::function<bool()>& mayRun = nullptr);
+                        DWORD* exitCode = nullptr, const std::function<bool()>& mayRun = nullptr,
+                        ProcessStamp* started = nullptr);
 
 // How RunProgram started (or tried to start) the program, for the log and tests.
 enum RunProgramPath {

@@ -1,6 +1,7 @@
 #include "system/Process.h"
 
 #include "logging/Log.h"
+#include "system/SystemLibrary.h"
 #include "system/WinHandle.h"
 
 #include <aclapi.h>
@@ -12,11 +13,18 @@
 #include <shlobj.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
+#include <utility>
+#include <vector>
+
 namespace {
 
-// PROCESS_TERMINATE | PROCESS_CREATE_THREAD | PROCESS_VM_OPERATION |
-// PROCESS_VM_WRITE | PROCESS_QUERY_INFORMATION.
-constexpr DWORD kKillAccess = 0x042B;
+// A process found by name is opened to be ended, waited for and asked its
+// creation time: nothing that reads or writes its memory or starts code in it.
+constexpr DWORD kKillAccess = PROCESS_TERMINATE | SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION;
+
+// Parents are looked up this many links up at most.
+constexpr int kMaxAncestry = 32;
 
 // wdc.dll's entry that starts a program as the logged-on interactive user.
 typedef HRESULT(WINAPI* RunTaskAsInteractiveUserFn)(const wchar_t* commandLine, const wchar_t* reserved,
@@ -79,11 +87,9 @@ private:
 // whether the call reported success.
 bool RunThroughInteractiveUserTask(const std::wstring& programPath, bool& started)
 {
-    CScopedModule library(LoadLibraryA("wdc.dll"));
-    if (!library) {
-        LOG_INFO("LoadLibraryA(wdc.dll) failed, error %lu", GetLastError());
+    CScopedModule library(LoadSystemLibrary(L"wdc.dll"));
+    if (!library)
         return false;
-    }
     auto run = reinterpret_cast<RunTaskAsInteractiveUserFn>(
         reinterpret_cast<void*>(GetProcAddress(library.Get(), "WdcRunTaskAsInteractiveUser")));
     if (run == nullptr) {
@@ -203,6 +209,51 @@ const wchar_t* PathName(RunProgramPath path)
     return L"?";
 }
 
+// The creation time of an open process; 0 when it cannot be read.
+ULONGLONG CreationTimeOf(HANDLE process)
+{
+    FILETIME created = {};
+    FILETIME exited = {};
+    FILETIME kernel = {};
+    FILETIME user = {};
+    if (!GetProcessTimes(process, &created, &exited, &kernel, &user))
+        return 0;
+    return static_cast<ULONGLONG>(created.dwHighDateTime) << 32 | created.dwLowDateTime;
+}
+
+// The creation time of the process that holds the identifier now; 0 when
+// none does (or it cannot be opened).
+ULONGLONG CreationTimeOf(DWORD processId)
+{
+    CScopedHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+    return process ? CreationTimeOf(process.Get()) : 0;
+}
+
+// (process, parent) identifiers of one snapshot of the process list.
+using ParentMap = std::vector<std::pair<DWORD, DWORD>>;
+
+// Whether the process (identifier id, created at created) descends from the
+// ancestor, following the parents of the snapshot; see EndDescendantsNamed.
+bool DescendsFrom(const ParentMap& parents, DWORD id, ULONGLONG created, const ProcessStamp& ancestor)
+{
+    for (int depth = 0; depth < kMaxAncestry && created != 0; ++depth) {
+        const auto link = std::find_if(parents.begin(), parents.end(), [id](const auto& p) { return p.first == id; });
+        if (link == parents.end() || link->second == 0 || link->second == id)
+            return false;
+        const DWORD parent = link->second;
+        // The process holding the parent's number now: the parent itself
+        // when it was created first, else a later one that took the number.
+        const ULONGLONG holder = CreationTimeOf(parent);
+        if (parent == ancestor.dwId && ancestor.nCreated != 0 && ancestor.nCreated <= created)
+            return holder == ancestor.nCreated || holder == 0 || holder > created;
+        if (holder == 0 || holder > created)
+            return false;
+        id = parent;
+        created = holder;
+    }
+    return false;
+}
+
 } // namespace
 
 bool FindProcess(const std::wstring& name, DWORD& processId)
@@ -244,6 +295,42 @@ bool KillProcess(DWORD processId)
     return true;
 }
 
+int EndDescendantsNamed(const std::wstring& name, const ProcessStamp& ancestor)
+{
+    if (ancestor.dwId == 0 || name.empty() || name.size() > kProcessNameMax)
+        return 0;
+    CScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) {
+        LOG_INFO("CreateToolhelp32Snapshot failed, error %lu", GetLastError());
+        return 0;
+    }
+    ParentMap parents;
+    std::vector<DWORD> named;
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry)) {
+        parents.emplace_back(entry.th32ProcessID, entry.th32ParentProcessID);
+        if (name == entry.szExeFile)
+            named.push_back(entry.th32ProcessID);
+    }
+    int ended = 0;
+    for (DWORD id : named) {
+        // Held open from the check to the end, so the number cannot pass to
+        // another process in between.
+        CScopedHandle process(OpenProcess(kKillAccess, FALSE, id));
+        if (!process)
+            continue;
+        if (!DescendsFrom(parents, id, CreationTimeOf(process.Get()), ancestor)) {
+            LOG_INFO_W(L"%ls (process %lu) was not started by process %lu; it is left running", name.c_str(),
+                       static_cast<unsigned long>(id), static_cast<unsigned long>(ancestor.dwId));
+            continue;
+        }
+        TerminateProcess(process.Get(), 0);
+        ++ended;
+    }
+    return ended;
+}
+
 HINSTANCE ShellOpen(HWND owner, const std::wstring& target)
 {
     HINSTANCE result = ShellExecuteW(owner, L"Open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
@@ -253,7 +340,7 @@ HINSTANCE ShellOpen(HWND owner, const std::wstring& target)
 }
 
 bool RunSilentInstaller(const std::wstring& installerPath, const std::wstring& installFolder, DWORD* exitCode,
-                        const std::function<bool()>& mayRun)
+                        const std::function<bool()>& mayRun, ProcessStamp* started)
 {
     std::wstring line;
     if (!BuildSilentInstallerCommandLine(installFolder, line)) {
@@ -274,6 +361,8 @@ bool RunSilentInstaller(const std::wstring& installerPath, const std::wstring& i
     }
     CScopedHandle process(info.hProcess);
     CScopedHandle thread(info.hThread);
+    if (started != nullptr)
+        *started = ProcessStamp{info.dwProcessId, CreationTimeOf(process.Get())};
     if (mayRun && !mayRun()) {
         TerminateProcess(process.Get(), 1);
         WaitForSingleObject(process.Get(), 5000);

@@ -40,6 +40,9 @@ std::wstring GetProgramFilesFolder();          // ends in "\"; "\" alone on fail
 std::wstring GetDataFolder();
 bool GetDiskFreeSpaceMB(const std::wstring& folder, uint32_t& freeMiB);
 std::wstring GetFileVersionString(const std::wstring& path);   // "a.b.c.d" or ""
+// The file version of the version resource's fixed part (a.b.c.d as one
+// number, a in the top 16 bits); false when the file has none.
+bool GetFileVersionNumber(const std::wstring& path, uint64_t& version);
 std::wstring GetWindowsProductName();
 bool IsNativeX64();
 std::wstring GetUiLanguageCode();             // e.g. "1033"

@@ -40,22 +40,51 @@ bool GetDiskFreeSpaceMB(const std::wstring& folder, uint32_t& freeMiB)
     return true;
 }
 
-std::wstring GetFileVersionString(const std::wstring& path)
+namespace {
+
+// The file's version resource; empty when it has none or it cannot be read.
+std::vector<unsigned char> VersionBlock(const std::wstring& path)
 {
     DWORD ignored = 0;
     DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
-    if (size == 0)
-        return std::wstring();
     std::vector<unsigned char> block(size);
-    if (!GetFileVersionInfoW(path.c_str(), 0, size, block.data()))
-        return std::wstring();
-    void* translation = nullptr;
-    UINT translationSize = 0;
-    if (!VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", &translation, &translationSize))
-        return std::wstring();
+    if (size == 0 || !GetFileVersionInfoW(path.c_str(), 0, size, block.data()))
+        block.clear();
+    return block;
+}
+
+// The fixed part of a version resource; null when it has none.
+const VS_FIXEDFILEINFO* FixedInfoOf(std::vector<unsigned char>& block)
+{
     VS_FIXEDFILEINFO* info = nullptr;
     UINT infoSize = 0;
-    if (!VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&info), &infoSize) || info == nullptr)
+    if (block.empty() || !VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&info), &infoSize) ||
+        info == nullptr || infoSize < sizeof(VS_FIXEDFILEINFO) || info->dwSignature != VS_FFI_SIGNATURE)
+        return nullptr;
+    return info;
+}
+
+} // namespace
+
+bool GetFileVersionNumber(const std::wstring& path, uint64_t& version)
+{
+    std::vector<unsigned char> block = VersionBlock(path);
+    const VS_FIXEDFILEINFO* info = FixedInfoOf(block);
+    if (info == nullptr)
+        return false;
+    version = static_cast<uint64_t>(info->dwFileVersionMS) << 32 | info->dwFileVersionLS;
+    return true;
+}
+
+std::wstring GetFileVersionString(const std::wstring& path)
+{
+    std::vector<unsigned char> block = VersionBlock(path);
+    void* translation = nullptr;
+    UINT translationSize = 0;
+    if (block.empty() || !VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", &translation, &translationSize))
+        return std::wstring();
+    const VS_FIXEDFILEINFO* info = FixedInfoOf(block);
+    if (info == nullptr)
         return std::wstring();
     wchar_t text[64];
     FormatTextInto(text, 64, L"%d.%d.%d.%d", HIWORD(info->dwFileVersionMS), LOWORD(info->dwFileVersionMS),

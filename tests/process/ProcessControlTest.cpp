@@ -75,11 +75,10 @@ struct StartedProcess {
     CScopedHandle hProcess;
 };
 
-// Starts a copy of the stand-in product that closes itself after lifetimeMs.
-StartedProcess StartProduct(const std::wstring& exe, int lifetimeMs)
+// Starts the program with the arguments, without waiting for it.
+StartedProcess StartProcess(const std::wstring& exe, const std::wstring& arguments)
 {
-    SetEnvironmentVariableW(L"PW_PATHWICK_LIFETIME_MS", std::to_wstring(lifetimeMs).c_str());
-    std::wstring commandLine = L"\"" + exe + L"\"";
+    std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info = {};
@@ -90,6 +89,14 @@ StartedProcess StartProduct(const std::wstring& exe, int lifetimeMs)
         started.dwId = info.dwProcessId;
         started.hProcess.Reset(info.hProcess);
     }
+    return started;
+}
+
+// Starts a copy of the stand-in product that closes itself after lifetimeMs.
+StartedProcess StartProduct(const std::wstring& exe, int lifetimeMs)
+{
+    SetEnvironmentVariableW(L"PW_PATHWICK_LIFETIME_MS", std::to_wstring(lifetimeMs).c_str());
+    StartedProcess started = StartProcess(exe, L"");
     SetEnvironmentVariableW(L"PW_PATHWICK_LIFETIME_MS", nullptr);
     return started;
 }
@@ -505,6 +512,34 @@ TEST_F(SilentInstaller, EndingTheCopyEndsTheWait)
     ASSERT_TRUE(found) << LogText();
     EXPECT_LT(tookMs, 20000);
     EXPECT_EQ(GetFileAttributesW(ProductIn(root).c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// The clean-up ends the copy that the installer it started made, and leaves
+// a process of the same name that something else started (here the test).
+TEST_F(SilentInstaller, EndsOnlyTheCopyOfItsOwnInstaller)
+{
+    SetWorkTime(30000);
+    const std::wstring decoyRoot = MakeRoot(L"decoy");
+    const std::wstring decoyExe = decoyRoot + L"\\" + kInstallerCopyName;
+    ASSERT_TRUE(CopyFileTo(BuiltInstaller(), decoyExe));
+    StartedProcess decoy = StartProcess(decoyExe, L"/verysilent /path=\"" + decoyRoot + L"\"");
+    ASSERT_NE(decoy.dwId, 0u);
+    std::wstring root = MakeRoot(L"root") + L"\\";
+    ProcessStamp installer;
+    std::atomic<bool> stamped{false};
+    std::thread worker(
+        [&] { RunSilentInstaller(strInstaller, root, nullptr, [&stamped] { return stamped = true; }, &installer); });
+    const bool bothRun = WaitUntil([] { return ProcessesNamed(kInstallerCopyName).size() == 2; }, 10000) && stamped;
+    const int ended = bothRun ? EndDescendantsNamed(kInstallerCopyName, installer) : 0;
+    if (ended != 1)
+        EndAllNamed(kInstallerCopyName);   // let the worker finish before failing
+    worker.join();
+    ASSERT_TRUE(bothRun) << LogText();
+    EXPECT_EQ(ended, 1);
+    EXPECT_EQ(WaitForSingleObject(decoy.hProcess.Get(), 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the decoy was ended";
+    EXPECT_EQ(GetFileAttributesW(ProductIn(root).c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(EndDescendantsNamed(kInstallerCopyName, ProcessStamp{}), 0);
+    EXPECT_TRUE(Contains(ReadFileBytes(LogFilePath()), "was not started by process")) << ReadFileBytes(LogFilePath());
 }
 
 TEST_F(SilentInstaller, BadSwitchesInstallNothing)

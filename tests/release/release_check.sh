@@ -5,7 +5,11 @@
 # resources (types, names, languages and bytes: the version information, the
 # package, the skin, the icon, the manifest) as the test build. Then the
 # script's signing options: a given certificate is the one used, and a
-# half-given or mismatched one fails and leaves the output as it was.
+# half-given or mismatched one fails and leaves the output as it was; it
+# warns when the build has no root pin or no lowest version; and a file
+# signed through a time-stamp authority (tests/server/tsa.py under the test
+# CA) carries a valid time stamp, so that it still verifies after the
+# signing certificate has expired, where the release file without one fails.
 #   release_check.sh RELEASE_EXE TEST_EXE PKI_DIR WORK_DIR
 # The deployment settings of the test build come in the environment (ctest).
 set -uo pipefail
@@ -74,12 +78,45 @@ PW_SIGN_CERT="$pki/other.pem" PW_SIGN_KEY="$pki/other.key" \
   bash "$root/scripts/release.sh" --out "$marker" >"$work/given.txt" 2>&1
 rc=$?
 signed_as_given() { [ "$rc" = 0 ] && verified_by "$marker" "Brisklane Other Publisher" &&
-                    ! grep -q "WARNING" "$work/given.txt" && grep -q "is [0-9]* bytes" "$work/given.txt"; }
+                    ! grep -q "WARNING: signed with the TEST" "$work/given.txt" && grep -q "is [0-9]* bytes" "$work/given.txt"; }
 check "a given certificate signs, without the test warning" signed_as_given
 bash "$root/scripts/release.sh" --out "$work/test-signed.exe" >/dev/null 2>"$work/test-signed.err"
 rc=$?
 warned() { [ "$rc" = 0 ] && grep -q "^WARNING: signed with the TEST certificate.*NOT FOR SHIPPING" "$work/test-signed.err" &&
            verified_by "$work/test-signed.exe" "Brisklane Test Publisher"; }
 check "without a certificate: signed with the test one, with a warning on stderr" warned
+warns_for() { # warns_for SETTING FILE: a warning names SETTING exactly when it is empty
+  if [ -z "${!1:-}" ]; then grep -q "^WARNING: .*($1)" "$2"; else ! grep -q "($1)" "$2"; fi
+}
+check "a warning without a root pin, none with one (PW_PAYLOAD_ROOT_SHA256='${PW_PAYLOAD_ROOT_SHA256:-}')" \
+      warns_for PW_PAYLOAD_ROOT_SHA256 "$work/test-signed.err"
+check "a warning without a lowest version, none with one (PW_PAYLOAD_MIN_VERSION='${PW_PAYLOAD_MIN_VERSION:-}')" \
+      warns_for PW_PAYLOAD_MIN_VERSION "$work/test-signed.err"
+
+python3 "$root/tests/server/tsa.py" --pki "$pki" --state "$work/tsa" --port-file "$work/tsa.port" --time-limit 600 \
+  </dev/null >"$work/tsa.log" 2>&1 &
+tsa_pid=$!
+for _ in $(seq 1 100); do [ -s "$work/tsa.port" ] && break; sleep 0.1; done
+PW_SIGN_TIMESTAMP_URL="http://127.0.0.1:$(cat "$work/tsa.port" 2>/dev/null)/" \
+  bash "$root/scripts/release.sh" --out "$work/timestamped.exe" >"$work/timestamped.txt" 2>&1
+rc=$?
+kill "$tsa_pid" 2>/dev/null
+wait "$tsa_pid" 2>/dev/null
+# A day after the test signing certificate expires.
+expired=$(( $(date -d "$(openssl x509 -in "$pki/codesign.pem" -noout -enddate | cut -d= -f2)" +%s) + 86400 ))
+verified_later() { # verified_later FILE: the signature verifies as of $expired
+  osslsigncode verify -CAfile "$pki/ca.pem" -TSA-CAfile "$pki/ca.pem" -time "$expired" -in "$1" >"$work/later.txt" 2>&1 &&
+    grep -q "^Signature verification: ok" "$work/later.txt"
+}
+time_stamped() { [ "$rc" = 0 ] && verified_later "$work/timestamped.exe" &&
+                 grep -q "^Timestamp Server Signature verification: ok" "$work/later.txt" &&
+                 grep -q "Subject: /CN=Pathwick Test TSA" "$work/later.txt"; }
+time_stamped
+stamped=$?
+stamp=$(grep -m1 'Timestamp time:' "$work/later.txt" | sed 's/^[[:space:]]*//')
+check "time-stamped by the test authority, still valid once the certificate expired ($stamp)" [ "$stamped" = 0 ] ||
+  sed 's/^/     /' "$work/timestamped.txt" "$work/tsa.log" "$work/later.txt"
+not_verified_later() { ! verified_later "$1"; }
+check "without a time stamp the release file fails once the certificate expired" not_verified_later "$release"
 
 [ "$fails" = 0 ]

@@ -138,3 +138,25 @@ TEST(PayloadRootPin, OnlySixtyFourHexDigits)
         EXPECT_EQ(untouched[0], 0x42);
     }
 }
+
+// The lowest accepted version of the downloaded installer: up to four
+// decimal parts of 0 to 65535, missing ones 0; nothing else.
+TEST(PayloadMinVersion, ReadsUpToFourPartsAndNothingElse)
+{
+    const struct {
+        const wchar_t* text;
+        uint64_t version;
+    } read[] = {{L"2", 0x0002000000000000}, {L"2.3", 0x0002000300000000}, {L"1.2.3.4", 0x0001000200030004},
+                {L"65535.0.0.65535", 0xFFFF00000000FFFF}, {L"007.1", 0x0007000100000000}};
+    for (const auto& c : read) {
+        uint64_t version = 0;
+        EXPECT_TRUE(ParseFileVersion(c.text, version)) << testing::PrintToString(std::wstring(c.text));
+        EXPECT_EQ(version, c.version) << testing::PrintToString(std::wstring(c.text));
+    }
+    for (const wchar_t* text : {L"", L".", L"1.", L".1", L"1..2", L"1.2.3.4.5", L"65536", L"99999999999", L" 1",
+                                L"1 ", L"+1", L"-1", L"1,2", L"0x10", L"1.2a"}) {
+        uint64_t untouched = 42;
+        EXPECT_FALSE(ParseFileVersion(text, untouched)) << testing::PrintToString(std::wstring(text));
+        EXPECT_EQ(untouched, 42u);
+    }
+}

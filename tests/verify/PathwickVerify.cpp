@@ -1,7 +1,9 @@
 // Command-line harness around the installer's signature check.
 //   pathwick-verify.exe FILE [--publisher NAME] [--root-sha256 HEX]
+//                            [--organization O] [--country C] [--min-version V]
 // Runs exactly the check the installer runs before it starts a downloaded
-// installer, with this build's publisher and root pin unless given here.
+// installer, with this build's settings unless given here (an empty value
+// turns the organisation, country, pin or lowest version off).
 // Prints "accepted" or "refused: <reason>" on standard output (the code
 // behind a refusal and the signer on standard error) and exits with 0 when
 // accepted, 1 when refused, 2 on a bad command line.
@@ -15,7 +17,10 @@ namespace {
 
 int Usage(const char* problem)
 {
-    std::fprintf(stderr, "%s\nusage: pathwick-verify.exe FILE [--publisher NAME] [--root-sha256 HEX]\n", problem);
+    std::fprintf(stderr,
+                 "%s\nusage: pathwick-verify.exe FILE [--publisher NAME] [--root-sha256 HEX] [--organization O]"
+                 " [--country C] [--min-version V]\n",
+                 problem);
     return 2;
 }
 
@@ -24,13 +29,24 @@ int Usage(const char* problem)
 int wmain(int argc, wchar_t** argv)
 {
     std::wstring file;
-    PayloadPolicy policy{kPayloadPublisher, kPayloadRootSha256};
+    PayloadPolicy policy{kPayloadPublisher, kPayloadRootSha256, kPayloadPublisherO, kPayloadPublisherC,
+                         kPayloadMinVersion};
+    const struct {
+        const wchar_t* name;
+        std::wstring* value;
+    } options[] = {{L"--publisher", &policy.strPublisher},       {L"--root-sha256", &policy.strRootSha256},
+                   {L"--organization", &policy.strOrganization}, {L"--country", &policy.strCountry},
+                   {L"--min-version", &policy.strMinVersion}};
     for (int i = 1; i < argc; ++i) {
         const std::wstring arg = argv[i];
-        if (arg == L"--publisher" || arg == L"--root-sha256") {
+        std::wstring* value = nullptr;
+        for (const auto& option : options)
+            if (arg == option.name)
+                value = option.value;
+        if (value != nullptr) {
             if (i + 1 >= argc)
                 return Usage("an option lacks its value");
-            (arg == L"--publisher" ? policy.strPublisher : policy.strRootSha256) = argv[++i];
+            *value = argv[++i];
         } else if (file.empty() && !arg.empty() && arg.rfind(L"--", 0) != 0) {
             file = arg;
         } else {
@@ -44,6 +60,9 @@ int wmain(int argc, wchar_t** argv)
     Sha256Digest pin{};
     if (!policy.strRootSha256.empty() && !ParseSha256Hex(policy.strRootSha256, pin))
         return Usage("--root-sha256 takes 64 hexadecimal digits");
+    uint64_t lowest = 0;
+    if (!policy.strMinVersion.empty() && !ParseFileVersion(policy.strMinVersion, lowest))
+        return Usage("--min-version takes a version a[.b[.c[.d]]]");
 
     const PayloadVerdict verdict = VerifyPayload(file, policy);
     if (verdict.Accepted()) {
