@@ -7,6 +7,7 @@
 #include "logging/Assert.h"
 #include "logging/Log.h"
 #include "net/HttpDownload.h"
+#include "net/SecureChannel.h"
 #include "system/Process.h"
 #include "system/SystemInfo.h"
 
@@ -67,6 +68,15 @@ int CSilentInstall::Install()
         return kExit_FolderInvalid;
     }
     LOG_INFO("silent: the install root is accepted (%s)", exists ? "it exists" : "it will be created");
+    // Before the first request, as the window does once its home page shows:
+    // this program loads the request libraries and the TLS stack from the
+    // system folder, so the libraries that WinHTTP loads on its first secure
+    // request are in the process already (under Wine that load otherwise
+    // looked for crypt32.dll beside this program first).
+    const ULONGLONG begin = GetTickCount64();
+    const bool loaded = WarmUpSecureChannel();
+    LOG_INFO("silent: secure channel loaded: %s, %u ms", loaded ? "yes" : "no",
+             static_cast<unsigned>(GetTickCount64() - begin));
     SendAnalyticsEvent(true);
     if (ProductRunning())
         return kExit_ProductRunning;

@@ -1,4 +1,4 @@
-# Every bad copy of the installer (flipped, unsigned, untrusted, other publisher) is refused and never run; the good copy installs.
+# Every bad copy of the installer (flipped, unsigned, untrusted, other publisher, older version) is refused and never run; the good copy installs.
 
 # The server hands out each bad copy of the installer in turn: the download
 # succeeds, the signature check refuses the file (the box says so, the log
@@ -15,7 +15,7 @@ sleep 1
 local done; done="HttpDownloadEnd$(printf '\xa3\xba')Success"
 local n=0 entry copy reason
 for entry in "flipped:bad digest" "unsigned:no signature" "untrusted:untrusted chain" \
-             "other-publisher:wrong publisher"; do
+             "other-publisher:wrong publisher" "old-version:older than the lowest version"; do
   copy=${entry%%:*}; reason=${entry#*:}; n=$((n + 1))
   serve "$copy"
   if [ "$n" = 1 ]; then
