@@ -1,6 +1,7 @@
 #include "system/Process.h"
 
 #include "logging/Log.h"
+#include "logging/TextFormat.h"
 #include "system/SystemLibrary.h"
 #include "system/WinHandle.h"
 
@@ -428,7 +429,7 @@ ObjectSecurity ReadObjectSecurity(PSECURITY_DESCRIPTOR descriptor, const std::ws
         } else {
             // A kind not read here may grant anything to anyone.
             entry.nMask = 0xFFFFFFFF;
-            entry.strSid = L"? (entry of type " + std::to_wstring(header->AceType) + L")";
+            entry.strSid = L"? (entry of type " + IntToWide(header->AceType) + L")";
         }
         object.vecEntries.push_back(entry);
     }
@@ -448,7 +449,7 @@ std::wstring ProgramReplaceRisk(const std::wstring& programPath)
         GetFileSecurityW(object.c_str(), wanted, nullptr, 0, &needed);
         std::vector<BYTE> buffer(needed);
         if (needed == 0 || !GetFileSecurityW(object.c_str(), wanted, buffer.data(), needed, &needed))
-            return object + L": its permissions cannot be read (error " + std::to_wstring(GetLastError()) + L")";
+            return object + L": its permissions cannot be read (error " + IntToWide(GetLastError()) + L")";
         const std::wstring risk = ReplaceRisk(ReadObjectSecurity(buffer.data(), object), depth < 2);
         if (!risk.empty())
             return risk;
