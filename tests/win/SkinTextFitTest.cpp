@@ -406,7 +406,7 @@ TEST_F(SkinTextFitTest, EveryTextMeetsAaContrastInEveryPageStateFromThePixels)
                 std::ostringstream what;
                 what << rowName << ", " << state.name << ": " << Narrow(label->GetName()) << " " << look;
                 ++measured;
-                // A spec-fixed colour drawn in this text is listed with its ratio.
+                // A fixed colour (the licence link, the tip's red) drawn in this text is listed with its ratio.
                 bool inkFixed = false;
                 for (const auto& f : kFixedColors) {
                     auto it = r.counts.find(f.rgb);
