@@ -53,6 +53,8 @@ enum DownloadResult {
     kDownloadBadParam = -1,     // parameters invalid or target folder not creatable
     kDownloadNoSize = -3,       // the size could not be obtained
     kDownloadFailed = -4,       // file not opened, or a range failed all its attempts
+    kDownloadProxySignIn = -5,  // the proxy wants a sign-in that nobody gave (cancelled, or /S)
+    kDownloadDiskFailed = -6,   // the download file could not be opened or written (disk full...)
 };
 
 constexpr int kDownloadMaxThreads = 64;
