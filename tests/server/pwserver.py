@@ -43,8 +43,9 @@ Prints "PORT <n>" on standard output once it listens (and writes <n> to
                                  stays open until the client closes it
                      trickle=N   one byte every N seconds (N may be a fraction)
                      at=B        stall, trickle and rate act on one answer only,
-                                 the first that holds byte B, from that byte on
-                     times=N     ... on the first N answers (all without at=)
+                                 the first to reach byte B, from that byte on
+                     times=N     ... on the first N answers (all without at=);
+                                 a faulted answer's /requests entry says "fault"
                      down=S      once downafter=B (1 MiB) body bytes of the file
                                  are sent, every answer in progress is cut and
                                  the port refuses connections for S seconds
@@ -291,22 +292,16 @@ class Handler(BaseHTTPRequestHandler):
 
         number = float(query.get("trickle", ["0"])[0] or 0)
         fault = "stall" if flag("stall") else ("trickle" if number > 0 else ("rate" if "rate" in query else None))
-        fault_from = 0  # offset in the body where the fault starts
-        if fault and not head:
-            at = query.get("at", [None])[0]
-            times = int(query.get("times", ["1" if at is not None else "0"])[0] or 0)
-            if at is not None and not first <= int(at) < first + length:
-                fault = None
-            else:
-                fault_from = int(at) - first if at is not None else 0
-                with state_lock:
-                    count = fault_answers.get(key, 0)
-                    if times and count >= times:
-                        fault = None
-                    else:
-                        fault_answers[key] = count + 1
+        # The fault starts at byte at= of the file (0 without); the answer
+        # that reaches it first claims it, so a request that is closed
+        # before (a size query) does not use it up.
+        at = query.get("at", [None])[0]
+        fault_from = int(at) - first if at is not None else 0
+        if fault and not 0 <= fault_from < length:
+            fault = None
         plan = {
             "fault": fault, "from": fault_from, "trickle": number, "key": key,
+            "times": int(query.get("times", ["1" if at is not None else "0"])[0] or 0),
             "down": float(query.get("down", ["0"])[0] or 0),
             "downafter": int(query.get("downafter", ["1048576"])[0] or 0),
             "fail_after": fail_after, "flagfile": flag_file,
@@ -363,6 +358,15 @@ class Handler(BaseHTTPRequestHandler):
                               plan, entry, generation)
         if sent is None or sent == len(view):
             return sent is not None
+        with state_lock:
+            count = fault_answers.get(plan["key"], 0)
+            claimed = not plan["times"] or count < plan["times"]
+            if claimed:
+                fault_answers[plan["key"]] = count + 1
+        if not claimed:
+            return self.send_part(view, sent, len(view), self.server.rate, plan, entry, generation) is not None
+        with state_lock:
+            entry["fault"] = plan["fault"]
         if plan["fault"] == "stall":
             return self.stall(generation)
         if plan["fault"] == "trickle":
