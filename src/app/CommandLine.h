@@ -28,7 +28,7 @@ enum SetupExitCode {
     kExit_NotEnoughSpace = 4,     // the drive lacks 3 x the installer's size, or its free space is unknown
     kExit_DownloadFailed = 5,
     kExit_VerifyFailed = 6,       // the downloaded installer's signature was refused
-    kExit_InstallerFailed = 7,    // the installer did not start, failed, or installed nothing
+    kExit_InstallerFailed = 7,    // the installer could not be read or started, failed, or installed nothing
     kExit_ProductRunning = 8,     // the product runs; the silent run never ends it
 };
 

@@ -20,21 +20,21 @@ using namespace SkinUI;
 void CMainFrameWnd::DownloadSuccess()
 {
     LOG_INFO("HttpDownloadEnd\xA3\xBA" "Success");
-    if (!VerifyDownloadedInstaller()) {
+    const PayloadResult verdict = CheckInstallerSignature(DownloadedFilePath());
+    // An installer that cannot be read (held by a scanner for too long) was
+    // not refused: it is an installation that did not complete, with Retry.
+    if (verdict == kPayload_Unreadable) {
+        InstallFailed();
+        return;
+    }
+    if (verdict != kPayload_Accepted) {
+        DeleteDownloadedFile(0);
         AskAfterFailedDownload(L"STR_VERIFY_FAILED");
         return;
     }
     SendAnalyticsEvent(false);
     UpdateWindowSate(kWindow_Installing);
     SetProgressPercent(90);
-}
-
-bool CMainFrameWnd::VerifyDownloadedInstaller()
-{
-    if (CheckInstallerSignature(DownloadedFilePath()))
-        return true;
-    DeleteDownloadedFile(0);
-    return false;
 }
 
 void CMainFrameWnd::DownloadFailed()

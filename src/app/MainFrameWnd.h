@@ -157,13 +157,11 @@ private:
     void InstallRequestWorker();
     void DownloadWorker(std::wstring url, std::wstring file, int32_t approvedSize);
     void InstallerWorker();
-    // Download worker: the signature check between a finished download and
-    // the installer; a refused file is deleted.
-    bool VerifyDownloadedInstaller();
     // Download worker: the Abort/Retry/Ignore question after a download that
     // failed or was refused, with the text of key above the operating tip.
     void AskAfterFailedDownload(const wchar_t* key);
-    // Installer worker: the installer failed or installed nothing.
+    // Installer worker (download worker for an unreadable download): the
+    // installer could not be read, failed or installed nothing.
     void InstallFailed();
     // UI thread: the finish page in one request, so the home page with the
     // Install button is never painted between its steps.

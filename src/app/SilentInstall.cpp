@@ -147,9 +147,11 @@ int CSilentInstall::DownloadAndVerify(int32_t approvedSize)
         return kExit_DownloadFailed;
     }
     LOG_INFO("silent: downloaded");
-    if (!CheckInstallerSignature(DownloadedFilePath())) {
+    const PayloadResult verdict = CheckInstallerSignature(DownloadedFilePath());
+    if (verdict != kPayload_Accepted) {
         DeleteFileWaiting(DownloadedFilePath(), 0);
-        return kExit_VerifyFailed;
+        // Unreadable is not refused: the installer did not start.
+        return verdict == kPayload_Unreadable ? kExit_InstallerFailed : kExit_VerifyFailed;
     }
     return kExit_Success;
 }

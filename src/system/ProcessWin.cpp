@@ -2,6 +2,7 @@
 
 #include "logging/Log.h"
 #include "logging/TextFormat.h"
+#include "system/SystemInfo.h"
 #include "system/SystemLibrary.h"
 #include "system/WinHandle.h"
 
@@ -355,8 +356,11 @@ bool RunSilentInstaller(const std::wstring& installerPath, const std::wstring& i
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info = {};
-    if (!CreateProcessW(installerPath.c_str(), commandLine, nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
-                        nullptr, &startup, &info)) {
+    // A scanner may still hold the fresh installer: waited for.
+    if (!RetryWhileFileHeld([&] {
+            return CreateProcessW(installerPath.c_str(), commandLine, nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                                  nullptr, nullptr, &startup, &info) != FALSE;
+        }, installerPath)) {
         LOG_INFO_W(L"CreateProcessW failed, error %lu: %ls", GetLastError(), installerPath.c_str());
         return false;
     }

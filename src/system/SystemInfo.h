@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 // The part after the last separator ("/" counts as "\"); "" for "".
@@ -47,5 +48,13 @@ std::wstring GetWindowsProductName();
 bool IsNativeX64();
 std::wstring GetUiLanguageCode();             // e.g. "1033"
 std::wstring GetClientId();                   // "" on registry failure
+
+// Virus scanners often hold a fresh executable for a few seconds without
+// sharing it. Calls attempt() (which leaves its error in GetLastError) until
+// it succeeds, or fails with anything but a sharing or lock violation, or
+// such violations last kHeldFileWaitMs; logs the wait. The last result, with
+// its error in GetLastError.
+constexpr uint32_t kHeldFileWaitMs = 15000;
+bool RetryWhileFileHeld(const std::function<bool()>& attempt, const std::wstring& path);
 
 #endif

@@ -1,6 +1,7 @@
 // The Windows answers of SystemInfo.h.
 #include "system/SystemInfo.h"
 
+#include "logging/Log.h"
 #include "logging/TextFormat.h"
 #include "system/WinHandle.h"
 
@@ -156,4 +157,23 @@ std::wstring GetClientId()
     RegSetValueExW(writeKey.Get(), kClientIdValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(id.c_str()),
                    static_cast<DWORD>((id.size() + 1) * sizeof(wchar_t)));
     return id;
+}
+
+bool RetryWhileFileHeld(const std::function<bool()>& attempt, const std::wstring& path)
+{
+    const ULONGLONG start = GetTickCount64();
+    for (bool waiting = false;; waiting = true) {
+        const bool done = attempt();
+        const DWORD error = done ? 0 : GetLastError();
+        const bool held = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+        const ULONGLONG waited = GetTickCount64() - start;
+        if (done || !held || waited >= kHeldFileWaitMs) {
+            if (waiting && (done || held))
+                LOG_INFO_W(L"%ls was held by another program; %ls after %u ms", path.c_str(),
+                           done ? L"free" : L"still held", static_cast<unsigned>(waited));
+            SetLastError(error);
+            return done;
+        }
+        Sleep(250);
+    }
 }
