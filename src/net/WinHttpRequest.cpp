@@ -30,10 +30,7 @@ CWinHttpRequest::~CWinHttpRequest()
 
 void CWinHttpRequest::CloseHandles()
 {
-    if (hRequest != nullptr) {
-        WinHttpCloseHandle(hRequest);
-        hRequest = nullptr;
-    }
+    CloseRequestHandle();
     if (hConnect != nullptr) {
         WinHttpCloseHandle(hConnect);
         hConnect = nullptr;
@@ -42,6 +39,15 @@ void CWinHttpRequest::CloseHandles()
         WinHttpCloseHandle(hSession);
         hSession = nullptr;
     }
+}
+
+void CWinHttpRequest::CloseRequestHandle()
+{
+    // Abort calls this from another thread while a call may be blocked on
+    // the handle: closing it makes that call fail.
+    void* request = __atomic_exchange_n(&hRequest, nullptr, __ATOMIC_ACQ_REL);
+    if (request != nullptr)
+        WinHttpCloseHandle(request);
 }
 
 const char* CWinHttpRequest::GetTypeName()
@@ -59,6 +65,10 @@ bool CWinHttpRequest::OpenSession()
         Fail("WinHttpOpen", "CWinHttpRequest::OpenSession");
         return false;
     }
+    const int connect = static_cast<int>(nConnectTimeoutMs);
+    const int transfer = static_cast<int>(nTransferTimeoutMs);
+    if (!WinHttpSetTimeouts(hSession, connect, connect, transfer, transfer))
+        Fail("WinHttpSetTimeouts", "CWinHttpRequest::OpenSession");
     return true;
 }
 
@@ -95,6 +105,8 @@ bool CWinHttpRequest::OpenRequest(bool secure)
 
 bool CWinHttpRequest::SendRequest()
 {
+    if (bAborted)
+        return false;
     if (!strHeaders.empty() &&
         !WinHttpAddRequestHeaders(hRequest, strHeaders.c_str(), static_cast<DWORD>(strHeaders.size()),
                                   WINHTTP_ADDREQ_FLAG_ADD)) {
@@ -102,10 +114,12 @@ bool CWinHttpRequest::SendRequest()
         return false;
     }
     if (!WinHttpSendRequest(hRequest, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0)) {
+        nSendError = GetLastError();
         Fail("WinHttpSendRequest", "CWinHttpRequest::SendRequest");
         return false;
     }
     if (!WinHttpReceiveResponse(hRequest, nullptr)) {
+        nSendError = GetLastError();
         Fail("WinHttpReceiveResponse", "CWinHttpRequest::SendRequest");
         return false;
     }
