@@ -41,6 +41,7 @@
 #include "app/UiRequestQueue.h"
 #include "config/LanguageManager.h"
 #include "net/DownloadMeter.h"
+#include "net/HttpDownload.h"
 #include "skinui/WindowImplBase.h"
 #include "system/WinHandle.h"
 

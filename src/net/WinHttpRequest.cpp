@@ -65,10 +65,20 @@ bool CWinHttpRequest::OpenSession()
         Fail("WinHttpOpen", "CWinHttpRequest::OpenSession");
         return false;
     }
-    const int connect = static_cast<int>(nConnectTimeoutMs);
-    const int transfer = static_cast<int>(nTransferTimeoutMs);
-    if (!WinHttpSetTimeouts(hSession, connect, connect, transfer, transfer))
-        Fail("WinHttpSetTimeouts", "CWinHttpRequest::OpenSession");
+    // The time limits, one option at a time (the same as WinHttpSetTimeouts).
+    const struct {
+        DWORD option;
+        DWORD value;
+    } limits[] = {{WINHTTP_OPTION_RESOLVE_TIMEOUT, nConnectTimeoutMs},
+                  {WINHTTP_OPTION_CONNECT_TIMEOUT, nConnectTimeoutMs},
+                  {WINHTTP_OPTION_SEND_TIMEOUT, nTransferTimeoutMs},
+                  {WINHTTP_OPTION_RECEIVE_TIMEOUT, nTransferTimeoutMs},
+                  {WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, nTransferTimeoutMs}};
+    for (const auto& limit : limits) {
+        DWORD value = limit.value;
+        if (!WinHttpSetOption(hSession, limit.option, &value, sizeof(value)))
+            Fail("WinHttpSetOption", "CWinHttpRequest::OpenSession");
+    }
     return true;
 }
 
