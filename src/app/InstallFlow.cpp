@@ -4,6 +4,7 @@
 #include "system/Process.h"
 
 #include <cstdio>
+#include <utility>
 
 const char* WindowStateName(int state)
 {
@@ -137,6 +138,20 @@ std::wstring FormatStorageText(const std::wstring& storage, int32_t fileMB, cons
 {
     return storage + L" " + IntToWide(3 * static_cast<int64_t>(fileMB)) + L" " +
            (unit.empty() ? std::wstring(L"MB") : unit);
+}
+
+std::wstring FormatDiskFailedText(const std::wstring& text, const std::wstring& drive, int32_t fileMB,
+                                  const std::wstring& unit)
+{
+    const std::wstring size = IntToWide(3 * static_cast<int64_t>(fileMB)) + L" " + (unit.empty() ? L"MB" : unit);
+    std::wstring out = text;
+    const std::pair<std::wstring, std::wstring> fields[] = {{L"{drive}", drive}, {L"{size}", size}};
+    for (const auto& field : fields) {
+        const size_t at = out.find(field.first);
+        if (at != std::wstring::npos)
+            out.replace(at, field.first.size(), field.second);
+    }
+    return out;
 }
 
 std::wstring BuildAnalyticsUrl(const std::wstring& host, const std::wstring& propertyId,

@@ -54,7 +54,9 @@ void CMainFrameWnd::AskAfterFailedDownload(const wchar_t* key)
     if (answer == IDABORT) {
         ::PostMessageW(hWnd, WM_CLOSE, kCloseNow, 0);
     } else if (answer == IDRETRY) {
-        DeleteDownloadedFiles();
+        // The bytes already downloaded are kept for the new attempt; the bar
+        // follows what it reports, so the bar and the speed line agree.
+        nLastProgress = 0;
         StartInstallRequest();
     } else if (answer == IDIGNORE) {
         OpenWebPage(hWnd, strDownloadUrl);
@@ -63,6 +65,28 @@ void CMainFrameWnd::AskAfterFailedDownload(const wchar_t* key)
         nLastProgress = 0;
         UpdateWindowSate(kWindow_Init);
     }
+}
+
+void CMainFrameWnd::DownloadDiskFailed()
+{
+    LOG_INFO("HttpDownloadEnd\xA3\xBA" "the download file cannot be written");
+    RunOnUiThread([this] {
+        if (pTaskbarProgress != nullptr)
+            pTaskbarProgress->SetState(kTaskbar_Error);
+    });
+    const std::wstring text = FormatDiskFailedText(languageManager.GetText(L"STR_DISK_WRITE_FAILED"),
+                                                   DriveOfRoot(DownloadedFilePath()),
+                                                   FileSizeToMB(static_cast<int32_t>(meter.Snapshot().nTotal)),
+                                                   languageManager.GetText(L"STR_MB"));
+    if (ShowMessage(text, MB_RETRYCANCEL | MB_ICONERROR) == IDRETRY) {
+        nLastProgress = 0;
+        StartInstallRequest();
+        return;
+    }
+    DeleteDownloadedFiles();
+    SetProgressPercent(0);
+    nLastProgress = 0;
+    UpdateWindowSate(kWindow_Init);
 }
 
 std::wstring CMainFrameWnd::ProductFolder() const
@@ -195,6 +219,7 @@ void CMainFrameWnd::DeleteDownloadedFiles()
 {
     KillSilentInstallProcess();
     DeleteDownloadedFile(0);
+    kept = DownloadKept();
 }
 
 bool CMainFrameWnd::DeleteDownloadedFile(DWORD waitMs)

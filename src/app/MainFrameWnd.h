@@ -41,6 +41,7 @@
 #include "app/UiRequestQueue.h"
 #include "config/LanguageManager.h"
 #include "net/DownloadMeter.h"
+#include "net/HttpDownload.h"
 #include "skinui/WindowImplBase.h"
 #include "system/WinHandle.h"
 
@@ -105,6 +106,9 @@ public:
     // Hand-off and finish.
     void DownloadSuccess();
     void DownloadFailed();
+    // The download file could not be opened or written: the Retry/Cancel
+    // question naming the disk and the space needed.
+    void DownloadDiskFailed();
     void StartInstallExe();
     void InstallExeFinish();
     void KillSilentInstallProcess();
@@ -203,6 +207,10 @@ private:
     CUiRequestQueue uiRequests;
     // Measures every download (the engine feeds it, the speed line reads it).
     CDownloadMeter meter;
+    // What a failed download wrote, for the next one (Retry); emptied when
+    // the downloaded file is deleted. Written by the engine before its end
+    // event, read by the next download.
+    DownloadKept kept;
     std::unique_ptr<CSpeedLine> pSpeedLine;
     // Set once when the window starts closing; read by every thread.
     std::atomic<bool> bClosing{false};

@@ -141,6 +141,12 @@ int CSilentInstall::DownloadAndVerify(int32_t approvedSize)
     param.strSavePath = DownloadedFilePath();
     bool cancel = false;
     HttpDownload(&param, &OnSilentDownloadEvent, &cancel);
+    if (result == kDownloadDiskFailed) {
+        LOG_INFO_W(L"silent: the download file could not be written on %ls (disk full or failing, result -6)",
+                   DriveOfRoot(DownloadedFilePath()).c_str());
+        DeleteFileWaiting(DownloadedFilePath(), 0);
+        return kExit_NotEnoughSpace;
+    }
     if (result != kDownloadOk) {
         LOG_INFO("silent: the download failed (result %d)", result);
         DeleteFileWaiting(DownloadedFilePath(), 0);

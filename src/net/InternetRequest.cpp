@@ -39,10 +39,7 @@ CInternetRequest::~CInternetRequest()
 
 void CInternetRequest::CloseHandles()
 {
-    if (hRequest != nullptr) {
-        InternetCloseHandle(hRequest);
-        hRequest = nullptr;
-    }
+    CloseRequestHandle();
     if (hConnect != nullptr) {
         InternetCloseHandle(hConnect);
         hConnect = nullptr;
@@ -51,6 +48,15 @@ void CInternetRequest::CloseHandles()
         InternetCloseHandle(hSession);
         hSession = nullptr;
     }
+}
+
+void CInternetRequest::CloseRequestHandle()
+{
+    // Abort calls this from another thread while a call may be blocked on
+    // the handle: closing it makes that call fail.
+    void* request = __atomic_exchange_n(&hRequest, nullptr, __ATOMIC_ACQ_REL);
+    if (request != nullptr)
+        InternetCloseHandle(request);
 }
 
 const char* CInternetRequest::GetTypeName()
@@ -67,6 +73,17 @@ bool CInternetRequest::OpenSession()
     if (hSession == nullptr) {
         Fail("InternetOpen", "CInternetRequest::OpenSession");
         return false;
+    }
+    const struct {
+        DWORD option;
+        DWORD value;
+    } limits[] = {{INTERNET_OPTION_CONNECT_TIMEOUT, nConnectTimeoutMs},
+                  {INTERNET_OPTION_SEND_TIMEOUT, nTransferTimeoutMs},
+                  {INTERNET_OPTION_RECEIVE_TIMEOUT, nTransferTimeoutMs}};
+    for (const auto& limit : limits) {
+        DWORD value = limit.value;
+        if (!InternetSetOptionW(hSession, limit.option, &value, sizeof(value)))
+            Fail("InternetSetOption", "CInternetRequest::OpenSession");
     }
     return true;
 }
@@ -96,6 +113,8 @@ bool CInternetRequest::OpenRequest(bool /*secure*/)
 
 bool CInternetRequest::SendRequest()
 {
+    if (bAborted)
+        return false;
     if (!strHeaders.empty() &&
         !HttpAddRequestHeadersW(hRequest, strHeaders.c_str(), static_cast<DWORD>(strHeaders.size()),
                                 HTTP_ADDREQ_FLAG_ADD)) {
@@ -103,6 +122,7 @@ bool CInternetRequest::SendRequest()
         return false;
     }
     if (!HttpSendRequestW(hRequest, nullptr, 0, nullptr, 0)) {
+        nSendError = GetLastError();
         Fail("HttpSendRequest", "CInternetRequest::SendRequest");
         return false;
     }

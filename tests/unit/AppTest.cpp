@@ -128,6 +128,7 @@ TEST(InstallFlowTest, SpaceCheckAndMessage)
     EXPECT_EQ(L"Insuficient storage. Storage required:  300 MB",
               FormatStorageText(L"Insuficient storage. Storage required: ", 100, L""));
     EXPECT_EQ(L"Speicher 9 MiB", FormatStorageText(L"Speicher", 3, L"MiB"));
+    EXPECT_EQ(L"Disk C: is full: 300 MB needed", FormatDiskFailedText(L"Disk {drive} is full: {size} needed", L"C:", 100, L""));
 }
 
 TEST(InstallFlowTest, AnalyticsUrlCarriesTheClientTwiceUnencoded)
