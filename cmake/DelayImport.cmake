@@ -60,7 +60,8 @@ function(pw_delay_import name)
 endfunction()
 
 pw_delay_import(winhttp WinHttpAddRequestHeaders WinHttpCloseHandle WinHttpConnect WinHttpOpen WinHttpOpenRequest
-                WinHttpQueryHeaders WinHttpReadData WinHttpReceiveResponse WinHttpSendRequest WinHttpSetOption)
+                WinHttpQueryDataAvailable WinHttpQueryHeaders WinHttpReadData WinHttpReceiveResponse
+                WinHttpSendRequest WinHttpSetOption)
 pw_delay_import(wininet HttpAddRequestHeadersW HttpOpenRequestW HttpQueryInfoW HttpSendRequestW InternetCloseHandle
                 InternetConnectW InternetGetConnectedState InternetOpenW InternetQueryOptionW InternetReadFile
                 InternetSetOptionW)

@@ -140,10 +140,11 @@ std::wstring FormatStorageText(const std::wstring& storage, int32_t fileMB, cons
            (unit.empty() ? std::wstring(L"MB") : unit);
 }
 
-std::wstring FormatDiskFailedText(const std::wstring& text, const std::wstring& drive, int32_t fileMB,
+std::wstring FormatDiskFailedText(const std::wstring& text, const std::wstring& drive, int64_t fileBytes,
                                   const std::wstring& unit)
 {
-    const std::wstring size = IntToWide(3 * static_cast<int64_t>(fileMB)) + L" " + (unit.empty() ? L"MB" : unit);
+    const int64_t neededMB = (3 * fileBytes + (1 << 20) - 1) >> 20;
+    const std::wstring size = IntToWide(neededMB) + L" " + (unit.empty() ? L"MB" : unit);
     std::wstring out = text;
     const std::pair<std::wstring, std::wstring> fields[] = {{L"{drive}", drive}, {L"{size}", size}};
     for (const auto& field : fields) {

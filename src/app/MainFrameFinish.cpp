@@ -75,8 +75,7 @@ void CMainFrameWnd::DownloadDiskFailed()
             pTaskbarProgress->SetState(kTaskbar_Error);
     });
     const std::wstring text = FormatDiskFailedText(languageManager.GetText(L"STR_DISK_WRITE_FAILED"),
-                                                   DriveOfRoot(DownloadedFilePath()),
-                                                   FileSizeToMB(static_cast<int32_t>(meter.Snapshot().nTotal)),
+                                                   DriveOfRoot(DownloadedFilePath()), meter.Snapshot().nTotal,
                                                    languageManager.GetText(L"STR_MB"));
     if (ShowMessage(text, MB_RETRYCANCEL | MB_ICONERROR) == IDRETRY) {
         nLastProgress = 0;

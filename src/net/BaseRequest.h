@@ -41,8 +41,10 @@ public:
     // Closes the request handle, from any thread (Abort).
     virtual void CloseRequestHandle() {}
 
-    // Ends the exchange from another thread: a read blocked on a silent
-    // server returns -1, and Request makes no further attempt.
+    // Ends the exchange from another thread by closing the request handle:
+    // a read blocked on a silent server fails, and Request makes no further
+    // attempt. Safe to repeat. (Wine's stacks keep a handle in use open
+    // until the blocked call returns, at the latest at the receive limit.)
     void Abort()
     {
         bAborted = true;

@@ -364,7 +364,11 @@ void CHttpDownload::WatchAttempts(std::vector<std::unique_ptr<DownloadThreadPara
             std::lock_guard<std::mutex> lock(record->activeLock);
             if (record->pActive == nullptr)
                 continue;
-            if (stopped) {
+            // Repeated on every tick until the worker lets go of the request:
+            // a cancel that came between two calls is not lost. The write
+            // lock keeps it off a write to the file.
+            if (stopped || record->bSlow.load()) {
+                std::lock_guard<std::mutex> write(*record->pWriteLock);
                 record->pActive->Abort();
                 continue;
             }
@@ -380,12 +384,12 @@ void CHttpDownload::WatchAttempts(std::vector<std::unique_ptr<DownloadThreadPara
             while (mine.taken.size() > 2 && now - mine.taken[1].first >= limits.nLowSpeedMs)
                 mine.taken.pop_front();
             const auto& oldest = mine.taken.front();
-            if (now - oldest.first >= limits.nLowSpeedMs && bytes - oldest.second < limits.nLowSpeedBytes &&
-                !record->bSlow.load()) {
+            if (now - oldest.first >= limits.nLowSpeedMs && bytes - oldest.second < limits.nLowSpeedBytes) {
                 LOG_INFO("ERR:[Thread][%d] %d bytes in the last %u ms, fewer than %d: the attempt is abandoned",
                          record->nIndex, bytes - oldest.second, static_cast<unsigned>(now - oldest.first),
                          limits.nLowSpeedBytes);
                 record->bSlow = true;
+                std::lock_guard<std::mutex> write(*record->pWriteLock);
                 record->pActive->Abort();
             }
         }

@@ -108,6 +108,13 @@ bool CInternetRequest::OpenRequest(bool /*secure*/)
         Fail("HttpOpenRequest", "CInternetRequest::OpenRequest");
         return false;
     }
+    // Set on the request too: not every WinINet hands the session's send and
+    // receive limits down to its requests.
+    for (DWORD option : {INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT}) {
+        DWORD value = nTransferTimeoutMs;
+        if (!InternetSetOptionW(hRequest, option, &value, sizeof(value)))
+            Fail("InternetSetOption", "CInternetRequest::OpenRequest");
+    }
     return true;
 }
 

@@ -191,8 +191,18 @@ bool CWinHttpRequest::QueryHeader(const char* name, std::string& value)
 
 int CWinHttpRequest::HttpRead(void* buffer, int capacity)
 {
+    // Asks only for what has arrived: a read for more may wait until the
+    // whole buffer is filled, which a server sending a byte now and then
+    // never does.
+    DWORD available = 0;
+    if (!WinHttpQueryDataAvailable(hRequest, &available)) {
+        Fail("WinHttpQueryDataAvailable", "CWinHttpRequest::HttpRead");
+        return -1;
+    }
+    if (available == 0)
+        return 0;
     DWORD read = 0;
-    if (!WinHttpReadData(hRequest, buffer, static_cast<DWORD>(capacity), &read)) {
+    if (!WinHttpReadData(hRequest, buffer, available < static_cast<DWORD>(capacity) ? available : capacity, &read)) {
         Fail("WinHttpReadData", "CWinHttpRequest::HttpRead");
         return -1;
     }
