@@ -106,7 +106,7 @@ run_curl() { # url ref
   ms=$(( $(now_ms) - t0 ))
   same "$work/out/curl.bin" "$2" curl
 }
-sent_bytes() { curl -s "https://localhost:$fport/stats" --cacert "$pki/ca.pem" | sed 's/[^0-9]//g'; }
+sent_bytes() { curl -s "https://localhost:$fport/stats" --cacert "$pki/ca.pem" | sed -n 's/.*"body_bytes": \([0-9]*\).*/\1/p'; }
 
 classic_rounds() {
 echo "engine: pathwick-fetch.exe, 5 workers, under Wine; aria2c -x5 -s5 -k1M; curl: one stream"
