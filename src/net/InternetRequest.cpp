@@ -192,8 +192,16 @@ bool CInternetRequest::QueryHeader(const char* name, std::string& value)
 
 int CInternetRequest::HttpRead(void* buffer, int capacity)
 {
+    // Asks only for what has arrived, as the WinHTTP back-end does.
+    DWORD available = 0;
+    if (!InternetQueryDataAvailable(hRequest, &available, 0, 0)) {
+        Fail("InternetQueryDataAvailable", "CInternetRequest::HttpRead");
+        return -1;
+    }
+    if (available == 0)
+        return 0;
     DWORD read = 0;
-    if (!InternetReadFile(hRequest, buffer, static_cast<DWORD>(capacity), &read)) {
+    if (!InternetReadFile(hRequest, buffer, available < static_cast<DWORD>(capacity) ? available : capacity, &read)) {
         Fail("InternetReadFile", "CInternetRequest::HttpRead");
         return -1;
     }
