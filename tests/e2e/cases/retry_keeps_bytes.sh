@@ -4,7 +4,7 @@
 # until its flag file goes: the ranges spend their budget and the failure
 # box comes. The flag is removed, Retry pressed, and while the download goes
 # on the bar's percentage and the speed line's megabytes are read once per
-# half second.
+# half second (25 KB/s: five ranges of 5000 bytes a second).
 
 start_server --rate 5000 --faults 'fail_after=320000'
 rm -f "$logfile"
@@ -45,9 +45,10 @@ check "after Retry the server sent at most 0.6x the file ($((after - before)) of
 echo "     readings (percent, MB done, MB total): $(tr '\n' ';' <"$readings")"
 check "the bar was read after Retry ($(wc -l <"$readings") readings)" [ "$(wc -l <"$readings")" -ge 2 ]
 check "the bar never moved back" awk '$1 < last { exit 1 } { last = $1 }' "$readings"
-# The bar shows 90 % for the whole download and follows every chunk; the
-# speed line is redrawn once a second (25 KB/s here: 4 points of the bar at
-# most) and has two decimals below 1 MB.
+# The bar shows 90 % of the bytes done and follows every chunk; the speed
+# line is redrawn once a second and rounds its megabytes down, so it may
+# trail the bar by up to two seconds of download (25 KB/s: 8 points) but
+# never lead it. A line counting from 0 MB after Retry trails it by about 45.
 check "the speed line's megabytes agree with the bar" \
-      awk '$3 > 0 { d = $2 / $3 * 90 - $1; if (d < -5 || d > 5) exit 1 }' "$readings"
+      awk '$3 > 0 { d = $2 / $3 * 90 - $1; if (d < -8 || d > 2) exit 1 }' "$readings"
 check "finish state" wait_for 60 log_has "UpdateWindowSate:kWindow_Finish"
