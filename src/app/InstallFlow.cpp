@@ -1,10 +1,10 @@
 #include "app/InstallFlow.h"
 
+#include "config/TextUtil.h"
 #include "logging/TextFormat.h"
 #include "system/Process.h"
 
 #include <cstdio>
-#include <utility>
 
 const char* WindowStateName(int state)
 {
@@ -144,15 +144,8 @@ std::wstring FormatDiskFailedText(const std::wstring& text, const std::wstring& 
                                   const std::wstring& unit)
 {
     const int64_t neededMB = (3 * fileBytes + (1 << 20) - 1) >> 20;
-    const std::wstring size = IntToWide(neededMB) + L" " + (unit.empty() ? L"MB" : unit);
-    std::wstring out = text;
-    const std::pair<std::wstring, std::wstring> fields[] = {{L"{drive}", drive}, {L"{size}", size}};
-    for (const auto& field : fields) {
-        const size_t at = out.find(field.first);
-        if (at != std::wstring::npos)
-            out.replace(at, field.first.size(), field.second);
-    }
-    return out;
+    return ReplaceAll(ReplaceAll(text, L"{drive}", drive), L"{size}",
+                      IntToWide(neededMB) + L" " + (unit.empty() ? std::wstring(L"MB") : unit));
 }
 
 std::wstring BuildAnalyticsUrl(const std::wstring& host, const std::wstring& propertyId,

@@ -69,23 +69,18 @@ void CMainFrameWnd::AskAfterFailedDownload(const wchar_t* key)
 
 void CMainFrameWnd::DownloadDiskFailed()
 {
+    // Retry keeps the bytes written; Cancel ends the installation, and the
+    // close deletes them.
     LOG_INFO("HttpDownloadEnd\xA3\xBA" "the download file cannot be written");
-    RunOnUiThread([this] {
-        if (pTaskbarProgress != nullptr)
-            pTaskbarProgress->SetState(kTaskbar_Error);
-    });
     const std::wstring text = FormatDiskFailedText(languageManager.GetText(L"STR_DISK_WRITE_FAILED"),
                                                    DriveOfRoot(DownloadedFilePath()), meter.Snapshot().nTotal,
                                                    languageManager.GetText(L"STR_MB"));
-    if (ShowMessage(text, MB_RETRYCANCEL | MB_ICONERROR) == IDRETRY) {
-        nLastProgress = 0;
-        StartInstallRequest();
+    if (ShowMessage(text, MB_RETRYCANCEL | MB_ICONERROR) != IDRETRY) {
+        ::PostMessageW(hWnd, WM_CLOSE, kCloseNow, 0);
         return;
     }
-    DeleteDownloadedFiles();
-    SetProgressPercent(0);
     nLastProgress = 0;
-    UpdateWindowSate(kWindow_Init);
+    StartInstallRequest();
 }
 
 std::wstring CMainFrameWnd::ProductFolder() const

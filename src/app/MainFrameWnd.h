@@ -107,7 +107,7 @@ public:
     void DownloadSuccess();
     void DownloadFailed();
     // The download file could not be opened or written: the Retry/Cancel
-    // question naming the disk and the space needed.
+    // question naming the disk and the space needed (Cancel closes).
     void DownloadDiskFailed();
     void StartInstallExe();
     void InstallExeFinish();

@@ -142,8 +142,7 @@ int CSilentInstall::DownloadAndVerify(int32_t approvedSize)
     bool cancel = false;
     HttpDownload(&param, &OnSilentDownloadEvent, &cancel);
     if (result == kDownloadDiskFailed) {
-        LOG_INFO_W(L"silent: the download file could not be written on %ls (disk full or failing, result -6)",
-                   DriveOfRoot(DownloadedFilePath()).c_str());
+        LOG_INFO("silent: the download file could not be written: the disk is full or failing (result -6)");
         DeleteFileWaiting(DownloadedFilePath(), 0);
         return kExit_NotEnoughSpace;
     }

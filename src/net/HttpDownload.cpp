@@ -10,7 +10,6 @@
 
 #include <chrono>
 #include <ctime>
-#include <deque>
 #include <memory>
 #include <system_error>
 #include <thread>
@@ -32,9 +31,11 @@ bool StartStdThread(int /*index*/, std::function<void()> body, std::function<voi
     }
 }
 
-uint64_t SteadyMs()
+// Milliseconds from a monotonic clock; differences are taken unsigned, so
+// the wrap after 49 days does no harm.
+uint32_t SteadyMs()
 {
-    return static_cast<uint64_t>(
+    return static_cast<uint32_t>(
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
             .count());
 }
@@ -51,7 +52,7 @@ NetTimeLimits& TestNetTimeLimits()
 
 CHttpDownload::CHttpDownload(DownloadParam* param, DownloadCallback callback, bool* cancel)
     : pParam(param), pfnCallback(callback), pbCancel(cancel), fnCreateRequest(&CBaseRequest::CreateInstance),
-      fnStartThread(&StartStdThread), fnNow(&SteadyMs)
+      fnStartThread(&StartStdThread)
 {
 }
 
@@ -114,15 +115,9 @@ int CHttpDownload::DownloadImp()
         Notify(kDownloadSize, nFileSize, 0);
         // What an earlier call left is resumed only for the same file: the
         // same size and the same validator as its first size query.
-        keptWritten.clear();
-        DownloadKept* kept = pParam->pKept;
-        if (kept != nullptr && round == 0 && kept->nSize > 0) {
-            if (kept->nSize == nFileSize && !strValidator.empty() && kept->strValidator == strValidator)
-                keptWritten = kept->written;
-            else
-                LOG_INFO("ERR:the file is now %d bytes, %s: the kept bytes are discarded", nFileSize,
-                         strValidator.c_str());
-        }
+        const DownloadKept* kept = pParam->pKept;
+        bResume = kept != nullptr && round == 0 && kept->nSize == nFileSize && !strValidator.empty() &&
+                  kept->strValidator == strValidator;
         bool done = DownLoadContent();
         if (!done && bRestart.load() && !Cancelled() && round < kDownloadMaxRestarts) {
             // The file changed on the server while it was being fetched:
@@ -237,7 +232,7 @@ bool CHttpDownload::DownLoadContent()
         LOG_INFO("DownLoadContent: ThreadNum = %d (request thread num = %d)", count, requested);
     int32_t seg = nFileSize / count;
 
-    FILE* file = OpenTarget(count, seg);
+    FILE* file = OpenTarget(count);
     if (file == nullptr) {
         LOG_INFO_W(L"ERR:Open file fail! (%ls)", pParam->strSavePath.c_str());
         bDiskFailed = true;
@@ -245,7 +240,7 @@ bool CHttpDownload::DownLoadContent()
     }
     std::mutex writeLock;
     nDownloadedSize = 0;
-    nLastByteMs = fnNow();
+    nLastByteMs = SteadyMs();
 
     std::vector<std::unique_ptr<DownloadThreadParam>> records;
     std::vector<std::function<void()>> joiners;
@@ -258,8 +253,8 @@ bool CHttpDownload::DownLoadContent()
         record->nIndex = i;
         record->pFile = file;
         record->pWriteLock = &writeLock;
-        if (!keptWritten.empty()) {
-            int32_t kept = keptWritten[i];
+        if (bResume) {
+            int32_t kept = pParam->pKept->written[i];
             record->nWritten = kept < 0 ? 0 : (kept > record->nLength ? record->nLength : kept);
             nDownloadedSize += record->nWritten;
         }
@@ -310,18 +305,16 @@ bool CHttpDownload::DownLoadContent()
     return success;
 }
 
-std::FILE* CHttpDownload::OpenTarget(int count, int32_t seg)
+std::FILE* CHttpDownload::OpenTarget(int count)
 {
     // The kept bytes are resumed in place; a file that is gone or another
     // division of the ranges starts from nothing.
-    if (!keptWritten.empty()) {
-        std::FILE* file = static_cast<int>(keptWritten.size()) == count ? FsOpenFile(pParam->strSavePath, "r+b")
-                                                                         : nullptr;
+    if (bResume) {
+        std::FILE* file = pParam->pKept->nRanges == count ? FsOpenFile(pParam->strSavePath, "r+b") : nullptr;
         if (file != nullptr)
             return file;
-        LOG_INFO("ERR:the kept bytes cannot be resumed (%d ranges of %d, now %d)",
-                 static_cast<int>(keptWritten.size()), seg, count);
-        keptWritten.clear();
+        LOG_INFO("ERR:the kept bytes cannot be resumed");
+        bResume = false;
     }
     return FsOpenFile(pParam->strSavePath, "wb");
 }
@@ -338,57 +331,50 @@ void CHttpDownload::KeepProgress(const std::vector<std::unique_ptr<DownloadThrea
         return;
     kept->nSize = nFileSize;
     kept->strValidator = strValidator;
-    for (const auto& record : records)
-        kept->written.push_back(record->nWritten);
+    kept->nRanges = static_cast<int32_t>(records.size());
+    for (int32_t i = 0; i < kept->nRanges; ++i)
+        kept->written[i] = records[i]->nWritten;
 }
 
 void CHttpDownload::WatchAttempts(std::vector<std::unique_ptr<DownloadThreadParam>>& records,
                                   std::atomic<int>& running)
 {
-    // Each attempt's byte count is sampled; an attempt at least a window old
-    // that brought fewer than the lowest speed's bytes in the last window is
-    // aborted, and so is every attempt once the download stops. Closing the
-    // request from here ends a read blocked on a silent server.
+    // Each attempt's byte count is sampled kSpeedSteps times per window; an
+    // attempt that brought fewer than the lowest speed's bytes since the
+    // sample a window back is abandoned, and every attempt once the
+    // download stops. Closing the request from here ends a read blocked on
+    // a silent server.
     const NetTimeLimits& limits = CurrentNetTimeLimits();
-    struct Samples {
-        uint32_t nId = 0;
-        std::deque<std::pair<uint64_t, int32_t>> taken;
-    };
-    std::vector<Samples> samples(records.size());
+    constexpr uint32_t kSteps = DownloadThreadParam::kSpeedSteps;
+    const uint32_t step = (limits.nLowSpeedMs + kSteps - 1) / kSteps;
     while (running.load() > 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(limits.nWatchMs));
-        const uint64_t now = fnNow();
+        const uint32_t now = SteadyMs();
         const bool stopped = Stopped();
-        for (size_t i = 0; i < records.size(); ++i) {
-            DownloadThreadParam* record = records[i].get();
+        for (const auto& owned : records) {
+            DownloadThreadParam* record = owned.get();
             std::lock_guard<std::mutex> lock(record->activeLock);
             if (record->pActive == nullptr)
                 continue;
-            // Repeated on every tick until the worker lets go of the request:
-            // a cancel that came between two calls is not lost. The write
-            // lock keeps it off a write to the file.
-            if (stopped || record->bSlow.load()) {
-                std::lock_guard<std::mutex> write(*record->pWriteLock);
-                record->pActive->Abort();
-                continue;
-            }
-            Samples& mine = samples[i];
             const uint32_t id = record->nAttemptId.load();
-            if (mine.nId != id) {
-                mine.nId = id;
-                mine.taken.clear();
+            if (record->nSampledId != id) {
+                record->nSampledId = id;
+                record->nSampleCount = 0;
             }
-            const int32_t bytes = record->nAttemptBytes.load();
-            mine.taken.emplace_back(now, bytes);
-            // One sample at or before the window's start is kept.
-            while (mine.taken.size() > 2 && now - mine.taken[1].first >= limits.nLowSpeedMs)
-                mine.taken.pop_front();
-            const auto& oldest = mine.taken.front();
-            if (now - oldest.first >= limits.nLowSpeedMs && bytes - oldest.second < limits.nLowSpeedBytes) {
-                LOG_INFO("ERR:[Thread][%d] %d bytes in the last %u ms, fewer than %d: the attempt is abandoned",
-                         record->nIndex, bytes - oldest.second, static_cast<unsigned>(now - oldest.first),
-                         limits.nLowSpeedBytes);
-                record->bSlow = true;
+            if (!stopped && !record->bSlow.load() && (record->nSampleCount == 0 || now - record->nSampleMs >= step)) {
+                const int32_t bytes = record->nAttemptBytes.load();
+                const int32_t back = record->samples[(record->nSampleCount + 1) % (kSteps + 1)];
+                if (record->nSampleCount >= kSteps && bytes - back < limits.nLowSpeedBytes) {
+                    LOG_INFO("ERR:[Thread][%d] %d bytes in %u ms: too slow, the attempt is abandoned",
+                             record->nIndex, bytes - back, static_cast<unsigned>(limits.nLowSpeedMs));
+                    record->bSlow = true;
+                }
+                record->samples[record->nSampleCount++ % (kSteps + 1)] = bytes;
+                record->nSampleMs = now;
+            }
+            // Repeated on every tick until the worker lets go of the request;
+            // the write lock keeps it off a write to the file.
+            if (stopped || record->bSlow.load()) {
                 std::lock_guard<std::mutex> write(*record->pWriteLock);
                 record->pActive->Abort();
             }
@@ -467,7 +453,7 @@ void CHttpDownload::DownloadThreadProc(DownloadThreadParam* record)
                 if (outcome == kAttemptReadBody)
                     outcome = ReadUrlContent(request.get(), record) ? kAttemptDone : kAttemptRetry;
             } else if (request->NoConnection() && !record->bSlow.load() &&
-                       fnNow() - nLastByteMs.load() < limits.nOutageMs) {
+                       SteadyMs() - nLastByteMs.load() < limits.nOutageMs) {
                 // No network: waited out with a growing pause, for free.
                 outage = true;
             }
@@ -589,7 +575,7 @@ CHttpDownload::AttemptOutcome CHttpDownload::CheckRangeAnswer(CBaseRequest* requ
         }
         // A range resumed from an earlier call asked with If-Range for the
         // rest of the same file: all of it means the file is another now.
-        if (!keptWritten.empty() && record->nWritten > 0) {
+        if (bResume && record->nWritten > 0) {
             LOG_INFO("ERR:[%s] status 200 to a resumed range: the file changed, start over", type);
             return kAttemptRestart;
         }
@@ -643,7 +629,7 @@ bool CHttpDownload::ReadUrlContent(CBaseRequest* request, DownloadThreadParam* r
     while (n > 0) {
         total += n;
         record->nAttemptBytes += n;
-        nLastByteMs = fnNow();
+        nLastByteMs = SteadyMs();
         // A body longer than asked for must not overwrite the ranges after it.
         if (total > want)
             break;

@@ -109,8 +109,9 @@ inline const NetTimeLimits& CurrentNetTimeLimits()
 // it deletes the file.
 struct DownloadKept {
     int32_t nSize = 0;
+    int32_t nRanges = 0;
     std::string strValidator;
-    std::vector<int32_t> written;
+    int32_t written[kDownloadMaxThreads] = {};
 };
 
 // Filled and owned by the caller.
@@ -163,6 +164,12 @@ struct DownloadThreadParam {
     std::atomic<uint32_t> nAttemptId{0};
     std::atomic<int32_t> nAttemptBytes{0};
     std::atomic<bool> bSlow{false};        // the watch abandoned the attempt for its speed
+    // The watch's samples of the attempt's bytes (watch only).
+    static constexpr uint32_t kSpeedSteps = 30;
+    int32_t samples[kSpeedSteps + 1] = {};
+    uint32_t nSampleCount = 0;
+    uint32_t nSampledId = 0;
+    uint32_t nSampleMs = 0;
     bool bWaiting = false;                 // counted in nWaitingRanges (worker only)
 };
 
@@ -181,9 +188,6 @@ public:
     void SetRequestFactory(RequestFactory factory) { fnCreateRequest = std::move(factory); }
     void SetRetryPause(unsigned milliseconds) { nRetryPauseMs = milliseconds; }
     void SetThreadStarter(ThreadStarter starter) { fnStartThread = std::move(starter); }
-    // Milliseconds from a monotonic clock (tests may shift it).
-    using Clock = std::function<uint64_t()>;
-    void SetClock(Clock clock) { fnNow = std::move(clock); }
 
     // Events 0, 1, 2..., 3 and the result code.
     int Download();
@@ -222,7 +226,7 @@ private:
     // until running is 0. Runs on the caller's thread.
     void WatchAttempts(std::vector<std::unique_ptr<DownloadThreadParam>>& records, std::atomic<int>& running);
     void SetWaiting(DownloadThreadParam* record, bool waiting);
-    std::FILE* OpenTarget(int count, int32_t seg);
+    std::FILE* OpenTarget(int count);
     void KeepProgress(const std::vector<std::unique_ptr<DownloadThreadParam>>& records);
 
     RequestFactory fnCreateRequest;
@@ -230,10 +234,9 @@ private:
     std::atomic<bool> bGiveUp{false};
     std::atomic<bool> bRestart{false};
     std::atomic<bool> bDiskFailed{false};
-    std::atomic<uint64_t> nLastByteMs{0};   // when a byte last arrived (or the ranges started)
+    std::atomic<uint32_t> nLastByteMs{0};   // when a byte last arrived (or the ranges started)
     std::atomic<int> nWaitingRanges{0};
-    std::vector<int32_t> keptWritten;        // the ranges' bytes resumed from pKept; empty: none
-    Clock fnNow;
+    bool bResume = false;                    // the ranges start from pKept's bytes
     std::string strValidator;   // If-Range value from the size query; empty: no resume
     unsigned nRetryPauseMs = kDownloadRetryPauseMs;
 };

@@ -74,17 +74,6 @@ bool CInternetRequest::OpenSession()
         Fail("InternetOpen", "CInternetRequest::OpenSession");
         return false;
     }
-    const struct {
-        DWORD option;
-        DWORD value;
-    } limits[] = {{INTERNET_OPTION_CONNECT_TIMEOUT, nConnectTimeoutMs},
-                  {INTERNET_OPTION_SEND_TIMEOUT, nTransferTimeoutMs},
-                  {INTERNET_OPTION_RECEIVE_TIMEOUT, nTransferTimeoutMs}};
-    for (const auto& limit : limits) {
-        DWORD value = limit.value;
-        if (!InternetSetOptionW(hSession, limit.option, &value, sizeof(value)))
-            Fail("InternetSetOption", "CInternetRequest::OpenSession");
-    }
     return true;
 }
 
@@ -108,11 +97,14 @@ bool CInternetRequest::OpenRequest(bool /*secure*/)
         Fail("HttpOpenRequest", "CInternetRequest::OpenRequest");
         return false;
     }
-    // Set on the request too: not every WinINet hands the session's send and
-    // receive limits down to its requests.
-    for (DWORD option : {INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT}) {
-        DWORD value = nTransferTimeoutMs;
-        if (!InternetSetOptionW(hRequest, option, &value, sizeof(value)))
+    // The time limits, on the request: the connection is made when it is
+    // sent, and not every WinINet hands a session's limits down.
+    const DWORD limits[][2] = {{INTERNET_OPTION_CONNECT_TIMEOUT, nConnectTimeoutMs},
+                               {INTERNET_OPTION_SEND_TIMEOUT, nTransferTimeoutMs},
+                               {INTERNET_OPTION_RECEIVE_TIMEOUT, nTransferTimeoutMs}};
+    for (const auto& limit : limits) {
+        DWORD value = limit[1];
+        if (!InternetSetOptionW(hRequest, limit[0], &value, sizeof(value)))
             Fail("InternetSetOption", "CInternetRequest::OpenRequest");
     }
     return true;
@@ -192,8 +184,16 @@ bool CInternetRequest::QueryHeader(const char* name, std::string& value)
 
 int CInternetRequest::HttpRead(void* buffer, int capacity)
 {
+    // Asks only for what has arrived, as the WinHTTP back-end does.
+    DWORD available = 0;
+    if (!InternetQueryDataAvailable(hRequest, &available, 0, 0)) {
+        Fail("InternetQueryDataAvailable", "CInternetRequest::HttpRead");
+        return -1;
+    }
+    if (available == 0)
+        return 0;
     DWORD read = 0;
-    if (!InternetReadFile(hRequest, buffer, static_cast<DWORD>(capacity), &read)) {
+    if (!InternetReadFile(hRequest, buffer, available < static_cast<DWORD>(capacity) ? available : capacity, &read)) {
         Fail("InternetReadFile", "CInternetRequest::HttpRead");
         return -1;
     }
