@@ -285,10 +285,11 @@ PayloadVerdict VerifyPayload(const std::wstring& path, const PayloadPolicy& poli
     // holds is waited for; one that cannot be opened is not a refusal of
     // its signature.
     CScopedHandle file;
-    if (!RetryWhileFileHeld([&] {
-            file.Reset(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-            return file.Valid();
-        }, path)) {
+    uint64_t heldSince = 0;
+    do
+        file.Reset(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    while (!file && WaitWhileFileHeld(path, heldSince));
+    if (!file) {
         verdict.eResult = kPayload_Unreadable;
         verdict.nError = GetLastError();
         return verdict;

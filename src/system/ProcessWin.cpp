@@ -357,10 +357,13 @@ bool RunSilentInstaller(const std::wstring& installerPath, const std::wstring& i
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info = {};
     // A scanner may still hold the fresh installer: waited for.
-    if (!RetryWhileFileHeld([&] {
-            return CreateProcessW(installerPath.c_str(), commandLine, nullptr, nullptr, FALSE, CREATE_SUSPENDED,
-                                  nullptr, nullptr, &startup, &info) != FALSE;
-        }, installerPath)) {
+    uint64_t heldSince = 0;
+    BOOL created;
+    while (!(created = CreateProcessW(installerPath.c_str(), commandLine, nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                                      nullptr, nullptr, &startup, &info)) &&
+           WaitWhileFileHeld(installerPath, heldSince)) {
+    }
+    if (!created) {
         LOG_INFO_W(L"CreateProcessW failed, error %lu: %ls", GetLastError(), installerPath.c_str());
         return false;
     }

@@ -159,21 +159,18 @@ std::wstring GetClientId()
     return id;
 }
 
-bool RetryWhileFileHeld(const std::function<bool()>& attempt, const std::wstring& path)
+bool WaitWhileFileHeld(const std::wstring& path, uint64_t& heldSince)
 {
-    const ULONGLONG start = GetTickCount64();
-    for (bool waiting = false;; waiting = true) {
-        const bool done = attempt();
-        const DWORD error = done ? 0 : GetLastError();
-        const bool held = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
-        const ULONGLONG waited = GetTickCount64() - start;
-        if (done || !held || waited >= kHeldFileWaitMs) {
-            if (waiting && (done || held))
-                LOG_INFO_W(L"%ls was held by another program; %ls after %u ms", path.c_str(),
-                           done ? L"free" : L"still held", static_cast<unsigned>(waited));
-            SetLastError(error);
-            return done;
-        }
-        Sleep(250);
+    const DWORD error = GetLastError();
+    if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION)
+        return false;
+    const ULONGLONG now = GetTickCount64();
+    if (heldSince == 0) {
+        heldSince = now;
+        LOG_INFO_W(L"%ls is held by another program: waiting", path.c_str());
+    } else if (now - heldSince >= kHeldFileWaitMs) {
+        return false;
     }
+    Sleep(250);
+    return true;
 }
