@@ -11,8 +11,18 @@
 #   3. a flaky server: the Python test server cuts every answer after 1 MiB;
 #      a 16 MiB file fetched by the engine and by aria2c, with the body
 #      bytes the server sent as a ratio to the file's size.
+#   4. the field: the Python test server, every connection throttled to
+#      1 MiB/s, a 24 MiB file, three faults of time: one connection at a
+#      quarter of the others' speed (from 0.4 of the file on), an outage of
+#      20 s halfway (every answer cut, connections refused), one connection
+#      stalled (from 0.4 of the file on). The engine, aria2c -x5 -s5 -k1M
+#      and curl (one stream, -C -) each with the engine's lowest-speed rule
+#      (16 KiB in 30 s, as a rate: 546 B/s) and with retries (curl retries
+#      every error: a cut answer is no "transient" error to it otherwise);
+#      each run limited to FIELD_LIMIT_S (300 s). Time to complete and the
+#      body bytes the server sent, as ratios.
 # Every round runs RUNS times. Each download is checked byte for byte.
-#   bench/download.sh [SIZE_MIB=64] [RATE_MIB_PER_CONNECTION=4] [RUNS=2]
+#   bench/download.sh [SIZE_MIB=64] [RATE_MIB_PER_CONNECTION=4] [RUNS=2] [ROUNDS=all|classic|field]
 # Needs the Windows tree built (pathwick-fetch, winhttp_get, pw_trust_ca);
 # the test CA is trusted in build/win/wineprefix like in the tests.
 set -euo pipefail
@@ -21,6 +31,10 @@ root=$(cd "$here/.." && pwd)
 size_mib=${1:-64}
 rate_mib=${2:-4}
 runs=${3:-2}
+rounds=${4:-all}
+field_mib=24
+field_rate=1048576
+field_limit=${FIELD_LIMIT_S:-300}
 flaky_mib=16
 cut=1048576
 rate=$((rate_mib * 1048576))
@@ -48,12 +62,17 @@ make_file() { # MiB -> path
 }
 big=$(make_file "$size_mib")
 small=$(make_file "$flaky_mib")
+field=$(make_file "$field_mib")
 bash "$server/nginx.sh" start "$work" nginx --root "$work/root" --cert "$pki/server.pem" --key "$pki/server.key" >/dev/null
 bash "$server/start.sh" "$work" flaky --root "$work/root" --cert "$pki/server.pem" --key "$pki/server.key" \
   --time-limit 1800 >/dev/null
-trap 'bash "$server/nginx.sh" stop "$work" nginx; bash "$server/stop.sh" "$work" flaky; pw_wine_down' EXIT
+bash "$server/start.sh" "$work" field --root "$work/root" --cert "$pki/server.pem" --key "$pki/server.key" \
+  --rate "$field_rate" --time-limit 3600 >/dev/null
+trap 'bash "$server/nginx.sh" stop "$work" nginx; bash "$server/stop.sh" "$work" flaky;
+      bash "$server/stop.sh" "$work" field; pw_wine_down' EXIT
 nport=$(cat "$work/nginx.port")
 fport=$(cat "$work/flaky.port")
+qport=$(cat "$work/field.port")
 
 now_ms() { date +%s%3N; }
 same() { # file, reference, label
@@ -87,8 +106,9 @@ run_curl() { # url ref
   ms=$(( $(now_ms) - t0 ))
   same "$work/out/curl.bin" "$2" curl
 }
-sent_bytes() { curl -s "https://localhost:$fport/stats" --cacert "$pki/ca.pem" | sed 's/[^0-9]//g'; }
+sent_bytes() { curl -s "https://localhost:$fport/stats" --cacert "$pki/ca.pem" | sed -n 's/.*"body_bytes": \([0-9]*\).*/\1/p'; }
 
+classic_rounds() {
 echo "engine: pathwick-fetch.exe, 5 workers, under Wine; aria2c -x5 -s5 -k1M; curl: one stream"
 nurl="https://localhost:$nport/files/bench-$size_mib.bin"
 for run in $(seq 1 "$runs"); do
@@ -143,3 +163,85 @@ for run in $(seq 1 "$runs"); do
     printf "  aria2c  %6.2f s wall                  server sent %.3fx the file\n", a/1000, as/n
   }'
 done
+}
+
+# The field rounds. A run ends with the tool or after $field_limit s; it
+# sets $ms (wall), $inner (the engine's own clock; wall for the others),
+# $sent (body bytes the server sent meanwhile) and $verdict (ok, failed,
+# wrong content, timed out).
+field_stats() { # body bytes sent so far; waits while the port is down
+  local n=""
+  for _ in $(seq 1 60); do
+    n=$(curl -s -m 5 --cacert "$pki/ca.pem" "https://localhost:$qport/stats" | sed -n 's/.*"body_bytes": \([0-9]*\).*/\1/p')
+    [ -n "$n" ] && break
+    sleep 1
+  done
+  echo "${n:-0}"
+}
+field_run() { # field_run engine|aria2c|curl URL
+  local out="$work/out/field-$1.bin" b0 t0 rc=0
+  rm -f "$out" "$out.aria2"; b0=$(field_stats); t0=$(now_ms)
+  case $1 in
+    engine)
+      timeout "$field_limit" "$win/wine-run" "$fetch" "$2" "Z:$out" 5 >"$work/out/field-engine.log" 2>&1 </dev/null ||
+        rc=$? ;;
+    aria2c)
+      timeout "$field_limit" aria2c -q -x5 -s5 -k1M --lowest-speed-limit=546 --max-tries=0 --retry-wait=2 \
+        --connect-timeout=15 --timeout=30 --file-allocation=none --allow-overwrite=true --auto-file-renaming=false \
+        --ca-certificate="$pki/ca.pem" -d "$work/out" -o "field-aria2c.bin" "$2" >/dev/null 2>&1 || rc=$? ;;
+    curl)
+      timeout "$field_limit" curl -s -C - --speed-limit 546 --speed-time 30 --connect-timeout 15 --retry 100 \
+        --retry-all-errors --retry-max-time 300 --cacert "$pki/ca.pem" -o "$out" "$2" 2>/dev/null || rc=$? ;;
+  esac
+  ms=$(( $(now_ms) - t0 )); inner=$ms
+  if [ "$1" = engine ]; then
+    inner=$(tr -d '\r' <"$work/out/field-engine.log" | sed -n 's/^elapsed_ms //p'); inner=${inner:-$ms}
+  fi
+  sent=$(( $(field_stats) - b0 ))
+  if [ "$rc" = 124 ]; then verdict="timed out"
+  elif [ "$rc" != 0 ]; then verdict="failed ($rc)"
+  elif ! cmp -s "$out" "$field"; then verdict="wrong content"
+  else verdict=ok; fi
+}
+field_rounds() {
+  local n=$((field_mib * 1048576)) at
+  at=$((n * 2 / 5 + 524288))
+  echo "field: $field_mib MiB, every connection at $((field_rate / 1024)) KiB/s; engine: pathwick-fetch.exe, 5 workers;"
+  echo "  aria2c -x5 -s5 -k1M --lowest-speed-limit=546 --max-tries=0 --retry-wait=2; curl -C - --speed-limit 546"
+  echo "  --speed-time 30 --retry 100 --retry-all-errors --retry-max-time 300; each run at most $field_limit s"
+  local round query label
+  for run in $(seq 1 "$runs"); do
+    for round in slow outage stall; do
+      case $round in
+        slow) query="rate=$((field_rate / 4))&at=$at"; label="one connection of five at a quarter speed" ;;
+        outage) query="down=20&downafter=$((n / 2))"; label="an outage of 20 s halfway" ;;
+        stall) query="stall=1&at=$at"; label="one connection stalled" ;;
+      esac
+      local tool e ei es ev a as av c cs cv
+      for tool in engine aria2c curl; do
+        field_run "$tool" "https://localhost:$qport/files/bench-$field_mib.bin?$query&tag=$round-$tool-$run-$$"
+        case $tool in
+          engine) e=$ms; ei=$inner; es=$sent; ev=$verdict ;;
+          aria2c) a=$ms; as=$sent; av=$verdict ;;
+          curl) c=$ms; cs=$sent; cv=$verdict ;;
+        esac
+      done
+      awk -v l="$label" -v r="$run" -v n="$n" -v e="$e" -v ei="$ei" -v es="$es" -v ev="$ev" -v a="$a" -v as="$as" \
+          -v av="$av" -v c="$c" -v cs="$cs" -v cv="$cv" 'BEGIN {
+        printf "field: %s, run %d\n", l, r
+        printf "  engine  %7.2f s wall (%7.2f s inside)  server sent %.3fx the file  %s\n", e/1000, ei/1000, es/n, ev
+        printf "  aria2c  %7.2f s wall                     server sent %.3fx the file  %s\n", a/1000, as/n, av
+        printf "  curl    %7.2f s wall                     server sent %.3fx the file  %s\n", c/1000, cs/n, cv
+        printf "  time, engine inside / aria2c %.2f, / curl %.2f (engine wall: %.2f, %.2f); bytes, engine / aria2c %.3f, / curl %.3f\n",
+               ei/a, ei/c, e/a, e/c, es/as, es/cs
+      }'
+    done
+  done
+}
+
+case $rounds in
+  all) classic_rounds; field_rounds ;;
+  classic) classic_rounds ;;
+  field) field_rounds ;;
+  *) echo "ROUNDS: all, classic or field" >&2; exit 2 ;;
+esac

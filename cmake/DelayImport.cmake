@@ -60,10 +60,11 @@ function(pw_delay_import name)
 endfunction()
 
 pw_delay_import(winhttp WinHttpAddRequestHeaders WinHttpCloseHandle WinHttpConnect WinHttpOpen WinHttpOpenRequest
-                WinHttpQueryHeaders WinHttpReadData WinHttpReceiveResponse WinHttpSendRequest WinHttpSetOption)
+                WinHttpQueryDataAvailable WinHttpQueryHeaders WinHttpReadData WinHttpReceiveResponse
+                WinHttpSendRequest WinHttpSetOption)
 pw_delay_import(wininet HttpAddRequestHeadersW HttpOpenRequestW HttpQueryInfoW HttpSendRequestW InternetCloseHandle
-                InternetConnectW InternetGetConnectedState InternetOpenW InternetQueryOptionW InternetReadFile
-                InternetSetOptionW)
+                InternetConnectW InternetGetConnectedState InternetOpenW InternetQueryDataAvailable InternetQueryOptionW
+                InternetReadFile InternetSetOptionW)
 pw_delay_import(wintrust WTHelperGetProvSignerFromChain WTHelperProvDataFromStateData WinVerifyTrust)
 pw_delay_import(crypt32 CertAddStoreToCollection CertCloseStore CertEnumCertificatesInStore CertFreeCertificateChain
                 CertFreeCertificateContext CertGetCertificateChain CertGetNameStringW CertOpenStore

@@ -51,7 +51,7 @@ TEXT_KEYS = [
     "STR_MESSAGEBOX_TITLE", "STR_NETWORK_ERROR", "STR_OPERATE_TIP", "STR_SOFT_RUN",
     "STR_CLOSE_TIP1", "STR_CLOSE_TIP2", "STR_START", "STR_VERIFY_FAILED", "STR_INSTALL_FAILED",
     "STR_START_FAILED", "STR_FREE_SPACE_FAILED", "STR_USAGE", "STR_DOWNLOAD_SPEED",
-    "STR_DOWNLOAD_UNITS",
+    "STR_DOWNLOAD_UNITS", "STR_NETWORK_WAITING", "STR_DISK_WRITE_FAILED",
 ]
 
 NBSP = "\u00a0"
@@ -66,7 +66,9 @@ SECTION_BUFFER = 4096
 # placeholders {done}, {total}, {rate} and {left} (sizes in MB, the rate in
 # MB/s, the time left with its unit), in parts joined by " · " (the part with
 # {left} is left out while the time is unknown); its units are
-# "<decimal mark>|<seconds>|<minutes>|<hours>".
+# "<decimal mark>|<seconds>|<minutes>|<hours>". The speed line says it waits
+# for the network during an outage; the disk message has the placeholders
+# {drive} (for example "C:") and {size} (the space needed, with its unit).
 TEXTS = {
     "English": [
         "Install",
@@ -101,6 +103,8 @@ TEXTS = {
         "/? or /HELP – show this help.",
         "{done} of {total} · {rate} · about {left} left",
         ".|s|min|h",
+        "Waiting for the network…",
+        "The download could not be written to disk {drive}. The disk may be full: the installation needs {size} of free space. Free some space, then click Retry.",
     ],
     "German": [
         "Installieren",
@@ -139,6 +143,8 @@ TEXTS = {
         "/? oder /HELP – diese Hilfe anzeigen.",
         "{done} von {total} · {rate} · noch etwa {left}",
         ",|s|min|Std.",
+        "Warten auf das Netzwerk…",
+        "Der Download konnte nicht auf Laufwerk {drive} geschrieben werden. Das Laufwerk ist möglicherweise voll: Die Installation benötigt {size} freien Speicherplatz. Geben Sie Speicherplatz frei und klicken Sie dann auf „Wiederholen“.",
     ],
     "French": [
         "Installer",
@@ -175,6 +181,8 @@ TEXTS = {
         "/? ou /HELP – afficher cette aide.",
         "{done} sur {total} · {rate} · encore environ {left}",
         ",|s|min|h",
+        "En attente du réseau…",
+        "Le téléchargement n'a pas pu être écrit sur le disque {drive}. Le disque est peut-être plein : l'installation nécessite {size} d'espace libre. Libérez de l'espace, puis cliquez sur Réessayer.",
     ],
     "Spanish": [
         "Instalar",
@@ -211,6 +219,8 @@ TEXTS = {
         "/? o /HELP – mostrar esta ayuda.",
         "{done} de {total} · {rate} · quedan unos {left}",
         ",|s|min|h",
+        "Esperando a la red…",
+        "No se pudo escribir la descarga en el disco {drive}. Es posible que el disco esté lleno: la instalación necesita {size} de espacio libre. Libere espacio y haga clic en Reintentar.",
     ],
     "Italian": [
         "Installa",
@@ -248,6 +258,8 @@ TEXTS = {
         "/? o /HELP – mostra questa guida.",
         "{done} di {total} · {rate} · circa {left} rimanenti",
         ",|s|min|h",
+        "In attesa della rete…",
+        "Impossibile scrivere il download sul disco {drive}. Il disco potrebbe essere pieno: l'installazione richiede {size} di spazio libero. Libera spazio, quindi fai clic su Riprova.",
     ],
     "Dutch": [
         "Installeren",
@@ -284,6 +296,8 @@ TEXTS = {
         "/? of /HELP – deze hulp weergeven.",
         "{done} van {total} · {rate} · nog ongeveer {left}",
         ",|s|min|u",
+        "Wachten op het netwerk…",
+        "De download kon niet naar schijf {drive} worden geschreven. De schijf is mogelijk vol: de installatie heeft {size} vrije ruimte nodig. Maak ruimte vrij en klik op Opnieuw.",
     ],
     "Portuguese": [
         "Instalar",
@@ -320,6 +334,8 @@ TEXTS = {
         "/? ou /HELP – mostrar esta ajuda.",
         "{done} de {total} · {rate} · faltam cerca de {left}",
         ",|s|min|h",
+        "A aguardar pela rede…",
+        "Não foi possível gravar a transferência no disco {drive}. O disco pode estar cheio: a instalação precisa de {size} de espaço livre. Liberte espaço e clique em Repetir.",
     ],
     "Japanese": [
         "インストール",
@@ -353,6 +369,8 @@ TEXTS = {
         "/? または /HELP – このヘルプを表示します。",
         "{done} / {total} · {rate} · 残り約 {left}",
         ".|秒|分|時間",
+        "ネットワークを待っています…",
+        "ダウンロードをディスク {drive} に書き込めませんでした。ディスクがいっぱいの可能性があります。インストールには {size} の空き領域が必要です。空き領域を確保してから [再試行] をクリックしてください。",
     ],
     "Korean": [
         "설치",
@@ -385,6 +403,8 @@ TEXTS = {
         "/? 또는 /HELP – 이 도움말을 표시합니다.",
         "{done} / {total} · {rate} · 약 {left} 남음",
         ".|초|분|시간",
+        "네트워크를 기다리는 중…",
+        "다운로드를 디스크 {drive}에 쓸 수 없습니다. 디스크가 가득 찼을 수 있습니다. 설치에는 {size}의 여유 공간이 필요합니다. 공간을 확보한 후 [다시 시도]를 클릭하세요.",
     ],
     "ChineseTW": [
         "安裝",
@@ -417,6 +437,8 @@ TEXTS = {
         "/? 或 /HELP – 顯示此說明。",
         "{done} / {total} · {rate} · 剩餘約 {left}",
         ".|秒|分鐘|小時",
+        "正在等待網路…",
+        "無法將下載內容寫入磁碟 {drive}。磁碟可能已滿：安裝需要 {size} 的可用空間。請釋放空間後按一下 [重試]。",
     ],
 }
 

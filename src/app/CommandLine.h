@@ -25,10 +25,10 @@ enum SetupExitCode {
     kExit_AnotherInstance = -1,   // another instance runs; nothing was done
     kExit_BadCommandLine = 2,     // unknown or malformed switch (the usage box), or /? with /S
     kExit_FolderInvalid = 3,      // the install root cannot be used
-    kExit_NotEnoughSpace = 4,     // the drive lacks 3 x the installer's size, or its free space is unknown
+    kExit_NotEnoughSpace = 4,     // the drive lacks 3 x the installer's size, its free space is unknown, or the download's disk failed
     kExit_DownloadFailed = 5,
     kExit_VerifyFailed = 6,       // the downloaded installer's signature was refused
-    kExit_InstallerFailed = 7,    // the installer did not start, failed, or installed nothing
+    kExit_InstallerFailed = 7,    // the installer could not be read or started, failed, or installed nothing
     kExit_ProductRunning = 8,     // the product runs; the silent run never ends it
 };
 

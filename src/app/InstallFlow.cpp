@@ -1,5 +1,6 @@
 #include "app/InstallFlow.h"
 
+#include "config/TextUtil.h"
 #include "logging/TextFormat.h"
 #include "system/Process.h"
 
@@ -137,6 +138,14 @@ std::wstring FormatStorageText(const std::wstring& storage, int32_t fileMB, cons
 {
     return storage + L" " + IntToWide(3 * static_cast<int64_t>(fileMB)) + L" " +
            (unit.empty() ? std::wstring(L"MB") : unit);
+}
+
+std::wstring FormatDiskFailedText(const std::wstring& text, const std::wstring& drive, int64_t fileBytes,
+                                  const std::wstring& unit)
+{
+    const int64_t neededMB = (3 * fileBytes + (1 << 20) - 1) >> 20;
+    return ReplaceAll(ReplaceAll(text, L"{drive}", drive), L"{size}",
+                      IntToWide(neededMB) + L" " + (unit.empty() ? std::wstring(L"MB") : unit));
 }
 
 std::wstring BuildAnalyticsUrl(const std::wstring& host, const std::wstring& propertyId,

@@ -83,6 +83,11 @@ int32_t FileSizeToMB(int32_t bytes);
 bool HasEnoughSpace(uint32_t freeMB, int32_t fileMB);
 // "<storage text> <3 x fileMB> <unit>", the unit "MB" when empty.
 std::wstring FormatStorageText(const std::wstring& storage, int32_t fileMB, const std::wstring& unit);
+// The disk-failure message: {drive} becomes the drive ("C:"), {size} the
+// space the installation needs, three times the installer's bytes in MB
+// rounded up, and the unit (MB when empty).
+std::wstring FormatDiskFailedText(const std::wstring& text, const std::wstring& drive, int64_t fileBytes,
+                                  const std::wstring& unit);
 
 // One analytics event hit: https://<host>/collect?v=1&t=event&tid=<tid>
 // &cid=<cid>&ec=<title> (Windows version)&ea=<action>&el=<cid>, nothing

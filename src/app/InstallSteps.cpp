@@ -34,18 +34,19 @@ bool CheckFolderPath(const std::wstring& path, bool& exists)
     return error != ERROR_PATH_NOT_FOUND;
 }
 
-bool CheckInstallerSignature(const std::wstring& path)
+PayloadResult CheckInstallerSignature(const std::wstring& path)
 {
     const PayloadVerdict verdict = VerifyPayload(
         path, PayloadPolicy{kPayloadPublisher, kPayloadRootSha256, kPayloadPublisherO, kPayloadPublisherC,
                             kPayloadMinVersion});
     if (verdict.Accepted()) {
         LOG_INFO_W(L"VerifyInstaller: accepted, signed by %ls", verdict.strSigner.c_str());
-        return true;
+        return kPayload_Accepted;
     }
-    LOG_INFO("VerifyInstaller: refused: %s (error 0x%08lX)", PayloadResultText(verdict.eResult),
-             static_cast<unsigned long>(verdict.nError));
-    return false;
+    const bool unreadable = verdict.eResult == kPayload_Unreadable;
+    LOG_INFO("VerifyInstaller: %s: %s (error 0x%08lX)", unreadable ? "not checked" : "refused",
+             PayloadResultText(verdict.eResult), static_cast<unsigned long>(verdict.nError));
+    return verdict.eResult;
 }
 
 void PrepareProductFolder(const std::wstring& folder, const std::wstring& customTag)

@@ -10,6 +10,7 @@
 
 #include <string>
 
+#include "system/PayloadVerifier.h"
 #include "system/Process.h"
 
 // Whether the folder can be used as install root: an existing folder, or a
@@ -18,8 +19,10 @@ bool CheckFolderPath(const std::wstring& path, bool& exists);
 
 // The signature check of the downloaded installer with this build's
 // publisher (its organisation and country when set), pin and lowest
-// version; the verdict is logged. The file is left as it is.
-bool CheckInstallerSignature(const std::wstring& path);
+// version; the verdict is logged. The file is left as it is. A file that
+// cannot be read (kPayload_Unreadable) is not a refused signature: the
+// callers report it as an installation that did not complete.
+PayloadResult CheckInstallerSignature(const std::wstring& path);
 
 // Creates the product folder with its parents and writes the custom tag
 // (narrowed to the ANSI code page) into its "domain" file; an empty tag

@@ -96,6 +96,7 @@ void CMainFrameWnd::DownloadWorker(std::wstring url, std::wstring file, int32_t 
     param.nDownloadThread = 5;
     param.pUserData = this;
     param.pMeter = &meter;
+    param.pKept = &kept;
     param.strDownloadUrl = url;
     param.strSavePath = file;
     HttpDownload(&param, &CMainFrameWnd::OnDownloadEvent, &bCancelDownload);
@@ -120,7 +121,9 @@ void CMainFrameWnd::OnDownloadEvent(int event, int value1, int value2, void* use
             return;
         if (value1 == kDownloadOk)
             window->DownloadSuccess();
-        else if (value1 == kDownloadNoSize || value1 == kDownloadFailed)
+        else if (value1 == kDownloadDiskFailed)
+            window->DownloadDiskFailed();
+        else if (value1 == kDownloadNoSize || value1 == kDownloadFailed || value1 == kDownloadBadParam)
             window->DownloadFailed();
     }
 }
@@ -207,6 +210,11 @@ void CMainFrameWnd::UpdateSpeedLine()
 {
     if (pSpeedLine == nullptr || pLabelSpeed == nullptr)
         return;
-    pSpeedLine->Update(meter.Snapshot());
+    const DownloadSnapshot snapshot = meter.Snapshot();
+    pSpeedLine->Update(snapshot);
+    if (snapshot.bWaiting) {
+        pLabelSpeed->SetText(languageManager.GetText(L"STR_NETWORK_WAITING"));
+        return;
+    }
     pLabelSpeed->SetText(pSpeedLine->Fitted([this](const std::wstring& line) { return pLabelSpeed->FitsOnOneLine(line); }));
 }

@@ -20,21 +20,21 @@ using namespace SkinUI;
 void CMainFrameWnd::DownloadSuccess()
 {
     LOG_INFO("HttpDownloadEnd\xA3\xBA" "Success");
-    if (!VerifyDownloadedInstaller()) {
+    const PayloadResult verdict = CheckInstallerSignature(DownloadedFilePath());
+    // An installer that cannot be read (held by a scanner for too long) was
+    // not refused: it is an installation that did not complete, with Retry.
+    if (verdict == kPayload_Unreadable) {
+        InstallFailed();
+        return;
+    }
+    if (verdict != kPayload_Accepted) {
+        DeleteDownloadedFile(0);
         AskAfterFailedDownload(L"STR_VERIFY_FAILED");
         return;
     }
     SendAnalyticsEvent(false);
     UpdateWindowSate(kWindow_Installing);
     SetProgressPercent(90);
-}
-
-bool CMainFrameWnd::VerifyDownloadedInstaller()
-{
-    if (CheckInstallerSignature(DownloadedFilePath()))
-        return true;
-    DeleteDownloadedFile(0);
-    return false;
 }
 
 void CMainFrameWnd::DownloadFailed()
@@ -54,7 +54,9 @@ void CMainFrameWnd::AskAfterFailedDownload(const wchar_t* key)
     if (answer == IDABORT) {
         ::PostMessageW(hWnd, WM_CLOSE, kCloseNow, 0);
     } else if (answer == IDRETRY) {
-        DeleteDownloadedFiles();
+        // The bytes already downloaded are kept for the new attempt; the bar
+        // follows what it reports, so the bar and the speed line agree.
+        nLastProgress = 0;
         StartInstallRequest();
     } else if (answer == IDIGNORE) {
         OpenWebPage(hWnd, strDownloadUrl);
@@ -63,6 +65,22 @@ void CMainFrameWnd::AskAfterFailedDownload(const wchar_t* key)
         nLastProgress = 0;
         UpdateWindowSate(kWindow_Init);
     }
+}
+
+void CMainFrameWnd::DownloadDiskFailed()
+{
+    // Retry keeps the bytes written; Cancel ends the installation, and the
+    // close deletes them.
+    LOG_INFO("HttpDownloadEnd\xA3\xBA" "the download file cannot be written");
+    const std::wstring text = FormatDiskFailedText(languageManager.GetText(L"STR_DISK_WRITE_FAILED"),
+                                                   DriveOfRoot(DownloadedFilePath()), meter.Snapshot().nTotal,
+                                                   languageManager.GetText(L"STR_MB"));
+    if (ShowMessage(text, MB_RETRYCANCEL | MB_ICONERROR) != IDRETRY) {
+        ::PostMessageW(hWnd, WM_CLOSE, kCloseNow, 0);
+        return;
+    }
+    nLastProgress = 0;
+    StartInstallRequest();
 }
 
 std::wstring CMainFrameWnd::ProductFolder() const
@@ -195,6 +213,7 @@ void CMainFrameWnd::DeleteDownloadedFiles()
 {
     KillSilentInstallProcess();
     DeleteDownloadedFile(0);
+    kept = DownloadKept();
 }
 
 bool CMainFrameWnd::DeleteDownloadedFile(DWORD waitMs)

@@ -41,6 +41,7 @@
 #include "app/UiRequestQueue.h"
 #include "config/LanguageManager.h"
 #include "net/DownloadMeter.h"
+#include "net/HttpDownload.h"
 #include "skinui/WindowImplBase.h"
 #include "system/WinHandle.h"
 
@@ -105,6 +106,9 @@ public:
     // Hand-off and finish.
     void DownloadSuccess();
     void DownloadFailed();
+    // The download file could not be opened or written: the Retry/Cancel
+    // question naming the disk and the space needed (Cancel closes).
+    void DownloadDiskFailed();
     void StartInstallExe();
     void InstallExeFinish();
     void KillSilentInstallProcess();
@@ -157,13 +161,11 @@ private:
     void InstallRequestWorker();
     void DownloadWorker(std::wstring url, std::wstring file, int32_t approvedSize);
     void InstallerWorker();
-    // Download worker: the signature check between a finished download and
-    // the installer; a refused file is deleted.
-    bool VerifyDownloadedInstaller();
     // Download worker: the Abort/Retry/Ignore question after a download that
     // failed or was refused, with the text of key above the operating tip.
     void AskAfterFailedDownload(const wchar_t* key);
-    // Installer worker: the installer failed or installed nothing.
+    // Installer worker (download worker for an unreadable download): the
+    // installer could not be read, failed or installed nothing.
     void InstallFailed();
     // UI thread: the finish page in one request, so the home page with the
     // Install button is never painted between its steps.
@@ -205,6 +207,10 @@ private:
     CUiRequestQueue uiRequests;
     // Measures every download (the engine feeds it, the speed line reads it).
     CDownloadMeter meter;
+    // What a failed download wrote, for the next one (Retry); emptied when
+    // the downloaded file is deleted. Written by the engine before its end
+    // event, read by the next download.
+    DownloadKept kept;
     std::unique_ptr<CSpeedLine> pSpeedLine;
     // Set once when the window starts closing; read by every thread.
     std::atomic<bool> bClosing{false};

@@ -141,15 +141,22 @@ int CSilentInstall::DownloadAndVerify(int32_t approvedSize)
     param.strSavePath = DownloadedFilePath();
     bool cancel = false;
     HttpDownload(&param, &OnSilentDownloadEvent, &cancel);
+    if (result == kDownloadDiskFailed) {
+        LOG_INFO("silent: the download file could not be written: the disk is full or failing (result -6)");
+        DeleteFileWaiting(DownloadedFilePath(), 0);
+        return kExit_NotEnoughSpace;
+    }
     if (result != kDownloadOk) {
         LOG_INFO("silent: the download failed (result %d)", result);
         DeleteFileWaiting(DownloadedFilePath(), 0);
         return kExit_DownloadFailed;
     }
     LOG_INFO("silent: downloaded");
-    if (!CheckInstallerSignature(DownloadedFilePath())) {
+    const PayloadResult verdict = CheckInstallerSignature(DownloadedFilePath());
+    if (verdict != kPayload_Accepted) {
         DeleteFileWaiting(DownloadedFilePath(), 0);
-        return kExit_VerifyFailed;
+        // Unreadable is not refused: the installer did not start.
+        return verdict == kPayload_Unreadable ? kExit_InstallerFailed : kExit_VerifyFailed;
     }
     return kExit_Success;
 }

@@ -83,7 +83,7 @@ bool CBaseRequest::Request(const std::wstring& url)
         return false;
     if (RequestImp(true, server, object))
         return true;
-    return RequestImp(false, server, object);
+    return !bAborted && RequestImp(false, server, object);
 }
 
 bool CBaseRequest::RequestImp(bool secure, const std::wstring& server, const std::wstring& object)

@@ -7,6 +7,7 @@
 // (WinHttpRequest.h) and CInternetRequest (InternetRequest.h), Windows only.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -37,6 +38,21 @@ public:
     // when the response has none. A missing header is not logged: callers ask
     // for optional ones.
     virtual bool QueryHeader(const char* name, std::string& value) = 0;
+    // Closes the request handle, from any thread (Abort).
+    virtual void CloseRequestHandle() {}
+
+    // Ends the exchange from another thread by closing the request handle:
+    // a read blocked on a silent server fails, and Request makes no further
+    // attempt. Safe to repeat. (Wine's stacks keep a handle in use open
+    // until the blocked call returns, at the latest at the receive limit.)
+    void Abort()
+    {
+        bAborted = true;
+        CloseRequestHandle();
+    }
+    // The last Request found no network: the name did not resolve or the
+    // server could not be reached (the same error codes on both stacks).
+    bool NoConnection() const { return nSendError == 12007 || nSendError == 12029; }
 
     // Type 0 gives a CWinHttpRequest, 1 a CInternetRequest (Windows build);
     // anything else raises the assertion dialog and gives null. The caller
@@ -73,10 +89,16 @@ public:
     // Set by Request (the host alone when the URL names a port).
     std::wstring strObjectName;
     std::wstring strServerName;
+    // Set by SendRequest when it failed: the stack's error code.
+    uint32_t nSendError = 0;
+    std::atomic<bool> bAborted{false};
     // Owned platform handles; null when not open.
     void* hSession = nullptr;
     void* hConnect = nullptr;
     void* hRequest = nullptr;
+    // The time limits the back-end sets on its session (milliseconds).
+    uint32_t nConnectTimeoutMs = 15000;
+    uint32_t nTransferTimeoutMs = 30000;
     // Pushed into WinINet's per-server connection limits when non-zero.
     int32_t nMaxConnsPerServer = 0;
     // The port written in the URL, 0 when there was none: the back-ends then

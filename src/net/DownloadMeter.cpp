@@ -18,14 +18,21 @@ uint64_t SteadyMs()
 
 CDownloadMeter::CDownloadMeter(Clock clock) : fnNow(clock ? std::move(clock) : Clock(&SteadyMs)) {}
 
-void CDownloadMeter::Start(int64_t total)
+void CDownloadMeter::Start(int64_t total, int64_t done)
 {
     uint64_t now = fnNow();
     std::lock_guard<std::mutex> guard(lock);
     nStartMs = now;
     nTotal = total;
-    nDone = 0;
-    samples.assign(1, Sample{now, 0});
+    nDone = done;
+    bWaiting = false;
+    samples.assign(1, Sample{now, done});
+}
+
+void CDownloadMeter::SetWaiting(bool waiting)
+{
+    std::lock_guard<std::mutex> guard(lock);
+    bWaiting = waiting;
 }
 
 void CDownloadMeter::Update(int64_t done)
@@ -50,6 +57,7 @@ DownloadSnapshot CDownloadMeter::Snapshot() const
     DownloadSnapshot snapshot;
     snapshot.nBytesDone = nDone;
     snapshot.nTotal = nTotal;
+    snapshot.bWaiting = bWaiting;
     snapshot.nElapsedMs = nTotal > 0 || nDone > 0 ? static_cast<uint32_t>(now - nStartMs) : 0;
     // The rate runs from the oldest sample inside the window up to now, so
     // it falls towards 0 while no bytes arrive.

@@ -23,6 +23,7 @@ struct DownloadSnapshot {
     uint32_t nElapsedMs = 0;       // since Start
     double dBytesPerSecond = 0;    // over the last kWindowMs; 0 until half a second has passed
     int32_t nSecondsLeft = -1;     // at the smoothed rate, rounded up; -1 when unknown
+    bool bWaiting = false;         // the engine waits for the network to come back
 };
 
 class CDownloadMeter {
@@ -33,8 +34,11 @@ public:
 
     explicit CDownloadMeter(Clock clock = Clock());
 
-    // A download of total bytes starts (or starts over): everything resets.
-    void Start(int64_t total);
+    // A download of total bytes starts (or starts over, or resumes with done
+    // bytes already there): everything resets.
+    void Start(int64_t total, int64_t done = 0);
+    // Whether the engine waits for the network (any thread).
+    void SetWaiting(bool waiting);
     // Bytes done so far. A smaller value than before (bytes taken back)
     // restarts the rate measurement.
     void Update(int64_t done);
@@ -51,5 +55,6 @@ private:
     uint64_t nStartMs = 0;
     int64_t nTotal = 0;
     int64_t nDone = 0;
+    bool bWaiting = false;
     std::deque<Sample> samples;    // at least kSampleStepMs apart, the last kWindowMs
 };

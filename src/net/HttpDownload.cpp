@@ -31,7 +31,24 @@ bool StartStdThread(int /*index*/, std::function<void()> body, std::function<voi
     }
 }
 
+// Milliseconds from a monotonic clock; differences are taken unsigned, so
+// the wrap after 49 days does no harm.
+uint32_t SteadyMs()
+{
+    return static_cast<uint32_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+            .count());
+}
+
 } // namespace
+
+#ifdef PW_TEST_HOOKS
+NetTimeLimits& TestNetTimeLimits()
+{
+    static NetTimeLimits limits;
+    return limits;
+}
+#endif
 
 CHttpDownload::CHttpDownload(DownloadParam* param, DownloadCallback callback, bool* cancel)
     : pParam(param), pfnCallback(callback), pbCancel(cancel), fnCreateRequest(&CBaseRequest::CreateInstance),
@@ -61,7 +78,7 @@ bool CHttpDownload::Cancelled() const
 
 bool CHttpDownload::Stopped() const
 {
-    return Cancelled() || bGiveUp.load() || bRestart.load();
+    return Cancelled() || bGiveUp.load() || bRestart.load() || bDiskFailed.load();
 }
 
 int CHttpDownload::Download()
@@ -96,8 +113,11 @@ int CHttpDownload::DownloadImp()
             return kDownloadFailed;
         }
         Notify(kDownloadSize, nFileSize, 0);
-        if (pParam->pMeter != nullptr)
-            pParam->pMeter->Start(nFileSize);
+        // What an earlier call left is resumed only for the same file: the
+        // same size and the same validator as its first size query.
+        const DownloadKept* kept = pParam->pKept;
+        bResume = kept != nullptr && round == 0 && kept->nSize == nFileSize && !strValidator.empty() &&
+                  kept->strValidator == strValidator;
         bool done = DownLoadContent();
         if (!done && bRestart.load() && !Cancelled() && round < kDownloadMaxRestarts) {
             // The file changed on the server while it was being fetched:
@@ -108,6 +128,10 @@ int CHttpDownload::DownloadImp()
             nDownloadedSize = 0;
             Notify(kDownloadProgress, 0, nFileSize);
             continue;
+        }
+        if (bDiskFailed.load()) {
+            LOG_INFO("ERR:the download file cannot be written: the disk failed, no retry");
+            return kDownloadDiskFailed;
         }
         if (!done) {
             LOG_INFO("ERR:DownLoadContent fail!");
@@ -208,12 +232,15 @@ bool CHttpDownload::DownLoadContent()
         LOG_INFO("DownLoadContent: ThreadNum = %d (request thread num = %d)", count, requested);
     int32_t seg = nFileSize / count;
 
-    FILE* file = FsOpenFile(pParam->strSavePath, "wb");
+    FILE* file = OpenTarget(count);
     if (file == nullptr) {
         LOG_INFO_W(L"ERR:Open file fail! (%ls)", pParam->strSavePath.c_str());
+        bDiskFailed = true;
         return false;
     }
     std::mutex writeLock;
+    nDownloadedSize = 0;
+    nLastByteMs = SteadyMs();
 
     std::vector<std::unique_ptr<DownloadThreadParam>> records;
     std::vector<std::function<void()>> joiners;
@@ -226,13 +253,29 @@ bool CHttpDownload::DownLoadContent()
         record->nIndex = i;
         record->pFile = file;
         record->pWriteLock = &writeLock;
-        DownloadThreadParam* raw = record.get();
+        if (bResume) {
+            int32_t kept = pParam->pKept->written[i];
+            record->nWritten = kept < 0 ? 0 : (kept > record->nLength ? record->nLength : kept);
+            nDownloadedSize += record->nWritten;
+        }
         records.push_back(std::move(record));
+    }
+    if (pParam->pMeter != nullptr)
+        pParam->pMeter->Start(nFileSize, nDownloadedSize);
+    if (nDownloadedSize > 0) {
+        LOG_INFO("resuming with %d of %d bytes kept", nDownloadedSize, nFileSize);
+        Notify(kDownloadProgress, nDownloadedSize, nFileSize);
+    }
+    std::atomic<int> running{0};
+    for (int i = 0; i < count; ++i) {
+        DownloadThreadParam* raw = records[i].get();
         std::function<void()> join;
-        if (!fnStartThread(i, [this, raw] { DownloadThreadProc(raw); }, join)) {
+        ++running;
+        if (!fnStartThread(i, [this, raw, &running] { DownloadThreadProc(raw); --running; }, join)) {
             // Without this worker its range stays empty: the download fails,
             // but only after the workers already running have ended.
             LOG_INFO("ERR:start download thread %d fail!", i);
+            --running;
             allStarted = false;
             break;
         }
@@ -241,6 +284,7 @@ bool CHttpDownload::DownLoadContent()
     }
 
     LOG_INFO("WaitForMultipleObjects...\n");
+    WatchAttempts(records, running);
     for (auto& join : joiners)
         join();
     LOG_INFO("WaitForMultipleObjects end! WaitRet=%d\n", 0);
@@ -248,10 +292,105 @@ bool CHttpDownload::DownLoadContent()
     bool success = allStarted;
     for (const auto& record : records)
         success = success && record->bSuccess;
-    records.clear();
-    if (std::fclose(file) != 0)
+    if (std::fclose(file) != 0) {
         success = false;
+        bDiskFailed = true;
+    }
+    if (pParam->pMeter != nullptr)
+        pParam->pMeter->SetWaiting(false);
+    if (success)
+        records.clear();
+    KeepProgress(records);
+    records.clear();
     return success;
+}
+
+std::FILE* CHttpDownload::OpenTarget(int count)
+{
+    // The kept bytes are resumed in place; a file that is gone or another
+    // division of the ranges starts from nothing.
+    if (bResume) {
+        std::FILE* file = pParam->pKept->nRanges == count ? FsOpenFile(pParam->strSavePath, "r+b") : nullptr;
+        if (file != nullptr)
+            return file;
+        LOG_INFO("ERR:the kept bytes cannot be resumed");
+        bResume = false;
+    }
+    return FsOpenFile(pParam->strSavePath, "wb");
+}
+
+void CHttpDownload::KeepProgress(const std::vector<std::unique_ptr<DownloadThreadParam>>& records)
+{
+    // Only a failed download of a file with a validator leaves something a
+    // later call can safely resume.
+    DownloadKept* kept = pParam->pKept;
+    if (kept == nullptr)
+        return;
+    *kept = DownloadKept();
+    if (records.empty() || strValidator.empty() || bRestart.load())
+        return;
+    kept->nSize = nFileSize;
+    kept->strValidator = strValidator;
+    kept->nRanges = static_cast<int32_t>(records.size());
+    for (int32_t i = 0; i < kept->nRanges; ++i)
+        kept->written[i] = records[i]->nWritten;
+}
+
+void CHttpDownload::WatchAttempts(std::vector<std::unique_ptr<DownloadThreadParam>>& records,
+                                  std::atomic<int>& running)
+{
+    // Each attempt's byte count is sampled kSpeedSteps times per window; an
+    // attempt that brought fewer than the lowest speed's bytes since the
+    // sample a window back is abandoned, and every attempt once the
+    // download stops. Closing the request from here ends a read blocked on
+    // a silent server.
+    const NetTimeLimits& limits = CurrentNetTimeLimits();
+    constexpr uint32_t kSteps = DownloadThreadParam::kSpeedSteps;
+    const uint32_t step = (limits.nLowSpeedMs + kSteps - 1) / kSteps;
+    while (running.load() > 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(limits.nWatchMs));
+        const uint32_t now = SteadyMs();
+        const bool stopped = Stopped();
+        for (const auto& owned : records) {
+            DownloadThreadParam* record = owned.get();
+            std::lock_guard<std::mutex> lock(record->activeLock);
+            if (record->pActive == nullptr)
+                continue;
+            const uint32_t id = record->nAttemptId.load();
+            if (record->nSampledId != id) {
+                record->nSampledId = id;
+                record->nSampleCount = 0;
+            }
+            if (!stopped && !record->bSlow.load() && (record->nSampleCount == 0 || now - record->nSampleMs >= step)) {
+                const int32_t bytes = record->nAttemptBytes.load();
+                const int32_t back = record->samples[(record->nSampleCount + 1) % (kSteps + 1)];
+                if (record->nSampleCount >= kSteps && bytes - back < limits.nLowSpeedBytes) {
+                    LOG_INFO("ERR:[Thread][%d] %d bytes in %u ms: too slow, the attempt is abandoned",
+                             record->nIndex, bytes - back, static_cast<unsigned>(limits.nLowSpeedMs));
+                    record->bSlow = true;
+                }
+                record->samples[record->nSampleCount++ % (kSteps + 1)] = bytes;
+                record->nSampleMs = now;
+            }
+            // Repeated on every tick until the worker lets go of the request;
+            // the write lock keeps it off a write to the file.
+            if (stopped || record->bSlow.load()) {
+                std::lock_guard<std::mutex> write(*record->pWriteLock);
+                record->pActive->Abort();
+            }
+        }
+    }
+}
+
+void CHttpDownload::SetWaiting(DownloadThreadParam* record, bool waiting)
+{
+    if (record->bWaiting == waiting)
+        return;
+    record->bWaiting = waiting;
+    std::lock_guard<std::mutex> lock(*record->pWriteLock);
+    const int count = waiting ? ++nWaitingRanges : --nWaitingRanges;
+    if (pParam->pMeter != nullptr)
+        pParam->pMeter->SetWaiting(count > 0);
 }
 
 void CHttpDownload::DownloadThreadProc(DownloadThreadParam* record)
@@ -267,9 +406,11 @@ void CHttpDownload::DownloadThreadProc(DownloadThreadParam* record)
     const std::wstring ifRange = canResume ? L"\r\nIf-Range:" + Utf8ToWide(strValidator)
                                            : std::wstring();
 
+    const NetTimeLimits& limits = CurrentNetTimeLimits();
     bool success = false;
     int idleAttempts = 0;    // attempts that brought no new byte: the retry budget
-    int32_t reached = 0;     // the furthest any attempt got into the range
+    int32_t reached = record->nWritten;   // the furthest any attempt got into the range
+    unsigned outagePauseMs = limits.nOutagePauseMs;   // the next pause while there is no network
     for (int attempt = 0; !Stopped(); ++attempt) {
         int winHttpFails = nWinHttpFailCount.load();
         int internetFails = nInternetFailCount.load();
@@ -286,6 +427,7 @@ void CHttpDownload::DownloadThreadProc(DownloadThreadParam* record)
             LOG_INFO_W(L"[Thread][%d][%d][%ls] beging...", static_cast<int>(threadId), record->nIndex, header);
         }
         unsigned pauseMs = nRetryPauseMs;
+        bool outage = false;
         std::unique_ptr<CBaseRequest> request(fnCreateRequest(type));
         if (!request) {
             // Counts as an attempt, so a factory that never delivers cannot
@@ -293,12 +435,31 @@ void CHttpDownload::DownloadThreadProc(DownloadThreadParam* record)
             LOG_INFO("ERR:CBaseRequest::CreateInstance fail!");
         } else {
             request->nMaxConnsPerServer = 50;
+            request->nConnectTimeoutMs = limits.nConnectMs;
+            request->nTransferTimeoutMs = limits.nTransferMs;
             request->strHeaders = std::wstring(header) + ifRange;
+            record->nAttemptBytes = 0;
+            record->bSlow = false;
+            ++record->nAttemptId;
+            {
+                std::lock_guard<std::mutex> lock(record->activeLock);
+                record->pActive = request.get();
+            }
             AttemptOutcome outcome = kAttemptRetry;
             if (request->Request(pParam->strDownloadUrl)) {
+                SetWaiting(record, false);
+                outagePauseMs = limits.nOutagePauseMs;
                 outcome = CheckRangeAnswer(request.get(), record, pauseMs);
                 if (outcome == kAttemptReadBody)
                     outcome = ReadUrlContent(request.get(), record) ? kAttemptDone : kAttemptRetry;
+            } else if (request->NoConnection() && !record->bSlow.load() &&
+                       SteadyMs() - nLastByteMs.load() < limits.nOutageMs) {
+                // No network: waited out with a growing pause, for free.
+                outage = true;
+            }
+            {
+                std::lock_guard<std::mutex> lock(record->activeLock);
+                record->pActive = nullptr;
             }
             if (outcome == kAttemptDone) {
                 success = true;
@@ -308,27 +469,46 @@ void CHttpDownload::DownloadThreadProc(DownloadThreadParam* record)
                 bRestart = true;
                 break;
             }
-            std::atomic<int32_t>& counter = (type == CBaseRequest::kTypeWinHttp) ? nWinHttpFailCount : nInternetFailCount;
-            ++counter;
-            if (outcome == kAttemptGiveUp) {
-                // The server's answer will not change: no further attempt,
-                // and the other ranges stop too, since the download has failed.
-                LOG_INFO("[Thread][%d][%d][%s] Request fail, no retry (WinHttp fail:%d, Internet fail:%d)",
-                         static_cast<int>(threadId), record->nIndex, request->GetTypeName(),
-                         nWinHttpFailCount.load(), nInternetFailCount.load());
-                bGiveUp = true;
+            // A disk that failed is not the stack's fault, and no retry helps.
+            if (bDiskFailed.load() || Cancelled())
                 break;
+            if (outage) {
+                LOG_INFO("[Thread][%d][%d][%s] no network (error %u): waiting %u ms", static_cast<int>(threadId),
+                         record->nIndex, request->GetTypeName(), static_cast<unsigned>(request->nSendError),
+                         outagePauseMs);
+                pauseMs = outagePauseMs;
+                outagePauseMs = outagePauseMs * 2 > limits.nOutagePauseCapMs ? limits.nOutagePauseCapMs
+                                                                              : outagePauseMs * 2;
+                SetWaiting(record, true);
+            } else {
+                std::atomic<int32_t>& counter =
+                    (type == CBaseRequest::kTypeWinHttp) ? nWinHttpFailCount : nInternetFailCount;
+                ++counter;
+                if (outcome == kAttemptGiveUp) {
+                    // The server's answer will not change: no further attempt,
+                    // and the other ranges stop too, since the download has failed.
+                    LOG_INFO("[Thread][%d][%d][%s] Request fail, no retry (WinHttp fail:%d, Internet fail:%d)",
+                             static_cast<int>(threadId), record->nIndex, request->GetTypeName(),
+                             nWinHttpFailCount.load(), nInternetFailCount.load());
+                    bGiveUp = true;
+                    break;
+                }
+                LOG_INFO("[Thread][%d][%d][%s] Request fail,  retry %d...(WinHttp fail:%d, Internet fail:%d)",
+                         static_cast<int>(threadId), record->nIndex, request->GetTypeName(), attempt,
+                         nWinHttpFailCount.load(), nInternetFailCount.load());
             }
-            LOG_INFO("[Thread][%d][%d][%s] Request fail,  retry %d...(WinHttp fail:%d, Internet fail:%d)",
-                     static_cast<int>(threadId), record->nIndex, request->GetTypeName(), attempt,
-                     nWinHttpFailCount.load(), nInternetFailCount.load());
             request.reset();
         }
         // An attempt that got further into the range than any before does
-        // not use up the budget, and the next one follows soon.
-        if (record->nWritten > reached) {
+        // not use up the budget, and the next one follows soon; one that the
+        // lowest speed ended keeps the short pause but costs an attempt.
+        if (outage) {
+            // free
+        } else if (record->nWritten > reached) {
             reached = record->nWritten;
             pauseMs = nRetryPauseMs < kDownloadProgressPauseMs ? nRetryPauseMs : kDownloadProgressPauseMs;
+            if (record->bSlow.load() && ++idleAttempts > kDownloadMaxAttempt)
+                break;
         } else if (++idleAttempts > kDownloadMaxAttempt) {
             break;
         }
@@ -340,6 +520,7 @@ void CHttpDownload::DownloadThreadProc(DownloadThreadParam* record)
         while (!Stopped() && std::chrono::steady_clock::now() < until)
             std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs < 20 ? pauseMs : 20));
     }
+    SetWaiting(record, false);
     record->bSuccess = success;
     LOG_INFO_W(L"[Thread][%d][%d] SUCCCESS!", static_cast<int>(threadId), record->nIndex);
 }
@@ -392,6 +573,12 @@ CHttpDownload::AttemptOutcome CHttpDownload::CheckRangeAnswer(CBaseRequest* requ
                 return kAttemptRestart;
             }
         }
+        // A range resumed from an earlier call asked with If-Range for the
+        // rest of the same file: all of it means the file is another now.
+        if (bResume && record->nWritten > 0) {
+            LOG_INFO("ERR:[%s] status 200 to a resumed range: the file changed, start over", type);
+            return kAttemptRestart;
+        }
         // Otherwise the whole file fits only a range that is the whole file;
         // what an earlier attempt wrote of it is written again.
         if (record->nStart == 0 && record->nLength == nFileSize) {
@@ -441,6 +628,8 @@ bool CHttpDownload::ReadUrlContent(CBaseRequest* request, DownloadThreadParam* r
     int n = Stopped() ? 0 : request->HttpRead(buffer.get(), kDownloadBufferSize);
     while (n > 0) {
         total += n;
+        record->nAttemptBytes += n;
+        nLastByteMs = SteadyMs();
         // A body longer than asked for must not overwrite the ranges after it.
         if (total > want)
             break;
@@ -455,9 +644,11 @@ bool CHttpDownload::ReadUrlContent(CBaseRequest* request, DownloadThreadParam* r
                 Notify(kDownloadProgress, nDownloadedSize, nFileSize);
             }
         }
-        if (writeFailed)
+        if (writeFailed) {
+            bDiskFailed = true;
             break;
-        n = Stopped() ? 0 : request->HttpRead(buffer.get(), kDownloadBufferSize);
+        }
+        n = Stopped() || record->bSlow.load() ? 0 : request->HttpRead(buffer.get(), kDownloadBufferSize);
     }
     if (!writeFailed && total == want)
         return true;

@@ -29,6 +29,19 @@
 // that brought nothing new have a budget of eleven, 2 s apart, or as long as
 // a 503's or 429's Retry-After asks (at most 30 s).
 //
+// Time: every request has the stacks' time limits (NetTimeLimits), and an
+// attempt that brought fewer than nLowSpeedBytes in the last nLowSpeedMs is
+// abandoned and counts against the budget even when it wrote new bytes. An
+// attempt that could not resolve or connect (no network) costs nothing while
+// the last byte received is less than nOutageMs old: the range waits 1, 2,
+// 4... s (at most nOutagePauseCapMs) and the meter says it is waiting.
+//
+// Disk: a file that cannot be opened or written ends the download at once
+// (-6), with no retry. A caller that passes DownloadKept gets what a failed
+// download wrote back on its next call for the same file: the ranges then
+// ask only for their missing bytes, with the validator of the first size
+// query in If-Range; another size or validator starts over.
+//
 // Threads: HttpDownload blocks its caller (events 0, 1 and 3 come from it);
 // progress events (2) come from the workers while the write lock is held, so
 // a callback must return quickly and must not call into the engine.
@@ -43,8 +56,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 enum DownloadEvent { kDownloadStart = 0, kDownloadSize = 1, kDownloadProgress = 2, kDownloadEnd = 3 };
 
@@ -52,7 +67,7 @@ enum DownloadResult {
     kDownloadOk = 0,
     kDownloadBadParam = -1,     // parameters invalid or target folder not creatable
     kDownloadNoSize = -3,       // the size could not be obtained
-    kDownloadFailed = -4,       // file not opened, or a range failed all its attempts
+    kDownloadFailed = -4,       // a range failed all its attempts, or the file changed too often
     kDownloadProxySignIn = -5,  // the proxy wants a sign-in that nobody gave (cancelled, or /S)
     kDownloadDiskFailed = -6,   // the download file could not be opened or written (disk full...)
 };
@@ -64,6 +79,40 @@ constexpr unsigned kDownloadRetryPauseMs = 2000;
 constexpr unsigned kDownloadProgressPauseMs = 50;
 constexpr uint32_t kDownloadRetryAfterCapMs = 30000;
 constexpr int kDownloadMaxRestarts = 3;
+
+// The stacks' time limits, the lowest speed and the outage wait. Test builds
+// may shorten them (TestNetTimeLimits); the shipped build has only these.
+struct NetTimeLimits {
+    uint32_t nConnectMs = 15000;          // resolve and connect
+    uint32_t nTransferMs = 30000;         // send and receive
+    uint32_t nLowSpeedMs = 30000;         // the lowest speed's window...
+    int32_t nLowSpeedBytes = 16384;       // ...and the bytes it must bring
+    uint32_t nOutageMs = 300000;          // no network: waited out this long after the last byte
+    uint32_t nOutagePauseMs = 1000;       // the growing pause's first step...
+    uint32_t nOutagePauseCapMs = 30000;   // ...and its cap
+    uint32_t nWatchMs = 100;              // how often cancel and the lowest speed are checked
+};
+#ifdef PW_TEST_HOOKS
+NetTimeLimits& TestNetTimeLimits();
+inline const NetTimeLimits& CurrentNetTimeLimits() { return TestNetTimeLimits(); }
+#else
+inline const NetTimeLimits& CurrentNetTimeLimits()
+{
+    static const NetTimeLimits limits;
+    return limits;
+}
+#endif
+
+// What a failed download wrote, kept by the caller for its next call (Retry):
+// the size and validator of its first size query and each range's bytes.
+// Empty (nSize 0) when there is nothing to resume; the caller empties it when
+// it deletes the file.
+struct DownloadKept {
+    int32_t nSize = 0;
+    int32_t nRanges = 0;
+    std::string strValidator;
+    int32_t written[kDownloadMaxThreads] = {};
+};
 
 // Filled and owned by the caller.
 struct DownloadParam {
@@ -77,6 +126,9 @@ struct DownloadParam {
     // The size the free-space check approved; the file must have exactly this
     // size (0, when that check had no size, approves none). -1: no check.
     int32_t nApprovedSize = -1;
+    // Optional: the bytes of a failed download to resume, and where the
+    // engine leaves them when this one fails. Owned by the caller.
+    DownloadKept* pKept = nullptr;
 };
 
 // (event, value1, value2, userData); see DownloadEvent.
@@ -104,6 +156,21 @@ struct DownloadThreadParam {
     int32_t nWritten = 0;        // bytes of the range written and counted; guarded by the write lock
     FILE* pFile = nullptr;
     std::mutex* pWriteLock = nullptr;
+    // The attempt under way, for the watch of DownLoadContent: it aborts the
+    // request on cancel and when the attempt is too slow. Guarded by
+    // activeLock; the worker clears it before it destroys the request.
+    std::mutex activeLock;
+    CBaseRequest* pActive = nullptr;
+    std::atomic<uint32_t> nAttemptId{0};
+    std::atomic<int32_t> nAttemptBytes{0};
+    std::atomic<bool> bSlow{false};        // the watch abandoned the attempt for its speed
+    // The watch's samples of the attempt's bytes (watch only).
+    static constexpr uint32_t kSpeedSteps = 30;
+    int32_t samples[kSpeedSteps + 1] = {};
+    uint32_t nSampleCount = 0;
+    uint32_t nSampledId = 0;
+    uint32_t nSampleMs = 0;
+    bool bWaiting = false;                 // counted in nWaitingRanges (worker only)
 };
 
 class CHttpDownload {
@@ -155,11 +222,21 @@ private:
     bool Stopped() const;
     void Notify(int event, int value1, int value2);
     bool WriteChunk(DownloadThreadParam* record, int32_t offset, const char* data, int size);
+    // Aborts slow attempts, and every attempt once the download stops,
+    // until running is 0. Runs on the caller's thread.
+    void WatchAttempts(std::vector<std::unique_ptr<DownloadThreadParam>>& records, std::atomic<int>& running);
+    void SetWaiting(DownloadThreadParam* record, bool waiting);
+    std::FILE* OpenTarget(int count);
+    void KeepProgress(const std::vector<std::unique_ptr<DownloadThreadParam>>& records);
 
     RequestFactory fnCreateRequest;
     ThreadStarter fnStartThread;
     std::atomic<bool> bGiveUp{false};
     std::atomic<bool> bRestart{false};
+    std::atomic<bool> bDiskFailed{false};
+    std::atomic<uint32_t> nLastByteMs{0};   // when a byte last arrived (or the ranges started)
+    std::atomic<int> nWaitingRanges{0};
+    bool bResume = false;                    // the ranges start from pKept's bytes
     std::string strValidator;   // If-Range value from the size query; empty: no resume
     unsigned nRetryPauseMs = kDownloadRetryPauseMs;
 };

@@ -39,10 +39,7 @@ CInternetRequest::~CInternetRequest()
 
 void CInternetRequest::CloseHandles()
 {
-    if (hRequest != nullptr) {
-        InternetCloseHandle(hRequest);
-        hRequest = nullptr;
-    }
+    CloseRequestHandle();
     if (hConnect != nullptr) {
         InternetCloseHandle(hConnect);
         hConnect = nullptr;
@@ -51,6 +48,15 @@ void CInternetRequest::CloseHandles()
         InternetCloseHandle(hSession);
         hSession = nullptr;
     }
+}
+
+void CInternetRequest::CloseRequestHandle()
+{
+    // Abort calls this from another thread while a call may be blocked on
+    // the handle: closing it makes that call fail.
+    void* request = __atomic_exchange_n(&hRequest, nullptr, __ATOMIC_ACQ_REL);
+    if (request != nullptr)
+        InternetCloseHandle(request);
 }
 
 const char* CInternetRequest::GetTypeName()
@@ -91,11 +97,23 @@ bool CInternetRequest::OpenRequest(bool /*secure*/)
         Fail("HttpOpenRequest", "CInternetRequest::OpenRequest");
         return false;
     }
+    // The time limits, on the request: the connection is made when it is
+    // sent, and not every WinINet hands a session's limits down.
+    const DWORD limits[][2] = {{INTERNET_OPTION_CONNECT_TIMEOUT, nConnectTimeoutMs},
+                               {INTERNET_OPTION_SEND_TIMEOUT, nTransferTimeoutMs},
+                               {INTERNET_OPTION_RECEIVE_TIMEOUT, nTransferTimeoutMs}};
+    for (const auto& limit : limits) {
+        DWORD value = limit[1];
+        if (!InternetSetOptionW(hRequest, limit[0], &value, sizeof(value)))
+            Fail("InternetSetOption", "CInternetRequest::OpenRequest");
+    }
     return true;
 }
 
 bool CInternetRequest::SendRequest()
 {
+    if (bAborted)
+        return false;
     if (!strHeaders.empty() &&
         !HttpAddRequestHeadersW(hRequest, strHeaders.c_str(), static_cast<DWORD>(strHeaders.size()),
                                 HTTP_ADDREQ_FLAG_ADD)) {
@@ -103,6 +121,7 @@ bool CInternetRequest::SendRequest()
         return false;
     }
     if (!HttpSendRequestW(hRequest, nullptr, 0, nullptr, 0)) {
+        nSendError = GetLastError();
         Fail("HttpSendRequest", "CInternetRequest::SendRequest");
         return false;
     }
@@ -165,8 +184,16 @@ bool CInternetRequest::QueryHeader(const char* name, std::string& value)
 
 int CInternetRequest::HttpRead(void* buffer, int capacity)
 {
+    // Asks only for what has arrived, as the WinHTTP back-end does.
+    DWORD available = 0;
+    if (!InternetQueryDataAvailable(hRequest, &available, 0, 0)) {
+        Fail("InternetQueryDataAvailable", "CInternetRequest::HttpRead");
+        return -1;
+    }
+    if (available == 0)
+        return 0;
     DWORD read = 0;
-    if (!InternetReadFile(hRequest, buffer, static_cast<DWORD>(capacity), &read)) {
+    if (!InternetReadFile(hRequest, buffer, available < static_cast<DWORD>(capacity) ? available : capacity, &read)) {
         Fail("InternetReadFile", "CInternetRequest::HttpRead");
         return -1;
     }

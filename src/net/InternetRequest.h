@@ -21,6 +21,7 @@ public:
     bool SendRequest() override;
     bool GetStatusCode(int* status) override;
     bool QueryHeader(const char* name, std::string& value) override;
+    void CloseRequestHandle() override;
 
 private:
     void CloseHandles();

@@ -30,10 +30,7 @@ CWinHttpRequest::~CWinHttpRequest()
 
 void CWinHttpRequest::CloseHandles()
 {
-    if (hRequest != nullptr) {
-        WinHttpCloseHandle(hRequest);
-        hRequest = nullptr;
-    }
+    CloseRequestHandle();
     if (hConnect != nullptr) {
         WinHttpCloseHandle(hConnect);
         hConnect = nullptr;
@@ -42,6 +39,15 @@ void CWinHttpRequest::CloseHandles()
         WinHttpCloseHandle(hSession);
         hSession = nullptr;
     }
+}
+
+void CWinHttpRequest::CloseRequestHandle()
+{
+    // Abort calls this from another thread while a call may be blocked on
+    // the handle: closing it makes that call fail.
+    void* request = __atomic_exchange_n(&hRequest, nullptr, __ATOMIC_ACQ_REL);
+    if (request != nullptr)
+        WinHttpCloseHandle(request);
 }
 
 const char* CWinHttpRequest::GetTypeName()
@@ -58,6 +64,20 @@ bool CWinHttpRequest::OpenSession()
     if (hSession == nullptr) {
         Fail("WinHttpOpen", "CWinHttpRequest::OpenSession");
         return false;
+    }
+    // The time limits, one option at a time (the same as WinHttpSetTimeouts).
+    const struct {
+        DWORD option;
+        DWORD value;
+    } limits[] = {{WINHTTP_OPTION_RESOLVE_TIMEOUT, nConnectTimeoutMs},
+                  {WINHTTP_OPTION_CONNECT_TIMEOUT, nConnectTimeoutMs},
+                  {WINHTTP_OPTION_SEND_TIMEOUT, nTransferTimeoutMs},
+                  {WINHTTP_OPTION_RECEIVE_TIMEOUT, nTransferTimeoutMs},
+                  {WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, nTransferTimeoutMs}};
+    for (const auto& limit : limits) {
+        DWORD value = limit.value;
+        if (!WinHttpSetOption(hSession, limit.option, &value, sizeof(value)))
+            Fail("WinHttpSetOption", "CWinHttpRequest::OpenSession");
     }
     return true;
 }
@@ -95,6 +115,8 @@ bool CWinHttpRequest::OpenRequest(bool secure)
 
 bool CWinHttpRequest::SendRequest()
 {
+    if (bAborted)
+        return false;
     if (!strHeaders.empty() &&
         !WinHttpAddRequestHeaders(hRequest, strHeaders.c_str(), static_cast<DWORD>(strHeaders.size()),
                                   WINHTTP_ADDREQ_FLAG_ADD)) {
@@ -102,10 +124,12 @@ bool CWinHttpRequest::SendRequest()
         return false;
     }
     if (!WinHttpSendRequest(hRequest, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0)) {
+        nSendError = GetLastError();
         Fail("WinHttpSendRequest", "CWinHttpRequest::SendRequest");
         return false;
     }
     if (!WinHttpReceiveResponse(hRequest, nullptr)) {
+        nSendError = GetLastError();
         Fail("WinHttpReceiveResponse", "CWinHttpRequest::SendRequest");
         return false;
     }
@@ -167,8 +191,18 @@ bool CWinHttpRequest::QueryHeader(const char* name, std::string& value)
 
 int CWinHttpRequest::HttpRead(void* buffer, int capacity)
 {
+    // Asks only for what has arrived: a read for more may wait until the
+    // whole buffer is filled, which a server sending a byte now and then
+    // never does.
+    DWORD available = 0;
+    if (!WinHttpQueryDataAvailable(hRequest, &available)) {
+        Fail("WinHttpQueryDataAvailable", "CWinHttpRequest::HttpRead");
+        return -1;
+    }
+    if (available == 0)
+        return 0;
     DWORD read = 0;
-    if (!WinHttpReadData(hRequest, buffer, static_cast<DWORD>(capacity), &read)) {
+    if (!WinHttpReadData(hRequest, buffer, available < static_cast<DWORD>(capacity) ? available : capacity, &read)) {
         Fail("WinHttpReadData", "CWinHttpRequest::HttpRead");
         return -1;
     }

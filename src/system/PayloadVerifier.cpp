@@ -12,6 +12,7 @@ const char* PayloadResultText(PayloadResult result)
     case kPayload_WrongPublisher: return "wrong publisher";
     case kPayload_RootNotPinned: return "root not pinned";
     case kPayload_TooOld: return "older than the lowest version";
+    case kPayload_Unreadable: return "cannot be read";
     }
     return "unknown";
 }

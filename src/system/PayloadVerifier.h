@@ -13,7 +13,8 @@
 // portable; VerifyPayload exists in the Windows build only and may run on any
 // thread (it reads the file and the certificate stores, and never waits on
 // the network: revocation is asked of the local cache only, and an unknown
-// revocation status alone does not refuse a file).
+// revocation status alone does not refuse a file). It waits up to 15 s for
+// a file another program holds without sharing (a virus scanner).
 //
 // Classes in this file: PayloadPolicy, PayloadVerdict.
 #pragma once
@@ -30,10 +31,12 @@ enum PayloadResult {
     kPayload_WrongPublisher = 4,  // signed by someone else
     kPayload_RootNotPinned = 5,   // the chain ends at a root other than the pinned one
     kPayload_TooOld = 6,          // older than the lowest accepted version, or without a version
+    kPayload_Unreadable = 7,      // the file cannot be opened (missing, or held by another program for 15 s)
 };
 
 // "accepted", "no signature", "bad digest", "untrusted chain",
-// "wrong publisher", "root not pinned", "older than the lowest version".
+// "wrong publisher", "root not pinned", "older than the lowest version",
+// "cannot be read".
 const char* PayloadResultText(PayloadResult result);
 
 using Sha256Digest = std::array<uint8_t, 32>;

@@ -2,6 +2,7 @@
 
 #include "logging/Log.h"
 #include "system/SystemInfo.h"
+#include "system/WinHandle.h"
 
 #include <windows.h>
 #include <bcrypt.h>
@@ -63,10 +64,11 @@ PayloadResult ResultOfTrustStatus(LONG status)
 // the signer was read from.
 class CTrustVerdict {
 public:
-    explicit CTrustVerdict(const std::wstring& path)
+    CTrustVerdict(const std::wstring& path, HANDLE file)
     {
         fileInfo.cbStruct = sizeof(fileInfo);
         fileInfo.pcwszFilePath = path.c_str();
+        fileInfo.hFile = file;
         data.cbStruct = sizeof(data);
         data.dwUIChoice = WTD_UI_NONE;
         data.fdwRevocationChecks = WTD_REVOKE_WHOLECHAIN;
@@ -278,7 +280,21 @@ bool VersionAccepted(const std::wstring& path, const std::wstring& lowest, uint3
 PayloadVerdict VerifyPayload(const std::wstring& path, const PayloadPolicy& policy)
 {
     PayloadVerdict verdict;
-    CTrustVerdict trust(path);
+    // The verdict reads through this handle, which lets others read only:
+    // nothing can change the file until the check is over. A file a scanner
+    // holds is waited for; one that cannot be opened is not a refusal of
+    // its signature.
+    CScopedHandle file;
+    uint64_t heldSince = 0;
+    do
+        file.Reset(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    while (!file && WaitWhileFileHeld(path, heldSince));
+    if (!file) {
+        verdict.eResult = kPayload_Unreadable;
+        verdict.nError = GetLastError();
+        return verdict;
+    }
+    CTrustVerdict trust(path, file.Get());
     const LONG status = trust.Status();
     if (status != ERROR_SUCCESS && !IsUnknownRevocation(status)) {
         verdict.eResult = ResultOfTrustStatus(status);

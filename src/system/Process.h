@@ -113,7 +113,8 @@ HINSTANCE ShellOpen(HWND owner, const std::wstring& target);
 // stamp is stored in *started as soon as it exists, before mayRun is asked
 // (a window's clean-up ends what the installer started). False,
 // with nothing started, when the folder is longer than kInstallFolderMax or
-// the process cannot be created (logged with the error). With `mayRun`, the
+// the process cannot be created (logged with the error; a file another
+// program holds is waited for, up to kHeldFileWaitMs). With `mayRun`, the
 // process is created suspended and runs only when mayRun() answers true;
 // otherwise it ends before it ran a single instruction of its own and the
 // call returns false (a window that is closing decides under its own lock,

@@ -2,6 +2,7 @@
 
 #include "logging/Log.h"
 #include "logging/TextFormat.h"
+#include "system/SystemInfo.h"
 #include "system/SystemLibrary.h"
 #include "system/WinHandle.h"
 
@@ -355,8 +356,14 @@ bool RunSilentInstaller(const std::wstring& installerPath, const std::wstring& i
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info = {};
-    if (!CreateProcessW(installerPath.c_str(), commandLine, nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
-                        nullptr, &startup, &info)) {
+    // A scanner may still hold the fresh installer: waited for.
+    uint64_t heldSince = 0;
+    BOOL created;
+    while (!(created = CreateProcessW(installerPath.c_str(), commandLine, nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                                      nullptr, nullptr, &startup, &info)) &&
+           WaitWhileFileHeld(installerPath, heldSince)) {
+    }
+    if (!created) {
         LOG_INFO_W(L"CreateProcessW failed, error %lu: %ls", GetLastError(), installerPath.c_str());
         return false;
     }

@@ -48,4 +48,13 @@ bool IsNativeX64();
 std::wstring GetUiLanguageCode();             // e.g. "1033"
 std::wstring GetClientId();                   // "" on registry failure
 
+// Virus scanners often hold a fresh executable for a few seconds without
+// sharing it. Called after an open or start of path failed: true when the
+// failure (GetLastError) is a sharing or lock violation and kHeldFileWaitMs
+// have not passed since the first such failure (heldSince, 0 before it, is
+// set then and the wait logged once); it has then waited 250 ms and the
+// caller tries again. False leaves GetLastError as it was.
+constexpr uint32_t kHeldFileWaitMs = 15000;
+bool WaitWhileFileHeld(const std::wstring& path, uint64_t& heldSince);
+
 #endif

@@ -1,6 +1,7 @@
 // The Windows answers of SystemInfo.h.
 #include "system/SystemInfo.h"
 
+#include "logging/Log.h"
 #include "logging/TextFormat.h"
 #include "system/WinHandle.h"
 
@@ -156,4 +157,20 @@ std::wstring GetClientId()
     RegSetValueExW(writeKey.Get(), kClientIdValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(id.c_str()),
                    static_cast<DWORD>((id.size() + 1) * sizeof(wchar_t)));
     return id;
+}
+
+bool WaitWhileFileHeld(const std::wstring& path, uint64_t& heldSince)
+{
+    const DWORD error = GetLastError();
+    if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION)
+        return false;
+    const ULONGLONG now = GetTickCount64();
+    if (heldSince == 0) {
+        heldSince = now;
+        LOG_INFO_W(L"%ls is held by another program: waiting", path.c_str());
+    } else if (now - heldSince >= kHeldFileWaitMs) {
+        return false;
+    }
+    Sleep(250);
+    return true;
 }

@@ -1,12 +1,13 @@
 // Command-line harness around the download engine, for tests and benchmarks.
-//   pathwick-fetch.exe URL OUTFILE [workers] [--stack=winhttp|internet] [--pause=MS] [--warm]
+//   pathwick-fetch.exe URL OUTFILE [workers] [--stack=winhttp|internet] [--pause=MS] [--warm] [--cancel-after=MS]
 // Prints every engine event as one line and, last, "size_ms <n>" (from the
 // start to the size event; -1 when there was none) and "elapsed_ms <n>". Exits
 // with 0 when the download succeeded, 1 when it failed, 2 on bad usage.
 // --stack pins every request to one back-end; --pause shortens the pause
 // between the attempts of a range (2000 ms by default). --warm loads the TLS
 // stack before the clock starts, as the installer does while its home page
-// shows, and prints "warm_ms <n>" (what that took).
+// shows, and prints "warm_ms <n>" (what that took). --cancel-after raises the
+// cancel flag from another thread that many milliseconds after the start.
 #include "net/BaseRequest.h"
 #include "net/HttpDownload.h"
 #include "net/SecureChannel.h"
@@ -16,6 +17,7 @@
 #include <cstdio>
 #include <cwchar>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -52,6 +54,7 @@ int wmain(int argc, wchar_t** argv)
     int stack = -1;
     long pause = -1;
     bool warm = false;
+    long cancelAfter = -1;
     for (int i = 1; i < argc; ++i) {
         std::wstring arg = argv[i];
         if (arg == L"--stack=winhttp")
@@ -60,6 +63,8 @@ int wmain(int argc, wchar_t** argv)
             stack = CBaseRequest::kTypeInternet;
         else if (arg.rfind(L"--pause=", 0) == 0)
             pause = std::wcstol(arg.c_str() + 8, nullptr, 10);
+        else if (arg.rfind(L"--cancel-after=", 0) == 0)
+            cancelAfter = std::wcstol(arg.c_str() + 15, nullptr, 10);
         else if (arg == L"--warm")
             warm = true;
         else if (positional == 0 && ++positional)
@@ -72,7 +77,8 @@ int wmain(int argc, wchar_t** argv)
             positional = 99;
     }
     if (positional < 2 || positional > 3) {
-        std::fprintf(stderr, "usage: pathwick-fetch URL OUTFILE [workers] [--stack=winhttp|internet] [--pause=MS] [--warm]\n");
+        std::fprintf(stderr, "usage: pathwick-fetch URL OUTFILE [workers] [--stack=winhttp|internet] [--pause=MS] "
+                             "[--warm] [--cancel-after=MS]\n");
         return 2;
     }
     // Full buffering would hold the event lines back until the end.
@@ -91,7 +97,15 @@ int wmain(int argc, wchar_t** argv)
                     loaded ? "" : " (not loaded)");
     }
     gBegin = GetTickCount64();
+    std::thread canceller;
+    if (cancelAfter >= 0)
+        canceller = std::thread([&cancel, cancelAfter] {
+            Sleep(static_cast<DWORD>(cancelAfter));
+            __atomic_store_n(&cancel, true, __ATOMIC_RELAXED);
+        });
     int result = download.Download();
+    if (canceller.joinable())
+        canceller.join();
     std::printf("size_ms %lld\n", gSizeMs);
     std::printf("elapsed_ms %llu\n", static_cast<unsigned long long>(GetTickCount64() - gBegin));
     std::fflush(stdout);

@@ -46,9 +46,10 @@ check "rangestatus=500" test "$(code -H 'Range: bytes=0-9' "http://localhost:$p/
 check "badrange shifts the Content-Range" bash -c "curl -s -D - -o /dev/null -H 'Range: bytes=0-9' 'http://localhost:$p/files/data.bin?badrange=1' | grep -qi '^Content-Range: bytes 1-10/300000'"
 check "failstatus with Retry-After" bash -c "curl -s -D - -o /dev/null 'http://localhost:$p/files/data.bin?failfirst=1&failstatus=503&retryafter=2&tag=r' | grep -qi '^Retry-After: 2'"
 check "failstatus only for the first N" test "$(code "http://localhost:$p/files/data.bin?failfirst=1&failstatus=503&retryafter=2&tag=r")" = 200
-before=$(curl -s "http://localhost:$p/stats" | sed 's/[^0-9]//g')
+sent() { curl -s "http://localhost:$p/stats" | sed -n 's/.*"body_bytes": \([0-9]*\).*/\1/p'; }
+before=$(sent)
 check "cutafter cuts every body" test "$(c -H 'Range: bytes=1000-200999' "http://localhost:$p/files/data.bin?cutafter=65536" | wc -c)" = 65536
-after=$(curl -s "http://localhost:$p/stats" | sed 's/[^0-9]//g')
+after=$(sent)
 check "stats count the body bytes sent ($before -> $after)" test "$((after - before))" = 65536
 check "404 with a body" test "$(c -o "$work/404.html" -w '%{http_code}' "http://localhost:$p/files/none.bin")" = 404
 check "404 body not empty" test -s "$work/404.html"
@@ -63,6 +64,27 @@ c -I "http://localhost:$q/collect?v=1&tag=hit2" >/dev/null
 check "collector recorded the https hit" bash -c "curl -s 'http://localhost:$p/hits' | grep -q '\"scheme\": \"https\", \"method\": \"HEAD\", \"path\": \"/collect?v=1&tag=hit1\"'"
 check "plain-only server refuses TLS" bash -c "! curl -s --max-time 10 --cacert '$work/pki/ca.pem' 'https://localhost:$q/files/data.bin' >/dev/null"
 check "plain-only server serves plain" cmp <(c "http://localhost:$q/files/data.bin") "$work/root/data.bin"
+# Faults of time.
+bytes() { c "$@" | wc -c; }
+within() { [ "$1" -ge "$2" ] && [ "$1" -le "$3" ]; }
+check "stall: the headers, then nothing" \
+  test "$(c -m 2 -o /dev/null -w '%{http_code} %{size_download}' "http://localhost:$p/files/data.bin?stall=1")" = "200 0"
+n=$(bytes -m 2 "http://localhost:$p/files/data.bin?trickle=0.5")
+check "trickle=0.5: a byte every half second ($n bytes in 2 s)" within "$n" 3 5
+u="http://localhost:$p/files/data.bin?stall=1&at=200000&tag=at"
+check "at=: the answer that reaches the byte stalls there" test "$(bytes -m 2 -H 'Range: bytes=100000-' "$u")" = 100000
+check "at=: only that one" test "$(bytes -H 'Range: bytes=100000-' "$u")" = 200000
+check "at=: /requests marks it and counts its bytes" \
+  bash -c "curl -s 'http://localhost:$p/requests?tag=at' | grep -q '\"sent\": 100000, \"fault\": \"stall\"'"
+u="http://localhost:$p/files/data.bin?fail_after=100000&tag=fa"
+check "fail_after=100000 cuts there" test "$(bytes "$u")" = 100000
+check "fail_after: 503 while the flag file exists" test "$(code "$u")" = 503
+rm -f "$work/root/fail_after.flag"
+check "fail_after: served again once it is gone" test "$(bytes "$u")" = 300000
+check "down=2 after 100000 bytes cuts there" test "$(bytes "http://localhost:$q/files/data.bin?down=2&downafter=100000&tag=dn")" = 100000
+check "down: the port refuses connections" test "$(code "http://localhost:$q/files/data.bin")" = 000
+sleep 2.5
+check "down: served again after 2 s" cmp <(c "http://localhost:$q/files/data.bin") "$work/root/data.bin"
 check "binds loopback only" bash -c "ss -ltn 2>/dev/null | grep -q '127.0.0.1:$p ' || ! command -v ss >/dev/null"
 echo "$fails failed"
 [ "$fails" = 0 ]

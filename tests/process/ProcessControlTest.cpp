@@ -456,6 +456,26 @@ TEST_F(SilentInstaller, MissingInstallerIsReportedNotStarted)
     EXPECT_TRUE(Contains(log, "CreateProcessW failed")) << log;
 }
 
+// A virus scanner holding the fresh installer without sharing it for a
+// second delays the run; it does not fail it.
+TEST_F(SilentInstaller, InstallerHeldByAScannerRunsOnceFreed)
+{
+    std::wstring root = MakeRoot(L"root") + L"\\";
+    HANDLE held = CreateFileW(strInstaller.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    std::thread scanner([held] {
+        Sleep(1000);
+        CloseHandle(held);
+    });
+    auto start = std::chrono::steady_clock::now();
+    const bool ran = RunSilentInstaller(strInstaller, root);
+    const long long tookMs = ElapsedMs(start);
+    scanner.join();
+    EXPECT_TRUE(ran) << ReadFileBytes(LogFilePath());
+    EXPECT_GE(tookMs, 900);
+    EXPECT_FALSE(ReadFileBytes(ProductIn(root)).empty()) << LogText();
+}
+
 // A window that closes in the moment the installer is created keeps it from
 // running: it ends suspended, having done nothing.
 TEST_F(SilentInstaller, InstallerRefusedAtTheLastMomentNeverRuns)

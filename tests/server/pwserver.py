@@ -7,7 +7,7 @@ stops by itself after --time-limit seconds.
 
   pwserver.py --root DIR [--port 0] [--cert PEM --key PEM | --no-tls]
               [--port-file FILE] [--hits-file FILE] [--rate BYTES_PER_S]
-              [--time-limit SECONDS] [--verbose]
+              [--time-limit SECONDS] [--faults QUERY] [--verbose]
 
 Prints "PORT <n>" on standard output once it listens (and writes <n> to
 --port-file). Paths:
@@ -37,17 +37,42 @@ Prints "PORT <n>" on standard output once it listens (and writes <n> to
                      swapto=F    a file that changes after its first answer:
                                  every later request of the same tag and path
                                  is served from F instead
+                   Faults of time (a file is one tag and path; each answer
+                   counts its body bytes, see /requests):
+                     stall=1     send the headers, then nothing: the connection
+                                 stays open until the client closes it
+                     trickle=N   one byte every N seconds (N may be a fraction)
+                     at=B        stall, trickle and rate act on one answer only,
+                                 the first to reach byte B, from that byte on
+                     times=N     ... on the first N answers (all without at=);
+                                 a faulted answer's /requests entry says "fault"
+                     down=S      once downafter=B (1 MiB) body bytes of the file
+                                 are sent, every answer in progress is cut and
+                                 the port refuses connections for S seconds
+                                 (the listening socket is closed; a request on
+                                 an open connection is dropped); then it serves
+                     fail_after=N  once N body bytes of the file are sent,
+                                 every answer in progress is cut, the flag file
+                                 (flagfile=PATH, default <root>/fail_after.flag)
+                                 is created, and every file request gets 503
+                                 until the flag file is removed; once only
+                   --faults QUERY applies switches to every file request (a
+                   request's own query wins): "--faults down=20&downafter=8388608"
   /producturl...   a small HTML page (the product's web pages)
   /collect...      analytics endpoint: 200 with an empty body; every hit recorded
   /hits            the recorded analytics hits, one JSON object per line
   /requests        every request seen so far, one JSON object per line
                    (?tag=T keeps those whose query holds tag=T)
-  /stats           {"body_bytes": N}: file body bytes sent so far
+  /stats           {"body_bytes": N, "file_requests": N}: file body bytes
+                   sent so far, file requests (GET) seen so far
+  Every /requests entry of a file answer also holds "status" and "sent" (its
+  body bytes so far) and, when an answer ends, "end" (the time).
 """
 import argparse
 import json
 import mmap
 import os
+import select
 import socket
 import socketserver
 import ssl
@@ -66,6 +91,11 @@ hits = []           # analytics hits
 requests_seen = []  # every request
 fail_counts = {}    # (tag, path, range) -> requests seen
 body_bytes = [0]    # file body bytes sent, all connections
+file_requests = [0]  # file GET requests
+file_sent = {}      # (tag, path) -> body bytes sent
+fault_answers = {}  # (tag, path) -> answers given a time fault so far
+triggered = set()   # (kind, tag, path) of down= and fail_after= that fired
+cut_generation = [0]  # raised to cut every file answer in progress
 
 
 def record(entry, hit=False, hits_file=None):
@@ -142,6 +172,9 @@ class Handler(BaseHTTPRequestHandler):
         query = urllib.parse.parse_qs(url.query, keep_blank_values=True)
         path = urllib.parse.unquote(url.path)
         entry = self.entry(query)
+        if self.server.is_down():
+            self.close_connection = True  # the network is out: no answer
+            return
         if path.startswith("/collect"):
             record(entry, hit=True, hits_file=self.server.hits_file)
             return self.send_small(200, b"", "text/plain", head)
@@ -157,12 +190,14 @@ class Handler(BaseHTTPRequestHandler):
             return self.send_small(200, text.encode(), "application/x-ndjson", head)
         if path == "/stats":
             with state_lock:
-                text = json.dumps({"body_bytes": body_bytes[0]}) + "\n"
+                text = json.dumps({"body_bytes": body_bytes[0], "file_requests": file_requests[0]}) + "\n"
             return self.send_small(200, text.encode(), "application/json", head)
         if path.startswith("/producturl"):
             return self.send_small(200, PRODUCT_PAGE, "text/html", head)
         if path.startswith("/files/"):
-            return self.send_file(path[len("/files/"):], query, head)
+            merged = dict(self.server.faults)
+            merged.update(query)
+            return self.send_file(path[len("/files/"):], merged, head, entry)
         return self.send_small(404, NOT_FOUND_BODY, "text/html", head)
 
     def send_small(self, status, body, ctype, head, extra=()):
@@ -175,7 +210,7 @@ class Handler(BaseHTTPRequestHandler):
         if not head:
             self.wfile.write(body)
 
-    def send_file(self, name, query, head):
+    def send_file(self, name, query, head, entry):
         flag = lambda key: query.get(key, ["0"])[0] not in ("", "0")
         redirect = query.get("redirect", [None])[0]
         if redirect:
@@ -208,6 +243,12 @@ class Handler(BaseHTTPRequestHandler):
         range_status = int(query.get("rangestatus", ["0"])[0] or 0)
         if status_all or (range_status and self.headers.get("Range")):
             return self.send_small(status_all or range_status, NOT_FOUND_BODY, "text/html", head, error_extra)
+        key = (query.get("tag", [""])[0], name)
+        fail_after = int(query.get("fail_after", ["0"])[0] or 0)
+        flag_file = query.get("flagfile", [os.path.join(root, "fail_after.flag")])[0]
+        if fail_after and ("fail_after",) + key in triggered and os.path.exists(flag_file):
+            return self.send_small(503, b"<html><body>503 Service Unavailable</body></html>\n", "text/html",
+                                   head, error_extra)
         failfirst = int(query.get("failfirst", ["0"])[0] or 0)
         failing = False
         if failfirst > 0 and not head:
@@ -249,6 +290,30 @@ class Handler(BaseHTTPRequestHandler):
             declared = length
         rate = int(query.get("rate", ["0"])[0] or 0) or self.server.rate
 
+        number = float(query.get("trickle", ["0"])[0] or 0)
+        fault = "stall" if flag("stall") else ("trickle" if number > 0 else ("rate" if "rate" in query else None))
+        # The fault starts at byte at= of the file (0 without); the answer
+        # that reaches it first claims it, so a request that is closed
+        # before (a size query) does not use it up.
+        at = query.get("at", [None])[0]
+        fault_from = int(at) - first if at is not None else 0
+        if fault and not 0 <= fault_from < length:
+            fault = None
+        plan = {
+            "fault": fault, "from": fault_from, "trickle": number, "key": key,
+            "times": int(query.get("times", ["1" if at is not None else "0"])[0] or 0),
+            "down": float(query.get("down", ["0"])[0] or 0),
+            "downafter": int(query.get("downafter", ["1048576"])[0] or 0),
+            "fail_after": fail_after, "flagfile": flag_file,
+        }
+        if fault != "rate":
+            rate = self.server.rate
+        if not head:
+            with state_lock:
+                file_requests[0] += 1
+                entry["status"] = status
+                entry["sent"] = 0
+
         self.send_response(status)
         self.send_header("Content-Type", "application/octet-stream")
         self.send_header("Accept-Ranges", "bytes")
@@ -267,37 +332,171 @@ class Handler(BaseHTTPRequestHandler):
             return
         self.wfile.flush()
         to_send = length if cut_at is None else cut_at
-        if to_send > 0:
-            with open(full, "rb") as f, mmap.mmap(f.fileno(), 0, access=mmap.ACCESS_READ) as m:
-                self.send_body(memoryview(m)[first:first + to_send], rate)
-        if cut_at is not None:
+        done = True
+        try:
+            if to_send > 0:
+                with open(full, "rb") as f, mmap.mmap(f.fileno(), 0, access=mmap.ACCESS_READ) as m:
+                    view = memoryview(m)[first:first + to_send]
+                    try:
+                        done = self.send_body(view, rate, plan, entry)
+                    finally:
+                        view.release()
+        finally:
+            with state_lock:
+                entry["end"] = time.time()
+        if cut_at is not None or not done:
             self.close_connection = True
             try:
                 self.connection.shutdown(socket.SHUT_RDWR)
             except OSError:
                 pass
 
-    def send_body(self, view, rate):
+    def send_body(self, view, rate, plan, entry):
+        """Sends the body, or part of it: False when a fault cut it."""
+        generation = cut_generation[0]
+        sent = self.send_part(view, 0, plan["from"] if plan["fault"] else len(view), self.server.rate,
+                              plan, entry, generation)
+        if sent is None or sent == len(view):
+            return sent is not None
+        with state_lock:
+            count = fault_answers.get(plan["key"], 0)
+            claimed = not plan["times"] or count < plan["times"]
+            if claimed:
+                fault_answers[plan["key"]] = count + 1
+        if not claimed:
+            return self.send_part(view, sent, len(view), self.server.rate, plan, entry, generation) is not None
+        with state_lock:
+            entry["fault"] = plan["fault"]
+        if plan["fault"] == "stall":
+            return self.stall(generation)
+        if plan["fault"] == "trickle":
+            while sent < len(view):
+                if not self.wait(plan["trickle"], generation):
+                    return False
+                if self.send_part(view, sent, sent + 1, 0, plan, entry, generation) is None:
+                    return False
+                sent += 1
+            return True
+        return self.send_part(view, sent, len(view), rate, plan, entry, generation) is not None
+
+    def send_part(self, view, begin, end, rate, plan, entry, generation):
+        """Sends view[begin:end] at RATE (0: at once); the offset reached, or
+        None when the answer was cut (a fault fired, or the client left)."""
         sock = self.connection
         start = time.monotonic()
-        sent = 0
+        sent = begin
         step = 262144 if rate <= 0 else max(4096, min(262144, rate // 20))
-        while sent < len(view):
-            chunk = view[sent:sent + step]
-            sock.sendall(chunk)
-            sent += len(chunk)
+        while sent < end:
+            if cut_generation[0] != generation:
+                return None
+            n = min(step, end - sent)
+            fire = None
             with state_lock:
-                body_bytes[0] += len(chunk)
+                total = file_sent.get(plan["key"], 0)
+                for kind, limit in (("fail_after", plan["fail_after"]), ("down", plan["downafter"])):
+                    if kind == "down" and plan["down"] <= 0:
+                        continue
+                    if limit > 0 and (kind,) + plan["key"] not in triggered and total + n >= limit:
+                        n = max(0, limit - total)
+                        fire = kind
+                        triggered.add((kind,) + plan["key"])
+                        break
+            if n > 0:
+                sock.sendall(view[sent:sent + n])
+                sent += n
+                with state_lock:
+                    body_bytes[0] += n
+                    file_sent[plan["key"]] = file_sent.get(plan["key"], 0) + n
+                    entry["sent"] = entry.get("sent", 0) + n
+            if fire:
+                self.fire(fire, plan)
+                return None
             if rate > 0:
-                delay = start + sent / rate - time.monotonic()
+                delay = start + (sent - begin) / rate - time.monotonic()
                 if delay > 0:
                     time.sleep(delay)
+        return sent
+
+    def fire(self, kind, plan):
+        """A down= or fail_after= threshold was reached: cut every answer."""
+        if kind == "fail_after":
+            with open(plan["flagfile"], "w") as f:
+                f.write("remove this file to let the server answer again\n")
+        with state_lock:
+            cut_generation[0] += 1
+        if kind == "down":
+            self.server.go_down(plan["down"])
+        if self.server.verbose:
+            sys.stderr.write("fault %s fired for %s\n" % (kind, "/".join(plan["key"])))
+
+    def wait(self, seconds, generation):
+        """Sleeps SECONDS; False when the client closed the connection or the
+        answers were cut meanwhile."""
+        end = time.monotonic() + seconds
+        while True:
+            if cut_generation[0] != generation or self.client_left():
+                return False
+            left = end - time.monotonic()
+            if left <= 0:
+                return True
+            time.sleep(min(0.2, left))
+
+    def stall(self, generation):
+        while self.wait(3600, generation):
+            pass
+        return False
+
+    def client_left(self):
+        sock = self.connection
+        try:
+            ready, _, _ = select.select([sock], [], [], 0)
+            if not ready:
+                return False
+            if isinstance(sock, ssl.SSLSocket) and sock.pending():
+                return False
+            raw = sock.recv(1, socket.MSG_PEEK) if not isinstance(sock, ssl.SSLSocket) else None
+            if raw is None:
+                # A TLS socket cannot peek: anything readable while the client
+                # waits for its body is its close_notify or its FIN.
+                return True
+            return raw == b""
+        except (OSError, ValueError):
+            return True
 
 
 class Server(socketserver.ThreadingMixIn, socketserver.TCPServer):
     daemon_threads = True
     allow_reuse_address = True
     request_queue_size = 128
+    down_until = 0.0  # time.monotonic() until which the port refuses connections
+    faults = {}
+
+    def is_down(self):
+        return time.monotonic() < self.down_until
+
+    def go_down(self, seconds):
+        """Refuses connections for SECONDS: the listening socket stops at once
+        (a shut listening socket resets new connections) and serve() closes it
+        and opens a new one when the time is up."""
+        self.down_until = time.monotonic() + seconds
+        try:
+            self.socket.shutdown(socket.SHUT_RDWR)
+        except OSError:
+            pass
+
+    def serve(self):
+        while True:
+            if self.down_until:
+                self.socket.close()
+                while self.is_down():
+                    time.sleep(0.05)
+                self.down_until = 0.0
+                self.socket = socket.socket(self.address_family, self.socket_type)
+                self.server_bind()
+                self.server_activate()
+            ready, _, _ = select.select([self], [], [], 0.2)
+            if ready and not self.down_until:
+                self._handle_request_noblock()
 
     def finish_request(self, request, client_address):
         # One port for both schemes: a TLS handshake starts with 0x16.
@@ -332,6 +531,7 @@ def main():
     ap.add_argument("--hits-file")
     ap.add_argument("--rate", type=int, default=0)
     ap.add_argument("--time-limit", type=float, default=600)
+    ap.add_argument("--faults", default="")
     ap.add_argument("--verbose", action="store_true")
     args = ap.parse_args()
 
@@ -340,6 +540,7 @@ def main():
     server.rate = args.rate
     server.verbose = args.verbose
     server.hits_file = args.hits_file
+    server.faults = urllib.parse.parse_qs(args.faults, keep_blank_values=True)
     server.tls = None
     if not args.no_tls:
         if not (args.cert and args.key):
@@ -361,7 +562,7 @@ def main():
     timer.daemon = True
     timer.start()
     try:
-        server.serve_forever(poll_interval=0.2)
+        server.serve()
     except KeyboardInterrupt:
         pass
 

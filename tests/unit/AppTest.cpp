@@ -128,6 +128,10 @@ TEST(InstallFlowTest, SpaceCheckAndMessage)
     EXPECT_EQ(L"Insuficient storage. Storage required:  300 MB",
               FormatStorageText(L"Insuficient storage. Storage required: ", 100, L""));
     EXPECT_EQ(L"Speicher 9 MiB", FormatStorageText(L"Speicher", 3, L"MiB"));
+    // Three times the installer, rounded up to whole megabytes.
+    EXPECT_EQ(L"Disk C: is full: 2 MB needed", FormatDiskFailedText(L"Disk {drive} is full: {size} needed", L"C:",
+                                                                     639480, L""));
+    EXPECT_EQ(L"T: 3 MiB", FormatDiskFailedText(L"{drive} {size}", L"T:", 1 << 20, L"MiB"));
 }
 
 TEST(InstallFlowTest, AnalyticsUrlCarriesTheClientTwiceUnencoded)

@@ -74,6 +74,10 @@ struct FakeServer {
     int rangeRequests = 0;
     std::atomic<int64_t> bodyBytes{0};   // body bytes handed out
     int chunk = 40000;              // bytes per HttpRead
+    int readDelayMs = 0;            // each HttpRead waits this long first (an Abort ends it with -1)
+    int downRequests = 0;           // that many requests find no network (connect error 12029)
+    CDownloadMeter* meter = nullptr;
+    std::vector<bool> waitingSeen;  // the meter's waiting flag at each range request
     std::map<std::wstring, int> rangeHits;
     std::vector<FakeCall> calls;    // completed SendRequest calls
 
@@ -120,7 +124,9 @@ public:
     {
         if (strMethod == L"HEAD")
             return 0;
-        if (nCutAt >= 0 && nOffset >= static_cast<size_t>(nCutAt))
+        for (int waited = 0; waited < pServer->readDelayMs && !bAborted; waited += 5)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        if (bAborted || (nCutAt >= 0 && nOffset >= static_cast<size_t>(nCutAt)))
             return -1;
         size_t left = strBody.size() - nOffset;
         size_t n = std::min({left, static_cast<size_t>(capacity), static_cast<size_t>(pServer->chunk)});
@@ -146,6 +152,13 @@ public:
         pServer->calls.push_back({nType, bSecure, strServerName, nServerPort, strObjectName, strMethod, strHeaders});
         if ((nType == kTypeWinHttp && pServer->winHttpDown) || (nType == kTypeInternet && pServer->internetDown))
             return false;
+        if (pServer->meter != nullptr && !strHeaders.empty())
+            pServer->waitingSeen.push_back(pServer->meter->Snapshot().bWaiting);
+        if (pServer->downRequests > 0 && !strHeaders.empty()) {
+            --pServer->downRequests;
+            nSendError = 12029;
+            return false;
+        }
         bSent = true;
         int first = 0, last = 0;
         bool ranged = std::swscanf(strHeaders.c_str(), L"Range:bytes=%d-%d", &first, &last) == 2;
@@ -232,8 +245,14 @@ struct EngineRun {
         param.pUserData = &events;
         nWinHttpFailCount = 0;
         nInternetFailCount = 0;
+        TestNetTimeLimits() = NetTimeLimits();
+        TestNetTimeLimits().nWatchMs = 10;
     }
-    ~EngineRun() { RemoveTree(dir); }
+    ~EngineRun()
+    {
+        TestNetTimeLimits() = NetTimeLimits();
+        RemoveTree(dir);
+    }
 
     int Run(CHttpDownload::ThreadStarter starter = nullptr)
     {
@@ -647,7 +666,7 @@ TEST(NetDownload, UnknownSizeEndsWithMinusThreeAfterBothBackEnds)
     EXPECT_EQ(log.Count("ERR:GetDownloadFileSize fail!"), 1u);
 }
 
-TEST(NetDownload, UnopenableTargetFailsWithMinusFourBeforeAnyRange)
+TEST(NetDownload, UnopenableTargetIsADiskFailureBeforeAnyRange)
 {
     LogTail log;
     EngineRun run("net-noopen");
@@ -655,11 +674,11 @@ TEST(NetDownload, UnopenableTargetFailsWithMinusFourBeforeAnyRange)
     // The target names an existing folder, which cannot be opened as a file.
     ASSERT_TRUE(CreateDirectoryChain(run.dir + L"\\x"));
     run.param.strSavePath = run.dir + L"\\x";
-    EXPECT_EQ(run.Run(), -4);
+    EXPECT_EQ(run.Run(), kDownloadDiskFailed);
     EXPECT_EQ(run.EventKinds(), (std::vector<int>{0, 1, 3}));
     EXPECT_TRUE(run.RangeCalls().empty());
     EXPECT_EQ(log.Count("ERR:Open file fail! ("), 1u) << log.Text();
-    EXPECT_EQ(log.Count("ERR:DownLoadContent fail!"), 1u);
+    EXPECT_EQ(log.Count("the disk failed, no retry"), 1u);
 }
 
 TEST(NetDownload, RangeAnswersAreJudgedByStatusBeforeTheBody)
@@ -1012,6 +1031,145 @@ TEST(NetDownload, CancelStopsTheWorkersBetweenReads)
     EXPECT_LT(progress, 10u);
 }
 
+TEST(NetDownload, CancelEndsAReadBlockedOnASilentServer)
+{
+    EngineRun run("net-cancel-stall");
+    run.server.content = PatternBytes(3000);
+    run.server.readDelayMs = 60000;   // headers, then nothing
+    run.param.nDownloadThread = 2;
+    std::thread canceller([&run] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        __atomic_store_n(&run.cancel, true, __ATOMIC_RELAXED);
+    });
+    auto begin = std::chrono::steady_clock::now();
+    EXPECT_EQ(run.Run(), -4);
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - begin).count();
+    canceller.join();
+    EXPECT_LT(ms, 700) << "the download ended " << ms << " ms after its start, the cancel came at 200 ms";
+    EXPECT_EQ(run.RangeCalls().size(), 2u);
+}
+
+TEST(NetDownload, SlowAttemptIsAbandonedAndCostsAnAttemptEvenWithNewBytes)
+{
+    LogTail log;
+    EngineRun run("net-slow");
+    run.server.content = PatternBytes(100000);
+    run.server.chunk = 10;            // 10 bytes every 20 ms: far below the lowest speed
+    run.server.readDelayMs = 20;
+    run.param.nDownloadThread = 1;
+    TestNetTimeLimits().nLowSpeedMs = 150;
+    EXPECT_EQ(run.Run(), -4);
+    // Every attempt wrote new bytes, yet the budget of eleven ran out.
+    EXPECT_EQ(run.RangeCalls().size(), 11u) << log.Text();
+    EXPECT_EQ(log.Count("the attempt is abandoned"), 11u);
+    EXPECT_GT(run.server.bodyBytes.load(), 11 * 10);
+}
+
+TEST(NetDownload, OutageIsWaitedOutWithGrowingPausesForFree)
+{
+    struct Case {
+        const char* name;
+        int down;             // requests that find no network (two per attempt: secure, then plain)
+        uint32_t outageMs;    // how long an outage is waited out
+        int result;
+        const char* pauses;   // the waits logged, in order
+    };
+    const Case cases[] = {
+        {"fifteen attempts refused, more than the budget", 30, 60000, 0, "10 20 40 40 40 40 40 40 40 40 40 40 40 40 40 "},
+        {"an outage longer than the wait uses the budget", 1000, 0, -4, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        LogTail log;
+        EngineRun run("net-outage");
+        CDownloadMeter meter;
+        run.server.content = PatternBytes(3000);
+        run.server.downRequests = c.down;
+        run.server.meter = &meter;
+        run.param.pMeter = &meter;
+        run.param.nDownloadThread = 1;
+        TestNetTimeLimits().nOutagePauseMs = 10;
+        TestNetTimeLimits().nOutagePauseCapMs = 40;
+        TestNetTimeLimits().nOutageMs = c.outageMs;
+        EXPECT_EQ(run.Run(), c.result);
+        std::string pauses;
+        std::istringstream lines(log.Text());
+        for (std::string line; std::getline(lines, line);)
+            if (line.find("no network (error 12029): waiting ") != std::string::npos)
+                pauses += line.substr(line.find("waiting ") + 8, 2) + " ";
+        EXPECT_EQ(pauses, c.pauses) << log.Text();
+        if (c.result == 0) {
+            EXPECT_EQ(run.FileBytes(), run.server.content);
+            // Waiting from the second request on, and no more once the network is back.
+            ASSERT_EQ(run.server.waitingSeen.size(), 31u);
+            EXPECT_FALSE(run.server.waitingSeen[0]);
+            EXPECT_TRUE(run.server.waitingSeen[30]);
+            EXPECT_FALSE(meter.Snapshot().bWaiting);
+        } else {
+            EXPECT_EQ(run.RangeCalls().size(), 22u);
+        }
+    }
+}
+
+TEST(NetDownload, RetryKeepsTheBytesOfTheFailedDownload)
+{
+    struct Case {
+        const char* name;
+        const char* etagOnRetry;   // the file's ETag when the caller retries
+        bool resumed;
+    };
+    const Case cases[] = {
+        {"the same file: only the missing bytes", "\"v1\"", true},
+        {"another file: everything again", "\"v2\"", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EngineRun run("net-kept");
+        DownloadKept kept;
+        CDownloadMeter meter;
+        run.server.content = PatternBytes(200000);
+        run.server.etag = "\"v1\"";
+        run.server.chunk = 1000;
+        run.param.nDownloadThread = 2;
+        run.param.pKept = &kept;
+        run.param.pMeter = &meter;
+        run.events.cancelOnProgress = &run.cancel;
+        ASSERT_EQ(run.Run(), -4);
+        int32_t keptBytes = 0;
+        ASSERT_EQ(kept.nRanges, 2);
+        for (int32_t i = 0; i < kept.nRanges; ++i)
+            keptBytes += kept.written[i];
+        ASSERT_GT(keptBytes, 0);
+        EXPECT_EQ(kept.strValidator, "\"v1\"");
+
+        run.cancel = false;
+        run.events.cancelOnProgress = nullptr;
+        run.events.events.clear();
+        run.server.etag = c.etagOnRetry;
+        if (!c.resumed)
+            run.server.content = PatternBytes(200000).substr(7) + "1234567";
+        const int64_t before = run.server.bodyBytes.load();
+        EXPECT_EQ(run.Run(), 0);
+        EXPECT_EQ(run.FileBytes(), run.server.content);
+        EXPECT_EQ(run.server.bodyBytes.load() - before, c.resumed ? 200000 - keptBytes : 200000);
+        // The first progress shown is what was kept, and never less after it.
+        int32_t shown = 0;
+        for (const Event& e : run.events.events)
+            if (e.event == kDownloadProgress) {
+                if (shown == 0 && c.resumed) {
+                    EXPECT_EQ(e.value1, keptBytes);
+                }
+                EXPECT_GE(e.value1, shown);
+                shown = e.value1;
+            }
+        EXPECT_EQ(kept.nSize, 0);   // nothing left to resume after a success
+        if (c.resumed) {
+            std::vector<FakeCall> calls = run.RangeCalls();
+            EXPECT_NE(calls.back().headers.find(L"If-Range:\"v1\""), std::wstring::npos);
+        }
+    }
+}
+
 TEST(NetDownload, HttpDownloadClearsTheCancelFlag)
 {
     // Nothing reachable outside Windows; the engine still runs its course.
@@ -1024,18 +1182,20 @@ TEST(NetDownload, HttpDownloadClearsTheCancelFlag)
 }
 
 #ifndef _WIN32
-TEST(NetDownload, FailedWritesFailTheRangeAndAreNotCounted)
+TEST(NetDownload, FailedWriteEndsTheDownloadAtOnceAsADiskFailure)
 {
     LogTail log;
     EngineRun run("net-full");
     run.server.content = PatternBytes(3000);
     run.param.nDownloadThread = 3;
     run.param.strSavePath = L"\\dev\\full";   // every flush fails: no space left
-    EXPECT_EQ(run.Run(), -4);
+    EXPECT_EQ(run.Run(), kDownloadDiskFailed);
     for (const Event& e : run.events.events)
         EXPECT_NE(e.event, kDownloadProgress) << DescribeEvents(run.events.events);
-    EXPECT_EQ(run.RangeCalls().size(), 33u);
-    EXPECT_GE(log.Count("write to file fail"), 33u);
+    // No retry, and no stack is blamed.
+    EXPECT_LE(run.RangeCalls().size(), 3u);
+    EXPECT_GE(log.Count("write to file fail"), 1u);
+    EXPECT_EQ(nWinHttpFailCount.load() + nInternetFailCount.load(), 0);
 }
 #endif
 

@@ -52,5 +52,5 @@ expect "no file is a usage error" - 2
 expect "a short pin is a usage error" - 2 "$(z good.exe)" --root-sha256 "${root_sha:0:63}"
 expect "an option without its value is a usage error" - 2 "$(z good.exe)" --publisher
 expect "a malformed lowest version is a usage error" - 2 "$(z good.exe)" --min-version 2.x
-expect "a missing file is refused" "refused: no signature" 1 "$(z absent.exe)"
+expect "a missing file cannot be read (not a refused signature)" "refused: cannot be read" 1 "$(z absent.exe)"
 [ "$fails" = 0 ]

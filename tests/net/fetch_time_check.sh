@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# The engine's time limits with the real stacks and the real limits (30 s):
+# a range whose answer stalls is asked for again within 35 s, one whose
+# answer trickles a byte every 20 s within 45 s, and the download completes;
+# a cancel ends a download whose read blocks on a silent server. Under Wine
+# closing a request handle does not end a call blocked on it: the stalled
+# read ends at the 30 s receive limit, the trickling one when its next byte
+# comes (30 s of lowest speed, then up to 20 s), and the cancel at the
+# receive limit too.
+#   fetch_time_check.sh WINE_RUN FETCH_EXE STATE_DIR
+set -uo pipefail
+wine_run=${1:?}; fetch=${2:?}; state=${3:?}
+port=$(cat "$state/main.port")
+mkdir -p "$state/root" "$state/fetch"
+head -c 1234567 /dev/urandom >"$state/root/slow.bin"
+fails=0
+check() { if "${@:2}"; then echo "ok   $1"; else echo "FAIL $1"; fails=$((fails + 1)); fi; }
+run_tag=$$-$(date +%s%N)
+# The faulted answer's request time, the next request for the same range and
+# the delay between them, from the server's record of this tag.
+reconnect() { # tag -> "fault_time next_time delay_s"
+  curl -s "http://localhost:$port/requests?tag=$1" | python3 -c '
+import json, sys
+rows = [json.loads(l) for l in sys.stdin if l.strip()]
+bad = [r for r in rows if r.get("fault")]
+if not bad:
+    sys.exit("no faulted answer")
+f = bad[0]
+last = f["range"].split("-")[1]
+later = [r for r in rows if r["time"] > f["time"] and r.get("range") and r["range"].split("-")[1] == last]
+print("%.1f %.1f %.1f" % (f["time"], later[0]["time"], later[0]["time"] - f["time"]) if later else "none")'
+}
+for mode in "stall=1" "trickle=20"; do
+  tag="t-${mode%%=*}-$run_tag"
+  out="$state/fetch/time-${mode%%=*}.txt"
+  rm -f "$state/fetch/slow.bin"
+  "$wine_run" "$fetch" "https://localhost:$port/files/slow.bin?$mode&at=600000&tag=$tag" "Z:$state/fetch/slow.bin" 3 \
+    >"$out" 2>&1 </dev/null
+  rc=$?
+  check "$mode: exit code 0 ($rc)" test "$rc" = 0
+  check "$mode: file byte-identical" cmp -s "$state/fetch/slow.bin" "$state/root/slow.bin"
+  times=$(reconnect "$tag")
+  echo "     $mode: faulted answer at, range asked again at, delay (s): $times"
+  limit=35; [ "$mode" = "trickle=20" ] && limit=45
+  check "$mode: the range is asked for again within $limit s" \
+        awk -v d="${times##* }" -v l="$limit" 'BEGIN { exit !(d != "none" && d + 0 <= l) }'
+  echo "     $mode: $(tr -d '\r' <"$out" | grep elapsed_ms)"
+done
+out="$state/fetch/time-cancel.txt"
+"$wine_run" "$fetch" "https://localhost:$port/files/slow.bin?stall=1&times=100&at=1000&tag=tc-$run_tag" \
+  "Z:$state/fetch/cancel.bin" 3 --cancel-after=5000 >"$out" 2>&1 </dev/null
+check "cancel: exits 1" test "$?" = 1
+ms=$(tr -d '\r' <"$out" | sed -n 's/^elapsed_ms //p')
+echo "     cancel raised at 5000 ms, the download ended at ${ms:-?} ms"
+check "cancel: ends by the receive limit after the cancel (${ms:-?} ms)" test "${ms:-999999}" -le 36000
+[ "$fails" = 0 ]
