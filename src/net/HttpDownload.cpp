@@ -199,9 +199,12 @@ bool QueryRemoteFileSize(const CHttpDownload::RequestFactory& factory, const std
         } else if (!IsSuccessStatus(status)) {
             LOG_INFO("ERR:[%s] GetUrlFileSize: status %d", request->GetTypeName(), status);
             continue;
-        } else if (!request->GetUrlFileSize(&value) || value < 1) {
+        } else if (!request->GetUrlFileSize(&value)) {
             LOG_INFO("ERR:[%s] GetUrlFileSize: no usable Content-Length (status %d)", request->GetTypeName(), status);
             byRange = true;
+        } else if (value < 1) {
+            LOG_INFO("ERR:[%s] GetUrlFileSize: an empty file (status %d)", request->GetTypeName(), status);
+            continue;
         }
         if (byRange) {
             request.reset(factory(type));

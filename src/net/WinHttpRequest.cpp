@@ -3,6 +3,7 @@
 #include "net/HttpHeader.h"
 #include "net/ProxySettings.h"
 #include "net/ProxySignIn.h"
+#include "logging/Log.h"
 #include "logging/TextEncoding.h"
 
 #include <windows.h>
@@ -102,10 +103,11 @@ bool CWinHttpRequest::OpenRequest(bool secure)
     }
     nProxySent = 0;
     bProxyAutoTried = false;
+    bSecure = secure;
     return true;
 }
 
-bool CWinHttpRequest::SendRequest()
+bool CWinHttpRequest::AddHeaders()
 {
     if (!strHeaders.empty() &&
         !WinHttpAddRequestHeaders(hRequest, strHeaders.c_str(), static_cast<DWORD>(strHeaders.size()),
@@ -113,8 +115,15 @@ bool CWinHttpRequest::SendRequest()
         Fail("WinHttpAddRequestHeaders", "CWinHttpRequest::SendRequest");
         return false;
     }
-    // A 407 is answered on the same handle until the proxy is satisfied or
-    // there is no sign-in left to offer.
+    return true;
+}
+
+bool CWinHttpRequest::SendRequest()
+{
+    if (!AddHeaders())
+        return false;
+    // A 407 is answered until the proxy is satisfied or there is no sign-in
+    // left to offer.
     do {
         if (!WinHttpSendRequest(hRequest, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0)) {
             Fail("WinHttpSendRequest", "CWinHttpRequest::SendRequest");
@@ -125,6 +134,11 @@ bool CWinHttpRequest::SendRequest()
             return false;
         }
     } while (AnswerProxyChallenge());
+    // A tunnel the proxy still refuses fails the secure attempt: the plain
+    // attempt follows and asks for the sign-in.
+    int status = 0;
+    if (hRequest == nullptr || (bSecure && GetStatusCode(&status) && status == 407))
+        return false;
     return true;
 }
 
@@ -159,10 +173,26 @@ bool CWinHttpRequest::AnswerProxyChallenge()
     std::wstring password;
     int generation = GetProxyCredentials(user, password);
     if (generation <= nProxySent) {
+        // A secure attempt only offers credentials already given: through a
+        // tunnel that asks for a sign-in it may fail whatever it sends (it
+        // does under Wine), and its plain attempt follows at once, so a
+        // refusal here must not cost the user a question.
+        if (bSecure) {
+            if (nProxySent == 0)
+                LOG_INFO("[WinHttp] the proxy wants a sign-in for the tunnel: the plain attempt asks");
+            return false;
+        }
         if (scheme == 0 || !RenewProxyCredentials(ProxyDisplayName(ProxyFor(strUrl).strProxy),
                                                   ProxyRealmOf(challenge), nProxySent))
             return false;
         generation = GetProxyCredentials(user, password);
+    }
+    if (nProxySent > 0) {
+        // The stack keeps offering the first credentials set on a handle:
+        // newer ones go on a fresh handle, whose 407 then takes them.
+        WinHttpCloseHandle(hRequest);
+        hRequest = nullptr;
+        return OpenRequest(bSecure) && AddHeaders();
     }
     bool set = WinHttpSetCredentials(hRequest, target, scheme, user.c_str(), password.c_str(), nullptr) != FALSE;
     user.assign(user.size(), L'\0');
