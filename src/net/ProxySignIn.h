@@ -41,6 +41,6 @@ bool ProxySignInRefused();
 void BeginProxySignIn();
 // Wipes the credentials (the store also does at exit).
 void ClearProxyCredentials();
-// The realm named in a Proxy-Authenticate challenge ("Basic realm=\"Office\""
+// The quoted realm of a Proxy-Authenticate challenge ("Basic realm=\"Office\""
 // gives "Office"); empty when it names none.
 std::wstring ProxyRealmOf(const std::string& challenge);

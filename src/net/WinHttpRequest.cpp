@@ -3,7 +3,6 @@
 #include "net/HttpHeader.h"
 #include "net/ProxySettings.h"
 #include "net/ProxySignIn.h"
-#include "logging/Log.h"
 #include "logging/TextEncoding.h"
 
 #include <windows.h>
@@ -57,11 +56,11 @@ bool CWinHttpRequest::OpenSession()
     // A second attempt on the same object starts from fresh handles.
     CloseHandles();
     ProxyChoice proxy = ProxyFor(strUrl);
+    const wchar_t* bypass = proxy.strBypass.empty() ? WINHTTP_NO_PROXY_BYPASS : proxy.strBypass.c_str();
     hSession = proxy.bDirect ? WinHttpOpen(RequestUserAgent(), WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
                                            WINHTTP_NO_PROXY_BYPASS, 0)
-                             : WinHttpOpen(RequestUserAgent(), WINHTTP_ACCESS_TYPE_NAMED_PROXY,
-                                           proxy.strProxy.c_str(),
-                                           proxy.strBypass.empty() ? WINHTTP_NO_PROXY_BYPASS : proxy.strBypass.c_str(), 0);
+                             : WinHttpOpen(RequestUserAgent(), WINHTTP_ACCESS_TYPE_NAMED_PROXY, proxy.strProxy.c_str(),
+                                           bypass, 0);
     if (hSession == nullptr) {
         Fail("WinHttpOpen", "CWinHttpRequest::OpenSession");
         return false;
@@ -165,8 +164,7 @@ bool CWinHttpRequest::AnswerProxyChallenge()
         Fail("WinHttpSetCredentials", "CWinHttpRequest::SendRequest");
     }
     DWORD scheme = (supported & WINHTTP_AUTH_SCHEME_BASIC) ? WINHTTP_AUTH_SCHEME_BASIC
-                   : (supported & WINHTTP_AUTH_SCHEME_DIGEST) ? WINHTTP_AUTH_SCHEME_DIGEST
-                   : automatic & WINHTTP_AUTH_SCHEME_NTLM;
+                                                           : automatic & WINHTTP_AUTH_SCHEME_NTLM;
     std::string challenge;
     QueryText(WINHTTP_QUERY_PROXY_AUTHENTICATE, WINHTTP_HEADER_NAME_BY_INDEX, challenge, false);
     std::wstring user;
@@ -178,8 +176,6 @@ bool CWinHttpRequest::AnswerProxyChallenge()
         // does under Wine), and its plain attempt follows at once, so a
         // refusal here must not cost the user a question.
         if (bSecure) {
-            if (nProxySent == 0)
-                LOG_INFO("[WinHttp] the proxy wants a sign-in for the tunnel: the plain attempt asks");
             return false;
         }
         if (scheme == 0 || !RenewProxyCredentials(ProxyDisplayName(ProxyFor(strUrl).strProxy),

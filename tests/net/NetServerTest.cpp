@@ -935,6 +935,40 @@ std::vector<std::string> SquidLines()
     return SplitLines(ReadFileBytes(HostPath(kStateDir + "/squid.d/access.log")));
 }
 
+// A sign-in refused three times, a cancelled one and one nobody can be
+// asked for (no prompt, as in /S) end the download with -5. It runs before
+// any sign-in succeeds in this process: WinINet would otherwise reuse a
+// signed-in tunnel from its pool.
+TEST(NetSquid, RefusedCancelledOrUnaskedSignInEndsWithMinusFive)
+{
+    ServeFile("refused.bin", RandomBytes(100000, 83));
+    struct Case {
+        const char* name;
+        bool prompt;
+        bool cancel;
+        int questions;
+    };
+    for (const Case& c : {Case{"refused", true, false, 3}, Case{"cancelled", true, true, 1},
+                          Case{"unasked", false, false, 0}}) {
+        for (int stack : {CBaseRequest::kTypeWinHttp, CBaseRequest::kTypeInternet}) {
+            SCOPED_TRACE(std::string(c.name) + " " + std::to_string(stack));
+            UserProxySetting setting(SquidAt("squid"));
+            int asked = 0;
+            if (c.prompt)
+                SetProxyCredentialPrompt([&](const std::wstring&, const std::wstring&, int, std::wstring& user,
+                                             std::wstring& password) {
+                    ++asked;
+                    user = L"pathwick";
+                    password = L"wrong";
+                    return !c.cancel;
+                });
+            Fetch fetch(FileUrl("main", "refused.bin", "tag=refused"), 5);
+            EXPECT_EQ(fetch.Run(stack), kDownloadProxySignIn);
+            EXPECT_EQ(asked, c.questions);
+        }
+    }
+}
+
 // Through squid asking for a Basic sign-in, on both stacks: the prompt is
 // asked once per refused answer (a wrong password, then the right one) with
 // the proxy and its realm, and the download arrives byte-exact. WinHTTP goes
@@ -977,34 +1011,3 @@ TEST(NetSquid, SignInIsAskedUntilRightAndCarriesEveryRequest)
     }
 }
 
-// A sign-in refused three times, a cancelled one and one nobody can be
-// asked for (no prompt, as in /S) end the download with -5.
-TEST(NetSquid, RefusedCancelledOrUnaskedSignInEndsWithMinusFive)
-{
-    ServeFile("refused.bin", RandomBytes(100000, 83));
-    struct Case {
-        const char* name;
-        bool prompt;
-        bool cancel;
-        int questions;
-    };
-    for (const Case& c : {Case{"refused", true, false, 3}, Case{"cancelled", true, true, 1},
-                          Case{"unasked", false, false, 0}}) {
-        for (int stack : {CBaseRequest::kTypeWinHttp, CBaseRequest::kTypeInternet}) {
-            SCOPED_TRACE(std::string(c.name) + " " + std::to_string(stack));
-            UserProxySetting setting(SquidAt("squid"));
-            int asked = 0;
-            if (c.prompt)
-                SetProxyCredentialPrompt([&](const std::wstring&, const std::wstring&, int, std::wstring& user,
-                                             std::wstring& password) {
-                    ++asked;
-                    user = L"pathwick";
-                    password = L"wrong";
-                    return !c.cancel;
-                });
-            Fetch fetch(FileUrl("main", "refused.bin", "tag=refused"), 5);
-            EXPECT_EQ(fetch.Run(stack), kDownloadProxySignIn);
-            EXPECT_EQ(asked, c.questions);
-        }
-    }
-}
