@@ -60,11 +60,11 @@ function(pw_delay_import name)
 endfunction()
 
 pw_delay_import(winhttp WinHttpAddRequestHeaders WinHttpCloseHandle WinHttpConnect WinHttpOpen WinHttpOpenRequest
-                WinHttpQueryDataAvailable WinHttpQueryHeaders WinHttpReadData WinHttpReceiveResponse
-                WinHttpSendRequest WinHttpSetOption)
+                WinHttpGetProxyForUrl WinHttpQueryAuthSchemes WinHttpQueryDataAvailable WinHttpQueryHeaders
+                WinHttpReadData WinHttpReceiveResponse WinHttpSendRequest WinHttpSetCredentials WinHttpSetOption)
 pw_delay_import(wininet HttpAddRequestHeadersW HttpOpenRequestW HttpQueryInfoW HttpSendRequestW InternetCloseHandle
-                InternetConnectW InternetGetConnectedState InternetOpenW InternetQueryDataAvailable InternetQueryOptionW
-                InternetReadFile InternetSetOptionW)
+                InternetConnectW InternetOpenW InternetQueryDataAvailable InternetQueryOptionW InternetReadFile
+                InternetSetOptionW)
 pw_delay_import(wintrust WTHelperGetProvSignerFromChain WTHelperProvDataFromStateData WinVerifyTrust)
 pw_delay_import(crypt32 CertAddStoreToCollection CertCloseStore CertEnumCertificatesInStore CertFreeCertificateChain
                 CertFreeCertificateContext CertGetCertificateChain CertGetNameStringW CertOpenStore

@@ -2,6 +2,8 @@
 
 #include "logging/Assert.h"
 #include "logging/Log.h"
+#include "logging/TextEncoding.h"
+#include "net/ProxySettings.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -77,6 +79,43 @@ void CBaseRequest::SplitServerPort(const std::wstring& server, std::wstring& hos
 
 bool CBaseRequest::Request(const std::wstring& url)
 {
+    std::wstring current = url;
+    for (int hops = 0;; ++hops) {
+        if (!RequestOnce(current))
+            return false;
+        strFinalUrl = current;
+        int status = 0;
+        std::string location;
+        if (!GetStatusCode(&status) || (status != 301 && status != 302 && status != 303 && status != 307 &&
+                                        status != 308) || !QueryHeader("Location", location))
+            return true;
+        std::wstring next;
+        if (hops >= kMaxRedirects || !ResolveRedirect(current, Utf8ToWide(location), next)) {
+            LOG_INFO("ERR:[%s] redirect %d to \"%s\" refused", GetTypeName(), hops + 1, location.c_str());
+            return true;
+        }
+        current = next;
+        LOG_INFO_W(L"redirect %d to %ls", hops + 1, ProxyKeyOf(current).c_str());
+    }
+}
+
+bool CBaseRequest::ResolveRedirect(const std::wstring& base, const std::wstring& location, std::wstring& next)
+{
+    // An absolute URL of the same scheme, or a path on the same server.
+    std::wstring server = ProxyKeyOf(base);
+    size_t scheme = location.find(L"://");
+    if (!location.empty() && location[0] == L'/' && location.compare(0, 2, L"//") != 0)
+        next = server + location;
+    else if (scheme != std::wstring::npos && location.compare(0, scheme + 3, base, 0, scheme + 3) == 0)
+        next = location;
+    else
+        return false;
+    return !server.empty();
+}
+
+bool CBaseRequest::RequestOnce(const std::wstring& url)
+{
+    strUrl = url;
     std::wstring server;
     std::wstring object;
     if (!ParseUrl(url, server, object))
@@ -125,8 +164,8 @@ void ShowApiError(const char* apiName, uint32_t errorCode, void* messageModule, 
 }
 
 #ifndef _WIN32
-// Without WinINet there is no proxy setting and no process-wide option.
-bool CBaseRequest::IsUseProxyConnect() { return false; }
+// Without WinINet there is no process-wide option.
 bool CBaseRequest::QueryInternetOpt(uint32_t, std::string&) { return false; }
 bool CBaseRequest::InternetSetOpt(uint32_t, uint32_t) { return false; }
+const wchar_t* RequestUserAgent() { return L"Pathwick-Setup/" PW_VERSION_TEXT; }
 #endif

@@ -62,9 +62,11 @@ public:
     // Splits the URL and runs a secure attempt, then a plain one on the same
     // object when the secure one failed. True once response headers arrived,
     // whatever their status: the caller reads the status before the body.
-    // Neither back-end follows a redirect from HTTPS to plain HTTP: WinHTTP
-    // hands back the redirect answer itself, WinINet fails the attempt.
+    // Redirects are followed here, not by the stacks: at most
+    // kMaxRedirects, to the same scheme only; a redirect beyond that is
+    // handed back as the answer. strFinalUrl is the URL that answered.
     bool Request(const std::wstring& url);
+    bool RequestOnce(const std::wstring& url);
     bool RequestImp(bool secure, const std::wstring& server, const std::wstring& object);
 
     // Server name and object name (path and query without the leading "/").
@@ -76,8 +78,10 @@ public:
     // port (1..65535, digits only) is returned whole with port 0.
     static void SplitServerPort(const std::wstring& server, std::wstring& host, int& port);
 
-    // Whether the machine reaches the network through a proxy.
-    static bool IsUseProxyConnect();
+    static constexpr int kMaxRedirects = 5;
+    // The URL a redirect's Location leads to from base: an absolute URL of
+    // the same scheme, or "/path" on base's server; false for anything else.
+    static bool ResolveRedirect(const std::wstring& base, const std::wstring& location, std::wstring& next);
 
     // Process-wide WinINet options (null handle).
     static bool QueryInternetOpt(uint32_t option, std::string& bytes);
@@ -92,6 +96,8 @@ public:
     // Set by SendRequest when it failed: the stack's error code.
     uint32_t nSendError = 0;
     std::atomic<bool> bAborted{false};
+    std::wstring strUrl;        // the URL of the attempt running now (its proxy)
+    std::wstring strFinalUrl;   // the URL that gave the answer, after redirects
     // Owned platform handles; null when not open.
     void* hSession = nullptr;
     void* hConnect = nullptr;
@@ -99,6 +105,11 @@ public:
     // The time limits the back-end sets on its session (milliseconds).
     uint32_t nConnectTimeoutMs = 15000;
     uint32_t nTransferTimeoutMs = 30000;
+    // Proxy sign-in on the open request handle: the generation of the
+    // credentials sent (ProxySignIn.h), and whether the user's own Windows
+    // sign-in was offered.
+    int nProxySent = 0;
+    bool bProxyAutoTried = false;
     // Pushed into WinINet's per-server connection limits when non-zero.
     int32_t nMaxConnsPerServer = 0;
     // The port written in the URL, 0 when there was none: the back-ends then
@@ -109,6 +120,9 @@ public:
 // Logs one line for a failed platform call: its name, the error code and the
 // code's text from messageModule (the WinINet message table).
 void ShowApiError(const char* apiName, uint32_t errorCode, void* messageModule, const char* context);
+
+// "Pathwick-Setup/<version> (Windows NT <major>.<minor>)", sent by every request.
+const wchar_t* RequestUserAgent();
 
 // The current thread's id as the log lines print it.
 unsigned long CurrentThreadIdForLog();
