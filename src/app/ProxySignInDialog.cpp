@@ -1,0 +1,73 @@
+// The proxy sign-in dialog (see the header).
+#ifdef _WIN32
+#include "app/ProxySignInDialog.h"
+
+#include "app/InstallFlow.h"
+#include "config/LanguageManager.h"
+
+using namespace SkinUI;
+
+CProxySignInWnd::CProxySignInWnd(const LanguageManager& language, std::wstring proxyHost, std::wstring realm,
+                                 int attempt)
+    : lang(language), strHost(std::move(proxyHost)), strRealm(std::move(realm)), nAttempt(attempt)
+{
+}
+
+std::wstring CProxySignInWnd::SkinFileName() { return lang.IsRtl() ? L"proxy_rtl.xml" : L"proxy.xml"; }
+
+void CProxySignInWnd::PrepareWindow()
+{
+    for (size_t i = 0; i < kSkinTextCount; ++i) {
+        if (CControlUI* c = host.LookupControl(kSkinTexts[i].control))
+            c->SetText(lang.GetText(kSkinTexts[i].key));
+    }
+    // The realm is the proxy's own words: shown as it sent them.
+    if (CControlUI* c = host.LookupControl(L"proxy_host"))
+        c->SetText(strRealm.empty() ? strHost : strHost + L" \x00B7 " + strRealm);
+    if (CControlUI* c = host.LookupControl(L"proxy_again"))
+        c->SetVisible(nAttempt > 1);
+    SetWindowTextW(hWnd, lang.GetText(L"STR_PROXY_TITLE").c_str());
+}
+
+bool CProxySignInWnd::Ask(HWND owner, std::wstring& user, std::wstring& password)
+{
+    if (Create(owner, L"", WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0, 0, 0, 0) == nullptr)
+        return false;
+    CenterOnOwner();
+    if (RunModal() != IDOK)
+        return false;
+    user.swap(strUser);
+    password.swap(strPassword);
+    return true;
+}
+
+void CProxySignInWnd::Answer(bool ok)
+{
+    if (ok) {
+        if (CControlUI* c = host.LookupControl(L"proxy_user"))
+            strUser = c->GetText();
+        if (CControlUI* c = host.LookupControl(L"proxy_password"))
+            strPassword = c->GetText();
+    }
+    Close(ok ? IDOK : IDCANCEL);
+}
+
+void CProxySignInWnd::HandleClick(NotifyMsg& msg)
+{
+    if (msg.pSender == nullptr)
+        return;
+    if (msg.pSender->GetName() == L"proxy_ok")
+        Answer(true);
+    else if (msg.pSender->GetName() == L"proxy_cancel")
+        Answer(false);
+}
+
+bool CProxySignInWnd::OnDefaultKey(WPARAM key)
+{
+    CControlUI* focus = host.GetFocus();
+    if (key == VK_RETURN && focus != nullptr && focus->GetClass() == L"Button")
+        return false;
+    Answer(key == VK_RETURN);
+    return true;
+}
+#endif

@@ -1,0 +1,53 @@
+// The proxy sign-in dialog: a skinned window, modal over the main window,
+// that asks for a user name and password for one proxy. It shows the proxy's
+// host and realm, says so when an earlier sign-in was refused, and takes
+// Enter as OK and Escape as Cancel. Its layout is proxy.xml, or
+// proxy_rtl.xml in a right-to-left language, from the skin the main window
+// loaded; its texts come from the language manager (kSkinTexts).
+//
+// Thread: the UI thread only. The dialog holds what was typed only until
+// Ask returns it.
+//
+// Classes in this file: CProxySignInWnd.
+#pragma once
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include <string>
+
+#include "skinui/WindowImplBase.h"
+
+class LanguageManager;
+
+class CProxySignInWnd : public SkinUI::WindowImplBase {
+public:
+    // attempt: 1 for the first question, 2 and 3 after a refused sign-in.
+    CProxySignInWnd(const LanguageManager& lang, std::wstring proxyHost, std::wstring realm, int attempt);
+
+    // Shows the dialog over owner, which is disabled meanwhile, until the
+    // user answers or the owner goes. True for OK, with the fields' texts.
+    bool Ask(HWND owner, std::wstring& user, std::wstring& password);
+
+    LPCWSTR WindowClassName() const override { return L"SkinProxySignIn"; }
+    std::wstring SkinFolder() override { return std::wstring(); }
+    std::wstring SkinFileName() override;
+    void PrepareWindow() override;
+    void HandleClick(SkinUI::NotifyMsg& msg) override;
+    // Escape cancels; Enter is OK unless a button has the focus (it presses
+    // that button).
+    bool OnDefaultKey(WPARAM key) override;
+
+private:
+    // Takes the fields' texts for OK, then closes.
+    void Answer(bool ok);
+
+    const LanguageManager& lang;
+    std::wstring strHost;
+    std::wstring strRealm;
+    int nAttempt;
+    // Valid after OK.
+    std::wstring strUser;
+    std::wstring strPassword;
+};
+#endif
