@@ -1,12 +1,13 @@
 // The download page: the size probe and free-space check after Install, the
-// download worker and the engine's events, the progress bar, the taskbar
-// progress, the banner carousel and the speed line.
+// download worker and the engine's events, the proxy sign-in question, the
+// progress bar, the taskbar progress, the banner carousel and the speed line.
 #include "app/MainFrameWnd.h"
 
 #include <thread>
 
 #include "app/Analytics.h"
 #include "app/InstallSteps.h"
+#include "app/ProxySignInDialog.h"
 #include "logging/Log.h"
 #include "net/HttpDownload.h"
 #include "skinui/LabelUI.h"
@@ -120,9 +121,38 @@ void CMainFrameWnd::OnDownloadEvent(int event, int value1, int value2, void* use
             return;
         if (value1 == kDownloadOk)
             window->DownloadSuccess();
-        else if (value1 == kDownloadNoSize || value1 == kDownloadFailed)
+        else if (value1 == kDownloadNoSize || value1 == kDownloadFailed || value1 == kDownloadProxySignIn)
             window->DownloadFailed();
     }
+}
+
+bool CMainFrameWnd::AskProxySignIn(const std::wstring& proxyHost, const std::wstring& realm, int attempt,
+                                   std::wstring& user, std::wstring& password)
+{
+    // Shared with the UI thread's request, which may run after this worker
+    // stopped waiting.
+    struct Answer {
+        CScopedHandle hDone{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+        bool bOk = false;
+        std::wstring strUser;
+        std::wstring strPassword;
+    };
+    auto answer = std::make_shared<Answer>();
+    RunOnUiThread([this, answer, proxyHost, realm, attempt] {
+        if (!bClosing) {
+            CProxySignInWnd dialog(languageManager, proxyHost, realm, attempt);
+            answer->bOk = dialog.Ask(hWnd, answer->strUser, answer->strPassword);
+        }
+        SetEvent(answer->hDone.Get());
+    });
+    const HANDLE waits[] = {answer->hDone.Get(), hClosing.Get()};
+    if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0 || !answer->bOk) {
+        LOG_INFO("proxy sign-in: no answer");
+        return false;
+    }
+    user.swap(answer->strUser);
+    password.swap(answer->strPassword);
+    return true;
 }
 
 // --------------------------------------------------- progress and banner

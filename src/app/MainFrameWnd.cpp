@@ -369,6 +369,7 @@ void CMainFrameWnd::CleanUpForClose()
         std::lock_guard<std::mutex> lock(mtxDownloads);
         bClosing = true;
     }
+    SetEvent(hClosing.Get());
     // The engine reads the flag from its own threads.
     __atomic_store_n(&bCancelDownload, true, __ATOMIC_RELAXED);
     HANDLE idle = hEnginesIdle.Get();

@@ -101,6 +101,11 @@ public:
     // downloads exactly that many bytes or fails (HttpDownload.h).
     bool StartDownload(const std::wstring& url, const std::wstring& file, int32_t approvedSize);
     static void OnDownloadEvent(int event, int value1, int value2, void* userData);
+    // The proxy credential prompt (net/ProxySignIn.h), on a worker thread:
+    // shows the sign-in dialog on the UI thread and waits for the answer;
+    // false when the user cancelled or the window closes meanwhile.
+    bool AskProxySignIn(const std::wstring& proxyHost, const std::wstring& realm, int attempt, std::wstring& user,
+                        std::wstring& password);
 
     // Hand-off and finish.
     void DownloadSuccess();
@@ -217,6 +222,8 @@ private:
     // started is ended by the clean-up.
     ProcessStamp installerStamp;
     CScopedHandle hEnginesIdle{CreateEventW(nullptr, TRUE, TRUE, nullptr)};
+    // Set with bClosing: a worker waiting for the sign-in dialog stops waiting.
+    CScopedHandle hClosing{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
 };
 
 // Process-wide values used with the window.
