@@ -138,6 +138,7 @@ bool CMainFrameWnd::AskProxySignIn(const std::wstring& proxyHost, const std::wst
         std::wstring strPassword;
     };
     auto answer = std::make_shared<Answer>();
+    LOG_INFO("proxy sign-in: asking, attempt %d", attempt);
     RunOnUiThread([this, answer, proxyHost, realm, attempt] {
         if (!bClosing) {
             CProxySignInWnd dialog(languageManager, proxyHost, realm, attempt);
