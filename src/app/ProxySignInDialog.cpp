@@ -13,6 +13,8 @@ CProxySignInWnd::CProxySignInWnd(const LanguageManager& language, std::wstring p
 {
 }
 
+CProxySignInWnd::~CProxySignInWnd() = default;
+
 std::wstring CProxySignInWnd::SkinFileName() { return lang.IsRtl() ? L"proxy_rtl.xml" : L"proxy.xml"; }
 
 void CProxySignInWnd::PrepareWindow()

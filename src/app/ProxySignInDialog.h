@@ -24,6 +24,9 @@ class CProxySignInWnd : public SkinUI::WindowImplBase {
 public:
     // attempt: 1 for the first question, 2 and 3 after a refused sign-in.
     CProxySignInWnd(const LanguageManager& lang, std::wstring proxyHost, std::wstring realm, int attempt);
+    // Out of line: one definition of the destructor and its thunks for the
+    // link-time optimiser.
+    ~CProxySignInWnd() override;
 
     // Shows the dialog over owner, which is disabled meanwhile, until the
     // user answers or the owner goes. True for OK, with the fields' texts.
