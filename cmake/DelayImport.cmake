@@ -60,7 +60,8 @@ function(pw_delay_import name)
 endfunction()
 
 pw_delay_import(winhttp WinHttpAddRequestHeaders WinHttpCloseHandle WinHttpConnect WinHttpOpen WinHttpOpenRequest
-                WinHttpQueryHeaders WinHttpReadData WinHttpReceiveResponse WinHttpSendRequest WinHttpSetOption)
+                WinHttpGetProxyForUrl WinHttpQueryAuthSchemes WinHttpQueryHeaders WinHttpReadData WinHttpReceiveResponse
+                WinHttpSendRequest WinHttpSetCredentials WinHttpSetOption)
 pw_delay_import(wininet HttpAddRequestHeadersW HttpOpenRequestW HttpQueryInfoW HttpSendRequestW InternetCloseHandle
                 InternetConnectW InternetGetConnectedState InternetOpenW InternetQueryOptionW InternetReadFile
                 InternetSetOptionW)

@@ -22,8 +22,8 @@ packages=(
   # running and driving the Windows program
   wine wine32:i386 xvfb xauth xdotool x11-utils imagemagick
   fonts-wqy-microhei fonts-dejavu-core
-  # local test servers (Python, nginx) with their certificates, benchmark peers
-  openssl curl aria2 nginx
+  # local test servers (Python, nginx, the squid proxy) with their certificates, benchmark peers
+  openssl curl aria2 nginx squid
   # Authenticode signing of the stand-in installer the tests serve and of the
   # release file; reading its resources (wrestool); lossless PNG
   # recompression (zopflipng); a compiler cache for the release tree

@@ -142,6 +142,8 @@ int CSilentInstall::DownloadAndVerify(int32_t approvedSize)
     bool cancel = false;
     HttpDownload(&param, &OnSilentDownloadEvent, &cancel);
     if (result != kDownloadOk) {
+        if (result == kDownloadProxySignIn)
+            LOG_INFO("silent: the proxy needs a sign-in; nobody can give one in a silent run");
         LOG_INFO("silent: the download failed (result %d)", result);
         DeleteFileWaiting(DownloadedFilePath(), 0);
         return kExit_DownloadFailed;

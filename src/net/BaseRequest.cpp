@@ -2,6 +2,8 @@
 
 #include "logging/Assert.h"
 #include "logging/Log.h"
+#include "logging/TextEncoding.h"
+#include "net/ProxySettings.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -77,6 +79,54 @@ void CBaseRequest::SplitServerPort(const std::wstring& server, std::wstring& hos
 
 bool CBaseRequest::Request(const std::wstring& url)
 {
+    std::wstring current = url;
+    for (int hops = 0;; ++hops) {
+        if (!RequestOnce(current))
+            return false;
+        strFinalUrl = current;
+        int status = 0;
+        std::string location;
+        if (!GetStatusCode(&status) || (status != 301 && status != 302 && status != 303 && status != 307 &&
+                                        status != 308) || !QueryHeader("Location", location))
+            return true;
+        std::wstring next;
+        if (hops >= kMaxRedirects || !ResolveRedirect(current, Utf8ToWide(location), next)) {
+            LOG_INFO("ERR:[%s] redirect %d to \"%s\" refused", GetTypeName(), hops + 1, location.c_str());
+            return true;
+        }
+        current = next;
+        std::wstring server;
+        std::wstring object;
+        ParseUrl(current, server, object);
+        LOG_INFO("[%s] redirect %d to host %s", GetTypeName(), hops + 1, WideToUtf8(server).c_str());
+    }
+}
+
+bool CBaseRequest::ResolveRedirect(const std::wstring& base, const std::wstring& location, std::wstring& next)
+{
+    size_t schemeEnd = base.find(L"://");
+    if (location.empty() || schemeEnd == std::wstring::npos)
+        return false;
+    std::wstring scheme = base.substr(0, schemeEnd);
+    size_t locationScheme = location.find(L"://");
+    if (locationScheme != std::wstring::npos && locationScheme < location.find(L'/')) {
+        if (location.compare(0, locationScheme, scheme) != 0)
+            return false;
+        next = location;
+    } else if (location.compare(0, 2, L"//") == 0) {
+        next = scheme + L":" + location;
+    } else if (location[0] == L'/') {
+        next = ProxyKeyOf(base) + location;
+    } else {
+        std::wstring path = base.substr(0, base.find(L'?'));
+        next = path.substr(0, path.rfind(L'/') + 1) + location;
+    }
+    return true;
+}
+
+bool CBaseRequest::RequestOnce(const std::wstring& url)
+{
+    strUrl = url;
     std::wstring server;
     std::wstring object;
     if (!ParseUrl(url, server, object))
@@ -129,4 +179,5 @@ void ShowApiError(const char* apiName, uint32_t errorCode, void* messageModule, 
 bool CBaseRequest::IsUseProxyConnect() { return false; }
 bool CBaseRequest::QueryInternetOpt(uint32_t, std::string&) { return false; }
 bool CBaseRequest::InternetSetOpt(uint32_t, uint32_t) { return false; }
+const wchar_t* RequestUserAgent() { return L"Pathwick-Setup/" PW_VERSION_TEXT; }
 #endif

@@ -46,9 +46,11 @@ public:
     // Splits the URL and runs a secure attempt, then a plain one on the same
     // object when the secure one failed. True once response headers arrived,
     // whatever their status: the caller reads the status before the body.
-    // Neither back-end follows a redirect from HTTPS to plain HTTP: WinHTTP
-    // hands back the redirect answer itself, WinINet fails the attempt.
+    // Redirects are followed here, not by the stacks: at most
+    // kMaxRedirects, to the same scheme only; a redirect beyond that is
+    // handed back as the answer. strFinalUrl is the URL that answered.
     bool Request(const std::wstring& url);
+    bool RequestOnce(const std::wstring& url);
     bool RequestImp(bool secure, const std::wstring& server, const std::wstring& object);
 
     // Server name and object name (path and query without the leading "/").
@@ -59,6 +61,11 @@ public:
     // "host:port" gives the host and the port; a server name without a valid
     // port (1..65535, digits only) is returned whole with port 0.
     static void SplitServerPort(const std::wstring& server, std::wstring& host, int& port);
+
+    static constexpr int kMaxRedirects = 5;
+    // The URL a redirect's Location leads to from base (absolute, "//host/",
+    // "/path" or relative); false when it changes the scheme or is empty.
+    static bool ResolveRedirect(const std::wstring& base, const std::wstring& location, std::wstring& next);
 
     // Whether the machine reaches the network through a proxy.
     static bool IsUseProxyConnect();
@@ -73,10 +80,17 @@ public:
     // Set by Request (the host alone when the URL names a port).
     std::wstring strObjectName;
     std::wstring strServerName;
+    std::wstring strUrl;        // the URL of the attempt running now (its proxy)
+    std::wstring strFinalUrl;   // the URL that gave the answer, after redirects
     // Owned platform handles; null when not open.
     void* hSession = nullptr;
     void* hConnect = nullptr;
     void* hRequest = nullptr;
+    // Proxy sign-in on the open request handle: the generation of the
+    // credentials sent (ProxySignIn.h), and whether the user's own Windows
+    // sign-in was offered.
+    int nProxySent = 0;
+    bool bProxyAutoTried = false;
     // Pushed into WinINet's per-server connection limits when non-zero.
     int32_t nMaxConnsPerServer = 0;
     // The port written in the URL, 0 when there was none: the back-ends then
@@ -87,6 +101,9 @@ public:
 // Logs one line for a failed platform call: its name, the error code and the
 // code's text from messageModule (the WinINet message table).
 void ShowApiError(const char* apiName, uint32_t errorCode, void* messageModule, const char* context);
+
+// "Pathwick-Setup/<version> (Windows NT <major>.<minor>)", sent by every request.
+const wchar_t* RequestUserAgent();
 
 // The current thread's id as the log lines print it.
 unsigned long CurrentThreadIdForLog();

@@ -43,8 +43,8 @@ bool CHttpBeacon::HeadRequest(const std::wstring& host, const std::wstring& path
         port = 443;
 
     // Declared in this order so they close request, connection, session.
-    CScopedInternetHandle session(WinHttpOpen(nullptr, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
-                                              WINHTTP_NO_PROXY_BYPASS, 0));
+    CScopedInternetHandle session(WinHttpOpen(RequestUserAgent(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
+                                              WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
     if (session.Get() == nullptr)
         return false;
     CScopedInternetHandle connection(WinHttpConnect(session.Get(), server.c_str(), static_cast<INTERNET_PORT>(port), 0));

@@ -7,6 +7,8 @@
 #include "logging/TextEncoding.h"
 #include "logging/TextFormat.h"
 #include "net/HttpHeader.h"
+#include "net/ProxySettings.h"
+#include "net/ProxySignIn.h"
 
 #include <chrono>
 #include <ctime>
@@ -69,7 +71,12 @@ int CHttpDownload::Download()
     LOG_INFO("Download....");
     time_t begin = time(nullptr);
     Notify(kDownloadStart, 0, 0);
+    BeginProxySignIn();
     int ret = DownloadImp();
+    if (ret != kDownloadOk && ret != kDownloadBadParam && ProxySignInRefused()) {
+        LOG_INFO("ERR:the proxy needs a sign-in that was not given");
+        ret = kDownloadProxySignIn;
+    }
     int elapsed = static_cast<int>(time(nullptr) - begin);
     // The unit after the elapsed time is the word for seconds in GBK.
     LOG_INFO("HttpDownload,ret = %d (time = %d \xC3\xEB)", ret, elapsed);
@@ -83,6 +90,8 @@ int CHttpDownload::DownloadImp()
         LOG_INFO("ERR:CheckParam fail!");
         return kDownloadBadParam;
     }
+    // One proxy for the whole download: every range and retry goes its way.
+    SettleProxy(pParam->strDownloadUrl);
     for (int round = 0;; ++round) {
         if (!GetDownloadFileSize()) {
             LOG_INFO("ERR:GetDownloadFileSize fail!");
@@ -141,12 +150,37 @@ bool CHttpDownload::CheckParam()
     return true;
 }
 
+namespace {
+
+// The total of a "Range: bytes=0-0" answer, for servers whose answer to the
+// size query had no usable length or that refuse HEAD.
+bool QueryTotalByRange(CBaseRequest* request, const std::wstring& url, int32_t& size)
+{
+    request->strHeaders = L"Range:bytes=0-0";
+    int status = 0;
+    std::string text;
+    HttpContentRange range;
+    if (!request->Request(url) || !request->GetStatusCode(&status) || status != 206 ||
+        !request->QueryHeader("Content-Range", text) || !ParseContentRange(text, range) || range.nFirst != 0 ||
+        range.nTotal > INT32_MAX) {
+        LOG_INFO("ERR:[%s] GetUrlFileSize: no total from Range:bytes=0-0 (status %d)", request->GetTypeName(),
+                 status);
+        return false;
+    }
+    size = static_cast<int32_t>(range.nTotal);
+    return true;
+}
+
+} // namespace
+
 bool QueryRemoteFileSize(const CHttpDownload::RequestFactory& factory, const std::wstring& url, int32_t& size,
-                         std::string* validator)
+                         std::string* validator, std::wstring* finalUrl)
 {
     // WinHTTP answers a HEAD; WinINet is asked with a GET whose body is
     // abandoned with the object. Only a success status with a length of at
     // least one byte is a size: an error page's length is not the file's.
+    // An answer without a length, and a HEAD refused with 405 or 501, are
+    // asked again as the first byte of the file.
     for (int type : {CBaseRequest::kTypeWinHttp, CBaseRequest::kTypeInternet}) {
         std::unique_ptr<CBaseRequest> request(factory(type));
         if (!request)
@@ -158,14 +192,21 @@ bool QueryRemoteFileSize(const CHttpDownload::RequestFactory& factory, const std
         int status = 0;
         if (!request->GetStatusCode(&status))
             continue;
-        if (!IsSuccessStatus(status)) {
+        int value = 0;
+        bool byRange = false;
+        if (status == 405 || status == 501) {
+            byRange = true;
+        } else if (!IsSuccessStatus(status)) {
             LOG_INFO("ERR:[%s] GetUrlFileSize: status %d", request->GetTypeName(), status);
             continue;
-        }
-        int value = 0;
-        if (!request->GetUrlFileSize(&value) || value < 1) {
+        } else if (!request->GetUrlFileSize(&value) || value < 1) {
             LOG_INFO("ERR:[%s] GetUrlFileSize: no usable Content-Length (status %d)", request->GetTypeName(), status);
-            continue;
+            byRange = true;
+        }
+        if (byRange) {
+            request.reset(factory(type));
+            if (!request || !QueryTotalByRange(request.get(), url, value) || value < 1)
+                continue;
         }
         size = value;
         if (validator != nullptr) {
@@ -175,6 +216,8 @@ bool QueryRemoteFileSize(const CHttpDownload::RequestFactory& factory, const std
             request->QueryHeader("Last-Modified", lastModified);
             *validator = ChooseIfRangeValidator(etag, lastModified);
         }
+        if (finalUrl != nullptr)
+            *finalUrl = request->strFinalUrl.empty() ? url : request->strFinalUrl;
         return true;
     }
     return false;
@@ -183,6 +226,7 @@ bool QueryRemoteFileSize(const CHttpDownload::RequestFactory& factory, const std
 int32_t GetRemoteFileSize(const std::wstring& url)
 {
     int32_t size = 0;
+    BeginProxySignIn();
     if (!QueryRemoteFileSize(&CBaseRequest::CreateInstance, url, size))
         return 0;
     return size;
@@ -192,7 +236,15 @@ bool CHttpDownload::GetDownloadFileSize()
 {
     LOG_INFO("GetDownloadFileSize....");
     strValidator.clear();
-    return QueryRemoteFileSize(fnCreateRequest, pParam->strDownloadUrl, nFileSize, &strValidator);
+    if (!QueryRemoteFileSize(fnCreateRequest, pParam->strDownloadUrl, nFileSize, &strValidator, &strFinalUrl))
+        return false;
+    if (strFinalUrl != pParam->strDownloadUrl) {
+        std::wstring server;
+        std::wstring object;
+        CBaseRequest::ParseUrl(strFinalUrl, server, object);
+        LOG_INFO_W(L"GetDownloadFileSize: the ranges go to the final host %ls", server.c_str());
+    }
+    return true;
 }
 
 bool CHttpDownload::DownLoadContent()
@@ -268,6 +320,10 @@ void CHttpDownload::DownloadThreadProc(DownloadThreadParam* record)
                                            : std::wstring();
 
     bool success = false;
+    // The ranges go to the size query's final URL; when that fails for
+    // good, one more attempt goes to the original URL (and its redirects).
+    std::wstring url = strFinalUrl;
+    bool backToOriginal = false;
     int idleAttempts = 0;    // attempts that brought no new byte: the retry budget
     int32_t reached = 0;     // the furthest any attempt got into the range
     for (int attempt = 0; !Stopped(); ++attempt) {
@@ -295,7 +351,7 @@ void CHttpDownload::DownloadThreadProc(DownloadThreadParam* record)
             request->nMaxConnsPerServer = 50;
             request->strHeaders = std::wstring(header) + ifRange;
             AttemptOutcome outcome = kAttemptRetry;
-            if (request->Request(pParam->strDownloadUrl)) {
+            if (request->Request(url)) {
                 outcome = CheckRangeAnswer(request.get(), record, pauseMs);
                 if (outcome == kAttemptReadBody)
                     outcome = ReadUrlContent(request.get(), record) ? kAttemptDone : kAttemptRetry;
@@ -310,6 +366,15 @@ void CHttpDownload::DownloadThreadProc(DownloadThreadParam* record)
             }
             std::atomic<int32_t>& counter = (type == CBaseRequest::kTypeWinHttp) ? nWinHttpFailCount : nInternetFailCount;
             ++counter;
+            if ((outcome == kAttemptGiveUp || idleAttempts >= kDownloadMaxAttempt) && !backToOriginal &&
+                url != pParam->strDownloadUrl && !ProxySignInRefused()) {
+                LOG_INFO("[Thread][%d][%d] the final URL failed, once more through the original URL",
+                         static_cast<int>(threadId), record->nIndex);
+                url = pParam->strDownloadUrl;
+                backToOriginal = true;
+                idleAttempts = kDownloadMaxAttempt - 1;
+                outcome = kAttemptRetry;
+            }
             if (outcome == kAttemptGiveUp) {
                 // The server's answer will not change: no further attempt,
                 // and the other ranges stop too, since the download has failed.

@@ -161,14 +161,16 @@ private:
     std::atomic<bool> bGiveUp{false};
     std::atomic<bool> bRestart{false};
     std::string strValidator;   // If-Range value from the size query; empty: no resume
+    std::wstring strFinalUrl;   // where the size query's redirects led: the ranges go there
     unsigned nRetryPauseMs = kDownloadRetryPauseMs;
 };
 
 // The size of the file behind url through the same two-step query as the
 // engine (WinHTTP HEAD, then WinINet GET); false when neither gave a size.
 // With validator, also the If-Range value of that answer (empty when none).
+// With finalUrl, also the URL the redirects led to (url itself when none).
 bool QueryRemoteFileSize(const CHttpDownload::RequestFactory& factory, const std::wstring& url, int32_t& size,
-                         std::string* validator = nullptr);
+                         std::string* validator = nullptr, std::wstring* finalUrl = nullptr);
 
 // The size in bytes, 0 when it could not be obtained.
 int32_t GetRemoteFileSize(const std::wstring& url);

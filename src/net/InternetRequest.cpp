@@ -1,6 +1,8 @@
 #include "net/InternetRequest.h"
 
 #include "net/HttpHeader.h"
+#include "net/ProxySettings.h"
+#include "net/ProxySignIn.h"
 #include "logging/TextEncoding.h"
 
 #include <windows.h>
@@ -11,14 +13,12 @@
 
 namespace {
 
-// Reload, secure, keep-alive, no cookies, no authentication, no UI -
-// whatever the secure flag. INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTP is left
-// out on purpose: it would let a redirect take the request from HTTPS to
-// plain HTTP; without it WinINet refuses such a redirect
-// (ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR).
+// Reload, secure, keep-alive, no cookies, no redirects (Request follows
+// them itself), no UI - whatever the secure flag. Authentication stays on,
+// so that a proxy gets the user's own Windows sign-in or the credentials
+// set on the request.
 constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_SECURE | INTERNET_FLAG_KEEP_CONNECTION |
-                                INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_AUTH | INTERNET_FLAG_NO_UI;
-static_assert(kRequestFlags == 0x80CC0200, "the request flags");
+                                INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_NO_UI;
 
 HMODULE MessageModule()
 {
@@ -62,8 +62,10 @@ bool CInternetRequest::OpenSession()
 {
     // A second attempt on the same object starts from fresh handles.
     CloseHandles();
-    DWORD access = IsUseProxyConnect() ? INTERNET_OPEN_TYPE_PRECONFIG : INTERNET_OPEN_TYPE_PRECONFIG_WITH_NO_AUTOPROXY;
-    hSession = InternetOpenW(L"", access, nullptr, nullptr, 0);
+    ProxyChoice proxy = ProxyFor(strUrl);
+    hSession = proxy.bDirect ? InternetOpenW(RequestUserAgent(), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0)
+                             : InternetOpenW(RequestUserAgent(), INTERNET_OPEN_TYPE_PROXY, proxy.strProxy.c_str(),
+                                             proxy.strBypass.empty() ? nullptr : proxy.strBypass.c_str(), 0);
     if (hSession == nullptr) {
         Fail("InternetOpen", "CInternetRequest::OpenSession");
         return false;
@@ -82,8 +84,9 @@ bool CInternetRequest::ConnectSession(bool /*secure*/)
     return true;
 }
 
-bool CInternetRequest::OpenRequest(bool /*secure*/)
+bool CInternetRequest::OpenRequest(bool secure)
 {
+    bSecure = secure;
     LPCWSTR accept[] = {L"*/*", nullptr};
     hRequest = HttpOpenRequestW(hConnect, strMethod.c_str(), strObjectName.c_str(), L"HTTP/1.1", nullptr, accept,
                                 kRequestFlags, 0);
@@ -91,22 +94,55 @@ bool CInternetRequest::OpenRequest(bool /*secure*/)
         Fail("HttpOpenRequest", "CInternetRequest::OpenRequest");
         return false;
     }
+    OfferProxyCredentials();
     return true;
+}
+
+void CInternetRequest::OfferProxyCredentials()
+{
+    std::wstring user;
+    std::wstring password;
+    nProxySent = GetProxyCredentials(user, password);
+    if (nProxySent > 0 &&
+        (!InternetSetOptionW(hRequest, INTERNET_OPTION_PROXY_USERNAME, &user[0], static_cast<DWORD>(user.size())) ||
+         !InternetSetOptionW(hRequest, INTERNET_OPTION_PROXY_PASSWORD, &password[0],
+                             static_cast<DWORD>(password.size()))))
+        Fail("InternetSetOption", "CInternetRequest::OpenRequest");
+    user.assign(user.size(), L'\0');
+    password.assign(password.size(), L'\0');
+}
+
+bool CInternetRequest::AnswerProxyChallenge()
+{
+    int status = 0;
+    if (!GetStatusCode(&status) || status != 407)
+        return false;
+    std::string challenge;
+    QueryText(HTTP_QUERY_PROXY_AUTHENTICATE, nullptr, challenge, false);
+    if (!RenewProxyCredentials(ProxyDisplayName(ProxyFor(strUrl).strProxy), ProxyRealmOf(challenge), nProxySent))
+        return false;
+    InternetCloseHandle(hRequest);
+    hRequest = nullptr;
+    return OpenRequest(bSecure);
 }
 
 bool CInternetRequest::SendRequest()
 {
-    if (!strHeaders.empty() &&
-        !HttpAddRequestHeadersW(hRequest, strHeaders.c_str(), static_cast<DWORD>(strHeaders.size()),
-                                HTTP_ADDREQ_FLAG_ADD)) {
-        Fail("\"HttpAddRequestHeaders\"", "CInternetRequest::SendRequest");
-        return false;
-    }
-    if (!HttpSendRequestW(hRequest, nullptr, 0, nullptr, 0)) {
-        Fail("HttpSendRequest", "CInternetRequest::SendRequest");
-        return false;
-    }
-    return true;
+    // A 407 is answered with a fresh request handle that carries newer
+    // credentials, until the proxy is satisfied or none are left to offer.
+    do {
+        if (!strHeaders.empty() &&
+            !HttpAddRequestHeadersW(hRequest, strHeaders.c_str(), static_cast<DWORD>(strHeaders.size()),
+                                    HTTP_ADDREQ_FLAG_ADD)) {
+            Fail("\"HttpAddRequestHeaders\"", "CInternetRequest::SendRequest");
+            return false;
+        }
+        if (!HttpSendRequestW(hRequest, nullptr, 0, nullptr, 0)) {
+            Fail("HttpSendRequest", "CInternetRequest::SendRequest");
+            return false;
+        }
+    } while (AnswerProxyChallenge());
+    return hRequest != nullptr;
 }
 
 bool CInternetRequest::QueryText(DWORD level, const char* name, std::string& value, bool logMissing)

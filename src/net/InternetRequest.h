@@ -24,6 +24,13 @@ public:
 
 private:
     void CloseHandles();
+    // Puts the run's proxy credentials on the request handle: they must be
+    // there before the send (after a 407 a repeat on the same handle fails).
+    void OfferProxyCredentials();
+    // After a 407: a fresh request handle with newer credentials; false when
+    // there are none to offer and the 407 is the answer.
+    bool AnswerProxyChallenge();
+    bool bSecure = true;
     // One header as text (a query level of HttpQueryInfo; name for a custom one).
     bool QueryText(unsigned long level, const char* name, std::string& value, bool logMissing);
 };

@@ -22,3 +22,25 @@ using ProxyCredentialPrompt = std::function<bool(const std::wstring& proxyHost, 
 
 // Installs the prompt for the run (null: nobody can be asked).
 void SetProxyCredentialPrompt(ProxyCredentialPrompt prompt);
+
+// The back-ends' side. Credentials carry a generation (1, 2...; 0: none yet)
+// so that a request knows whether what it sent is still the newest.
+// Thread-safe; the prompt is asked by one worker at a time.
+
+// The credentials held now; their generation, 0 (and both empty) when none.
+int GetProxyCredentials(std::wstring& user, std::wstring& password);
+// After a 407 to a request that sent generation `sent` (0: nothing): true
+// when newer credentials are there to send, because another request already
+// got them or the prompt gave them now; false when the sign-in is refused
+// for this download (no prompt, cancelled, or three answers refused).
+bool RenewProxyCredentials(const std::wstring& proxyHost, const std::wstring& realm, int sent);
+// Whether RenewProxyCredentials said false since BeginProxySignIn.
+bool ProxySignInRefused();
+// A download or size probe starts: the refusal and the question count go,
+// the credentials stay for the run.
+void BeginProxySignIn();
+// Wipes the credentials (the store also does at exit).
+void ClearProxyCredentials();
+// The realm named in a Proxy-Authenticate challenge ("Basic realm=\"Office\""
+// gives "Office"); empty when it names none.
+std::wstring ProxyRealmOf(const std::string& challenge);

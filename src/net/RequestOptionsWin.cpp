@@ -1,15 +1,18 @@
 // The process-wide WinINet options and the proxy choice shared by both
 // back-ends of CBaseRequest.
 #include "net/BaseRequest.h"
+#include "net/ProxySettings.h"
 #include "net/SharedAnswer.h"
 
 #include "logging/Log.h"
+#include "logging/TextFormat.h"
 
 #include <windows.h>
 #include <wininet.h>
 
 #include <cstring>
 #include <new>
+#include <string>
 
 namespace {
 
@@ -78,4 +81,74 @@ bool CBaseRequest::InternetSetOpt(uint32_t option, uint32_t value)
     }
     bytes.clear();
     return QueryInternetOpt(option, bytes) && FirstWordEquals(bytes, value);
+}
+
+const wchar_t* RequestUserAgent()
+{
+    // The real version of the system: GetVersionEx answers what the
+    // program's manifest declares, RtlGetVersion does not.
+    static const std::wstring text = [] {
+        using GetVersionProc = LONG(WINAPI*)(OSVERSIONINFOW*);
+        OSVERSIONINFOW info = {};
+        info.dwOSVersionInfoSize = sizeof(info);
+        HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+        auto proc = ntdll != nullptr ? reinterpret_cast<GetVersionProc>(
+                                           reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")))
+                                     : nullptr;
+        if (proc == nullptr || proc(&info) != 0)
+            info.dwMajorVersion = info.dwMinorVersion = 0;
+        return std::wstring(L"Pathwick-Setup/" PW_VERSION_TEXT L" (Windows NT ") +
+               IntToWide(static_cast<int>(info.dwMajorVersion)) + L"." +
+               IntToWide(static_cast<int>(info.dwMinorVersion)) + L")";
+    }();
+    return text.c_str();
+}
+
+namespace {
+
+std::wstring TakeOptionText(LPWSTR text)
+{
+    if (text == nullptr)
+        return std::wstring();
+    std::wstring value(text);
+    GlobalFree(text);
+    return value;
+}
+
+} // namespace
+
+bool ReadUserProxySettings(UserProxySettings& settings)
+{
+    INTERNET_PER_CONN_OPTIONW options[4] = {};
+    options[0].dwOption = INTERNET_PER_CONN_FLAGS;
+    options[1].dwOption = INTERNET_PER_CONN_PROXY_SERVER;
+    options[2].dwOption = INTERNET_PER_CONN_PROXY_BYPASS;
+    options[3].dwOption = INTERNET_PER_CONN_AUTOCONFIG_URL;
+    INTERNET_PER_CONN_OPTION_LISTW list = {};
+    list.dwSize = sizeof(list);
+    list.dwOptionCount = 4;
+    list.pOptions = options;
+    DWORD length = sizeof(list);
+    if (!InternetQueryOptionW(nullptr, INTERNET_OPTION_PER_CONNECTION_OPTION, &list, &length)) {
+        LOG_INFO("ERR:InternetQueryOption (proxy settings) fail %u", static_cast<unsigned>(GetLastError()));
+        return false;
+    }
+    DWORD flags = options[0].Value.dwValue;
+    settings.strProxy = TakeOptionText(options[1].Value.pszValue);
+    settings.strBypass = TakeOptionText(options[2].Value.pszValue);
+    settings.strScript = TakeOptionText(options[3].Value.pszValue);
+    settings.bFixed = (flags & PROXY_TYPE_PROXY) != 0 && !settings.strProxy.empty();
+    settings.bAutoDetect = (flags & PROXY_TYPE_AUTO_DETECT) != 0;
+    if ((flags & PROXY_TYPE_AUTO_PROXY_URL) == 0)
+        settings.strScript.clear();
+    // Some systems answer without the script the user set; its value in the
+    // user's Internet Settings is read directly then.
+    if (settings.strScript.empty()) {
+        wchar_t value[1024] = {};
+        DWORD size = sizeof(value) - sizeof(wchar_t);
+        if (RegGetValueW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings",
+                         L"AutoConfigURL", RRF_RT_REG_SZ, nullptr, value, &size) == ERROR_SUCCESS)
+            settings.strScript = value;
+    }
+    return true;
 }

@@ -1,6 +1,8 @@
 #include "net/WinHttpRequest.h"
 
 #include "net/HttpHeader.h"
+#include "net/ProxySettings.h"
+#include "net/ProxySignIn.h"
 #include "logging/TextEncoding.h"
 
 #include <windows.h>
@@ -53,8 +55,12 @@ bool CWinHttpRequest::OpenSession()
 {
     // A second attempt on the same object starts from fresh handles.
     CloseHandles();
-    DWORD access = IsUseProxyConnect() ? WINHTTP_ACCESS_TYPE_DEFAULT_PROXY : WINHTTP_ACCESS_TYPE_NO_PROXY;
-    hSession = WinHttpOpen(nullptr, access, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
+    ProxyChoice proxy = ProxyFor(strUrl);
+    hSession = proxy.bDirect ? WinHttpOpen(RequestUserAgent(), WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
+                                           WINHTTP_NO_PROXY_BYPASS, 0)
+                             : WinHttpOpen(RequestUserAgent(), WINHTTP_ACCESS_TYPE_NAMED_PROXY,
+                                           proxy.strProxy.c_str(),
+                                           proxy.strBypass.empty() ? WINHTTP_NO_PROXY_BYPASS : proxy.strBypass.c_str(), 0);
     if (hSession == nullptr) {
         Fail("WinHttpOpen", "CWinHttpRequest::OpenSession");
         return false;
@@ -83,13 +89,19 @@ bool CWinHttpRequest::OpenRequest(bool secure)
         Fail("WinHttpOpenRequest", "CWinHttpRequest::OpenRequest");
         return false;
     }
-    // Said outright rather than left to the stack's default: an answer that
-    // redirects from HTTPS to plain HTTP comes back as it is, unfollowed.
-    DWORD policy = WINHTTP_OPTION_REDIRECT_POLICY_DISALLOW_HTTPS_TO_HTTP;
-    if (!WinHttpSetOption(hRequest, WINHTTP_OPTION_REDIRECT_POLICY, &policy, sizeof(policy))) {
+    // Redirects come back as they are: Request follows them itself. The
+    // user's own Windows sign-in may be offered to the proxy.
+    DWORD policy = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
+    DWORD disable = WINHTTP_DISABLE_REDIRECTS;
+    DWORD logon = WINHTTP_AUTOLOGON_SECURITY_LEVEL_LOW;
+    if (!WinHttpSetOption(hRequest, WINHTTP_OPTION_REDIRECT_POLICY, &policy, sizeof(policy)) ||
+        !WinHttpSetOption(hRequest, WINHTTP_OPTION_DISABLE_FEATURE, &disable, sizeof(disable)) ||
+        !WinHttpSetOption(hRequest, WINHTTP_OPTION_AUTOLOGON_POLICY, &logon, sizeof(logon))) {
         Fail("WinHttpSetOption", "CWinHttpRequest::OpenRequest");
         return false;
     }
+    nProxySent = 0;
+    bProxyAutoTried = false;
     return true;
 }
 
@@ -101,14 +113,65 @@ bool CWinHttpRequest::SendRequest()
         Fail("WinHttpAddRequestHeaders", "CWinHttpRequest::SendRequest");
         return false;
     }
-    if (!WinHttpSendRequest(hRequest, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0)) {
-        Fail("WinHttpSendRequest", "CWinHttpRequest::SendRequest");
+    // A 407 is answered on the same handle until the proxy is satisfied or
+    // there is no sign-in left to offer.
+    do {
+        if (!WinHttpSendRequest(hRequest, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0)) {
+            Fail("WinHttpSendRequest", "CWinHttpRequest::SendRequest");
+            return false;
+        }
+        if (!WinHttpReceiveResponse(hRequest, nullptr)) {
+            Fail("WinHttpReceiveResponse", "CWinHttpRequest::SendRequest");
+            return false;
+        }
+    } while (AnswerProxyChallenge());
+    return true;
+}
+
+bool CWinHttpRequest::AnswerProxyChallenge()
+{
+    int status = 0;
+    if (!GetStatusCode(&status) || status != 407)
+        return false;
+    DWORD supported = 0;
+    DWORD first = 0;
+    DWORD target = 0;
+    if (!WinHttpQueryAuthSchemes(hRequest, &supported, &first, &target)) {
+        Fail("WinHttpQueryAuthSchemes", "CWinHttpRequest::SendRequest");
         return false;
     }
-    if (!WinHttpReceiveResponse(hRequest, nullptr)) {
-        Fail("WinHttpReceiveResponse", "CWinHttpRequest::SendRequest");
+    // First the user's own Windows sign-in, where the proxy takes one.
+    DWORD automatic = supported & (WINHTTP_AUTH_SCHEME_NEGOTIATE | WINHTTP_AUTH_SCHEME_NTLM);
+    if (automatic != 0 && !bProxyAutoTried) {
+        bProxyAutoTried = true;
+        DWORD scheme = (automatic & WINHTTP_AUTH_SCHEME_NEGOTIATE) ? WINHTTP_AUTH_SCHEME_NEGOTIATE
+                                                                  : WINHTTP_AUTH_SCHEME_NTLM;
+        if (WinHttpSetCredentials(hRequest, target, scheme, nullptr, nullptr, nullptr))
+            return true;
+        Fail("WinHttpSetCredentials", "CWinHttpRequest::SendRequest");
+    }
+    DWORD scheme = (supported & WINHTTP_AUTH_SCHEME_BASIC) ? WINHTTP_AUTH_SCHEME_BASIC
+                   : (supported & WINHTTP_AUTH_SCHEME_DIGEST) ? WINHTTP_AUTH_SCHEME_DIGEST
+                   : automatic & WINHTTP_AUTH_SCHEME_NTLM;
+    std::string challenge;
+    QueryText(WINHTTP_QUERY_PROXY_AUTHENTICATE, WINHTTP_HEADER_NAME_BY_INDEX, challenge, false);
+    std::wstring user;
+    std::wstring password;
+    int generation = GetProxyCredentials(user, password);
+    if (generation <= nProxySent) {
+        if (scheme == 0 || !RenewProxyCredentials(ProxyDisplayName(ProxyFor(strUrl).strProxy),
+                                                  ProxyRealmOf(challenge), nProxySent))
+            return false;
+        generation = GetProxyCredentials(user, password);
+    }
+    bool set = WinHttpSetCredentials(hRequest, target, scheme, user.c_str(), password.c_str(), nullptr) != FALSE;
+    user.assign(user.size(), L'\0');
+    password.assign(password.size(), L'\0');
+    if (!set) {
+        Fail("WinHttpSetCredentials", "CWinHttpRequest::SendRequest");
         return false;
     }
+    nProxySent = generation;
     return true;
 }
 

@@ -11,6 +11,10 @@ import pwserver  # noqa: E402
 
 class E2EHandler(pwserver.Handler):
     def handle_any(self, head):
+        # Requests through a proxy may name the whole URL (Wine's WinHTTP
+        # does inside a tunnel too).
+        if self.path.startswith(("http://", "https://")):
+            self.path = "/" + self.path.split("/", 3)[3]
         if self.path.startswith("/pathwick/"):
             self.path = "/files/" + self.path[len("/pathwick/"):]
         return super().handle_any(head)

@@ -59,6 +59,7 @@ struct FakeServer {
     bool internetDown = false;
     bool secureDown = false;        // the secure attempt fails at ConnectSession
     bool sizeKnown = true;          // responses carry a Content-Length
+    int headStatus = 0;             // when set, every HEAD gets this status
     bool ignoreRange = false;       // the whole file answers every request (200)
     int status = 0;                 // when set, every request gets this status and a small page
     int rangeStatus = 0;            // when set, every range request gets this status
@@ -163,6 +164,8 @@ public:
         bool changed = !validator.empty() && validator != pServer->etag && validator != pServer->lastModified;
         bool failing = ranged && pServer->rangeHits[strHeaders]++ < pServer->failFirstPerRange;
         int errorStatus = pServer->status != 0 ? pServer->status : (ranged ? pServer->rangeStatus : 0);
+        if (strMethod == L"HEAD" && pServer->headStatus != 0)
+            errorStatus = pServer->headStatus;
         if (errorStatus != 0) {
             nStatus = errorStatus;
             strBody = "<html>error page</html>";
@@ -636,14 +639,15 @@ TEST(NetDownload, UnknownSizeEndsWithMinusThreeAfterBothBackEnds)
     EngineRun run("net-nosize");
     run.server.content = "abc";
     run.server.sizeKnown = false;
+    run.server.ignoreRange = true;
     EXPECT_EQ(run.Run(), -3);
     EXPECT_EQ(run.EventKinds(), (std::vector<int>{0, 3})) << DescribeEvents(run.events.events);
     std::vector<FakeCall> calls = run.server.Calls();
-    ASSERT_EQ(calls.size(), 2u);
+    ASSERT_EQ(calls.size(), 4u);
     EXPECT_EQ(calls[0].type, CBaseRequest::kTypeWinHttp);
     EXPECT_EQ(calls[0].method, L"HEAD");
-    EXPECT_EQ(calls[1].type, CBaseRequest::kTypeInternet);
-    EXPECT_EQ(calls[1].method, L"GET");
+    EXPECT_EQ(calls[2].type, CBaseRequest::kTypeInternet);
+    EXPECT_EQ(calls[2].method, L"GET");
     EXPECT_EQ(log.Count("ERR:GetDownloadFileSize fail!"), 1u);
 }
 
@@ -1044,24 +1048,33 @@ TEST(NetDownload, FailedWritesFailTheRangeAndAreNotCounted)
 
 TEST(NetSizeProbe, WinHttpHeadFirstThenWinInetGet)
 {
+    // An answer without a length and a refused HEAD are asked again, on the
+    // same back-end, for the first byte: the total comes from Content-Range.
     struct Case {
         bool winHttpDown;
         bool internetDown;
         bool sizeKnown;
         int status;          // 0: the file is there
+        int headStatus;
+        bool ignoreRange;
         size_t fileSize;
         bool ok;
         std::vector<std::wstring> methods;
+        int objects;         // request objects made
     };
     const Case cases[] = {
-        {false, false, true, 0, 777, true, {L"HEAD"}},
-        {true, false, true, 0, 777, true, {L"HEAD", L"HEAD", L"GET"}},   // WinHTTP: secure then plain
-        {true, true, true, 0, 777, false, {L"HEAD", L"HEAD", L"GET", L"GET"}},
-        {false, false, false, 0, 777, false, {L"HEAD", L"GET"}},
+        {false, false, true, 0, 0, false, 777, true, {L"HEAD"}, 1},
+        {true, false, true, 0, 0, false, 777, true, {L"HEAD", L"HEAD", L"GET"}, 2},   // WinHTTP: secure then plain
+        {true, true, true, 0, 0, false, 777, false, {L"HEAD", L"HEAD", L"GET", L"GET"}, 2},
+        {false, false, false, 0, 0, false, 777, true, {L"HEAD", L"GET bytes=0-0"}, 2},
+        {false, false, true, 0, 405, false, 777, true, {L"HEAD", L"GET bytes=0-0"}, 2},
+        {false, false, true, 0, 501, false, 777, true, {L"HEAD", L"GET bytes=0-0"}, 2},
+        // No length and ranges ignored: no size on either back-end.
+        {false, false, false, 0, 0, true, 777, false, {L"HEAD", L"GET bytes=0-0", L"GET", L"GET bytes=0-0"}, 4},
         // An error page's length is not a size, nor is an empty file.
-        {false, false, true, 404, 777, false, {L"HEAD", L"GET"}},
-        {false, false, true, 503, 777, false, {L"HEAD", L"GET"}},
-        {false, false, true, 0, 0, false, {L"HEAD", L"GET"}},
+        {false, false, true, 404, 0, false, 777, false, {L"HEAD", L"GET"}, 2},
+        {false, false, true, 503, 0, false, 777, false, {L"HEAD", L"GET"}, 2},
+        {false, false, true, 0, 0, false, 0, false, {L"HEAD", L"GET"}, 2},
     };
     for (const Case& c : cases) {
         FakeServer server;
@@ -1070,6 +1083,8 @@ TEST(NetSizeProbe, WinHttpHeadFirstThenWinInetGet)
         server.internetDown = c.internetDown;
         server.sizeKnown = c.sizeKnown;
         server.status = c.status;
+        server.headStatus = c.headStatus;
+        server.ignoreRange = c.ignoreRange;
         int32_t size = -1;
         int destroyedBefore = CFakeRequest::nDestroyed;
         bool ok = QueryRemoteFileSize([&](int type) { return new CFakeRequest(&server, type); },
@@ -1078,14 +1093,13 @@ TEST(NetSizeProbe, WinHttpHeadFirstThenWinInetGet)
         EXPECT_EQ(size, c.ok ? static_cast<int32_t>(c.fileSize) : -1);
         std::vector<std::wstring> methods;
         for (const FakeCall& call : server.Calls()) {
-            methods.push_back(call.method);
+            methods.push_back(call.headers.empty() ? call.method : call.method + L" bytes=0-0");
             EXPECT_EQ(call.port, 8443);
-            EXPECT_TRUE(call.headers.empty());
+            EXPECT_TRUE(call.headers.empty() || call.headers == L"Range:bytes=0-0") << WideToUtf8(call.headers);
         }
         EXPECT_EQ(methods, c.methods);
-        // One request object per back-end asked, each destroyed before the return.
-        bool askedWinInet = std::count(methods.begin(), methods.end(), L"GET") > 0;
-        EXPECT_EQ(CFakeRequest::nDestroyed - destroyedBefore, askedWinInet ? 2 : 1);
+        // Each request object is destroyed before the return.
+        EXPECT_EQ(CFakeRequest::nDestroyed - destroyedBefore, c.objects);
     }
 }
 

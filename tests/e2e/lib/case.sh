@@ -42,6 +42,7 @@ cleanup() {
   # Wine programs ignore a plain termination request: end them outright (the
   # wineserver then releases their handles, the single-instance mutex too).
   stop_app
+  [ -n "${proxy_set:-}" ] && clear_proxy
   [ -n "${listen_pid:-}" ] && kill -KILL "$listen_pid" 2>/dev/null
   # The stand-in product's window belongs to its own Windows process; a
   # product that Start Now started must not outlive the case either, or the

@@ -1,0 +1,132 @@
+#include "net/ProxySignIn.h"
+
+#include "logging/Log.h"
+#include "logging/TextEncoding.h"
+
+#include <mutex>
+
+namespace {
+
+constexpr int kMaxQuestions = 3;
+
+// Overwrites a credential before its memory is given back.
+void Wipe(std::wstring& text)
+{
+    volatile wchar_t* p = text.empty() ? nullptr : &text[0];
+    for (size_t i = 0; i < text.size(); ++i)
+        p[i] = L'\0';
+    text.clear();
+}
+
+// The run's credentials; the static instance wipes them at exit.
+struct CredentialStore {
+    std::mutex lock;
+    ProxyCredentialPrompt prompt;
+    std::wstring user;
+    std::wstring password;
+    int generation = 0;
+    int questions = 0;
+    bool refused = false;
+
+    ~CredentialStore()
+    {
+        Wipe(user);
+        Wipe(password);
+    }
+};
+
+CredentialStore& Store()
+{
+    static CredentialStore store;
+    return store;
+}
+
+} // namespace
+
+void SetProxyCredentialPrompt(ProxyCredentialPrompt prompt)
+{
+    std::lock_guard<std::mutex> guard(Store().lock);
+    Store().prompt = std::move(prompt);
+}
+
+int GetProxyCredentials(std::wstring& user, std::wstring& password)
+{
+    CredentialStore& store = Store();
+    std::lock_guard<std::mutex> guard(store.lock);
+    user = store.user;
+    password = store.password;
+    return store.generation;
+}
+
+bool RenewProxyCredentials(const std::wstring& proxyHost, const std::wstring& realm, int sent)
+{
+    CredentialStore& store = Store();
+    // Held while the user answers: the other workers wait for that answer
+    // instead of asking again.
+    std::lock_guard<std::mutex> guard(store.lock);
+    if (store.generation > sent)
+        return true;
+    if (store.refused)
+        return false;
+    if (!store.prompt || store.questions >= kMaxQuestions) {
+        LOG_INFO_W(L"ERR:the proxy %ls needs a sign-in (%ls)", proxyHost.c_str(),
+                   store.prompt ? L"refused three times" : L"nobody can be asked");
+        store.refused = true;
+        return false;
+    }
+    ++store.questions;
+    std::wstring user;
+    std::wstring password;
+    if (!store.prompt(proxyHost, realm, store.questions, user, password)) {
+        LOG_INFO_W(L"ERR:the proxy %ls needs a sign-in (cancelled)", proxyHost.c_str());
+        store.refused = true;
+        Wipe(user);
+        Wipe(password);
+        return false;
+    }
+    LOG_INFO_W(L"proxy %ls: sign-in %d given", proxyHost.c_str(), store.questions);
+    Wipe(store.user);
+    Wipe(store.password);
+    store.user.swap(user);
+    store.password.swap(password);
+    ++store.generation;
+    return true;
+}
+
+bool ProxySignInRefused()
+{
+    std::lock_guard<std::mutex> guard(Store().lock);
+    return Store().refused;
+}
+
+void BeginProxySignIn()
+{
+    std::lock_guard<std::mutex> guard(Store().lock);
+    Store().refused = false;
+    Store().questions = 0;
+}
+
+void ClearProxyCredentials()
+{
+    CredentialStore& store = Store();
+    std::lock_guard<std::mutex> guard(store.lock);
+    Wipe(store.user);
+    Wipe(store.password);
+    store.generation = 0;
+}
+
+std::wstring ProxyRealmOf(const std::string& challenge)
+{
+    size_t at = challenge.find("realm=");
+    if (at == std::string::npos)
+        return std::wstring();
+    at += 6;
+    size_t end;
+    if (at < challenge.size() && challenge[at] == '"') {
+        ++at;
+        end = challenge.find('"', at);
+    } else {
+        end = challenge.find_first_of(", ", at);
+    }
+    return Utf8ToWide(challenge.substr(at, end == std::string::npos ? std::string::npos : end - at));
+}
