@@ -10,6 +10,7 @@
 #include "app/ProxySignInDialog.h"
 #include "logging/Log.h"
 #include "net/HttpDownload.h"
+#include "net/ProxySignIn.h"
 #include "skinui/LabelUI.h"
 #include "skinui/ProgressUI.h"
 #include "system/SystemInfo.h"
@@ -26,6 +27,11 @@ void CMainFrameWnd::InstallRequestWorker()
     LOG_INFO("get file size begin");
     const int32_t size = GetRemoteFileSize(strDownloadUrl);
     LOG_INFO("get file size end");
+    if (size == 0 && ProxySignInRefused()) {
+        // The proxy's sign-in was cancelled: the download would ask again.
+        DownloadFailed();
+        return;
+    }
     const std::wstring drive = DriveOfRoot(strInstallDir);
     LOG_INFO("get disk size begin");
     uint32_t freeMB = 0;
@@ -129,31 +135,30 @@ void CMainFrameWnd::OnDownloadEvent(int event, int value1, int value2, void* use
 bool CMainFrameWnd::AskProxySignIn(const std::wstring& proxyHost, const std::wstring& realm, int attempt,
                                    std::wstring& user, std::wstring& password)
 {
-    // Shared with the UI thread's request, which may run after this worker
-    // stopped waiting.
-    struct Answer {
-        CScopedHandle hDone{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
-        bool bOk = false;
-        std::wstring strUser;
-        std::wstring strPassword;
-    };
-    auto answer = std::make_shared<Answer>();
     LOG_INFO("proxy sign-in: asking, attempt %d", attempt);
-    RunOnUiThread([this, answer, proxyHost, realm, attempt] {
-        if (!bClosing) {
-            CProxySignInWnd dialog(languageManager, proxyHost, realm, attempt);
-            answer->bOk = dialog.Ask(hWnd, answer->strUser, answer->strPassword);
-        }
-        SetEvent(answer->hDone.Get());
-    });
-    const HANDLE waits[] = {answer->hDone.Get(), hClosing.Get()};
-    if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0 || !answer->bOk) {
+    proxyQuestion.strHost = proxyHost;
+    proxyQuestion.strRealm = realm;
+    proxyQuestion.nAttempt = attempt;
+    proxyQuestion.bOk = false;
+    ::PostMessageW(hWnd, kMsgProxySignIn, 0, 0);
+    const HANDLE waits[] = {hProxyAnswered.Get(), hClosing.Get()};
+    if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0 || !proxyQuestion.bOk) {
         LOG_INFO("proxy sign-in: no answer");
         return false;
     }
-    user.swap(answer->strUser);
-    password.swap(answer->strPassword);
+    user.swap(proxyQuestion.strUser);
+    password.swap(proxyQuestion.strPassword);
     return true;
+}
+
+void CMainFrameWnd::ShowProxySignIn()
+{
+    ProxyQuestion& q = proxyQuestion;
+    if (!bClosing) {
+        CProxySignInWnd dialog(languageManager, q.strHost, q.strRealm, q.nAttempt);
+        q.bOk = dialog.Ask(hWnd, q.strUser, q.strPassword);
+    }
+    SetEvent(hProxyAnswered.Get());
 }
 
 // --------------------------------------------------- progress and banner

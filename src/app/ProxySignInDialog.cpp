@@ -4,18 +4,18 @@
 
 #include "app/InstallFlow.h"
 #include "config/LanguageManager.h"
+#include "skinui/ContainerUI.h"
 
 using namespace SkinUI;
 
-CProxySignInWnd::CProxySignInWnd(const LanguageManager& language, std::wstring proxyHost, std::wstring realm,
-                                 int attempt)
-    : lang(language), strHost(std::move(proxyHost)), strRealm(std::move(realm)), nAttempt(attempt)
+// The realm is the proxy's own words: shown as it sent them.
+CProxySignInWnd::CProxySignInWnd(const LanguageManager& language, const std::wstring& proxyHost,
+                                 const std::wstring& realm, int attempt)
+    : lang(language), strHostLine(realm.empty() ? proxyHost : proxyHost + L" \x00B7 " + realm), nAttempt(attempt)
 {
 }
 
 CProxySignInWnd::~CProxySignInWnd() = default;
-
-std::wstring CProxySignInWnd::SkinFileName() { return lang.IsRtl() ? L"proxy_rtl.xml" : L"proxy.xml"; }
 
 void CProxySignInWnd::PrepareWindow()
 {
@@ -23,11 +23,26 @@ void CProxySignInWnd::PrepareWindow()
         if (CControlUI* c = host.LookupControl(kSkinTexts[i].control))
             c->SetText(lang.GetText(kSkinTexts[i].key));
     }
-    // The realm is the proxy's own words: shown as it sent them.
     if (CControlUI* c = host.LookupControl(L"proxy_host"))
-        c->SetText(strRealm.empty() ? strHost : strHost + L" \x00B7 " + strRealm);
+        c->SetText(strHostLine);
     if (CControlUI* c = host.LookupControl(L"proxy_again"))
         c->SetVisible(nAttempt > 1);
+    CControlUI* cancel = host.LookupControl(L"proxy_cancel");
+    if (lang.IsRtl() && cancel != nullptr) {
+        // Mirrored: Tab goes from the right, the texts and fields stand
+        // right, and OK right of Cancel (the row was spacer, OK, Cancel).
+        host.ApplyWindowAttribute(L"direction", L"rtl");
+        host.GetRoot()->LookupControl(
+            [](CControlUI* c, void*) -> CControlUI* {
+                if (c->GetClass() == L"Label" || c->GetClass() == L"Edit")
+                    c->SetAttribute(L"align", L"right");
+                return nullptr;
+            },
+            nullptr, kFind_All);
+        auto* row = static_cast<CContainerUI*>(cancel->GetParent());
+        row->MoveChildTo(cancel, 0);
+        row->MoveChildTo(host.LookupControl(L"proxy_ok"), 1);
+    }
     SetWindowTextW(hWnd, lang.GetText(L"STR_PROXY_TITLE").c_str());
 }
 

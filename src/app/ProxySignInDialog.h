@@ -1,9 +1,9 @@
 // The proxy sign-in dialog: a skinned window, modal over the main window,
 // that asks for a user name and password for one proxy. It shows the proxy's
 // host and realm, says so when an earlier sign-in was refused, and takes
-// Enter as OK and Escape as Cancel. Its layout is proxy.xml, or
-// proxy_rtl.xml in a right-to-left language, from the skin the main window
-// loaded; its texts come from the language manager (kSkinTexts).
+// Enter as OK and Escape as Cancel. Its layout is proxy.xml, from the skin
+// the main window loaded, mirrored here in a right-to-left language; its
+// texts come from the language manager (kSkinTexts).
 //
 // Thread: the UI thread only. The dialog holds what was typed only until
 // Ask returns it.
@@ -23,7 +23,8 @@ class LanguageManager;
 class CProxySignInWnd : public SkinUI::WindowImplBase {
 public:
     // attempt: 1 for the first question, 2 and 3 after a refused sign-in.
-    CProxySignInWnd(const LanguageManager& lang, std::wstring proxyHost, std::wstring realm, int attempt);
+    CProxySignInWnd(const LanguageManager& lang, const std::wstring& proxyHost, const std::wstring& realm,
+                    int attempt);
     // Out of line: one definition of the destructor and its thunks for the
     // link-time optimiser.
     ~CProxySignInWnd() override;
@@ -34,7 +35,7 @@ public:
 
     LPCWSTR WindowClassName() const override { return L"SkinProxySignIn"; }
     std::wstring SkinFolder() override { return std::wstring(); }
-    std::wstring SkinFileName() override;
+    std::wstring SkinFileName() override { return L"proxy.xml"; }
     void PrepareWindow() override;
     void HandleClick(SkinUI::NotifyMsg& msg) override;
     // Escape cancels; Enter is OK unless a button has the focus (it presses
@@ -46,8 +47,7 @@ private:
     void Answer(bool ok);
 
     const LanguageManager& lang;
-    std::wstring strHost;
-    std::wstring strRealm;
+    std::wstring strHostLine;   // the proxy's host, and its realm when it named one
     int nAttempt;
     // Valid after OK.
     std::wstring strUser;

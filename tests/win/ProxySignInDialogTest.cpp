@@ -13,6 +13,7 @@
 #include "common/TestSupport.h"
 #include "config/LanguageManager.h"
 #include "config/ResourcePackage.h"
+#include "skinui/LabelUI.h"
 #include "system/WinHandle.h"
 
 namespace {
@@ -187,17 +188,24 @@ TEST_F(ProxySignInDialogTest, LaterAttemptsSayTheSignInWasRefusedAndTheMirroredL
 {
     std::wstring again;
     LONG okLeft = 0, cancelLeft = 0;
+    UINT labelStyle = 0, fieldStyle = 0;
     std::wstring user, password;
     EXPECT_TRUE(Ask(L"1025", 2,
                     {[&](UserRun& r) {
                          again = TextOf(r, L"proxy_again");
                          okLeft = r.pDialog->Host().LookupControl(L"proxy_ok")->GetPos().left;
                          cancelLeft = r.pDialog->Host().LookupControl(L"proxy_cancel")->GetPos().left;
+                         labelStyle = static_cast<CLabelUI*>(r.pDialog->Host().LookupControl(L"proxy_user_label"))
+                                          ->GetTextStyle();
+                         fieldStyle =
+                             static_cast<CLabelUI*>(r.pDialog->Host().LookupControl(L"proxy_user"))->GetTextStyle();
                      },
                      Type(L"u"), Key(VK_RETURN)},
                     user, password));
     EXPECT_EQ(L"The proxy server refused this sign-in. Please try again.", again);
     EXPECT_GT(okLeft, cancelLeft);
+    EXPECT_NE(0u, labelStyle & DT_RIGHT) << "a label of the mirrored dialog stands left";
+    EXPECT_NE(0u, fieldStyle & DT_RIGHT) << "a field of the mirrored dialog writes from the left";
     EXPECT_EQ(L"u", user);
 }
 
