@@ -63,7 +63,7 @@ pw_delay_import(winhttp WinHttpAddRequestHeaders WinHttpCloseHandle WinHttpConne
                 WinHttpGetProxyForUrl WinHttpQueryAuthSchemes WinHttpQueryHeaders WinHttpReadData WinHttpReceiveResponse
                 WinHttpSendRequest WinHttpSetCredentials WinHttpSetOption)
 pw_delay_import(wininet HttpAddRequestHeadersW HttpOpenRequestW HttpQueryInfoW HttpSendRequestW InternetCloseHandle
-                InternetConnectW InternetGetConnectedState InternetOpenW InternetQueryOptionW InternetReadFile
+                InternetConnectW InternetOpenW InternetQueryOptionW InternetReadFile
                 InternetSetOptionW)
 pw_delay_import(wintrust WTHelperGetProvSignerFromChain WTHelperProvDataFromStateData WinVerifyTrust)
 pw_delay_import(crypt32 CertAddStoreToCollection CertCloseStore CertEnumCertificatesInStore CertFreeCertificateChain

@@ -95,33 +95,22 @@ bool CBaseRequest::Request(const std::wstring& url)
             return true;
         }
         current = next;
-        std::wstring server;
-        std::wstring object;
-        ParseUrl(current, server, object);
-        LOG_INFO("[%s] redirect %d to host %s", GetTypeName(), hops + 1, WideToUtf8(server).c_str());
+        LOG_INFO_W(L"redirect %d to %ls", hops + 1, ProxyKeyOf(current).c_str());
     }
 }
 
 bool CBaseRequest::ResolveRedirect(const std::wstring& base, const std::wstring& location, std::wstring& next)
 {
-    size_t schemeEnd = base.find(L"://");
-    if (location.empty() || schemeEnd == std::wstring::npos)
-        return false;
-    std::wstring scheme = base.substr(0, schemeEnd);
-    size_t locationScheme = location.find(L"://");
-    if (locationScheme != std::wstring::npos && locationScheme < location.find(L'/')) {
-        if (location.compare(0, locationScheme, scheme) != 0)
-            return false;
+    // An absolute URL of the same scheme, or a path on the same server.
+    std::wstring server = ProxyKeyOf(base);
+    size_t scheme = location.find(L"://");
+    if (!location.empty() && location[0] == L'/' && location.compare(0, 2, L"//") != 0)
+        next = server + location;
+    else if (scheme != std::wstring::npos && location.compare(0, scheme + 3, base, 0, scheme + 3) == 0)
         next = location;
-    } else if (location.compare(0, 2, L"//") == 0) {
-        next = scheme + L":" + location;
-    } else if (location[0] == L'/') {
-        next = ProxyKeyOf(base) + location;
-    } else {
-        std::wstring path = base.substr(0, base.find(L'?'));
-        next = path.substr(0, path.rfind(L'/') + 1) + location;
-    }
-    return true;
+    else
+        return false;
+    return !server.empty();
 }
 
 bool CBaseRequest::RequestOnce(const std::wstring& url)
@@ -175,8 +164,7 @@ void ShowApiError(const char* apiName, uint32_t errorCode, void* messageModule, 
 }
 
 #ifndef _WIN32
-// Without WinINet there is no proxy setting and no process-wide option.
-bool CBaseRequest::IsUseProxyConnect() { return false; }
+// Without WinINet there is no process-wide option.
 bool CBaseRequest::QueryInternetOpt(uint32_t, std::string&) { return false; }
 bool CBaseRequest::InternetSetOpt(uint32_t, uint32_t) { return false; }
 const wchar_t* RequestUserAgent() { return L"Pathwick-Setup/" PW_VERSION_TEXT; }

@@ -63,12 +63,9 @@ public:
     static void SplitServerPort(const std::wstring& server, std::wstring& host, int& port);
 
     static constexpr int kMaxRedirects = 5;
-    // The URL a redirect's Location leads to from base (absolute, "//host/",
-    // "/path" or relative); false when it changes the scheme or is empty.
+    // The URL a redirect's Location leads to from base: an absolute URL of
+    // the same scheme, or "/path" on base's server; false for anything else.
     static bool ResolveRedirect(const std::wstring& base, const std::wstring& location, std::wstring& next);
-
-    // Whether the machine reaches the network through a proxy.
-    static bool IsUseProxyConnect();
 
     // Process-wide WinINet options (null handle).
     static bool QueryInternetOpt(uint32_t option, std::string& bytes);

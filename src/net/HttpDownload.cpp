@@ -163,8 +163,7 @@ bool QueryTotalByRange(CBaseRequest* request, const std::wstring& url, int32_t& 
     if (!request->Request(url) || !request->GetStatusCode(&status) || status != 206 ||
         !request->QueryHeader("Content-Range", text) || !ParseContentRange(text, range) || range.nFirst != 0 ||
         range.nTotal > INT32_MAX) {
-        LOG_INFO("ERR:[%s] GetUrlFileSize: no total from Range:bytes=0-0 (status %d)", request->GetTypeName(),
-                 status);
+        LOG_INFO("ERR:[%s] GetUrlFileSize: no total for bytes=0-0 (%d)", request->GetTypeName(), status);
         return false;
     }
     size = static_cast<int32_t>(range.nTotal);
@@ -199,9 +198,12 @@ bool QueryRemoteFileSize(const CHttpDownload::RequestFactory& factory, const std
         } else if (!IsSuccessStatus(status)) {
             LOG_INFO("ERR:[%s] GetUrlFileSize: status %d", request->GetTypeName(), status);
             continue;
-        } else if (!request->GetUrlFileSize(&value) || value < 1) {
+        } else if (!request->GetUrlFileSize(&value)) {
             LOG_INFO("ERR:[%s] GetUrlFileSize: no usable Content-Length (status %d)", request->GetTypeName(), status);
             byRange = true;
+        } else if (value < 1) {
+            LOG_INFO("ERR:[%s] GetUrlFileSize: an empty file (status %d)", request->GetTypeName(), status);
+            continue;
         }
         if (byRange) {
             request.reset(factory(type));
@@ -238,12 +240,8 @@ bool CHttpDownload::GetDownloadFileSize()
     strValidator.clear();
     if (!QueryRemoteFileSize(fnCreateRequest, pParam->strDownloadUrl, nFileSize, &strValidator, &strFinalUrl))
         return false;
-    if (strFinalUrl != pParam->strDownloadUrl) {
-        std::wstring server;
-        std::wstring object;
-        CBaseRequest::ParseUrl(strFinalUrl, server, object);
-        LOG_INFO_W(L"GetDownloadFileSize: the ranges go to the final host %ls", server.c_str());
-    }
+    if (strFinalUrl != pParam->strDownloadUrl)
+        LOG_INFO_W(L"GetDownloadFileSize: final host %ls", ProxyKeyOf(strFinalUrl).c_str());
     return true;
 }
 

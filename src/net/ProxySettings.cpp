@@ -2,21 +2,28 @@
 
 #include "logging/Log.h"
 
-#include <map>
 #include <mutex>
 
 namespace {
 
-std::mutex& CacheLock()
-{
-    static std::mutex lock;
-    return lock;
-}
+// The choices kept, one per server; a download meets one or two servers
+// (its own and a redirect's), so a few entries used in turn are enough.
+struct KeptChoice {
+    std::wstring strKey;
+    ProxyChoice choice;
+};
+constexpr int kKept = 4;
 
-std::map<std::wstring, ProxyChoice>& Cache()
+struct KeptChoices {
+    std::mutex lock;
+    KeptChoice entries[kKept];
+    int nNext = 0;
+};
+
+KeptChoices& Kept()
 {
-    static std::map<std::wstring, ProxyChoice> cache;
-    return cache;
+    static KeptChoices kept;
+    return kept;
 }
 
 } // namespace
@@ -32,47 +39,41 @@ std::wstring ProxyKeyOf(const std::wstring& url)
 
 std::wstring ProxyDisplayName(const std::wstring& list)
 {
-    std::wstring first;
-    size_t at = 0;
-    while (at <= list.size()) {
-        size_t end = list.find_first_of(L"; ", at);
-        if (end == std::wstring::npos)
-            end = list.size();
-        std::wstring entry = list.substr(at, end - at);
-        at = end + 1;
-        if (entry.empty())
-            continue;
-        size_t equals = entry.find(L'=');
-        std::wstring host = equals == std::wstring::npos ? entry : entry.substr(equals + 1);
-        if (equals != std::wstring::npos && entry.compare(0, equals, L"https") == 0)
-            return host;
-        if (first.empty())
-            first = host;
-    }
-    return first;
+    size_t at = list.find(L"https=");
+    at = at != std::wstring::npos ? at + 6 : 0;
+    std::wstring entry = list.substr(at, list.find_first_of(L"; ", at) - at);
+    size_t equals = entry.find(L'=');
+    return equals == std::wstring::npos ? entry : entry.substr(equals + 1);
 }
 
 ProxyChoice SettleProxy(const std::wstring& url)
 {
     ProxyChoice choice = ResolveProxy(url);
     std::wstring key = ProxyKeyOf(url);
-    if (choice.bDirect)
-        LOG_INFO_W(L"proxy for %ls: none", key.c_str());
-    else
-        LOG_INFO_W(L"proxy for %ls: %ls (bypass: %ls)", key.c_str(), choice.strProxy.c_str(),
-                   choice.strBypass.c_str());
-    std::lock_guard<std::mutex> guard(CacheLock());
-    Cache()[key] = choice;
+    LOG_INFO_W(L"proxy for %ls: %ls %ls", key.c_str(), choice.bDirect ? L"none" : choice.strProxy.c_str(),
+               choice.strBypass.c_str());
+    KeptChoices& kept = Kept();
+    std::lock_guard<std::mutex> guard(kept.lock);
+    KeptChoice* slot = &kept.entries[kept.nNext];
+    for (KeptChoice& entry : kept.entries)
+        if (entry.strKey == key)
+            slot = &entry;
+    if (slot == &kept.entries[kept.nNext])
+        kept.nNext = (kept.nNext + 1) % kKept;
+    slot->strKey = key;
+    slot->choice = choice;
     return choice;
 }
 
 ProxyChoice ProxyFor(const std::wstring& url)
 {
     {
-        std::lock_guard<std::mutex> guard(CacheLock());
-        auto found = Cache().find(ProxyKeyOf(url));
-        if (found != Cache().end())
-            return found->second;
+        std::wstring key = ProxyKeyOf(url);
+        KeptChoices& kept = Kept();
+        std::lock_guard<std::mutex> guard(kept.lock);
+        for (const KeptChoice& entry : kept.entries)
+            if (!entry.strKey.empty() && entry.strKey == key)
+                return entry.choice;
     }
     return SettleProxy(url);
 }

@@ -69,8 +69,8 @@ bool RenewProxyCredentials(const std::wstring& proxyHost, const std::wstring& re
     if (store.refused)
         return false;
     if (!store.prompt || store.questions >= kMaxQuestions) {
-        LOG_INFO_W(L"ERR:the proxy %ls needs a sign-in (%ls)", proxyHost.c_str(),
-                   store.prompt ? L"refused three times" : L"nobody can be asked");
+        LOG_INFO_W(L"ERR:proxy %ls: sign-in %ls", proxyHost.c_str(),
+                   store.prompt ? L"refused 3 times" : L"not askable");
         store.refused = true;
         return false;
     }
@@ -78,7 +78,7 @@ bool RenewProxyCredentials(const std::wstring& proxyHost, const std::wstring& re
     std::wstring user;
     std::wstring password;
     if (!store.prompt(proxyHost, realm, store.questions, user, password)) {
-        LOG_INFO_W(L"ERR:the proxy %ls needs a sign-in (cancelled)", proxyHost.c_str());
+        LOG_INFO_W(L"ERR:proxy %ls: sign-in cancelled", proxyHost.c_str());
         store.refused = true;
         Wipe(user);
         Wipe(password);
@@ -87,8 +87,8 @@ bool RenewProxyCredentials(const std::wstring& proxyHost, const std::wstring& re
     LOG_INFO_W(L"proxy %ls: sign-in %d given", proxyHost.c_str(), store.questions);
     Wipe(store.user);
     Wipe(store.password);
-    store.user.swap(user);
-    store.password.swap(password);
+    store.user = std::move(user);
+    store.password = std::move(password);
     ++store.generation;
     return true;
 }
@@ -117,16 +117,9 @@ void ClearProxyCredentials()
 
 std::wstring ProxyRealmOf(const std::string& challenge)
 {
-    size_t at = challenge.find("realm=");
+    size_t at = challenge.find("realm=\"");
     if (at == std::string::npos)
         return std::wstring();
-    at += 6;
-    size_t end;
-    if (at < challenge.size() && challenge[at] == '"') {
-        ++at;
-        end = challenge.find('"', at);
-    } else {
-        end = challenge.find_first_of(", ", at);
-    }
-    return Utf8ToWide(challenge.substr(at, end == std::string::npos ? std::string::npos : end - at));
+    at += 7;
+    return Utf8ToWide(challenge.substr(at, challenge.find('"', at) - at));
 }

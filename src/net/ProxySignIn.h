@@ -5,7 +5,9 @@
 // on both back-ends. They live in memory only and are cleared at exit.
 //
 // The prompt runs on a download worker thread and blocks it until the user
-// has answered; the application shows its own dialog on its UI thread. No
+// has answered; the application shows its own dialog on its UI thread. It
+// is called with the store's lock held (the other workers wait for its
+// answer), so it must not call the functions below. No
 // prompt installed (the unattended run) means nobody can be asked: the
 // download ends with kDownloadProxySignIn (HttpDownload.h).
 #pragma once
@@ -41,6 +43,6 @@ bool ProxySignInRefused();
 void BeginProxySignIn();
 // Wipes the credentials (the store also does at exit).
 void ClearProxyCredentials();
-// The realm named in a Proxy-Authenticate challenge ("Basic realm=\"Office\""
+// The quoted realm of a Proxy-Authenticate challenge ("Basic realm=\"Office\""
 // gives "Office"); empty when it names none.
 std::wstring ProxyRealmOf(const std::string& challenge);

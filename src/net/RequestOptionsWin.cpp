@@ -1,8 +1,7 @@
-// The process-wide WinINet options and the proxy choice shared by both
-// back-ends of CBaseRequest.
+// The process-wide WinINet options, the user's proxy settings and the
+// User-Agent shared by both back-ends of CBaseRequest.
 #include "net/BaseRequest.h"
 #include "net/ProxySettings.h"
-#include "net/SharedAnswer.h"
 
 #include "logging/Log.h"
 #include "logging/TextFormat.h"
@@ -12,28 +11,6 @@
 
 #include <cstring>
 #include <new>
-#include <string>
-
-namespace {
-
-bool AskProxyConnect()
-{
-    DWORD flags = 0;
-    if (!InternetGetConnectedState(&flags, 0)) {
-        LOG_INFO("ERR:InternetGetConnectedState fail 0x%x", static_cast<unsigned>(GetLastError()));
-        return false;
-    }
-    return (flags & INTERNET_CONNECTION_PROXY) != 0;
-}
-
-} // namespace
-
-bool CBaseRequest::IsUseProxyConnect()
-{
-    // Sessions opened together (a download's workers) share one question.
-    static CSharedAnswer proxyAnswer;
-    return proxyAnswer.Get(&AskProxyConnect);
-}
 
 bool CBaseRequest::QueryInternetOpt(uint32_t option, std::string& bytes)
 {
@@ -83,25 +60,33 @@ bool CBaseRequest::InternetSetOpt(uint32_t option, uint32_t value)
     return QueryInternetOpt(option, bytes) && FirstWordEquals(bytes, value);
 }
 
-const wchar_t* RequestUserAgent()
-{
-    // The real version of the system: GetVersionEx answers what the
-    // program's manifest declares, RtlGetVersion does not.
-    static const std::wstring text = [] {
+namespace {
+
+// "Pathwick-Setup/<version> (Windows NT <major>.<minor>)", made once. The
+// real version of the system: GetVersionEx answers what the program's
+// manifest declares, RtlGetVersion does not.
+struct UserAgentText {
+    wchar_t text[80] = {};
+    UserAgentText()
+    {
         using GetVersionProc = LONG(WINAPI*)(OSVERSIONINFOW*);
         OSVERSIONINFOW info = {};
         info.dwOSVersionInfoSize = sizeof(info);
-        HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-        auto proc = ntdll != nullptr ? reinterpret_cast<GetVersionProc>(
-                                           reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")))
-                                     : nullptr;
+        auto proc = reinterpret_cast<GetVersionProc>(
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
         if (proc == nullptr || proc(&info) != 0)
             info.dwMajorVersion = info.dwMinorVersion = 0;
-        return std::wstring(L"Pathwick-Setup/" PW_VERSION_TEXT L" (Windows NT ") +
-               IntToWide(static_cast<int>(info.dwMajorVersion)) + L"." +
-               IntToWide(static_cast<int>(info.dwMinorVersion)) + L")";
-    }();
-    return text.c_str();
+        FormatTextInto(text, 80, L"Pathwick-Setup/" PW_VERSION_TEXT L" (Windows NT %d.%d)",
+                       static_cast<int>(info.dwMajorVersion), static_cast<int>(info.dwMinorVersion));
+    }
+};
+
+} // namespace
+
+const wchar_t* RequestUserAgent()
+{
+    static const UserAgentText agent;
+    return agent.text;
 }
 
 namespace {

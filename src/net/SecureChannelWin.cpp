@@ -3,6 +3,7 @@
 
 #include "logging/Log.h"
 #include "net/BaseRequest.h"
+#include "net/ProxySettings.h"
 
 #include <windows.h>
 #define SECURITY_WIN32
@@ -26,11 +27,13 @@ DWORD WINAPI WarmUpThread(LPVOID)
     return 0;
 }
 
-// The engine's first request asks WinINet whether a proxy is set, then opens
-// a WinHTTP session: both libraries are loaded here instead.
+// The engine's first request reads the user's proxy settings through
+// WinINet, then opens a WinHTTP session: both libraries are loaded here
+// instead.
 void LoadRequestStacks()
 {
-    CBaseRequest::IsUseProxyConnect();
+    UserProxySettings settings;
+    ReadUserProxySettings(settings);
     if (HINTERNET session = WinHttpOpen(nullptr, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
                                         WINHTTP_NO_PROXY_BYPASS, 0))
         WinHttpCloseHandle(session);

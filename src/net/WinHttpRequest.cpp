@@ -56,11 +56,11 @@ bool CWinHttpRequest::OpenSession()
     // A second attempt on the same object starts from fresh handles.
     CloseHandles();
     ProxyChoice proxy = ProxyFor(strUrl);
+    const wchar_t* bypass = proxy.strBypass.empty() ? WINHTTP_NO_PROXY_BYPASS : proxy.strBypass.c_str();
     hSession = proxy.bDirect ? WinHttpOpen(RequestUserAgent(), WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
                                            WINHTTP_NO_PROXY_BYPASS, 0)
-                             : WinHttpOpen(RequestUserAgent(), WINHTTP_ACCESS_TYPE_NAMED_PROXY,
-                                           proxy.strProxy.c_str(),
-                                           proxy.strBypass.empty() ? WINHTTP_NO_PROXY_BYPASS : proxy.strBypass.c_str(), 0);
+                             : WinHttpOpen(RequestUserAgent(), WINHTTP_ACCESS_TYPE_NAMED_PROXY, proxy.strProxy.c_str(),
+                                           bypass, 0);
     if (hSession == nullptr) {
         Fail("WinHttpOpen", "CWinHttpRequest::OpenSession");
         return false;
@@ -102,10 +102,11 @@ bool CWinHttpRequest::OpenRequest(bool secure)
     }
     nProxySent = 0;
     bProxyAutoTried = false;
+    bSecure = secure;
     return true;
 }
 
-bool CWinHttpRequest::SendRequest()
+bool CWinHttpRequest::AddHeaders()
 {
     if (!strHeaders.empty() &&
         !WinHttpAddRequestHeaders(hRequest, strHeaders.c_str(), static_cast<DWORD>(strHeaders.size()),
@@ -113,8 +114,15 @@ bool CWinHttpRequest::SendRequest()
         Fail("WinHttpAddRequestHeaders", "CWinHttpRequest::SendRequest");
         return false;
     }
-    // A 407 is answered on the same handle until the proxy is satisfied or
-    // there is no sign-in left to offer.
+    return true;
+}
+
+bool CWinHttpRequest::SendRequest()
+{
+    if (!AddHeaders())
+        return false;
+    // A 407 is answered until the proxy is satisfied or there is no sign-in
+    // left to offer.
     do {
         if (!WinHttpSendRequest(hRequest, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0)) {
             Fail("WinHttpSendRequest", "CWinHttpRequest::SendRequest");
@@ -125,6 +133,11 @@ bool CWinHttpRequest::SendRequest()
             return false;
         }
     } while (AnswerProxyChallenge());
+    // A tunnel the proxy still refuses fails the secure attempt: the plain
+    // attempt follows and asks for the sign-in.
+    int status = 0;
+    if (hRequest == nullptr || (bSecure && GetStatusCode(&status) && status == 407))
+        return false;
     return true;
 }
 
@@ -151,18 +164,31 @@ bool CWinHttpRequest::AnswerProxyChallenge()
         Fail("WinHttpSetCredentials", "CWinHttpRequest::SendRequest");
     }
     DWORD scheme = (supported & WINHTTP_AUTH_SCHEME_BASIC) ? WINHTTP_AUTH_SCHEME_BASIC
-                   : (supported & WINHTTP_AUTH_SCHEME_DIGEST) ? WINHTTP_AUTH_SCHEME_DIGEST
-                   : automatic & WINHTTP_AUTH_SCHEME_NTLM;
+                                                           : automatic & WINHTTP_AUTH_SCHEME_NTLM;
     std::string challenge;
     QueryText(WINHTTP_QUERY_PROXY_AUTHENTICATE, WINHTTP_HEADER_NAME_BY_INDEX, challenge, false);
     std::wstring user;
     std::wstring password;
     int generation = GetProxyCredentials(user, password);
     if (generation <= nProxySent) {
+        // A secure attempt only offers credentials already given: through a
+        // tunnel that asks for a sign-in it may fail whatever it sends (it
+        // does under Wine), and its plain attempt follows at once, so a
+        // refusal here must not cost the user a question.
+        if (bSecure) {
+            return false;
+        }
         if (scheme == 0 || !RenewProxyCredentials(ProxyDisplayName(ProxyFor(strUrl).strProxy),
                                                   ProxyRealmOf(challenge), nProxySent))
             return false;
         generation = GetProxyCredentials(user, password);
+    }
+    if (nProxySent > 0) {
+        // The stack keeps offering the first credentials set on a handle:
+        // newer ones go on a fresh handle, whose 407 then takes them.
+        WinHttpCloseHandle(hRequest);
+        hRequest = nullptr;
+        return OpenRequest(bSecure) && AddHeaders();
     }
     bool set = WinHttpSetCredentials(hRequest, target, scheme, user.c_str(), password.c_str(), nullptr) != FALSE;
     user.assign(user.size(), L'\0');

@@ -26,6 +26,8 @@ private:
     // After a 407: sets the sign-in the proxy asks for on the request; false
     // when there is nothing (more) to offer and the 407 is the answer.
     bool AnswerProxyChallenge();
+    bool AddHeaders();
+    bool bSecure = false;   // the attempt running now
     // One header as text (level and name as WinHttpQueryHeaders takes them).
     bool QueryText(unsigned long level, const wchar_t* name, std::string& value, bool logMissing);
 };

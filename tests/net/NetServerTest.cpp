@@ -5,6 +5,8 @@
 #include "net/BaseRequest.h"
 #include "net/HttpBeacon.h"
 #include "net/HttpDownload.h"
+#include "net/ProxySettings.h"
+#include "net/ProxySignIn.h"
 #include "net/SecureChannel.h"
 
 #include "common/NetTestSupport.h"
@@ -258,10 +260,10 @@ std::wstring RunW()
 
 // nginx: its port and its access log, one line per request:
 // "<uri>?<args> range=<Range> if_range=<If-Range> status=<status> sent=<bytes>".
-std::wstring NginxUrl(const std::string& name, const std::string& tag)
+std::wstring NginxUrl(const std::string& name, const std::string& tag, const wchar_t* path = L"files")
 {
-    return L"https://localhost:" + std::to_wstring(ServerPort("nginx")) + L"/files/" + Utf8ToWide(name) + L"?tag=" +
-           Utf8ToWide(RunTag(tag));
+    return L"https://localhost:" + std::to_wstring(ServerPort("nginx")) + L"/" + path + L"/" + Utf8ToWide(name) +
+           L"?tag=" + Utf8ToWide(RunTag(tag));
 }
 
 std::string ServeNginxFile(const std::string& name, const std::string& bytes)
@@ -275,13 +277,15 @@ struct NginxHit {
     std::string range;
     std::string ifRange;
     int status;
+    std::string userAgent;
 };
 
-std::vector<NginxHit> NginxHits(const std::string& tag)
+// The hits of the first virtual host ("nginx") or the second ("nginx.second").
+std::vector<NginxHit> NginxHits(const std::string& tag, const std::string& host = "nginx")
 {
     std::vector<NginxHit> out;
     std::string needle = "tag=" + RunTag(tag) + " ";
-    for (const std::string& line : SplitLines(ReadFileBytes(HostPath(kStateDir + "/nginx.access.log")))) {
+    for (const std::string& line : SplitLines(ReadFileBytes(HostPath(kStateDir + "/" + host + ".access.log")))) {
         if (line.find(needle) == std::string::npos)
             continue;
         auto field = [&line](const std::string& key) {
@@ -295,7 +299,9 @@ std::vector<NginxHit> NginxHits(const std::string& tag)
         std::string ifRange = field("if_range");
         for (size_t q; (q = ifRange.find("\\x22")) != std::string::npos;)
             ifRange.replace(q, 4, "\"");
-        out.push_back({field("range"), ifRange, std::atoi(field("status").c_str())});
+        size_t ua = line.find(" ua=");
+        out.push_back({field("range"), ifRange, std::atoi(field("status").c_str()),
+                       ua == std::string::npos ? std::string() : line.substr(ua + 4)});
     }
     return out;
 }
@@ -335,8 +341,9 @@ public:
     {
         pInner->strMethod = strMethod;
         pInner->strHeaders = strHeaders;
-        pInner->strObjectName = strObjectName;
+        pInner->strObjectName = strObjectName + strObjectSuffix;
         pInner->strServerName = strServerName;
+        pInner->strUrl = strUrl;
         pInner->nServerPort = nServerPort;
         pInner->nMaxConnsPerServer = nMaxConnsPerServer;
         return pInner->OpenSession();
@@ -344,6 +351,8 @@ public:
     bool ConnectSession(bool secure) override { return pInner->ConnectSession(secure); }
     bool OpenRequest(bool secure) override { return pInner->OpenRequest(secure); }
     bool SendRequest() override { return pInner->SendRequest(); }
+
+    std::wstring strObjectSuffix;   // added to the object name the server sees
 
 private:
     std::unique_ptr<CBaseRequest> pInner;
@@ -380,16 +389,16 @@ TEST(NetServer, ThreeMiBArriveByteIdenticalOverBothStacksAndSchemes)
         const char* server;
         int stack;
         const char* scheme;       // scheme of every range request
-        const char* userAgent;    // WinHTTP sends none, WinINet an empty one
     };
     const Case cases[] = {
-        {"https-winhttp", "main", CBaseRequest::kTypeWinHttp, "https", "null"},
-        {"https-wininet", "main", CBaseRequest::kTypeInternet, "https", ""},
-        {"https-engine", "main", -1, "https", "null"},
+        {"https-winhttp", "main", CBaseRequest::kTypeWinHttp, "https"},
+        {"https-wininet", "main", CBaseRequest::kTypeInternet, "https"},
+        {"https-engine", "main", -1, "https"},
         // The secure attempt fails against the plain-only server; the same
         // WinHTTP request object then tries plain HTTP on the same port.
-        {"plain-winhttp", "plain", -1, "http", "null"},
+        {"plain-winhttp", "plain", -1, "http"},
     };
+    const std::string agent = WideToUtf8(RequestUserAgent());   // both stacks send it
     for (const Case& c : cases) {
         SCOPED_TRACE(c.tag);
         Fetch fetch(FileUrl(c.server, "three.bin", std::string("tag=") + c.tag), 5);
@@ -410,7 +419,7 @@ TEST(NetServer, ThreeMiBArriveByteIdenticalOverBothStacksAndSchemes)
                 continue;
             ++ranges;
             EXPECT_EQ(s.scheme, c.scheme) << Describe(seen);
-            EXPECT_EQ(s.userAgent, c.userAgent) << Describe(seen);
+            EXPECT_EQ(s.userAgent, agent) << Describe(seen);
             EXPECT_EQ(s.method, "GET");
         }
         EXPECT_EQ(ranges, 5) << Describe(seen);
@@ -500,19 +509,29 @@ TEST(NetServer, NotFoundPageFailsTheSizeQueryAtOnce)
     EXPECT_EQ(GetRemoteFileSize(FileUrl("main", "absent.bin", "")), 0);
 }
 
-TEST(NetServer, UnknownSizeEndsWithMinusThree)
+// Answers without a length (closed with the connection, or chunked) and a
+// refused HEAD get their size from a first-byte range on both stacks, and
+// the chunked ranges arrive byte-exact. When ranges are refused as well
+// the size query fails: -3.
+TEST(NetServer, SizeComesFromAFirstByteRangeWhenTheAnswerHasNoLength)
 {
-    ServeFile("nolength.bin", RandomBytes(5000, 9));
-    Fetch fetch(FileUrl("main", "nolength.bin", "nolength=1&tag=nolength"), 5);
+    const std::string bytes = ServeFile("nolength.bin", RandomBytes(5000, 9));
+    for (const char* query : {"nolength=1", "chunked=1", "headstatus=405", "headstatus=501"}) {
+        SCOPED_TRACE(query);
+        EXPECT_EQ(GetRemoteFileSize(FileUrl("main", "nolength.bin", query)), 5000);
+    }
+    Fetch chunked(FileUrl("main", "nolength.bin", "chunked=1&tag=chunked"), 5);
+    EXPECT_EQ(chunked.Run(), 0);
+    EXPECT_EQ(chunked.Bytes(), bytes);
+    Fetch fetch(FileUrl("main", "nolength.bin", "nolength=1&rangestatus=403&tag=nolength"), 5);
     EXPECT_EQ(fetch.Run(), -3);
     EXPECT_EQ(fetch.Kinds(), (std::vector<int>{0, 3}));
     std::vector<Seen> seen = RequestsSeen("main", "nolength");
-    ASSERT_EQ(seen.size(), 2u) << Describe(seen);
+    ASSERT_EQ(seen.size(), 4u) << Describe(seen);
     EXPECT_EQ(seen[0].method, "HEAD");
-    EXPECT_EQ(seen[1].method, "GET");
-    EXPECT_EQ(seen[1].userAgent, "");
-    EXPECT_EQ(GetRemoteFileSize(FileUrl("main", "nolength.bin", "nolength=1")), 0);
-    EXPECT_EQ(GetRemoteFileSize(FileUrl("main", "nolength.bin", "")), 5000);
+    EXPECT_EQ(seen[1].range, "bytes=0-0");
+    EXPECT_EQ(seen[2].range, "null");
+    EXPECT_EQ(seen[3].range, "bytes=0-0");
 }
 
 TEST(NetServer, UnwritableTargetFolderFailsWithMinusOne)
@@ -569,11 +588,20 @@ TEST(NetServer, SizeSmallerThanWorkerCountUsesOneWorkerPerByte)
 
 TEST(NetServer, FailingWinHttpSwitchesRangesToWinInet)
 {
-    // The server drops every request without a User-Agent header: WinHTTP
-    // sends none, WinINet an empty one.
+    // Every WinHTTP body breaks off before its first byte; its requests
+    // name themselves to the server with "&stack=winhttp".
     const std::string content = ServeFile("switch.bin", RandomBytes(500000, 19));
-    Fetch fetch(FileUrl("main", "switch.bin", "failagent=-&tag=switch"), 5);
-    ASSERT_EQ(fetch.Run(), 0);
+    Fetch fetch(FileUrl("main", "switch.bin", "tag=switch"), 5);
+    CHttpDownload download(&fetch.param, &RecordEvent, nullptr);
+    download.SetRetryPause(kTestPauseMs);
+    download.SetRequestFactory([](int type) -> CBaseRequest* {
+        if (type != CBaseRequest::kTypeWinHttp)
+            return CBaseRequest::CreateInstance(type);
+        auto* request = new CCutRequest(CBaseRequest::CreateInstance(type), 0, [](const std::wstring&) { return true; });
+        request->strObjectSuffix = L"&stack=winhttp";
+        return request;
+    });
+    ASSERT_EQ(download.Download(), 0);
     EXPECT_EQ(fetch.Bytes(), content);
     EXPECT_EQ(nInternetFailCount.load(), 0);
     EXPECT_GE(nWinHttpFailCount.load(), 1);
@@ -584,14 +612,14 @@ TEST(NetServer, FailingWinHttpSwitchesRangesToWinInet)
     for (const Seen& s : seen) {
         if (s.range == "null")
             continue;
-        if (s.userAgent == "null")
+        if (s.path.find("&stack=winhttp") != std::string::npos)
             ++winHttpRanges;
         else
             ++wininetRanges[s.range];
     }
-    // A WinHTTP attempt is a secure and a plain exchange; each range ended
-    // with exactly one WinINet request.
-    EXPECT_EQ(winHttpRanges, 2 * nWinHttpFailCount.load()) << Describe(seen);
+    // One WinHTTP exchange per failed attempt; each range ended with
+    // exactly one WinINet request.
+    EXPECT_EQ(winHttpRanges, nWinHttpFailCount.load()) << Describe(seen);
     EXPECT_EQ(wininetRanges.size(), 5u) << Describe(seen);
     for (const auto& range : wininetRanges)
         EXPECT_EQ(range.second, 1) << range.first;
@@ -658,15 +686,16 @@ TEST(NetServer, SecureAttemptNeverFollowsARedirectToPlainHttp)
                 const bool plain = isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == '_';
                 escaped += plain ? std::string(1, c) : std::string{'%', hex[(c >> 4) & 15], hex[c & 15]};
             }
-            std::wstring server, object;
-            ASSERT_TRUE(CBaseRequest::ParseUrl(FileUrl("main", "moved.bin", "redirect=" + escaped), server, object));
             std::unique_ptr<CBaseRequest> request(CBaseRequest::CreateInstance(type));
             int status = 0;
-            const bool answered = request->RequestImp(true, server, object) && request->GetStatusCode(&status);
+            const bool answered = request->Request(FileUrl("main", "moved.bin", "redirect=" + escaped)) &&
+                                  request->GetStatusCode(&status);
             std::vector<Seen> reached = RequestsSeen("main", to);
             if (std::wstring(scheme) == L"https") {
                 EXPECT_TRUE(answered && status == 200) << status;
                 EXPECT_EQ(reached.size(), 1u) << Describe(reached);
+            } else {
+                EXPECT_TRUE(answered && status == 302) << status;   // the refused redirect is the answer
             }
             for (const Seen& s : reached)
                 EXPECT_EQ(s.scheme, "https") << Describe(reached);
@@ -719,6 +748,7 @@ TEST(NetBeaconServer, FirstUrlOverHttpsThenSecondOverHttps)
     EXPECT_EQ(hits[1].scheme, "https");
     EXPECT_EQ(hits[1].method, "HEAD");
     EXPECT_EQ(hits[1].path, "/collect?v=1&t=done&tag=beacon-https-" + RunId());
+    EXPECT_EQ(hits[1].userAgent, WideToUtf8(RequestUserAgent()));
 }
 
 // The events carry the machine's identifier: a failed secure send is
@@ -807,6 +837,129 @@ TEST(NetNginx, FiveRangesResumeWithNginxsETagAndAReplacedFileRestarts)
             // Ranges that asked after the replacement got the new file too.
             EXPECT_EQ(restarts >= 1, replace) << DescribeHits(hits);
             EXPECT_EQ(log.Count("ERR:file changed on the server, download starts over"), replace ? 1u : 0u);
+        }
+    }
+}
+
+// nginx answers the size query with a 302 to its second host: the five
+// ranges go straight there, each with If-Range, and the first host sees only
+// the size query. A 302 to plain HTTP is refused on both stacks: no size,
+// and nothing reaches the second host.
+TEST(NetNginx, RangesGoWhereTheSizeQueryWasRedirectedAndNeverToPlainHttp)
+{
+    for (int stack : {CBaseRequest::kTypeWinHttp, CBaseRequest::kTypeInternet}) {
+        SCOPED_TRACE(stack);
+        const std::string name = "moved" + std::to_string(stack) + ".bin";
+        const std::string bytes = ServeNginxFile(name, RandomBytes(500000, 61 + stack));
+        const std::string tag = "moved-" + name;
+        Fetch fetch(NginxUrl(name, tag, L"moved"), 5);
+        ASSERT_EQ(fetch.Run(stack), 0);
+        EXPECT_EQ(Sha256Hex(fetch.Bytes()), Sha256Hex(bytes));
+        std::vector<NginxHit> first = NginxHits(tag);
+        ASSERT_EQ(first.size(), 1u) << DescribeHits(first);
+        EXPECT_EQ(first[0].status, 302);
+        std::vector<NginxHit> second = NginxHits(tag, "nginx.second");
+        int ranges = 0;
+        for (const NginxHit& h : second)
+            ranges += h.range != "-" && h.status == 206 && h.ifRange.substr(0, 1) == "\"";
+        EXPECT_EQ(ranges, 5) << DescribeHits(second);
+
+        const std::string plainTag = "moved-plain-" + name;
+        Fetch plain(NginxUrl(name, plainTag, L"moved-plain"), 5);
+        EXPECT_EQ(plain.Run(stack), -3);
+        EXPECT_TRUE(NginxHits(plainTag, "nginx.second").empty());
+    }
+}
+
+// A gateway that refuses requests without a User-Agent (nginx, 403) serves
+// the whole download: every request of both stacks names the installer.
+TEST(NetNginx, EveryRequestCarriesTheUserAgent)
+{
+    const std::string agent = WideToUtf8(RequestUserAgent());
+    EXPECT_EQ(agent.rfind("Pathwick-Setup/1.0.0.1 (Windows NT ", 0), 0u) << agent;
+    for (int stack : {CBaseRequest::kTypeWinHttp, CBaseRequest::kTypeInternet}) {
+        SCOPED_TRACE(stack);
+        const std::string name = "agent" + std::to_string(stack) + ".bin";
+        const std::string bytes = ServeNginxFile(name, RandomBytes(300000, 71 + stack));
+        Fetch fetch(NginxUrl(name, name, L"agent"), 5);
+        ASSERT_EQ(fetch.Run(stack), 0);
+        EXPECT_EQ(Sha256Hex(fetch.Bytes()), Sha256Hex(bytes));
+        std::vector<NginxHit> hits = NginxHits(name);
+        EXPECT_EQ(hits.size(), 6u) << DescribeHits(hits);
+        for (const NginxHit& h : hits)
+            EXPECT_EQ(h.userAgent, agent);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Through squid (fixture pw_squid), with the proxy in the user's Internet
+// Settings of this prefix, named by its address: Wine's WinHTTP takes a proxy
+// named like the server ("localhost") for no proxy at all.
+
+class UserProxySetting {
+public:
+    explicit UserProxySetting(const std::wstring& proxy)
+    {
+        Write(L"ProxyServer", proxy);
+        DWORD on = 1;
+        RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"ProxyEnable", REG_DWORD, &on, sizeof(on));
+    }
+    ~UserProxySetting()
+    {
+        DWORD off = 0;
+        RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"ProxyEnable", REG_DWORD, &off, sizeof(off));
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, kKey, L"ProxyServer");
+        SetProxyCredentialPrompt(nullptr);
+        ClearProxyCredentials();
+        // Later requests settle their proxy afresh: none.
+        SettleProxy(BaseUrl("main"));
+        SettleProxy(BaseUrl("main", L"http"));
+    }
+
+private:
+    static constexpr const wchar_t* kKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+    static void Write(const wchar_t* name, const std::wstring& text)
+    {
+        RegSetKeyValueW(HKEY_CURRENT_USER, kKey, name, REG_SZ, text.c_str(),
+                        static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    }
+};
+
+std::wstring SquidAt(const std::string& portName)
+{
+    return L"127.0.0.1:" + std::to_wstring(ServerPort(portName));
+}
+
+// A sign-in refused three times, a cancelled one and one nobody can be
+// asked for (no prompt, as in /S) end the download with -5. No sign-in may
+// succeed in this process before it: WinINet would reuse a signed-in tunnel
+// from its pool. (A sign-in that succeeds: fetch_proxy_check.sh.)
+TEST(NetSquid, RefusedCancelledOrUnaskedSignInEndsWithMinusFive)
+{
+    ServeFile("refused.bin", RandomBytes(100000, 83));
+    struct Case {
+        const char* name;
+        bool prompt;
+        bool cancel;
+        int questions;
+    };
+    for (const Case& c : {Case{"refused", true, false, 3}, Case{"cancelled", true, true, 1},
+                          Case{"unasked", false, false, 0}}) {
+        for (int stack : {CBaseRequest::kTypeWinHttp, CBaseRequest::kTypeInternet}) {
+            SCOPED_TRACE(std::string(c.name) + " " + std::to_string(stack));
+            UserProxySetting setting(SquidAt("squid"));
+            int asked = 0;
+            if (c.prompt)
+                SetProxyCredentialPrompt([&](const std::wstring&, const std::wstring&, int, std::wstring& user,
+                                             std::wstring& password) {
+                    ++asked;
+                    user = L"pathwick";
+                    password = L"wrong";
+                    return !c.cancel;
+                });
+            Fetch fetch(FileUrl("main", "refused.bin", "tag=refused"), 5);
+            EXPECT_EQ(fetch.Run(stack), kDownloadProxySignIn);
+            EXPECT_EQ(asked, c.questions);
         }
     }
 }

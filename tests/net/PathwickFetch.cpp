@@ -1,14 +1,18 @@
 // Command-line harness around the download engine, for tests and benchmarks.
 //   pathwick-fetch.exe URL OUTFILE [workers] [--stack=winhttp|internet] [--pause=MS] [--warm]
+//                      [--sign-in=USER:PASSWORD[:PASSWORD...]]
 // Prints every engine event as one line and, last, "size_ms <n>" (from the
 // start to the size event; -1 when there was none) and "elapsed_ms <n>". Exits
 // with 0 when the download succeeded, 1 when it failed, 2 on bad usage.
 // --stack pins every request to one back-end; --pause shortens the pause
 // between the attempts of a range (2000 ms by default). --warm loads the TLS
 // stack before the clock starts, as the installer does while its home page
-// shows, and prints "warm_ms <n>" (what that took).
+// shows, and prints "warm_ms <n>" (what that took). --sign-in answers a
+// proxy's questions: the Nth with the Nth password (the last one repeated),
+// printing "sign-in <N> <proxy> <realm>" for each.
 #include "net/BaseRequest.h"
 #include "net/HttpDownload.h"
+#include "net/ProxySignIn.h"
 #include "net/SecureChannel.h"
 
 #include <windows.h>
@@ -16,6 +20,7 @@
 #include <cstdio>
 #include <cwchar>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -52,6 +57,7 @@ int wmain(int argc, wchar_t** argv)
     int stack = -1;
     long pause = -1;
     bool warm = false;
+    std::wstring signIn;
     for (int i = 1; i < argc; ++i) {
         std::wstring arg = argv[i];
         if (arg == L"--stack=winhttp")
@@ -62,6 +68,8 @@ int wmain(int argc, wchar_t** argv)
             pause = std::wcstol(arg.c_str() + 8, nullptr, 10);
         else if (arg == L"--warm")
             warm = true;
+        else if (arg.rfind(L"--sign-in=", 0) == 0)
+            signIn = arg.substr(10);
         else if (positional == 0 && ++positional)
             param.strDownloadUrl = arg;
         else if (positional == 1 && ++positional)
@@ -72,12 +80,29 @@ int wmain(int argc, wchar_t** argv)
             positional = 99;
     }
     if (positional < 2 || positional > 3) {
-        std::fprintf(stderr, "usage: pathwick-fetch URL OUTFILE [workers] [--stack=winhttp|internet] [--pause=MS] [--warm]\n");
+        std::fprintf(stderr, "usage: pathwick-fetch URL OUTFILE [workers] [--stack=winhttp|internet] [--pause=MS] [--warm] "
+                             "[--sign-in=USER:PASSWORD...]\n");
         return 2;
     }
     // Full buffering would hold the event lines back until the end.
     std::setvbuf(stdout, nullptr, _IOLBF, 1 << 16);
 
+    if (!signIn.empty()) {
+        std::vector<std::wstring> parts;
+        for (size_t at = 0, next; at <= signIn.size(); at = next + 1) {
+            next = signIn.find(L':', at);
+            if (next == std::wstring::npos)
+                next = signIn.size();
+            parts.push_back(signIn.substr(at, next - at));
+        }
+        SetProxyCredentialPrompt([parts](const std::wstring& host, const std::wstring& realm, int attempt,
+                                         std::wstring& user, std::wstring& password) {
+            std::printf("sign-in %d %ls %ls\n", attempt, host.c_str(), realm.c_str());
+            user = parts[0];
+            password = parts[parts.size() > 1 ? std::min<size_t>(attempt, parts.size() - 1) : 0];
+            return parts.size() > 1;
+        });
+    }
     bool cancel = false;
     CHttpDownload download(&param, &PrintEvent, &cancel);
     if (stack >= 0)

@@ -21,7 +21,7 @@ check "second line: size" test "$(echo "$events" | sed -n 2p)" = "event 1 size 1
 check "last progress is the total" test "$(echo "$events" | grep '^event 2' | tail -1)" = "event 2 progress 1234567 1234567"
 check "end with result 0" bash -c "echo '$(echo "$events" | tail -1)' | grep -q '^event 3 end 0 '"
 check "elapsed printed" grep -q '^elapsed_ms [0-9]' "$state/fetch/out.txt"
-"$wine_run" "$fetch" "https://localhost:$port/files/fetch.bin?nolength=1" "Z:$state/fetch/none.bin" >"$state/fetch/fail.txt" 2>&1 </dev/null
+"$wine_run" "$fetch" "https://localhost:$port/files/fetch.bin?nolength=1&rangestatus=403" "Z:$state/fetch/none.bin" >"$state/fetch/fail.txt" 2>&1 </dev/null
 rc=$?
 check "failed download exits 1" test "$rc" = 1
 check "failed download ends with -3" bash -c "tr -d '\\r' <'$state/fetch/fail.txt' | grep -q '^event 3 end -3 '"

@@ -29,6 +29,8 @@ Prints "PORT <n>" on standard output once it listens (and writes <n> to
                      rangestatus=S  every request with a Range header gets S
                      badrange=1  a 206 names a range one byte further on
                      nolength=1  no Content-Length (body ends with the connection)
+                     chunked=1   no Content-Length, the body in chunked encoding
+                     headstatus=S  a HEAD gets status S (405: HEAD refused)
                      rate=B      throttle this response to B bytes per second
                      failagent=S cut the connection when the request carries a
                                  User-Agent header equal to S ("-" = absent,
@@ -205,6 +207,8 @@ class Handler(BaseHTTPRequestHandler):
         retry_after = query.get("retryafter", [None])[0]
         error_extra = [("Retry-After", retry_after)] if retry_after is not None else []
         status_all = int(query.get("status", ["0"])[0] or 0)
+        if head and query.get("headstatus"):
+            status_all = int(query["headstatus"][0])
         range_status = int(query.get("rangestatus", ["0"])[0] or 0)
         if status_all or (range_status and self.headers.get("Range")):
             return self.send_small(status_all or range_status, NOT_FOUND_BODY, "text/html", head, error_extra)
@@ -260,6 +264,8 @@ class Handler(BaseHTTPRequestHandler):
         if flag("nolength"):
             self.send_header("Connection", "close")
             self.close_connection = True
+        elif flag("chunked"):
+            self.send_header("Transfer-Encoding", "chunked")
         else:
             self.send_header("Content-Length", str(declared))
         self.end_headers()
@@ -267,9 +273,14 @@ class Handler(BaseHTTPRequestHandler):
             return
         self.wfile.flush()
         to_send = length if cut_at is None else cut_at
+        chunked = flag("chunked")
+        if chunked and to_send > 0:
+            self.connection.sendall(b"%x\r\n" % to_send)
         if to_send > 0:
             with open(full, "rb") as f, mmap.mmap(f.fileno(), 0, access=mmap.ACCESS_READ) as m:
                 self.send_body(memoryview(m)[first:first + to_send], rate)
+        if chunked and cut_at is None:
+            self.connection.sendall(b"\r\n0\r\n\r\n" if to_send > 0 else b"0\r\n\r\n")
         if cut_at is not None:
             self.close_connection = True
             try:

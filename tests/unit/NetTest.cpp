@@ -6,6 +6,8 @@
 #include "net/HttpBeacon.h"
 #include "net/HttpDownload.h"
 #include "net/HttpHeader.h"
+#include "net/ProxySettings.h"
+#include "net/ProxySignIn.h"
 #include "net/SharedAnswer.h"
 
 #include "common/NetTestSupport.h"
@@ -60,6 +62,8 @@ struct FakeServer {
     bool secureDown = false;        // the secure attempt fails at ConnectSession
     bool sizeKnown = true;          // responses carry a Content-Length
     int headStatus = 0;             // when set, every HEAD gets this status
+    std::wstring redirectTo;        // when set, files.example answers 302 to it
+    int cdnRangeStatus = 0;         // when set, range requests to cdn.example get it
     bool ignoreRange = false;       // the whole file answers every request (200)
     int status = 0;                 // when set, every request gets this status and a small page
     int rangeStatus = 0;            // when set, every range request gets this status
@@ -148,6 +152,11 @@ public:
         if ((nType == kTypeWinHttp && pServer->winHttpDown) || (nType == kTypeInternet && pServer->internetDown))
             return false;
         bSent = true;
+        if (!pServer->redirectTo.empty() && strServerName == L"files.example") {
+            nStatus = 302;
+            headers["Location"] = WideToUtf8(pServer->redirectTo);
+            return true;
+        }
         int first = 0, last = 0;
         bool ranged = std::swscanf(strHeaders.c_str(), L"Range:bytes=%d-%d", &first, &last) == 2;
         if (ranged && pServer->rangeRequests++ == pServer->replaceAfter) {
@@ -166,6 +175,8 @@ public:
         int errorStatus = pServer->status != 0 ? pServer->status : (ranged ? pServer->rangeStatus : 0);
         if (strMethod == L"HEAD" && pServer->headStatus != 0)
             errorStatus = pServer->headStatus;
+        if (ranged && strServerName == L"cdn.example" && pServer->cdnRangeStatus != 0)
+            errorStatus = pServer->cdnRangeStatus;
         if (errorStatus != 0) {
             nStatus = errorStatus;
             strBody = "<html>error page</html>";
@@ -330,6 +341,92 @@ TEST(NetUrl, SplitServerPortTakesOnlyValidPorts)
         EXPECT_EQ(host, c.host) << WideToUtf8(c.server);
         EXPECT_EQ(port, c.port) << WideToUtf8(c.server);
     }
+}
+
+TEST(NetUrl, RedirectsResolveAgainstTheUrlAndKeepTheScheme)
+{
+    struct Case {
+        const wchar_t* location;
+        const wchar_t* next;   // null: refused
+    };
+    const Case cases[] = {
+        {L"https://cdn.example/f/setup.exe", L"https://cdn.example/f/setup.exe"},
+        {L"/other/setup.exe?v=2", L"https://files.example:444/other/setup.exe?v=2"},
+        {L"//cdn.example:8443/setup.exe", nullptr},   // forms servers rarely send are refused
+        {L"setup2.exe", nullptr},
+        {L"http://cdn.example/setup.exe", nullptr},   // HTTPS to plain HTTP
+        {L"ftp://cdn.example/setup.exe", nullptr},
+        {L"", nullptr},
+    };
+    for (const Case& c : cases) {
+        std::wstring next = L"<unset>";
+        bool ok = CBaseRequest::ResolveRedirect(L"https://files.example:444/pkg/setup.exe?a=/b", c.location, next);
+        EXPECT_EQ(ok, c.next != nullptr) << WideToUtf8(c.location);
+        if (ok && c.next != nullptr)
+            EXPECT_EQ(next, c.next) << WideToUtf8(c.location);
+    }
+}
+
+TEST(NetProxy, RealmAndProxyNameAreReadFromTheirText)
+{
+    EXPECT_EQ(ProxyRealmOf("Basic realm=\"Office proxy\""), L"Office proxy");
+    EXPECT_EQ(ProxyRealmOf("Digest realm=\"corp\", nonce=\"x\""), L"corp");
+    EXPECT_EQ(ProxyRealmOf("NTLM"), L"");
+    EXPECT_EQ(ProxyDisplayName(L"proxy.example:3128"), L"proxy.example:3128");
+    EXPECT_EQ(ProxyDisplayName(L"http=a.example:80;https=b.example:443"), L"b.example:443");
+    EXPECT_EQ(ProxyDisplayName(L"ftp=c:21 http=a:80"), L"c:21");
+    EXPECT_EQ(ProxyDisplayName(L""), L"");
+    EXPECT_EQ(ProxyKeyOf(L"https://h.example:1/a/b"), L"https://h.example:1");
+}
+
+// Five workers refused at once ask one question between them; a refused
+// answer asks again, at most three times a download; cancel and a missing
+// prompt refuse the sign-in, and the next download may ask again.
+TEST(NetProxy, SignInAsksOncePerRefusalAndAtMostThreeTimes)
+{
+    ClearProxyCredentials();
+    BeginProxySignIn();
+    std::atomic<int> asked{0};
+    std::vector<int> attempts;   // written by one asker at a time
+    bool cancel = false;
+    SetProxyCredentialPrompt([&](const std::wstring& host, const std::wstring& realm, int attempt,
+                                 std::wstring& user, std::wstring& password) {
+        EXPECT_EQ(host, L"proxy:3128");
+        EXPECT_EQ(realm, L"Office");
+        attempts.push_back(attempt);
+        ++asked;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        user = L"u";
+        password = L"p" + std::to_wstring(attempt);
+        return !cancel;
+    });
+    std::vector<std::thread> workers;
+    for (int i = 0; i < 5; ++i)
+        workers.emplace_back([] { EXPECT_TRUE(RenewProxyCredentials(L"proxy:3128", L"Office", 0)); });
+    for (std::thread& t : workers)
+        t.join();
+    std::wstring user, password;
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(GetProxyCredentials(user, password), 1);
+    EXPECT_EQ(password, L"p1");
+    EXPECT_TRUE(RenewProxyCredentials(L"proxy:3128", L"Office", 1));    // refused: the second question
+    EXPECT_TRUE(RenewProxyCredentials(L"proxy:3128", L"Office", 1));    // already renewed by then
+    EXPECT_TRUE(RenewProxyCredentials(L"proxy:3128", L"Office", 2));
+    EXPECT_FALSE(RenewProxyCredentials(L"proxy:3128", L"Office", 3));   // three refused: no fourth question
+    EXPECT_EQ(asked, 3);
+    EXPECT_TRUE(ProxySignInRefused());
+    BeginProxySignIn();
+    cancel = true;
+    EXPECT_FALSE(RenewProxyCredentials(L"proxy:3128", L"Office", 3));
+    EXPECT_EQ(asked, 4);
+    EXPECT_EQ(GetProxyCredentials(user, password), 3);   // a cancel keeps what was given
+    EXPECT_EQ(attempts, (std::vector<int>{1, 2, 3, 1}));
+    SetProxyCredentialPrompt(nullptr);
+    BeginProxySignIn();
+    EXPECT_FALSE(RenewProxyCredentials(L"proxy:3128", L"Office", 3));
+    ClearProxyCredentials();
+    EXPECT_EQ(GetProxyCredentials(user, password), 0);
+    EXPECT_EQ(user + password, L"");
 }
 
 TEST(NetHeader, ParsersTakeOnlyWellFormedValues)
@@ -1100,6 +1197,45 @@ TEST(NetSizeProbe, WinHttpHeadFirstThenWinInetGet)
         EXPECT_EQ(methods, c.methods);
         // Each request object is destroyed before the return.
         EXPECT_EQ(CFakeRequest::nDestroyed - destroyedBefore, c.objects);
+    }
+}
+
+// The size query follows the redirect and keeps the final URL: the ranges
+// go there directly. When the final URL fails for good, a range tries the
+// original URL (and its redirect) once. A redirect loop stops after five.
+TEST(NetDownload, RangesGoToTheFinalUrlAndBackToTheOriginalOnce)
+{
+    auto callsTo = [](const std::vector<FakeCall>& calls, const wchar_t* server) {
+        return std::count_if(calls.begin(), calls.end(), [server](const FakeCall& c) { return c.server == server; });
+    };
+    {
+        EngineRun run("net-moved");
+        run.server.content = PatternBytes(5000);
+        run.server.redirectTo = L"https://cdn.example/pkg/setup.exe";
+        EXPECT_EQ(run.Run(), 0);
+        EXPECT_EQ(run.FileBytes(), run.server.content);
+        std::vector<FakeCall> calls = run.server.Calls();
+        EXPECT_EQ(callsTo(calls, L"files.example"), 1);
+        EXPECT_EQ(callsTo(calls, L"cdn.example"), 6);
+    }
+    {
+        EngineRun run("net-moved-fails");
+        run.server.content = PatternBytes(5000);
+        run.server.redirectTo = L"https://cdn.example/pkg/setup.exe";
+        run.server.cdnRangeStatus = 404;
+        run.param.nDownloadThread = 1;
+        EXPECT_EQ(run.Run(), -4);
+        std::vector<FakeCall> calls = run.server.Calls();
+        // The size query; the range at the final URL, then once the original and its redirect.
+        EXPECT_EQ(callsTo(calls, L"files.example"), 1 + 1);
+        EXPECT_EQ(callsTo(calls, L"cdn.example"), 1 + 1 + 1);
+    }
+    {
+        EngineRun run("net-moved-loop");
+        run.server.content = PatternBytes(5000);
+        run.server.redirectTo = L"https://files.example/again";
+        EXPECT_EQ(run.Run(), -3);
+        EXPECT_EQ(run.server.Calls().size(), 2u * (1 + CBaseRequest::kMaxRedirects));
     }
 }
 
