@@ -173,8 +173,8 @@ const SkinText kSkinTexts[] = {
     {L"btn_lisence", L"STR_LISENCE"},        {L"label_install", L"STR_INSTALLING"},
     {L"chk_fold", L"STR_CUSTOMIZE_INSTALL"},
     // The proxy sign-in dialog.
-    {L"proxy_title", L"STR_PROXY_TITLE"},    {L"proxy_user_label", L"STR_PROXY_USER"},
-    {L"proxy_password_label", L"STR_PROXY_PASSWORD"}, {L"proxy_again", L"STR_PROXY_AGAIN"},
+    {L"proxy_title", L"STR_PROXY"},    {L"proxy_user_label", L"STR_USER"},
+    {L"proxy_password_label", L"STR_PASSWORD"}, {L"proxy_again", L"STR_REFUSED"},
     {L"proxy_ok", L"STR_OK"},                {L"proxy_cancel", L"STR_CANCEL"},
 };
 const size_t kSkinTextCount = sizeof(kSkinTexts) / sizeof(kSkinTexts[0]);

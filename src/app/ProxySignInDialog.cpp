@@ -8,10 +8,9 @@
 
 using namespace SkinUI;
 
-// The realm is the proxy's own words: shown as it sent them.
 CProxySignInWnd::CProxySignInWnd(const LanguageManager& language, const std::wstring& proxyHost,
                                  const std::wstring& realm, int attempt)
-    : lang(language), strHostLine(realm.empty() ? proxyHost : proxyHost + L" \x00B7 " + realm), nAttempt(attempt)
+    : lang(language), strHost(proxyHost), strRealm(realm), nAttempt(attempt)
 {
 }
 
@@ -23,8 +22,12 @@ void CProxySignInWnd::PrepareWindow()
         if (CControlUI* c = host.LookupControl(kSkinTexts[i].control))
             c->SetText(lang.GetText(kSkinTexts[i].key));
     }
+    // The realm is the proxy's own words: shown as it sent them.
+    std::wstring line = strHost;
+    if (!strRealm.empty())
+        line.append(L" \x00B7 ").append(strRealm);
     if (CControlUI* c = host.LookupControl(L"proxy_host"))
-        c->SetText(strHostLine);
+        c->SetText(line);
     if (CControlUI* c = host.LookupControl(L"proxy_again"))
         c->SetVisible(nAttempt > 1);
     CControlUI* cancel = host.LookupControl(L"proxy_cancel");
@@ -43,28 +46,26 @@ void CProxySignInWnd::PrepareWindow()
         row->MoveChildTo(cancel, 0);
         row->MoveChildTo(host.LookupControl(L"proxy_ok"), 1);
     }
-    SetWindowTextW(hWnd, lang.GetText(L"STR_PROXY_TITLE").c_str());
+    SetWindowTextW(hWnd, lang.GetText(L"STR_PROXY").c_str());
 }
 
 bool CProxySignInWnd::Ask(HWND owner, std::wstring& user, std::wstring& password)
 {
     if (Create(owner, L"", WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0, 0, 0, 0) == nullptr)
         return false;
+    pUser = &user;
+    pPassword = &password;
     CenterOnOwner();
-    if (RunModal() != IDOK)
-        return false;
-    user.swap(strUser);
-    password.swap(strPassword);
-    return true;
+    return RunModal() == IDOK;
 }
 
 void CProxySignInWnd::Answer(bool ok)
 {
     if (ok) {
         if (CControlUI* c = host.LookupControl(L"proxy_user"))
-            strUser = c->GetText();
+            *pUser = c->GetText();
         if (CControlUI* c = host.LookupControl(L"proxy_password"))
-            strPassword = c->GetText();
+            *pPassword = c->GetText();
     }
     Close(ok ? IDOK : IDCANCEL);
 }

@@ -5,8 +5,7 @@
 // the main window loaded, mirrored here in a right-to-left language; its
 // texts come from the language manager (kSkinTexts).
 //
-// Thread: the UI thread only. The dialog holds what was typed only until
-// Ask returns it.
+// Thread: the UI thread only. What was typed goes straight to Ask's caller.
 //
 // Classes in this file: CProxySignInWnd.
 #pragma once
@@ -23,6 +22,7 @@ class LanguageManager;
 class CProxySignInWnd : public SkinUI::WindowImplBase {
 public:
     // attempt: 1 for the first question, 2 and 3 after a refused sign-in.
+    // The strings must outlive the dialog.
     CProxySignInWnd(const LanguageManager& lang, const std::wstring& proxyHost, const std::wstring& realm,
                     int attempt);
     // Out of line: one definition of the destructor and its thunks for the
@@ -30,7 +30,8 @@ public:
     ~CProxySignInWnd() override;
 
     // Shows the dialog over owner, which is disabled meanwhile, until the
-    // user answers or the owner goes. True for OK, with the fields' texts.
+    // user answers or the owner goes. True for OK, with the fields' texts
+    // (user and password are left alone otherwise).
     bool Ask(HWND owner, std::wstring& user, std::wstring& password);
 
     LPCWSTR WindowClassName() const override { return L"SkinProxySignIn"; }
@@ -46,11 +47,13 @@ private:
     // Takes the fields' texts for OK, then closes.
     void Answer(bool ok);
 
+    // The question, owned by the caller for the dialog's life.
     const LanguageManager& lang;
-    std::wstring strHostLine;   // the proxy's host, and its realm when it named one
+    const std::wstring& strHost;
+    const std::wstring& strRealm;
     int nAttempt;
-    // Valid after OK.
-    std::wstring strUser;
-    std::wstring strPassword;
+    // Where OK puts the fields' texts (set by Ask).
+    std::wstring* pUser = nullptr;
+    std::wstring* pPassword = nullptr;
 };
 #endif

@@ -103,7 +103,8 @@ protected:
         facts.isNativeX64 = [] { return false; };
         LanguageManager lang(facts);
         lang.Init(strPackage);
-        CProxySignInWnd dialog(lang, L"proxy.test:3128", L"Office proxy", attempt);
+        const std::wstring proxy = L"proxy.test:3128", realm = L"Office proxy";
+        CProxySignInWnd dialog(lang, proxy, realm, attempt);
         run = UserRun();
         run.pDialog = &dialog;
         run.hOwner = owner;
@@ -202,7 +203,7 @@ TEST_F(ProxySignInDialogTest, LaterAttemptsSayTheSignInWasRefusedAndTheMirroredL
                      },
                      Type(L"u"), Key(VK_RETURN)},
                     user, password));
-    EXPECT_EQ(L"The proxy server refused this sign-in. Please try again.", again);
+    EXPECT_EQ(L"Sign-in refused. Please try again.", again);
     EXPECT_GT(okLeft, cancelLeft);
     EXPECT_NE(0u, labelStyle & DT_RIGHT) << "a label of the mirrored dialog stands left";
     EXPECT_NE(0u, fieldStyle & DT_RIGHT) << "a field of the mirrored dialog writes from the left";

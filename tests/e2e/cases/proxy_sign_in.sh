@@ -58,7 +58,7 @@ check "the user name field has the focus" reader_on_dialog acc_shows "editable t
 check "the password field" reader_on_dialog acc_shows "editable text" "Password" focusable
 check "OK and Cancel" reader_on_dialog acc_shows "push button" "Cancel" focusable
 check "no refusal said on the first question" reader_on_dialog acc_state "static text" \
-      "The proxy server refused this sign-in. Please try again." has invisible
+      "Sign-in refused. Please try again." has invisible
 type_to "$d" "$proxy_user"
 key_to "$d" "$d" Tab
 type_to "$d" "$proxy_password"
@@ -105,7 +105,7 @@ d=$(find_sign_in 10) || { fail "the dialog after the refusal"; return; }
 sleep 1
 shot 02-refused "$d"
 check "the dialog says the sign-in was refused" reader_on_dialog acc_shows "static text" \
-      "The proxy server refused this sign-in. Please try again."
+      "Sign-in refused. Please try again."
 check "the user name field has the focus again" reader_on_dialog acc_shows "editable text" "User name" focused
 key_to "$d" "$d" Escape
 check "Escape closes the dialog" wait_for 10 no_sign_in
