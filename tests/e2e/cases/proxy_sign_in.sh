@@ -43,6 +43,7 @@ type_to() { # type_to WINDOW TEXT (letters, digits and "-")
 }
 # The reader's helpers read the window titled $title: the dialog's, here.
 reader_on_dialog() { local title=$sign_in_title; "$@"; }
+buttons_read() { reader_on_dialog acc_shows "push button" "OK" focusable && reader_on_dialog acc_shows "push button" "Cancel" focusable; }
 password_reads() { [ "$(reader_on_dialog acc_value "editable text" "Password")" = "$1" ]; }
 local mark; mark=$(squid_mark)
 start_app
@@ -56,7 +57,7 @@ check "the dialog names the proxy and its realm" \
       reader_on_dialog acc_shows "static text" "$(squid_at "$(squid_port)") · Pathwick test proxy"
 check "the user name field has the focus" reader_on_dialog acc_shows "editable text" "User name" focused
 check "the password field" reader_on_dialog acc_shows "editable text" "Password" focusable
-check "OK and Cancel" reader_on_dialog acc_shows "push button" "Cancel" focusable
+check "OK and Cancel" buttons_read
 check "no refusal said on the first question" reader_on_dialog acc_state "static text" \
       "Sign-in refused. Please try again." has invisible
 type_to "$d" "$proxy_user"
