@@ -181,6 +181,10 @@ const SkinText kSkinTexts[] = {
     {L"label_path", L"STR_INSTALL_PATH"},    {L"btn_browse", L"STR_BROWSE"},
     {L"btn_lisence", L"STR_LISENCE"},        {L"label_install", L"STR_INSTALLING"},
     {L"chk_fold", L"STR_CUSTOMIZE_INSTALL"},
+    // The proxy sign-in dialog.
+    {L"proxy_title", L"STR_PROXY"},    {L"proxy_user_label", L"STR_USER"},
+    {L"proxy_password_label", L"STR_PASSWORD"}, {L"proxy_again", L"STR_REFUSED"},
+    {L"proxy_ok", L"STR_OK"},                {L"proxy_cancel", L"STR_CANCEL"},
 };
 const size_t kSkinTextCount = sizeof(kSkinTexts) / sizeof(kSkinTexts[0]);
 

@@ -11,7 +11,8 @@
 #include <string>
 
 // The controls whose caption is one text of the language package, with the
-// text's key; the main window fills them at start. (The tip under the
+// text's key; the main window and the proxy sign-in dialog fill those their
+// layout has when they open. (The tip under the
 // install folder shows STR_PATH_INVALID only when a folder is refused.)
 struct SkinText {
     const wchar_t* control;

@@ -1,14 +1,16 @@
 // The download page: the size probe and free-space check after Install, the
-// download worker and the engine's events, the progress bar, the taskbar
-// progress, the banner carousel and the speed line.
+// download worker and the engine's events, the proxy sign-in question, the
+// progress bar, the taskbar progress, the banner carousel and the speed line.
 #include "app/MainFrameWnd.h"
 
 #include <thread>
 
 #include "app/Analytics.h"
 #include "app/InstallSteps.h"
+#include "app/ProxySignInDialog.h"
 #include "logging/Log.h"
 #include "net/HttpDownload.h"
+#include "net/ProxySignIn.h"
 #include "skinui/LabelUI.h"
 #include "skinui/ProgressUI.h"
 #include "system/SystemInfo.h"
@@ -25,6 +27,11 @@ void CMainFrameWnd::InstallRequestWorker()
     LOG_INFO("get file size begin");
     const int32_t size = GetRemoteFileSize(strDownloadUrl);
     LOG_INFO("get file size end");
+    if (size == 0 && ProxySignInRefused()) {
+        // The proxy's sign-in was cancelled: the download would ask again.
+        DownloadFailed();
+        return;
+    }
     const std::wstring drive = DriveOfRoot(strInstallDir);
     LOG_INFO("get disk size begin");
     uint32_t freeMB = 0;
@@ -123,9 +130,39 @@ void CMainFrameWnd::OnDownloadEvent(int event, int value1, int value2, void* use
             window->DownloadSuccess();
         else if (value1 == kDownloadDiskFailed)
             window->DownloadDiskFailed();
-        else if (value1 == kDownloadNoSize || value1 == kDownloadFailed || value1 == kDownloadBadParam)
+        else if (value1 == kDownloadNoSize || value1 == kDownloadFailed || value1 == kDownloadBadParam ||
+                 value1 == kDownloadProxySignIn)
             window->DownloadFailed();
     }
+}
+
+bool CMainFrameWnd::AskProxySignIn(const std::wstring& proxyHost, const std::wstring& realm, int attempt,
+                                   std::wstring& user, std::wstring& password)
+{
+    LOG_INFO("proxy sign-in: asking, attempt %d", attempt);
+    proxyQuestion.strHost = proxyHost;
+    proxyQuestion.strRealm = realm;
+    proxyQuestion.nAttempt = attempt;
+    proxyQuestion.bOk = false;
+    ::PostMessageW(hWnd, kMsgProxySignIn, 0, 0);
+    const HANDLE waits[] = {hProxyAnswered.Get(), hClosing.Get()};
+    if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0 || !proxyQuestion.bOk) {
+        LOG_INFO("proxy sign-in: no answer");
+        return false;
+    }
+    user.swap(proxyQuestion.strUser);
+    password.swap(proxyQuestion.strPassword);
+    return true;
+}
+
+void CMainFrameWnd::ShowProxySignIn()
+{
+    ProxyQuestion& q = proxyQuestion;
+    if (!bClosing) {
+        CProxySignInWnd dialog(languageManager, q.strHost, q.strRealm, q.nAttempt);
+        q.bOk = dialog.Ask(hWnd, q.strUser, q.strPassword);
+    }
+    SetEvent(hProxyAnswered.Get());
 }
 
 // --------------------------------------------------- progress and banner

@@ -14,6 +14,7 @@
 #include "app/StartUp.h"
 #include "config/ResourcePackage.h"
 #include "logging/Log.h"
+#include "net/ProxySignIn.h"
 #include "net/SecureChannel.h"
 #include "skinui/ButtonUI.h"
 #include "skinui/ContainerUI.h"
@@ -111,6 +112,10 @@ void CMainFrameWnd::PrepareWindow()
 {
     InitData();
     PrepareAnalyticsUrls();
+    SetProxyCredentialPrompt([this](const std::wstring& proxyHost, const std::wstring& realm, int attempt,
+                                    std::wstring& user, std::wstring& password) {
+        return AskProxySignIn(proxyHost, realm, attempt, user, password);
+    });
 }
 
 void CMainFrameWnd::FinishStart()
@@ -369,6 +374,7 @@ void CMainFrameWnd::CleanUpForClose()
         std::lock_guard<std::mutex> lock(mtxDownloads);
         bClosing = true;
     }
+    SetEvent(hClosing.Get());
     // The engine reads the flag from its own threads.
     __atomic_store_n(&bCancelDownload, true, __ATOMIC_RELAXED);
     HANDLE idle = hEnginesIdle.Get();
@@ -394,6 +400,8 @@ void CMainFrameWnd::CleanUpForClose()
 
 LRESULT CMainFrameWnd::HandleDestroyMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled)
 {
+    // However the window goes, a worker waiting for the sign-in stops.
+    SetEvent(hClosing.Get());
     PostQuitMessage(18);
     return WindowImplBase::HandleDestroyMessage(message, wParam, lParam, handled);
 }
@@ -422,6 +430,11 @@ LRESULT CMainFrameWnd::HandleOtherMessage(UINT message, WPARAM wParam, LPARAM lP
     }
     if (message == kMsgUiRequests) {
         uiRequests.Drain();
+        handled = true;
+        return 0;
+    }
+    if (message == kMsgProxySignIn) {
+        ShowProxySignIn();
         handled = true;
         return 0;
     }

@@ -102,6 +102,13 @@ public:
     // downloads exactly that many bytes or fails (HttpDownload.h).
     bool StartDownload(const std::wstring& url, const std::wstring& file, int32_t approvedSize);
     static void OnDownloadEvent(int event, int value1, int value2, void* userData);
+    // The proxy credential prompt (net/ProxySignIn.h), on a worker thread:
+    // has the UI thread show the sign-in dialog (ShowProxySignIn) and waits
+    // for the answer; false when the user cancelled or the window closes
+    // meanwhile. One worker asks at a time (the sign-in store sees to it).
+    bool AskProxySignIn(const std::wstring& proxyHost, const std::wstring& realm, int attempt, std::wstring& user,
+                        std::wstring& password);
+    void ShowProxySignIn();
 
     // Hand-off and finish.
     void DownloadSuccess();
@@ -136,6 +143,8 @@ public:
 
     // The private message that makes the UI thread run the queued requests.
     static constexpr UINT kMsgUiRequests = WM_APP + 0x51;
+    // Makes the UI thread show the proxy sign-in dialog.
+    static constexpr UINT kMsgProxySignIn = WM_APP + 0x52;
     // The banner's timer, and the speed line's (it does not turn the
     // banner: HandleOtherMessage takes it before HandleTimer).
     static constexpr UINT_PTR kBannerTimerId = 11;
@@ -223,6 +232,20 @@ private:
     // started is ended by the clean-up.
     ProcessStamp installerStamp;
     CScopedHandle hEnginesIdle{CreateEventW(nullptr, TRUE, TRUE, nullptr)};
+    // The proxy sign-in question: filled by the asking worker before it posts
+    // kMsgProxySignIn, answered by the UI thread before it sets the event.
+    struct ProxyQuestion {
+        std::wstring strHost;
+        std::wstring strRealm;
+        int nAttempt = 0;
+        bool bOk = false;
+        std::wstring strUser;
+        std::wstring strPassword;
+    } proxyQuestion;
+    CScopedHandle hProxyAnswered{CreateEventW(nullptr, FALSE, FALSE, nullptr)};
+    // Set when the window starts closing or goes: a worker waiting for the
+    // sign-in stops waiting.
+    CScopedHandle hClosing{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
 };
 
 // Process-wide values used with the window.

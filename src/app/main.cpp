@@ -21,6 +21,7 @@
 #include "app/MainFrameWnd.h"
 #include "app/SilentInstall.h"
 #include "app/StartUp.h"
+#include "net/ProxySignIn.h"
 #include "net/SecureChannel.h"
 #include "skinui/SkinSource.h"
 
@@ -99,6 +100,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
         return 0;
     frame.CenterOnOwner();
     frame.RunModal();
+    // The process ends by ExitProcess: the proxy sign-in is wiped here rather
+    // than left to destructors that may not run.
+    ClearProxyCredentials();
     WaitSecureChannelWarmUp(3000);
     // Worker threads may still hold the window: the process ends here, while
     // the window object is alive, and never returns from this scope.

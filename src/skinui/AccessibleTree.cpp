@@ -137,7 +137,12 @@ AccessibleInfo DescribeAccessible(CControlUI* control, CControlUI* root)
     }
     auto* option = dynamic_cast<COptionUI*>(control);
     const bool checked = option != nullptr && option->IsSelected();
-    if (info.eRole == AccessRole::Text) {
+    auto* edit = dynamic_cast<CEditUI*>(control);
+    if (edit != nullptr && edit->IsPassword()) {
+        // A reader hears how many characters there are, as the field shows.
+        info.strValue.assign(edit->GetText().size(), edit->GetPasswordChar());
+        info.uStates |= kAccState_Protected;
+    } else if (info.eRole == AccessRole::Text) {
         info.strValue = control->GetText();
     } else if (auto* progress = dynamic_cast<CProgressUI*>(control)) {
         info.strValue = ProgressText(progress, control->CustomAttribute(L"accreversed") == L"true");
@@ -171,7 +176,6 @@ AccessibleInfo DescribeAccessible(CControlUI* control, CControlUI* root)
         info.uStates |= kAccState_Focusable;
     if (checked)
         info.uStates |= kAccState_Checked;
-    auto* edit = dynamic_cast<CEditUI*>(control);
     if (edit != nullptr && edit->IsReadOnly())
         info.uStates |= kAccState_ReadOnly;
     return info;

@@ -37,12 +37,13 @@ enum : UINT {
     kAccState_Invisible = 0x10,
     kAccState_Focusable = 0x20,
     kAccState_Linked = 0x40,
+    kAccState_Protected = 0x80,   // a password field: its value is the mask, never the text
 };
 
 struct AccessibleInfo {
     AccessRole eRole = AccessRole::None;
     std::wstring strName;
-    std::wstring strValue;           // an edit box's text, a progress bar's "72 %"
+    std::wstring strValue;           // an edit box's text (masked for a password), a progress bar's "72 %"
     std::wstring strDefaultAction;   // "Press", "Check", "Uncheck", "Jump"; "" for none
     UINT uStates = 0;
 };

@@ -48,7 +48,7 @@ long PlatformStates(UINT states)
         {kAccState_Unavailable, STATE_SYSTEM_UNAVAILABLE}, {kAccState_Focused, STATE_SYSTEM_FOCUSED},
         {kAccState_Checked, STATE_SYSTEM_CHECKED},         {kAccState_ReadOnly, STATE_SYSTEM_READONLY},
         {kAccState_Invisible, STATE_SYSTEM_INVISIBLE},     {kAccState_Focusable, STATE_SYSTEM_FOCUSABLE},
-        {kAccState_Linked, STATE_SYSTEM_LINKED},
+        {kAccState_Linked, STATE_SYSTEM_LINKED},           {kAccState_Protected, STATE_SYSTEM_PROTECTED},
     };
     long platform = 0;
     for (const auto& state : kStates) {

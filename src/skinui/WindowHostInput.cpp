@@ -130,10 +130,14 @@ void CWindowHostUI::TrackMouseOnce()
 }
 
 // WM_MOUSEMOVE: enter and leave when the control under the mouse changes,
-// then a move to the pushed control, else to the one under the mouse.
+// then a move to the pushed control, else to the one under the mouse. The
+// move to (-1, -1) that OnMouseLeave makes asks for no tracking: the mouse
+// is over another window, and tracking it here would take the system's one
+// tracking from that window, whose leave would ask again, without end.
 bool CWindowHostUI::OnMouseMove(WPARAM, LPARAM lParam, LRESULT&)
 {
-    TrackMouseOnce();
+    if (lParam != static_cast<LPARAM>(-1))
+        TrackMouseOnce();
     const POINT pt = PointOf(lParam);
     ptLastMousePos = pt;
     SetMousePos(pt);

@@ -88,7 +88,7 @@ std::string StateWords(long states)
         {STATE_SYSTEM_FOCUSED, "focused"},   {STATE_SYSTEM_FOCUSABLE, "focusable"},
         {STATE_SYSTEM_CHECKED, "checked"},   {STATE_SYSTEM_UNAVAILABLE, "unavailable"},
         {STATE_SYSTEM_INVISIBLE, "invisible"}, {STATE_SYSTEM_READONLY, "readonly"},
-        {STATE_SYSTEM_LINKED, "linked"},
+        {STATE_SYSTEM_LINKED, "linked"},     {STATE_SYSTEM_PROTECTED, "protected"},
     };
     std::string out;
     for (const auto& w : kWords) {

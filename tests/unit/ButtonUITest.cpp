@@ -374,6 +374,8 @@ struct ReaderPage {
         root->Add(Make<CProgressUI>(L"progress", {{L"acclabel", L"label_install"}, {L"value", L"28"},
                                                   {L"accreversed", L"true"}}));
         root->Add(Make<CLabelUI>(L"label_install", {{L"text", L"Installing..."}}));
+        root->Add(Make<CEditUI>(L"proxy_password", {{L"acclabel", L"label_install"}, {L"password", L"true"},
+                                                    {L"text", L"s3cret"}}));
         host.Attach(root);
         host.Layout(400, 400);
     }
@@ -404,6 +406,9 @@ TEST(AccessibleDescription, RolesNamesValuesStatesAndActionsFromTheSkin)
         {L"label_tip", AccessRole::StaticText, L"Invalid", L"", L"", kAccState_Invisible},
         {L"label_speed", AccessRole::StaticText, L"", L"", L"", kAccState_Invisible},   // nothing to say yet
         {L"progress", AccessRole::ProgressBar, L"Installing...", L"72 %", L"", 0},         // drawn reversed
+        // A reader learns the length of a password, never the password.
+        {L"proxy_password", AccessRole::Text, L"Installing...", L"******", L"",
+         kAccState_Focusable | kAccState_Protected},
     };
     for (const Case& c : cases) {
         const AccessibleInfo info = DescribeAccessible(page.host.Find(c.control), page.root);
@@ -420,7 +425,7 @@ TEST(AccessibleDescription, RolesNamesValuesStatesAndActionsFromTheSkin)
         listed.push_back(c->GetName());
     EXPECT_EQ((std::vector<std::wstring>{L"closebtn", L"logo", L"chk_agree", L"btn_lisence", L"btn_install",
                                          L"label_path", L"edit_path", L"label_tip", L"label_speed", L"progress",
-                                         L"label_install"}),
+                                         L"label_install", L"proxy_password"}),
               listed);
     EXPECT_EQ(8, AccessibleChildId(page.root, page.host.Find(L"label_tip")));
     EXPECT_EQ(0, AccessibleChildId(page.root, page.host.Find(L"banner")));

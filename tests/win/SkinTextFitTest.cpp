@@ -1,7 +1,7 @@
 // Every text of the installer fits its control: the built skin and resource
 // package, in each language of the package and the right-to-left test row
 // ("Arabic", the English texts in the mirrored skin), at 96 and 144 DPI, in
-// every page state. A text fits when the renderer, asked to measure it
+// every page state and in the proxy sign-in dialog. A text fits when the renderer, asked to measure it
 // (DT_CALCRECT, the path painting uses), needs no more than the part of the
 // control's text rectangle that the window shows: a text that needs more is
 // clipped or cut with an ellipsis.
@@ -225,6 +225,22 @@ TEST_F(SkinTextFitTest, EveryTextFitsInEveryLanguagePageStateAndScale)
             snap.dBytesPerSecond = 289406;   // 0.28 MB/s
             EXPECT_FALSE(line.Update(snap).empty()) << row.name;
             std::vector<std::wstring> seen;
+            auto measure = [&](CWindowHostUI& shownHost, const RECT& client, const char* stateName) {
+                for (CLabelUI* label : VisibleTexts(shownHost)) {
+                    CControlUI* c = label;
+                    const RECT shown = ShownTextRect(label, client);
+                    const SIZE need = NeededSize(shownHost, label, RectWidth(shown));
+                    ++checked;
+                    seen.push_back(c->GetName());
+                    if (need.cx > RectWidth(shown) || need.cy > RectHeight(shown)) {
+                        std::ostringstream out;
+                        out << row.name << " at " << dpi << " DPI, " << stateName << ": " << Narrow(c->GetName())
+                            << " \"" << Narrow(c->GetText()) << "\" needs " << need.cx << "x" << need.cy << ", has "
+                            << RectWidth(shown) << "x" << RectHeight(shown);
+                        problems.push_back(out.str());
+                    }
+                }
+            };
             for (const PageState& state : kStates) {
                 const RECT client = ShowState(window, state, dpi);
                 auto* speed = dynamic_cast<CLabelUI*>(host.LookupControl(std::wstring(L"label_speed")));
@@ -232,32 +248,37 @@ TEST_F(SkinTextFitTest, EveryTextFitsInEveryLanguagePageStateAndScale)
                     speed->SetText(line.Fitted([speed](const std::wstring& t) { return speed->FitsOnOneLine(t); }));
                     CTestSkinWindow::Pump();
                 }
-
-                for (CLabelUI* label : VisibleTexts(host)) {
-                    CControlUI* c = label;
-                    const RECT shown = ShownTextRect(label, client);
-                    const SIZE need = NeededSize(host, label, RectWidth(shown));
-                    ++checked;
-                    seen.push_back(c->GetName());
-                    if (need.cx > RectWidth(shown) || need.cy > RectHeight(shown)) {
-                        std::ostringstream out;
-                        out << row.name << " at " << dpi << " DPI, " << state.name << ": " << Narrow(c->GetName())
-                            << " \"" << Narrow(c->GetText()) << "\" needs " << need.cx << "x" << need.cy << ", has "
-                            << RectWidth(shown) << "x" << RectHeight(shown);
-                        problems.push_back(out.str());
-                    }
-                }
+                measure(host, client, state.name);
             }
-            // Every text of the package that the skin shows was measured in
-            // some state.
+            // The proxy sign-in dialog, saying that a sign-in was refused.
+            // (Mirroring moves its controls, not their sizes.)
+            CTestSkinWindow dialog(L"proxy.xml");
+            ASSERT_NE(dialog.Open(), nullptr);
+            CWindowHostUI& dialogHost = dialog.Host();
+            if (dpi != dialogHost.GetDpi()) {
+                RECT suggested = MakeRect(0, 0, ScaleLength(400, dpi), ScaleLength(300, dpi));
+                SendMessageW(dialog.GetHWND(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                             reinterpret_cast<LPARAM>(&suggested));
+            }
+            FillTexts(dialogHost, lang);
+            dialogHost.LookupControl(std::wstring(L"proxy_host"))->SetText(L"proxy.example:3128 \x00B7 Office");
+            dialogHost.LookupControl(std::wstring(L"proxy_again"))->SetVisible(true);
+            InvalidateRect(dialog.GetHWND(), nullptr, FALSE);
+            UpdateWindow(dialog.GetHWND());
+            CTestSkinWindow::Pump();
+            RECT dialogClient = {};
+            GetClientRect(dialog.GetHWND(), &dialogClient);
+            measure(dialogHost, dialogClient, "proxy sign-in");
+            // Every text of the package that the window or the dialog shows
+            // was measured in some state.
             for (size_t i = 0; i < kSkinTextCount; ++i) {
-                if (host.LookupControl(std::wstring(kSkinTexts[i].control)) == nullptr)
+                const std::wstring name = kSkinTexts[i].control;
+                if (host.LookupControl(name) == nullptr && dialogHost.LookupControl(name) == nullptr)
                     continue;
                 bool measured = false;
-                for (const std::wstring& name : seen)
-                    measured = measured || name == kSkinTexts[i].control;
-                EXPECT_TRUE(measured) << row.name << " at " << dpi << " DPI: " << Narrow(kSkinTexts[i].control)
-                                      << " was never shown";
+                for (const std::wstring& seenName : seen)
+                    measured = measured || seenName == name;
+                EXPECT_TRUE(measured) << row.name << " at " << dpi << " DPI: " << Narrow(name) << " was never shown";
             }
         }
     }
@@ -265,8 +286,8 @@ TEST_F(SkinTextFitTest, EveryTextFitsInEveryLanguagePageStateAndScale)
     for (const std::string& p : problems)
         report += p + "\n";
     EXPECT_TRUE(problems.empty()) << problems.size() << " text(s) do not fit:\n" << report;
-    // 11 rows x 2 scales x the texts of four page states.
-    EXPECT_GE(checked, 11u * 2u * 12u);
+    // 11 rows x 2 scales x the texts of four page states and the dialog's 7.
+    EXPECT_GE(checked, 11u * 2u * (12u + 7u));
 }
 
 // ---------------------------------------------------------------- contrast

@@ -537,6 +537,40 @@ TEST_F(WindowHostTest, HoverEventsAndTooltip)
     EXPECT_EQ(host->GetFocus(), nullptr);
 }
 
+// The mouse gone from a host to another window (a dialog on top) ends the
+// hover once. Asking to track it again there takes the system's one
+// tracking from the window under the cursor, whose leave asks again: leaves
+// posted back and forth without end, and the thread's keyboard starves.
+TEST_F(WindowHostTest, MouseGoneToAWindowOnTopLeavesOnceInsteadOfAStorm)
+{
+    HWND hwnd = window.GetHWND();
+    CHostWindow top(120, 60);
+    top.Attach(testhost::Make<CControlUI>(L"top_root"));
+    top.Layout(120, 60);
+    ShowWindow(top.GetHWND(), SW_SHOWNOACTIVATE);
+    SetActiveWindow(top.GetHWND());
+    RECT rc;
+    GetWindowRect(top.GetHWND(), &rc);
+    POINT before;
+    GetCursorPos(&before);
+    SetCursorPos(rc.left + 30, rc.top + 30);
+    SendMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(10, 10));
+    SendMessageW(top.GetHWND(), WM_MOUSEMOVE, 0, MAKELPARAM(30, 30));
+    int leaves = 0;
+    const DWORD start = GetTickCount();
+    MSG msg;
+    while (GetTickCount() - start < 300 && leaves < 1000) {
+        if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            leaves += msg.message == WM_MOUSELEAVE ? 1 : 0;
+            DispatchMessageW(&msg);
+        } else {
+            Sleep(5);
+        }
+    }
+    SetCursorPos(before.x, before.y);
+    EXPECT_LE(leaves, 3) << "leave messages in 300 ms";
+}
+
 TEST_F(WindowHostTest, OpacityAndPerPixelLayering)
 {
     HWND hwnd = window.GetHWND();
