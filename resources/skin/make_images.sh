@@ -140,10 +140,11 @@ for scale in 1 2; do
 done
 
 # Program icon: the mark at the small icon's sizes at 100 % to 200 % (16,
-# 20, 24, 32), the large icon's (32, 40, 48, 64), 96, 128 and 256 pixels.
+# 20, 24, 32), the large icon's (32, 40, 48, 64), 128 and 256 pixels (Windows
+# scales the 128 down where it wants 96).
 # Every size is stored as PNG (Windows Vista and later read PNG icons), so
 # the large ones cost little.
-sizes=(16 20 24 32 40 48 64 96 128 256)
+sizes=(16 20 24 32 40 48 64 128 256)
 for s in "${sizes[@]}"; do
   src="$work/mark.png"; [ "$s" -le 24 ] && src="$work/mark_small.png"
   convert "$src" -filter Lanczos -resize "${s}x${s}" "${out_opts[@]}" "PNG32:$work/icon_$s.png"

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -18,7 +19,11 @@ struct MemoryStream {
 
 voidpf ZCALLBACK MemOpen(voidpf opaque, const void*, int)
 {
-    auto* stream = new MemoryStream;
+    // No exception may pass through the archive library's C frames: a
+    // stream that cannot be made fails the open.
+    auto* stream = new (std::nothrow) MemoryStream;
+    if (stream == nullptr)
+        return nullptr;
     stream->data = static_cast<const std::vector<unsigned char>*>(opaque);
     return stream;
 }

@@ -172,7 +172,7 @@ TEST_F(SkinArchiveResourceTest, IconAndManifestAreEmbedded)
         EXPECT_FALSE(ResourceBytes(RT_ICON, iconId).empty()) << "icon image " << iconId;
     }
     // The small and large icon at 100 % to 200 %, and the big ones up to 256.
-    EXPECT_EQ(sizes, (std::set<int>{16, 20, 24, 32, 40, 48, 64, 96, 128, 256}));
+    EXPECT_EQ(sizes, (std::set<int>{16, 20, 24, 32, 40, 48, 64, 128, 256}));
     // The sizes are stored as PNG: the system makes an icon of each.
     for (int size : sizes) {
         HICON icon = static_cast<HICON>(LoadImageW(module.Get(), MAKEINTRESOURCEW(101), IMAGE_ICON, size, size, 0));
