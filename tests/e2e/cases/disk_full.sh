@@ -6,17 +6,7 @@
 # disk is filled up to 200 KiB before the 625 KiB installer: a write fails
 # and the download ends at once.
 
-tdrive="$work/small"
-mkdir -p "$tdrive"
-if ! mount -t tmpfs -o size=8m pw-e2e-full "$tdrive" 2>"$work/mount.err"; then
-  echo "SKIP: this machine cannot mount a small file system: $(cat "$work/mount.err")"
-  exit 77
-fi
-trap 'low_disk_cleanup; cleanup' EXIT
-ln -sfn "$tdrive" "$WINEPREFIX/dosdevices/t:"
-mkdir -p "$tdrive/Program Files"
-"$wine_run" reg add "$pf_key" /v ProgramFilesDir /d 'T:\Program Files' /f >/dev/null 2>&1 ||
-  { fail "Program Files folder on T:"; return; }
+small_drive 8m pw-e2e-full || { fail "Program Files folder on T:"; return; }
 logfile="$WINEPREFIX/drive_c/pw-e2e-full.log"
 rm -f "$logfile"
 datadir="$tdrive/Program Files/corvane_down/PathwickSetup"

@@ -6,17 +6,7 @@
 # fit. The storage message names 60 MB; OK returns to the home page at 0 %
 # and nothing is downloaded.
 
-tdrive="$work/small"
-mkdir -p "$tdrive"
-if ! mount -t tmpfs -o size=40m pw-e2e-small "$tdrive" 2>"$work/mount.err"; then
-  echo "SKIP: this machine cannot mount a small file system: $(cat "$work/mount.err")"
-  exit 77
-fi
-trap 'low_disk_cleanup; cleanup' EXIT
-ln -sfn "$tdrive" "$WINEPREFIX/dosdevices/t:"
-mkdir -p "$tdrive/Program Files"
-"$wine_run" reg add "$pf_key" /v ProgramFilesDir /d 'T:\Program Files' /f >/dev/null 2>&1 ||
-  { fail "Program Files folder on T:"; return; }
+small_drive 40m pw-e2e-small || { fail "Program Files folder on T:"; return; }
 logfile="$tdrive/Program Files/corvane_down/PathwickSetup/Log/corvane_down.log"
 datadir="$tdrive/Program Files/corvane_down/PathwickSetup"
 start_server

@@ -93,6 +93,19 @@ restore_program_files() {
   rm -f "$WINEPREFIX/drive_c/pw-e2e-pf"
 }
 
+small_drive() { # small_drive SIZE NAME: a tmpfs of SIZE as drive T: with Program Files on it
+  # (the case is skipped where nothing can be mounted); low_disk_cleanup undoes it.
+  tdrive="$work/small"
+  mkdir -p "$tdrive"
+  if ! mount -t tmpfs -o "size=$1" "$2" "$tdrive" 2>"$work/mount.err"; then
+    echo "SKIP: this machine cannot mount a small file system: $(cat "$work/mount.err")"
+    exit 77
+  fi
+  trap 'low_disk_cleanup; cleanup' EXIT
+  ln -sfn "$tdrive" "$WINEPREFIX/dosdevices/t:"
+  mkdir -p "$tdrive/Program Files"
+  "$wine_run" reg add "$pf_key" /v ProgramFilesDir /d 'T:\Program Files' /f >/dev/null 2>&1
+}
 low_disk_cleanup() {
   restore_program_files
   rm -f "$WINEPREFIX/dosdevices/t:"
