@@ -11,6 +11,7 @@
 #include "net/ProxySignIn.h"
 
 #include <chrono>
+#include <condition_variable>
 #include <ctime>
 #include <memory>
 #include <system_error>
@@ -43,6 +44,131 @@ uint32_t SteadyMs()
 }
 
 } // namespace
+
+// One attempt's calls that can wait on the network (Request, then each
+// HttpRead) run on a helper thread of the attempt, so that its worker can
+// stop waiting at once: under Wine a call blocked on a request handle does
+// not end when another thread closes the handle. The worker and the helper
+// share the request and the read buffer. A worker that stops waiting aborts
+// the request and detaches the helper; when the blocked call returns, the
+// helper only drops its share (freeing the request and the buffer when it
+// is the last), so it touches neither the file nor the engine. Otherwise the
+// worker ends the helper and joins it, and frees the request itself.
+class CAttemptCalls {
+public:
+    enum Job { kIdle, kRequest, kRead, kQuit };
+
+    explicit CAttemptCalls(CBaseRequest* request) : pShared(std::make_shared<Shared>())
+    {
+        pShared->request.reset(request);
+    }
+    ~CAttemptCalls() { End(); }
+    CAttemptCalls(const CAttemptCalls&) = delete;
+    CAttemptCalls& operator=(const CAttemptCalls&) = delete;
+
+    CBaseRequest* Request() const { return pShared ? pShared->request.get() : nullptr; }
+    char* Buffer() const { return pShared->buffer.get(); }
+
+    // Runs Request(url) or one HttpRead into Buffer() on the helper, waiting
+    // in ticks of tickMs until it returns or stop() says the attempt is over.
+    // False when the worker stopped waiting: the request is aborted and the
+    // call's result will never be seen. Without a helper thread the call runs
+    // here.
+    bool Call(Job job, const std::wstring& url, const std::function<bool()>& stop, unsigned tickMs, int& result)
+    {
+        Shared& shared = *pShared;
+        if (shared.abandoned)
+            return false;
+        if (job == kRead && !shared.buffer)
+            shared.buffer.reset(new char[kDownloadBufferSize]);   // not zero-filled: only pages read take memory
+        if (!bStarted && !bInline) {
+            try {
+                helper = std::thread(&CAttemptCalls::Run, pShared);
+                bStarted = true;
+            } catch (const std::system_error&) {
+                bInline = true;
+            }
+        }
+        if (bInline) {
+            result = job == kRequest ? shared.request->Request(url)
+                                     : shared.request->HttpRead(shared.buffer.get(), kDownloadBufferSize);
+            return true;
+        }
+        std::unique_lock<std::mutex> lock(shared.lock);
+        shared.url = url;
+        shared.job = job;
+        shared.wake.notify_all();
+        while (!shared.wake.wait_for(lock, std::chrono::milliseconds(tickMs), [&] { return shared.job == kIdle; })) {
+            if (stop()) {
+                shared.abandoned = true;
+                lock.unlock();
+                shared.request->Abort();
+                return false;
+            }
+        }
+        result = shared.result;
+        return true;
+    }
+
+    // Ends the helper (at once when it is idle; detached when a call is still
+    // blocked) and lets go of the request.
+    void End()
+    {
+        if (bStarted) {
+            bool blocked;
+            {
+                std::lock_guard<std::mutex> lock(pShared->lock);
+                blocked = pShared->abandoned;
+                pShared->job = kQuit;
+                pShared->wake.notify_all();
+            }
+            if (blocked)
+                helper.detach();
+            else
+                helper.join();
+            bStarted = false;
+        }
+        pShared.reset();
+    }
+
+private:
+    struct Shared {
+        std::unique_ptr<CBaseRequest> request;
+        std::unique_ptr<char[]> buffer;
+        std::mutex lock;
+        std::condition_variable wake;
+        Job job = kIdle;
+        std::wstring url;
+        int result = 0;
+        bool abandoned = false;   // the worker no longer waits: drop the share and end
+    };
+
+    // The helper thread: one call per job until told to quit.
+    static void Run(std::shared_ptr<Shared> shared)
+    {
+        std::unique_lock<std::mutex> lock(shared->lock);
+        for (;;) {
+            shared->wake.wait(lock, [&] { return shared->job != kIdle; });
+            const Job job = shared->job;
+            if (job == kQuit || shared->abandoned)
+                return;
+            lock.unlock();
+            const int result = job == kRequest ? shared->request->Request(shared->url)
+                                               : shared->request->HttpRead(shared->buffer.get(), kDownloadBufferSize);
+            lock.lock();
+            if (shared->abandoned)
+                return;
+            shared->result = result;
+            shared->job = kIdle;
+            shared->wake.notify_all();
+        }
+    }
+
+    std::shared_ptr<Shared> pShared;
+    std::thread helper;
+    bool bStarted = false;
+    bool bInline = false;
+};
 
 #ifdef PW_TEST_HOOKS
 NetTimeLimits& TestNetTimeLimits()
@@ -482,8 +608,10 @@ void CHttpDownload::DownloadThreadProc(DownloadThreadParam* record)
         }
         unsigned pauseMs = nRetryPauseMs;
         bool outage = false;
-        std::unique_ptr<CBaseRequest> request(fnCreateRequest(type));
-        if (!request) {
+        CAttemptCalls calls(fnCreateRequest(type));
+        CBaseRequest* request = calls.Request();
+        const auto over = [this, record] { return AttemptOver(record); };
+        if (request == nullptr) {
             // Counts as an attempt, so a factory that never delivers cannot
             // keep the worker alive for ever.
             LOG_INFO("ERR:CBaseRequest::CreateInstance fail!");
@@ -497,15 +625,18 @@ void CHttpDownload::DownloadThreadProc(DownloadThreadParam* record)
             ++record->nAttemptId;
             {
                 std::lock_guard<std::mutex> lock(record->activeLock);
-                record->pActive = request.get();
+                record->pActive = request;
             }
             AttemptOutcome outcome = kAttemptRetry;
-            if (request->Request(url)) {
+            int answered = 0;
+            if (!calls.Call(CAttemptCalls::kRequest, url, over, limits.nWatchMs, answered)) {
+                // Abandoned while connecting or waiting for the headers.
+            } else if (answered != 0) {
                 SetWaiting(record, false);
                 outagePauseMs = limits.nOutagePauseMs;
-                outcome = CheckRangeAnswer(request.get(), record, pauseMs);
+                outcome = CheckRangeAnswer(request, record, pauseMs);
                 if (outcome == kAttemptReadBody)
-                    outcome = ReadUrlContent(request.get(), record) ? kAttemptDone : kAttemptRetry;
+                    outcome = ReadUrlContent(calls, record) ? kAttemptDone : kAttemptRetry;
             } else if (request->NoConnection() && !record->bSlow.load() &&
                        SteadyMs() - nLastByteMs.load() < limits.nOutageMs) {
                 // No network: waited out with a growing pause, for free.
@@ -560,7 +691,7 @@ void CHttpDownload::DownloadThreadProc(DownloadThreadParam* record)
                          static_cast<int>(threadId), record->nIndex, request->GetTypeName(), attempt,
                          nWinHttpFailCount.load(), nInternetFailCount.load());
             }
-            request.reset();
+            calls.End();
         }
         // An attempt that got further into the range than any before does
         // not use up the budget, and the next one follows soon; one that the
@@ -678,18 +809,24 @@ bool CHttpDownload::WriteChunk(DownloadThreadParam* record, int32_t offset, cons
     return std::fflush(file) == 0;
 }
 
-bool CHttpDownload::ReadUrlContent(CBaseRequest* request, DownloadThreadParam* record)
+bool CHttpDownload::ReadUrlContent(CAttemptCalls& calls, DownloadThreadParam* record)
 {
     // The body continues the range where the last attempt stopped; every
     // chunk is written and counted at once, so a cut keeps what arrived.
-    // Not zero-filled: only the pages the reads reach take memory, and five
-    // workers read at once.
-    std::unique_ptr<char[]> buffer(new char[kDownloadBufferSize]);
+    // Each read runs on the attempt's helper: a read still blocked when the
+    // download stops or the attempt is too slow is abandoned, and what it
+    // brings later is thrown away.
+    CBaseRequest* request = calls.Request();
+    const NetTimeLimits& limits = CurrentNetTimeLimits();
+    const auto over = [this, record] { return AttemptOver(record); };
     const int32_t want = record->nLength - record->nWritten;
     int32_t total = 0;     // bytes of this body received
     bool writeFailed = false;
-    int n = Stopped() ? 0 : request->HttpRead(buffer.get(), kDownloadBufferSize);
+    int n = 0;
+    if (!Stopped() && !calls.Call(CAttemptCalls::kRead, std::wstring(), over, limits.nWatchMs, n))
+        n = 0;
     while (n > 0) {
+        const char* buffer = calls.Buffer();
         total += n;
         record->nAttemptBytes += n;
         nLastByteMs = SteadyMs();
@@ -698,7 +835,7 @@ bool CHttpDownload::ReadUrlContent(CBaseRequest* request, DownloadThreadParam* r
             break;
         {
             std::lock_guard<std::mutex> lock(*record->pWriteLock);
-            writeFailed = !WriteChunk(record, record->nStart + record->nWritten, buffer.get(), n);
+            writeFailed = !WriteChunk(record, record->nStart + record->nWritten, buffer, n);
             if (!writeFailed) {
                 record->nWritten += n;
                 nDownloadedSize += n;
@@ -711,7 +848,8 @@ bool CHttpDownload::ReadUrlContent(CBaseRequest* request, DownloadThreadParam* r
             bDiskFailed = true;
             break;
         }
-        n = Stopped() || record->bSlow.load() ? 0 : request->HttpRead(buffer.get(), kDownloadBufferSize);
+        if (AttemptOver(record) || !calls.Call(CAttemptCalls::kRead, std::wstring(), over, limits.nWatchMs, n))
+            n = 0;
     }
     if (!writeFailed && total == want)
         return true;

@@ -145,6 +145,7 @@ extern std::atomic<int32_t> nInternetFailCount;
 bool HttpDownload(DownloadParam* param, DownloadCallback callback, bool* cancel);
 
 class CHttpDownload;
+class CAttemptCalls;
 
 // One per worker; freed after all workers have ended.
 struct DownloadThreadParam {
@@ -216,7 +217,10 @@ private:
     AttemptOutcome CheckRangeAnswer(CBaseRequest* request, DownloadThreadParam* record, unsigned& pauseMs);
     // Uncounts what the range has written, so it is fetched from its start.
     void TakeBack(DownloadThreadParam* record);
-    bool ReadUrlContent(CBaseRequest* request, DownloadThreadParam* record);
+    bool ReadUrlContent(CAttemptCalls& calls, DownloadThreadParam* record);
+    // Whether a worker stops waiting for its attempt's call: the download
+    // stopped, or the attempt is too slow.
+    bool AttemptOver(DownloadThreadParam* record) const { return Stopped() || record->bSlow.load(); }
     bool Cancelled() const;
     // Cancelled, another range has failed for good, or the file changed.
     bool Stopped() const;
