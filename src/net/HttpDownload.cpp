@@ -45,19 +45,19 @@ uint32_t SteadyMs()
 
 } // namespace
 
-// One attempt's calls that can wait on the network (Request, then each
-// HttpRead) run on a helper thread of the attempt, so that its worker can
-// stop waiting at once: under Wine a call blocked on a request handle does
-// not end when another thread closes the handle. The worker and the helper
-// share the request and the read buffer. A worker that stops waiting aborts
-// the request and detaches the helper; when the blocked call returns, the
-// helper only drops its share (freeing the request and the buffer when it
-// is the last), so it touches neither the file nor the engine. Otherwise the
-// worker ends the helper and joins it, and frees the request itself.
+// The reads of one attempt's body run on a helper thread of the attempt, so
+// that its worker can stop waiting at once: under Wine a read blocked on a
+// request handle does not end when another thread closes the handle. The
+// worker and the helper share the request and the read buffer. A worker that
+// stops waiting aborts the request and detaches the helper; when the blocked
+// read returns, the helper only drops its share (freeing the request and the
+// buffer when it is the last): it touches neither the file nor the engine.
+// Otherwise the worker ends the helper, joins it and frees the request.
+// Request itself stays on the worker (the engine's watch aborts it): it may
+// ask for a proxy sign-in and settle proxies, process-wide state that a call
+// left behind must not change after the download has returned.
 class CAttemptCalls {
 public:
-    enum Job { kIdle, kRequest, kRead, kQuit };
-
     explicit CAttemptCalls(CBaseRequest* request) : pShared(std::make_shared<Shared>())
     {
         pShared->request.reset(request);
@@ -67,19 +67,19 @@ public:
     CAttemptCalls& operator=(const CAttemptCalls&) = delete;
 
     CBaseRequest* Request() const { return pShared ? pShared->request.get() : nullptr; }
-    char* Buffer() const { return pShared->buffer.get(); }
+    const char* Buffer() const { return pShared->buffer.get(); }
 
-    // Runs Request(url) or one HttpRead into Buffer() on the helper, waiting
-    // in ticks of tickMs until it returns or stop() says the attempt is over.
-    // False when the worker stopped waiting: the request is aborted and the
-    // call's result will never be seen. Without a helper thread the call runs
-    // here.
-    bool Call(Job job, const std::wstring& url, const std::function<bool()>& stop, unsigned tickMs, int& result)
+    // One HttpRead into Buffer() on the helper, waited for in the watch's
+    // ticks until it returns or the engine says the attempt is over
+    // (AttemptOver). False when the worker stopped waiting: the request is
+    // aborted and the read's bytes are never seen. Without a helper thread
+    // the read runs here.
+    bool Read(const CHttpDownload& engine, DownloadThreadParam* record, int& result)
     {
         Shared& shared = *pShared;
         if (shared.abandoned)
             return false;
-        if (job == kRead && !shared.buffer)
+        if (!shared.buffer)
             shared.buffer.reset(new char[kDownloadBufferSize]);   // not zero-filled: only pages read take memory
         if (!bStarted && !bInline) {
             try {
@@ -90,16 +90,16 @@ public:
             }
         }
         if (bInline) {
-            result = job == kRequest ? shared.request->Request(url)
-                                     : shared.request->HttpRead(shared.buffer.get(), kDownloadBufferSize);
+            result = shared.request->HttpRead(shared.buffer.get(), kDownloadBufferSize);
             return true;
         }
         std::unique_lock<std::mutex> lock(shared.lock);
-        shared.url = url;
-        shared.job = job;
+        shared.job = kRead;
         shared.wake.notify_all();
-        while (!shared.wake.wait_for(lock, std::chrono::milliseconds(tickMs), [&] { return shared.job == kIdle; })) {
-            if (stop()) {
+        const auto tick = std::chrono::milliseconds(CurrentNetTimeLimits().nWatchMs);
+        while (shared.job != kIdle) {
+            if (shared.wake.wait_for(lock, tick) == std::cv_status::timeout && shared.job != kIdle &&
+                engine.AttemptOver(record)) {
                 shared.abandoned = true;
                 lock.unlock();
                 shared.request->Abort();
@@ -110,7 +110,7 @@ public:
         return true;
     }
 
-    // Ends the helper (at once when it is idle; detached when a call is still
+    // Ends the helper (joined when idle, detached when a read is still
     // blocked) and lets go of the request.
     void End()
     {
@@ -132,29 +132,27 @@ public:
     }
 
 private:
+    enum Job { kIdle, kRead, kQuit };
     struct Shared {
         std::unique_ptr<CBaseRequest> request;
         std::unique_ptr<char[]> buffer;
         std::mutex lock;
         std::condition_variable wake;
         Job job = kIdle;
-        std::wstring url;
         int result = 0;
         bool abandoned = false;   // the worker no longer waits: drop the share and end
     };
 
-    // The helper thread: one call per job until told to quit.
+    // The helper thread: one read per job until told to quit.
     static void Run(std::shared_ptr<Shared> shared)
     {
         std::unique_lock<std::mutex> lock(shared->lock);
         for (;;) {
             shared->wake.wait(lock, [&] { return shared->job != kIdle; });
-            const Job job = shared->job;
-            if (job == kQuit || shared->abandoned)
+            if (shared->job == kQuit || shared->abandoned)
                 return;
             lock.unlock();
-            const int result = job == kRequest ? shared->request->Request(shared->url)
-                                               : shared->request->HttpRead(shared->buffer.get(), kDownloadBufferSize);
+            const int result = shared->request->HttpRead(shared->buffer.get(), kDownloadBufferSize);
             lock.lock();
             if (shared->abandoned)
                 return;
@@ -610,7 +608,6 @@ void CHttpDownload::DownloadThreadProc(DownloadThreadParam* record)
         bool outage = false;
         CAttemptCalls calls(fnCreateRequest(type));
         CBaseRequest* request = calls.Request();
-        const auto over = [this, record] { return AttemptOver(record); };
         if (request == nullptr) {
             // Counts as an attempt, so a factory that never delivers cannot
             // keep the worker alive for ever.
@@ -628,10 +625,7 @@ void CHttpDownload::DownloadThreadProc(DownloadThreadParam* record)
                 record->pActive = request;
             }
             AttemptOutcome outcome = kAttemptRetry;
-            int answered = 0;
-            if (!calls.Call(CAttemptCalls::kRequest, url, over, limits.nWatchMs, answered)) {
-                // Abandoned while connecting or waiting for the headers.
-            } else if (answered != 0) {
+            if (request->Request(url)) {
                 SetWaiting(record, false);
                 outagePauseMs = limits.nOutagePauseMs;
                 outcome = CheckRangeAnswer(request, record, pauseMs);
@@ -817,13 +811,11 @@ bool CHttpDownload::ReadUrlContent(CAttemptCalls& calls, DownloadThreadParam* re
     // download stops or the attempt is too slow is abandoned, and what it
     // brings later is thrown away.
     CBaseRequest* request = calls.Request();
-    const NetTimeLimits& limits = CurrentNetTimeLimits();
-    const auto over = [this, record] { return AttemptOver(record); };
     const int32_t want = record->nLength - record->nWritten;
     int32_t total = 0;     // bytes of this body received
     bool writeFailed = false;
     int n = 0;
-    if (!Stopped() && !calls.Call(CAttemptCalls::kRead, std::wstring(), over, limits.nWatchMs, n))
+    if (!Stopped() && !calls.Read(*this, record, n))
         n = 0;
     while (n > 0) {
         const char* buffer = calls.Buffer();
@@ -848,7 +840,7 @@ bool CHttpDownload::ReadUrlContent(CAttemptCalls& calls, DownloadThreadParam* re
             bDiskFailed = true;
             break;
         }
-        if (AttemptOver(record) || !calls.Call(CAttemptCalls::kRead, std::wstring(), over, limits.nWatchMs, n))
+        if (AttemptOver(record) || !calls.Read(*this, record, n))
             n = 0;
     }
     if (!writeFailed && total == want)

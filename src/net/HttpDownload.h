@@ -45,11 +45,11 @@
 // Threads: HttpDownload blocks its caller (events 0, 1 and 3 come from it);
 // progress events (2) come from the workers while the write lock is held, so
 // a callback must return quickly and must not call into the engine. Workers
-// are joined before HttpDownload returns. Each attempt's network calls run
-// on a helper thread (CAttemptCalls in HttpDownload.cpp) that is joined,
-// or, when the attempt is abandoned with a call still blocked, detached: it
-// then holds only its shares of the request and the read buffer, never the
-// engine, the file or the caller's data.
+// are joined before HttpDownload returns. Each attempt's body reads run on a
+// helper thread (CAttemptCalls in HttpDownload.cpp) that is joined, or, when
+// the attempt is abandoned with a read still blocked, detached: it then holds
+// only its shares of the request and the read buffer, never the engine, the
+// file or the caller's data.
 //
 // Classes in this file: DownloadParam, CHttpDownload, DownloadThreadParam.
 #pragma once
@@ -180,6 +180,8 @@ struct DownloadThreadParam {
 };
 
 class CHttpDownload {
+    friend class CAttemptCalls;   // waits for an attempt's reads while AttemptOver is false
+
 public:
     // Makes the request object of one attempt (type 0 WinHTTP, 1 WinINet).
     using RequestFactory = std::function<CBaseRequest*(int type)>;
