@@ -48,10 +48,12 @@ uint32_t SteadyMs()
 // The reads of one attempt's body run on a helper thread of the attempt, so
 // that its worker can stop waiting at once: under Wine a read blocked on a
 // request handle does not end when another thread closes the handle. The
-// worker and the helper share the request and the read buffer. A worker that
-// stops waiting aborts the request and detaches the helper; when the blocked
-// read returns, the helper only drops its share (freeing the request and the
-// buffer when it is the last): it touches neither the file nor the engine.
+// helper reads one chunk ahead (two buffers), so a fast body costs the
+// worker no wait per read. The worker and the helper share the request and
+// the buffers. A worker that stops waiting, or ends while a read is still
+// under way, aborts the request and detaches the helper; when the read
+// returns, the helper only drops its share (freeing the request and the
+// buffers when it is the last): it touches neither the file nor the engine.
 // Otherwise the worker ends the helper, joins it and frees the request.
 // Request itself stays on the worker (the engine's watch aborts it): it may
 // ask for a proxy sign-in and settle proxies, process-wide state that a call
@@ -67,38 +69,40 @@ public:
     CAttemptCalls& operator=(const CAttemptCalls&) = delete;
 
     CBaseRequest* Request() const { return pShared ? pShared->request.get() : nullptr; }
-    const char* Buffer() const { return pShared->buffer.get(); }
 
-    // One HttpRead into Buffer() on the helper, waited for in the watch's
-    // ticks until it returns or the engine says the attempt is over
-    // (AttemptOver). False when the worker stopped waiting: the request is
-    // aborted and the read's bytes are never seen. Without a helper thread
-    // the read runs here.
-    bool Read(const CHttpDownload& engine, DownloadThreadParam* record, int& result)
+    // The next chunk of the body: result as HttpRead gives it, data valid
+    // until the next call. Waits in the watch's ticks until the chunk is
+    // there or the engine says the attempt is over (AttemptOver); false
+    // then: the request is aborted and what the helper reads later is thrown
+    // away. Without a helper thread the read runs here.
+    bool Read(const CHttpDownload& engine, DownloadThreadParam* record, int& result, const char*& data)
     {
         Shared& shared = *pShared;
         if (shared.abandoned)
             return false;
-        if (!shared.buffer)
-            shared.buffer.reset(new char[kDownloadBufferSize]);   // not zero-filled: only pages read take memory
-        if (!bStarted && !bInline) {
+        if (!shared.buffers[0]) {
+            // Not zero-filled: only the pages the reads reach take memory.
+            shared.buffers[0].reset(new char[kDownloadBufferSize]);
+            shared.buffers[1].reset(new char[kDownloadBufferSize]);
             try {
                 helper = std::thread(&CAttemptCalls::Run, pShared);
                 bStarted = true;
             } catch (const std::system_error&) {
-                bInline = true;
             }
         }
-        if (bInline) {
-            result = shared.request->HttpRead(shared.buffer.get(), kDownloadBufferSize);
+        if (!bStarted) {
+            result = shared.request->HttpRead(shared.buffers[0].get(), kDownloadBufferSize);
+            data = shared.buffers[0].get();
             return true;
         }
         std::unique_lock<std::mutex> lock(shared.lock);
-        shared.job = kRead;
-        shared.wake.notify_all();
+        if (shared.nTaken > shared.nReleased) {
+            ++shared.nReleased;   // the chunk handed out last time is written: its buffer is free
+            shared.wake.notify_all();
+        }
         const auto tick = std::chrono::milliseconds(CurrentNetTimeLimits().nWatchMs);
-        while (shared.job != kIdle) {
-            if (shared.wake.wait_for(lock, tick) == std::cv_status::timeout && shared.job != kIdle &&
+        while (shared.nRead == shared.nTaken) {
+            if (shared.wake.wait_for(lock, tick) == std::cv_status::timeout && shared.nRead == shared.nTaken &&
                 engine.AttemptOver(record)) {
                 shared.abandoned = true;
                 lock.unlock();
@@ -106,58 +110,72 @@ public:
                 return false;
             }
         }
-        result = shared.result;
+        const int slot = shared.nTaken++ % 2;
+        result = shared.results[slot];
+        data = shared.buffers[slot].get();
         return true;
     }
 
-    // Ends the helper (joined when idle, detached when a read is still
-    // blocked) and lets go of the request.
+    // Ends the helper (joined when it is not reading, else detached) and
+    // lets go of the request.
     void End()
     {
         if (bStarted) {
             bool blocked;
             {
                 std::lock_guard<std::mutex> lock(pShared->lock);
-                blocked = pShared->abandoned;
-                pShared->job = kQuit;
+                blocked = pShared->bReading || pShared->abandoned;
+                pShared->abandoned = true;
                 pShared->wake.notify_all();
             }
-            if (blocked)
+            if (blocked) {
+                pShared->request->Abort();
                 helper.detach();
-            else
+            } else {
                 helper.join();
+            }
             bStarted = false;
         }
         pShared.reset();
     }
 
 private:
-    enum Job { kIdle, kRead, kQuit };
     struct Shared {
         std::unique_ptr<CBaseRequest> request;
-        std::unique_ptr<char[]> buffer;
+        std::unique_ptr<char[]> buffers[2];   // chunk k is read into buffers[k % 2]
         std::mutex lock;
         std::condition_variable wake;
-        Job job = kIdle;
-        int result = 0;
+        int results[2] = {};
+        uint32_t nRead = 0;       // chunks the helper has read
+        uint32_t nTaken = 0;      // chunks handed to the worker
+        uint32_t nReleased = 0;   // chunks the worker is done with
+        bool bReading = false;    // the helper is inside HttpRead
+        bool bEnded = false;      // the last read gave 0 or -1: no more reads
         bool abandoned = false;   // the worker no longer waits: drop the share and end
     };
 
-    // The helper thread: one read per job until told to quit.
+    // The helper thread: reads while a buffer is free, until the body ends
+    // or the worker lets go.
     static void Run(std::shared_ptr<Shared> shared)
     {
         std::unique_lock<std::mutex> lock(shared->lock);
         for (;;) {
-            shared->wake.wait(lock, [&] { return shared->job != kIdle; });
-            if (shared->job == kQuit || shared->abandoned)
-                return;
-            lock.unlock();
-            const int result = shared->request->HttpRead(shared->buffer.get(), kDownloadBufferSize);
-            lock.lock();
+            shared->wake.wait(lock, [&] {
+                return shared->abandoned || (!shared->bEnded && shared->nRead - shared->nReleased < 2);
+            });
             if (shared->abandoned)
                 return;
-            shared->result = result;
-            shared->job = kIdle;
+            const int slot = shared->nRead % 2;
+            shared->bReading = true;
+            lock.unlock();
+            const int result = shared->request->HttpRead(shared->buffers[slot].get(), kDownloadBufferSize);
+            lock.lock();
+            shared->bReading = false;
+            if (shared->abandoned)
+                return;
+            shared->results[slot] = result;
+            ++shared->nRead;
+            shared->bEnded = result <= 0;
             shared->wake.notify_all();
         }
     }
@@ -165,7 +183,6 @@ private:
     std::shared_ptr<Shared> pShared;
     std::thread helper;
     bool bStarted = false;
-    bool bInline = false;
 };
 
 #ifdef PW_TEST_HOOKS
@@ -815,10 +832,10 @@ bool CHttpDownload::ReadUrlContent(CAttemptCalls& calls, DownloadThreadParam* re
     int32_t total = 0;     // bytes of this body received
     bool writeFailed = false;
     int n = 0;
-    if (!Stopped() && !calls.Read(*this, record, n))
+    const char* buffer = nullptr;
+    if (!Stopped() && !calls.Read(*this, record, n, buffer))
         n = 0;
     while (n > 0) {
-        const char* buffer = calls.Buffer();
         total += n;
         record->nAttemptBytes += n;
         nLastByteMs = SteadyMs();
@@ -840,7 +857,7 @@ bool CHttpDownload::ReadUrlContent(CAttemptCalls& calls, DownloadThreadParam* re
             bDiskFailed = true;
             break;
         }
-        if (AttemptOver(record) || !calls.Read(*this, record, n))
+        if (AttemptOver(record) || !calls.Read(*this, record, n, buffer))
             n = 0;
     }
     if (!writeFailed && total == want)
