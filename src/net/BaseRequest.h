@@ -1,7 +1,7 @@
 // One blocking HTTP request over one of two interchangeable back-ends
 // (WinHTTP, WinINet). A request object owns its session, connection and
 // request handles and closes them in its destructor; it serves exactly one
-// request on the thread that created it.
+// request, one call at a time (the engine makes the reads on a helper thread).
 //
 // Classes in this file: CBaseRequest. The back-ends are CWinHttpRequest
 // (WinHttpRequest.h) and CInternetRequest (InternetRequest.h), Windows only.
@@ -44,7 +44,8 @@ public:
     // Ends the exchange from another thread by closing the request handle:
     // a read blocked on a silent server fails, and Request makes no further
     // attempt. Safe to repeat. (Wine's stacks keep a handle in use open
-    // until the blocked call returns, at the latest at the receive limit.)
+    // until the blocked call returns, at the latest at the receive limit;
+    // the download engine does not wait for such a call.)
     void Abort()
     {
         bAborted = true;

@@ -11,6 +11,7 @@
 #include "net/ProxySignIn.h"
 
 #include <chrono>
+#include <condition_variable>
 #include <ctime>
 #include <memory>
 #include <system_error>
@@ -43,6 +44,146 @@ uint32_t SteadyMs()
 }
 
 } // namespace
+
+// The reads of one attempt's body run on a helper thread of the attempt, so
+// that its worker can stop waiting at once: under Wine a read blocked on a
+// request handle does not end when another thread closes the handle. The
+// helper reads one chunk ahead (two buffers), so a fast body costs the
+// worker no wait per read. The worker and the helper share the request and
+// the buffers. A worker that stops waiting, or ends while a read is still
+// under way, aborts the request and detaches the helper; when the read
+// returns, the helper only drops its share (freeing the request and the
+// buffers when it is the last): it touches neither the file nor the engine.
+// Otherwise the worker ends the helper, joins it and frees the request.
+// Request itself stays on the worker (the engine's watch aborts it): it may
+// ask for a proxy sign-in and settle proxies, process-wide state that a call
+// left behind must not change after the download has returned.
+class CAttemptCalls {
+public:
+    explicit CAttemptCalls(CBaseRequest* request) : pShared(std::make_shared<Shared>())
+    {
+        pShared->request.reset(request);
+    }
+    ~CAttemptCalls() { End(); }
+    CAttemptCalls(const CAttemptCalls&) = delete;
+    CAttemptCalls& operator=(const CAttemptCalls&) = delete;
+
+    CBaseRequest* Request() const { return pShared ? pShared->request.get() : nullptr; }
+
+    // The next chunk of the body: result as HttpRead gives it, data valid
+    // until the next call. Waits in the watch's ticks until the chunk is
+    // there or the engine says the attempt is over (AttemptOver); false
+    // then: the request is aborted and what the helper reads later is thrown
+    // away. Without a helper thread the read runs here.
+    bool Read(const CHttpDownload& engine, DownloadThreadParam* record, int& result, const char*& data)
+    {
+        Shared& shared = *pShared;
+        if (shared.abandoned)
+            return false;
+        if (!shared.buffers[0]) {
+            // Not zero-filled: only the pages the reads reach take memory.
+            shared.buffers[0].reset(new char[kDownloadBufferSize]);
+            shared.buffers[1].reset(new char[kDownloadBufferSize]);
+            try {
+                helper = std::thread(&CAttemptCalls::Run, pShared);
+                bStarted = true;
+            } catch (const std::system_error&) {
+            }
+        }
+        if (!bStarted) {
+            result = shared.request->HttpRead(shared.buffers[0].get(), kDownloadBufferSize);
+            data = shared.buffers[0].get();
+            return true;
+        }
+        std::unique_lock<std::mutex> lock(shared.lock);
+        if (shared.nTaken > shared.nReleased) {
+            ++shared.nReleased;   // the chunk handed out last time is written: its buffer is free
+            shared.wake.notify_all();
+        }
+        const auto tick = std::chrono::milliseconds(CurrentNetTimeLimits().nWatchMs);
+        while (shared.nRead == shared.nTaken) {
+            if (shared.wake.wait_for(lock, tick) == std::cv_status::timeout && shared.nRead == shared.nTaken &&
+                engine.AttemptOver(record)) {
+                shared.abandoned = true;
+                lock.unlock();
+                shared.request->Abort();
+                return false;
+            }
+        }
+        const int slot = shared.nTaken++ % 2;
+        result = shared.results[slot];
+        data = shared.buffers[slot].get();
+        return true;
+    }
+
+    // Ends the helper (joined when it is not reading, else detached) and
+    // lets go of the request.
+    void End()
+    {
+        if (bStarted) {
+            bool blocked;
+            {
+                std::lock_guard<std::mutex> lock(pShared->lock);
+                blocked = pShared->bReading || pShared->abandoned;
+                pShared->abandoned = true;
+                pShared->wake.notify_all();
+            }
+            if (blocked) {
+                pShared->request->Abort();
+                helper.detach();
+            } else {
+                helper.join();
+            }
+            bStarted = false;
+        }
+        pShared.reset();
+    }
+
+private:
+    struct Shared {
+        std::unique_ptr<CBaseRequest> request;
+        std::unique_ptr<char[]> buffers[2];   // chunk k is read into buffers[k % 2]
+        std::mutex lock;
+        std::condition_variable wake;
+        int results[2] = {};
+        uint32_t nRead = 0;       // chunks the helper has read
+        uint32_t nTaken = 0;      // chunks handed to the worker
+        uint32_t nReleased = 0;   // chunks the worker is done with
+        bool bReading = false;    // the helper is inside HttpRead
+        bool bEnded = false;      // the last read gave 0 or -1: no more reads
+        bool abandoned = false;   // the worker no longer waits: drop the share and end
+    };
+
+    // The helper thread: reads while a buffer is free, until the body ends
+    // or the worker lets go.
+    static void Run(std::shared_ptr<Shared> shared)
+    {
+        std::unique_lock<std::mutex> lock(shared->lock);
+        for (;;) {
+            shared->wake.wait(lock, [&] {
+                return shared->abandoned || (!shared->bEnded && shared->nRead - shared->nReleased < 2);
+            });
+            if (shared->abandoned)
+                return;
+            const int slot = shared->nRead % 2;
+            shared->bReading = true;
+            lock.unlock();
+            const int result = shared->request->HttpRead(shared->buffers[slot].get(), kDownloadBufferSize);
+            lock.lock();
+            shared->bReading = false;
+            if (shared->abandoned)
+                return;
+            shared->results[slot] = result;
+            ++shared->nRead;
+            shared->bEnded = result <= 0;
+            shared->wake.notify_all();
+        }
+    }
+
+    std::shared_ptr<Shared> pShared;
+    std::thread helper;
+    bool bStarted = false;
+};
 
 #ifdef PW_TEST_HOOKS
 NetTimeLimits& TestNetTimeLimits()
@@ -482,8 +623,9 @@ void CHttpDownload::DownloadThreadProc(DownloadThreadParam* record)
         }
         unsigned pauseMs = nRetryPauseMs;
         bool outage = false;
-        std::unique_ptr<CBaseRequest> request(fnCreateRequest(type));
-        if (!request) {
+        CAttemptCalls calls(fnCreateRequest(type));
+        CBaseRequest* request = calls.Request();
+        if (request == nullptr) {
             // Counts as an attempt, so a factory that never delivers cannot
             // keep the worker alive for ever.
             LOG_INFO("ERR:CBaseRequest::CreateInstance fail!");
@@ -497,15 +639,15 @@ void CHttpDownload::DownloadThreadProc(DownloadThreadParam* record)
             ++record->nAttemptId;
             {
                 std::lock_guard<std::mutex> lock(record->activeLock);
-                record->pActive = request.get();
+                record->pActive = request;
             }
             AttemptOutcome outcome = kAttemptRetry;
             if (request->Request(url)) {
                 SetWaiting(record, false);
                 outagePauseMs = limits.nOutagePauseMs;
-                outcome = CheckRangeAnswer(request.get(), record, pauseMs);
+                outcome = CheckRangeAnswer(request, record, pauseMs);
                 if (outcome == kAttemptReadBody)
-                    outcome = ReadUrlContent(request.get(), record) ? kAttemptDone : kAttemptRetry;
+                    outcome = ReadUrlContent(calls, record) ? kAttemptDone : kAttemptRetry;
             } else if (request->NoConnection() && !record->bSlow.load() &&
                        SteadyMs() - nLastByteMs.load() < limits.nOutageMs) {
                 // No network: waited out with a growing pause, for free.
@@ -560,7 +702,7 @@ void CHttpDownload::DownloadThreadProc(DownloadThreadParam* record)
                          static_cast<int>(threadId), record->nIndex, request->GetTypeName(), attempt,
                          nWinHttpFailCount.load(), nInternetFailCount.load());
             }
-            request.reset();
+            calls.End();
         }
         // An attempt that got further into the range than any before does
         // not use up the budget, and the next one follows soon; one that the
@@ -678,17 +820,21 @@ bool CHttpDownload::WriteChunk(DownloadThreadParam* record, int32_t offset, cons
     return std::fflush(file) == 0;
 }
 
-bool CHttpDownload::ReadUrlContent(CBaseRequest* request, DownloadThreadParam* record)
+bool CHttpDownload::ReadUrlContent(CAttemptCalls& calls, DownloadThreadParam* record)
 {
     // The body continues the range where the last attempt stopped; every
     // chunk is written and counted at once, so a cut keeps what arrived.
-    // Not zero-filled: only the pages the reads reach take memory, and five
-    // workers read at once.
-    std::unique_ptr<char[]> buffer(new char[kDownloadBufferSize]);
+    // Each read runs on the attempt's helper: a read still blocked when the
+    // download stops or the attempt is too slow is abandoned, and what it
+    // brings later is thrown away.
+    CBaseRequest* request = calls.Request();
     const int32_t want = record->nLength - record->nWritten;
     int32_t total = 0;     // bytes of this body received
     bool writeFailed = false;
-    int n = Stopped() ? 0 : request->HttpRead(buffer.get(), kDownloadBufferSize);
+    int n = 0;
+    const char* buffer = nullptr;
+    if (!Stopped() && !calls.Read(*this, record, n, buffer))
+        n = 0;
     while (n > 0) {
         total += n;
         record->nAttemptBytes += n;
@@ -698,7 +844,7 @@ bool CHttpDownload::ReadUrlContent(CBaseRequest* request, DownloadThreadParam* r
             break;
         {
             std::lock_guard<std::mutex> lock(*record->pWriteLock);
-            writeFailed = !WriteChunk(record, record->nStart + record->nWritten, buffer.get(), n);
+            writeFailed = !WriteChunk(record, record->nStart + record->nWritten, buffer, n);
             if (!writeFailed) {
                 record->nWritten += n;
                 nDownloadedSize += n;
@@ -711,7 +857,8 @@ bool CHttpDownload::ReadUrlContent(CBaseRequest* request, DownloadThreadParam* r
             bDiskFailed = true;
             break;
         }
-        n = Stopped() || record->bSlow.load() ? 0 : request->HttpRead(buffer.get(), kDownloadBufferSize);
+        if (AttemptOver(record) || !calls.Read(*this, record, n, buffer))
+            n = 0;
     }
     if (!writeFailed && total == want)
         return true;

@@ -44,7 +44,12 @@
 //
 // Threads: HttpDownload blocks its caller (events 0, 1 and 3 come from it);
 // progress events (2) come from the workers while the write lock is held, so
-// a callback must return quickly and must not call into the engine.
+// a callback must return quickly and must not call into the engine. Workers
+// are joined before HttpDownload returns. Each attempt's body reads run on a
+// helper thread (CAttemptCalls in HttpDownload.cpp) that is joined, or, when
+// the attempt is abandoned with a read still blocked, detached: it then holds
+// only its shares of the request and the read buffer, never the engine, the
+// file or the caller's data.
 //
 // Classes in this file: DownloadParam, CHttpDownload, DownloadThreadParam.
 #pragma once
@@ -145,6 +150,7 @@ extern std::atomic<int32_t> nInternetFailCount;
 bool HttpDownload(DownloadParam* param, DownloadCallback callback, bool* cancel);
 
 class CHttpDownload;
+class CAttemptCalls;
 
 // One per worker; freed after all workers have ended.
 struct DownloadThreadParam {
@@ -174,6 +180,8 @@ struct DownloadThreadParam {
 };
 
 class CHttpDownload {
+    friend class CAttemptCalls;   // waits for an attempt's reads while AttemptOver is false
+
 public:
     // Makes the request object of one attempt (type 0 WinHTTP, 1 WinINet).
     using RequestFactory = std::function<CBaseRequest*(int type)>;
@@ -216,7 +224,10 @@ private:
     AttemptOutcome CheckRangeAnswer(CBaseRequest* request, DownloadThreadParam* record, unsigned& pauseMs);
     // Uncounts what the range has written, so it is fetched from its start.
     void TakeBack(DownloadThreadParam* record);
-    bool ReadUrlContent(CBaseRequest* request, DownloadThreadParam* record);
+    bool ReadUrlContent(CAttemptCalls& calls, DownloadThreadParam* record);
+    // Whether a worker stops waiting for its attempt's call: the download
+    // stopped, or the attempt is too slow.
+    bool AttemptOver(DownloadThreadParam* record) const { return Stopped() || record->bSlow.load(); }
     bool Cancelled() const;
     // Cancelled, another range has failed for good, or the file changed.
     bool Stopped() const;
