@@ -222,14 +222,18 @@ int CInternetRequest::HttpRead(void* buffer, int capacity)
     // Asks only for what has arrived, as the WinHTTP back-end does.
     DWORD available = 0;
     if (!InternetQueryDataAvailable(hRequest, &available, 0, 0)) {
-        Fail("InternetQueryDataAvailable", "CInternetRequest::HttpRead");
+        // A read the engine abandoned ends quietly: it may return while the
+        // process is ending, after the log has closed.
+        if (!bAborted)
+            Fail("InternetQueryDataAvailable", "CInternetRequest::HttpRead");
         return -1;
     }
     if (available == 0)
         return 0;
     DWORD read = 0;
     if (!InternetReadFile(hRequest, buffer, available < static_cast<DWORD>(capacity) ? available : capacity, &read)) {
-        Fail("InternetReadFile", "CInternetRequest::HttpRead");
+        if (!bAborted)
+            Fail("InternetReadFile", "CInternetRequest::HttpRead");
         return -1;
     }
     return static_cast<int>(read);

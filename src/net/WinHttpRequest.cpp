@@ -284,14 +284,18 @@ int CWinHttpRequest::HttpRead(void* buffer, int capacity)
     // never does.
     DWORD available = 0;
     if (!WinHttpQueryDataAvailable(hRequest, &available)) {
-        Fail("WinHttpQueryDataAvailable", "CWinHttpRequest::HttpRead");
+        // A read the engine abandoned ends quietly: it may return while the
+        // process is ending, after the log has closed.
+        if (!bAborted)
+            Fail("WinHttpQueryDataAvailable", "CWinHttpRequest::HttpRead");
         return -1;
     }
     if (available == 0)
         return 0;
     DWORD read = 0;
     if (!WinHttpReadData(hRequest, buffer, available < static_cast<DWORD>(capacity) ? available : capacity, &read)) {
-        Fail("WinHttpReadData", "CWinHttpRequest::HttpRead");
+        if (!bAborted)
+            Fail("WinHttpReadData", "CWinHttpRequest::HttpRead");
         return -1;
     }
     return static_cast<int>(read);
