@@ -24,6 +24,7 @@
 // Classes in this file: ByteSpan, SchedulerTuning, CRangeScheduler.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <vector>
@@ -71,8 +72,9 @@ public:
     int32_t Writable(int worker, int32_t offset, int32_t count) const;
     // count bytes written at the worker's position.
     void Commit(int worker, int32_t count, uint32_t nowMs);
-    // Bytes of the worker's interval still to fetch.
+    // Bytes of the worker's interval still to fetch, and its next byte.
     int32_t Left(int worker) const;
+    int32_t Position(int worker) const { return workers[static_cast<size_t>(worker)].nPos; }
 
     // The worker's attempts fail without bringing bytes (its interval is not
     // taken over meanwhile: taking it would not help); cleared by Commit.
