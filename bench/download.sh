@@ -12,10 +12,12 @@
 #      a 16 MiB file fetched by the engine and by aria2c, with the body
 #      bytes the server sent as a ratio to the file's size.
 #   4. the field: the Python test server, every connection throttled to
-#      1 MiB/s, a 24 MiB file, three faults of time: one connection at a
+#      1 MiB/s, a 24 MiB file, four faults of time: one connection at a
 #      quarter of the others' speed (from 0.4 of the file on), an outage of
-#      20 s halfway (every answer cut, connections refused), one connection
-#      stalled (from 0.4 of the file on). The engine, aria2c -x5 -s5 -k1M
+#      20 s halfway (every answer cut, connections refused), the same outage
+#      as a server that accepts and drops connections and a gateway that
+#      answers 502 (every other request each), one connection stalled (from
+#      0.4 of the file on). The engine, aria2c -x5 -s5 -k1M
 #      and curl (one stream, -C -) each with the engine's lowest-speed rule
 #      (16 KiB in 30 s, as a rate: 546 B/s) and with retries (curl retries
 #      every error: a cut answer is no "transient" error to it otherwise);
@@ -211,10 +213,12 @@ field_rounds() {
   echo "  --speed-time 30 --retry 100 --retry-all-errors --retry-max-time 300; each run at most $field_limit s"
   local round query label
   for run in $(seq 1 "$runs"); do
-    for round in slow outage stall; do
+    for round in slow outage dropped stall; do
       case $round in
         slow) query="rate=$((field_rate / 4))&at=$at"; label="one connection of five at a quarter speed" ;;
         outage) query="down=20&downafter=$((n / 2))"; label="an outage of 20 s halfway" ;;
+        dropped) query="down=20&downafter=$((n / 2))&downmode=mix"
+                 label="20 s of dropped connections and 502s halfway" ;;
         stall) query="stall=1&at=$at"; label="one connection stalled" ;;
       esac
       local tool e ei es ev a as av c cs cv

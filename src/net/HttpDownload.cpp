@@ -692,8 +692,9 @@ void CHttpDownload::Work(const std::shared_ptr<Shared>& shared, int index)
         }
         bool giveUp = verdict.eAnswer == RangeAnswer::kGiveUp;
         if (verdict.eAnswer == RangeAnswer::kProxy) {
-            // A 407 this stack could not answer: the other stack tries first.
-            if (!triedOther) {
+            // A 407 this stack could not answer: the other stack tries first,
+            // unless the user refused the sign-in.
+            if (!triedOther && !ProxySignInRefused()) {
                 triedOther = true;
                 otherStack = true;
             } else {

@@ -33,21 +33,30 @@ RangeVerdict JudgeRangeAnswer(CBaseRequest& request, bool answered, const RangeA
     if (!request.GetStatusCode(&verdict.nStatus))
         return verdict;
     const int status = verdict.nStatus;
+    if (status < 100) {
+        // A connection closed before an answer: Wine's WinINet reports it as
+        // a sent request whose status is 0.
+        LOG_INFO("ERR:[%s] status %d: the connection closed without an answer", type, status);
+        verdict.eAnswer = RangeAnswer::kNoNetwork;
+        return verdict;
+    }
     verdict.strValidator = AnswerValidator(request);
     const bool otherVersion =
         !ask.strValidator.empty() && !verdict.strValidator.empty() && verdict.strValidator != ask.strValidator;
     if (status == 206) {
+        // Another version first: its size may differ too, and the size query
+        // of the new start checks that against the approved size.
         std::string text;
         HttpContentRange range;
-        if (!request.QueryHeader("Content-Range", text) || !ParseContentRange(text, range) ||
-            range.nFirst != ask.nFirst || range.nLast != ask.nLast || range.nTotal != ask.nFileSize) {
-            LOG_INFO("ERR:[%s] status 206, Content-Range \"%s\" is not bytes %d-%d/%d", type, text.c_str(),
-                     ask.nFirst, ask.nLast, ask.nFileSize);
-            verdict.eAnswer = RangeAnswer::kGiveUp;
-        } else if (otherVersion) {
+        if (otherVersion) {
             LOG_INFO("ERR:[%s] status 206 of another version of the file (%s, not %s)", type,
                      verdict.strValidator.c_str(), ask.strValidator.c_str());
             verdict.eAnswer = RangeAnswer::kChanged;
+        } else if (!request.QueryHeader("Content-Range", text) || !ParseContentRange(text, range) ||
+                   range.nFirst != ask.nFirst || range.nLast != ask.nLast || range.nTotal != ask.nFileSize) {
+            LOG_INFO("ERR:[%s] status 206, Content-Range \"%s\" is not bytes %d-%d/%d", type, text.c_str(),
+                     ask.nFirst, ask.nLast, ask.nFileSize);
+            verdict.eAnswer = RangeAnswer::kGiveUp;
         } else {
             verdict.eAnswer = RangeAnswer::kBody;
         }

@@ -1,12 +1,12 @@
 # Retry after a failure halfway keeps the bytes: the rest only is sent (at most 0.6x the file), the bar never moves back and the speed line agrees with it.
 #
-# Once half the installer is sent the server cuts every answer and gives 503
+# Once half the installer is sent the server cuts every answer and gives 500
 # until its flag file goes: the ranges spend their budget and the failure
 # box comes. The flag is removed, Retry pressed, and while the download goes
 # on the bar's percentage and the speed line's megabytes are read once per
 # half second (25 KB/s: five ranges of 5000 bytes a second).
 
-start_server --rate 5000 --faults 'fail_after=320000'
+start_server --rate 5000 --faults 'fail_after=320000&failafterstatus=500'
 rm -f "$logfile"
 local size; size=$(stat -c %s "$work/root/brisklane-pathwick.exe")
 start_app
