@@ -27,8 +27,8 @@ struct CHttpDownload::Shared {
     std::condition_variable wake;   // idle workers, the gate, pauses
     bool bClosed = false;           // the round is over
     int nRunning = 0;               // workers whose loop has not ended
-    std::vector<char> inRead;       // per worker: inside HttpRead
-    std::vector<char> ended;        // per worker: its loop has ended
+    bool inRead[kDownloadMaxThreads] = {};   // per worker: inside HttpRead
+    bool ended[kDownloadMaxThreads] = {};    // per worker: its loop has ended
 };
 
 // One worker's attempt as the watch sees it (write lock).
@@ -47,16 +47,10 @@ struct CHttpDownload::Slot {
 
 namespace {
 
-bool StartStdThread(int /*index*/, std::function<void()> body, std::function<void(bool)>& finish)
+bool StartStdThread(int /*index*/, std::function<void()> body, std::thread& thread)
 {
     try {
-        auto worker = std::make_shared<std::thread>(std::move(body));
-        finish = [worker](bool join) {
-            if (join)
-                worker->join();
-            else
-                worker->detach();
-        };
+        thread = std::thread(std::move(body));
         return true;
     } catch (const std::system_error&) {
         return false;
@@ -162,9 +156,9 @@ int CHttpDownload::DownloadImp()
                   kept->strValidator == strValidator;
         // The ranges go to the size query's final URL; an interval that fails
         // there for good goes on from the original URL.
-        sources.assign(1, strFinalUrl);
-        if (strFinalUrl != pParam->strDownloadUrl)
-            sources.push_back(pParam->strDownloadUrl);
+        sources[0] = strFinalUrl;
+        sources[1] = pParam->strDownloadUrl;
+        nSources = strFinalUrl != pParam->strDownloadUrl ? 2 : 1;
         bool done = DownLoadContent();
         if (!done && bRestart.load() && !Cancelled() && !bDiskFailed.load() && round < kDownloadMaxRestarts) {
             // The file changed on the server while it was being fetched:
@@ -256,15 +250,11 @@ bool CHttpDownload::DownLoadContent()
     }
     const NetTimeLimits& limits = CurrentNetTimeLimits();
     const uint32_t now = SteadyMs();
-    scheduler.Start(nFileSize, count, bResume ? pParam->pKept->done : std::vector<ByteSpan>(), now,
-                    limits.scheduler);
-    pGate.reset(new CNetworkGate(now ^ static_cast<uint32_t>(reinterpret_cast<uintptr_t>(this)), limits.gate));
-    slots.clear();
-    for (int i = 0; i < count; ++i)
-        slots.push_back(std::unique_ptr<Slot>(new Slot()));
+    scheduler.Start(nFileSize, count, bResume ? &pParam->pKept->done : nullptr, now, limits.scheduler);
+    gate = CNetworkGate(now ^ static_cast<uint32_t>(reinterpret_cast<uintptr_t>(this)), limits.gate);
+    slots.reset(new Slot[count]);
+    nSlots = count;
     auto shared = std::make_shared<Shared>();
-    shared->inRead.assign(static_cast<size_t>(count), 0);
-    shared->ended.assign(static_cast<size_t>(count), 0);
     pShared = shared;
     bEnding = false;
     nLastByteMs = now;
@@ -276,7 +266,7 @@ bool CHttpDownload::DownLoadContent()
         Notify(kDownloadProgress, nDownloadedSize, nFileSize);
     }
 
-    std::vector<std::function<void(bool)>> finishers(static_cast<size_t>(count));
+    std::unique_ptr<std::thread[]> threads(new std::thread[count]);
     bool allStarted = true;
     const int32_t seg = nFileSize / count;
     for (int i = 0; i < count; ++i) {
@@ -284,7 +274,7 @@ bool CHttpDownload::DownLoadContent()
             std::lock_guard<std::mutex> lock(shared->lock);
             ++shared->nRunning;
         }
-        if (!fnStartThread(i, [this, shared, i] { Work(shared, i); }, finishers[static_cast<size_t>(i)])) {
+        if (!fnStartThread(i, [this, shared, i] { Work(shared, i); }, threads[i])) {
             // Without this worker its range (and the later ones) cannot be
             // fetched: they fail for good, nobody takes them over, and the
             // download fails once the workers already running have ended.
@@ -292,7 +282,7 @@ bool CHttpDownload::DownLoadContent()
             std::lock_guard<std::mutex> lock(shared->lock);
             --shared->nRunning;
             for (int j = i; j < count; ++j) {
-                shared->ended[static_cast<size_t>(j)] = 1;
+                shared->ended[j] = true;
                 scheduler.Fail(j);
             }
             allStarted = false;
@@ -306,16 +296,20 @@ bool CHttpDownload::DownLoadContent()
     WatchWorkers(shared);
     // Every worker has ended, or is blocked in a read and detached.
     int detached = 0;
-    for (size_t i = 0; i < finishers.size(); ++i) {
-        if (!finishers[i])
+    for (int i = 0; i < count; ++i) {
+        if (!threads[i].joinable())
             continue;
         bool join;
         {
             std::lock_guard<std::mutex> lock(shared->lock);
-            join = shared->ended[i] != 0;
+            join = shared->ended[i];
         }
-        detached += !join;
-        finishers[i](join);
+        if (join) {
+            threads[i].join();
+        } else {
+            threads[i].detach();
+            ++detached;
+        }
     }
     LOG_INFO("WaitForMultipleObjects end! WaitRet=%d\n", 0);
     if (detached > 0)
@@ -331,7 +325,8 @@ bool CHttpDownload::DownLoadContent()
     if (pParam->pMeter != nullptr)
         pParam->pMeter->SetWaiting(false);
     KeepProgress(success);
-    slots.clear();
+    slots.reset();
+    nSlots = 0;
     pShared.reset();
     return success;
 }
@@ -369,24 +364,23 @@ void CHttpDownload::WatchWorkers(const std::shared_ptr<Shared>& shared)
         lock.lock();
         const bool stopped = Stopped();
         int reading = 0;
-        for (size_t i = 0; i < slots.size(); ++i)
-            reading += shared->inRead[i] != 0 && shared->ended[i] == 0;
+        for (int i = 0; i < nSlots; ++i)
+            reading += shared->inRead[i] && !shared->ended[i];
         if (shared->nRunning == 0 || ((stopped || scheduler.NothingLeft()) && reading == shared->nRunning)) {
             // The round ends here, in the same hold of the lock: a worker
             // still reading finds bClosed when its read returns.
             shared->bClosed = true;
             bEnding = true;
-            for (const auto& slot : slots)
-                if (slot->pActive != nullptr)
-                    slot->pActive->Abort();
+            for (int i = 0; i < nSlots; ++i)
+                AbortSlot(i);
             shared->wake.notify_all();
             return;
         }
         if (pParam->pMeter != nullptr)
-            pParam->pMeter->SetWaiting(pGate->Closed());
+            pParam->pMeter->SetWaiting(gate.Closed());
         const uint32_t now = SteadyMs();
-        for (const auto& owned : slots) {
-            Slot* slot = owned.get();
+        for (int i = 0; i < nSlots; ++i) {
+            Slot* slot = &slots[i];
             if (slot->pActive == nullptr)
                 continue;
             if (slot->nSampledId != slot->nAttemptId) {
@@ -398,7 +392,7 @@ void CHttpDownload::WatchWorkers(const std::shared_ptr<Shared>& shared)
                 const int32_t back = slot->samples[(slot->nSampleCount + 1) % (kSteps + 1)];
                 if (slot->nSampleCount >= kSteps && bytes - back < limits.nLowSpeedBytes) {
                     LOG_INFO("ERR:[Thread][%d] %d bytes in %u ms: too slow, the attempt is abandoned",
-                             static_cast<int>(owned.get() - slots.front().get()), bytes - back,
+                             i, bytes - back,
                              static_cast<unsigned>(limits.nLowSpeedMs));
                     slot->bSlow = true;
                 }
@@ -416,7 +410,7 @@ void CHttpDownload::WatchWorkers(const std::shared_ptr<Shared>& shared)
 
 void CHttpDownload::AbortSlot(int index)
 {
-    Slot* slot = slots[static_cast<size_t>(index)].get();
+    Slot* slot = &slots[index];
     if (slot->pActive != nullptr)
         slot->pActive->Abort();
 }
@@ -435,7 +429,7 @@ bool CHttpDownload::PassGate(std::unique_lock<std::mutex>& lock, int index, bool
         if (Stopped())
             return false;
         uint32_t waitMs = 0;
-        const CNetworkGate::Pass pass = pGate->Enter(SteadyMs(), waitMs);
+        const CNetworkGate::Pass pass = gate.Enter(SteadyMs(), waitMs);
         if (pass != CNetworkGate::kWait) {
             probe = pass == CNetworkGate::kProbe;
             if (probe)
@@ -456,9 +450,9 @@ void CHttpDownload::BecomeSingle(int index, const std::string& validator, const 
     // The version now being written is the stream's.
     if (!validator.empty())
         strValidator = validator;
-    for (size_t j = 0; j < slots.size(); ++j)
-        if (static_cast<int>(j) != index)
-            AbortSlot(static_cast<int>(j));
+    for (int j = 0; j < nSlots; ++j)
+        if (j != index)
+            AbortSlot(j);
     nDownloadedSize = 0;
     if (pParam->pMeter != nullptr)
         pParam->pMeter->Update(0);
@@ -484,7 +478,7 @@ CHttpDownload::BodyEnd CHttpDownload::ReadBody(const std::shared_ptr<Shared>& sh
     // stops at its end, even when a take-over moved the end meanwhile; what
     // arrives past the end all the same is not written. Every chunk is
     // written and counted at once, so a cut keeps what arrived.
-    Slot* slot = slots[static_cast<size_t>(index)].get();
+    Slot* slot = &slots[index];
     int32_t at = offset;
     for (;;) {
         int32_t room;
@@ -495,11 +489,11 @@ CHttpDownload::BodyEnd CHttpDownload::ReadBody(const std::shared_ptr<Shared>& sh
             room = scheduler.Writable(index, at, kDownloadBufferSize);
             if (room == 0)
                 return scheduler.Left(index) == 0 ? BodyEnd::kDone : BodyEnd::kCut;
-            shared->inRead[static_cast<size_t>(index)] = 1;
+            shared->inRead[index] = true;
         }
         const int n = request.HttpRead(buffer, room);
         std::lock_guard<std::mutex> lock(shared->lock);
-        shared->inRead[static_cast<size_t>(index)] = 0;
+        shared->inRead[index] = false;
         if (shared->bClosed)
             return BodyEnd::kGone;   // the engine may be gone: touch nothing of it
         if (n <= 0)
@@ -518,8 +512,10 @@ CHttpDownload::BodyEnd CHttpDownload::ReadBody(const std::shared_ptr<Shared>& sh
             nDownloadedSize = scheduler.Done();
             if (pParam->pMeter != nullptr)
                 pParam->pMeter->Update(nDownloadedSize);
+#ifdef PW_TEST_HOOKS
             if (fnOnWrite)
                 fnOnWrite(at, allowed);
+#endif
             Notify(kDownloadProgress, nDownloadedSize, nFileSize);
         }
         at += n;
@@ -535,7 +531,7 @@ void CHttpDownload::Work(const std::shared_ptr<Shared>& shared, int index)
     const std::chrono::milliseconds tick(limits.nWatchMs);
     // Not zero-filled: only the pages the reads reach take memory.
     std::unique_ptr<char[]> buffer(new char[kDownloadBufferSize]);
-    Slot* slot = slots[static_cast<size_t>(index)].get();
+    Slot* slot = &slots[index];
     int idle = 0;                // attempts on this interval that brought no new byte: the budget
     int32_t reached = -1;        // the furthest any attempt got into the interval (-1: none yet)
     bool otherStack = false;     // a 407: the next attempt goes over the other stack
@@ -548,7 +544,7 @@ void CHttpDownload::Work(const std::shared_ptr<Shared>& shared, int index)
         CRangeScheduler::Grant grant;
         bool have = false;
         while (!Stopped()) {
-            if (scheduler.Next(index, SteadyMs(), !pGate->Closed(), grant)) {
+            if (scheduler.Next(index, SteadyMs(), !gate.Closed(), grant)) {
                 have = true;
                 break;
             }
@@ -577,7 +573,7 @@ void CHttpDownload::Work(const std::shared_ptr<Shared>& shared, int index)
         // The interval may have moved while the worker waited.
         if (!scheduler.Next(index, SteadyMs(), false, grant)) {
             if (probe)
-                pGate->ProbeDropped();
+                gate.ProbeDropped();
             continue;
         }
         const RangeAsk ask{grant.nFirst, grant.nEnd - 1, nFileSize, strValidator};
@@ -595,13 +591,13 @@ void CHttpDownload::Work(const std::shared_ptr<Shared>& shared, int index)
         RangeVerdict verdict;
         bool freeOutage = false;
         bool slow = false;
-        std::string stack;
+        const char* stack = "";   // the stack's name (a static text)
         if (!request) {
             // Counts as an attempt, so a factory that never delivers cannot
             // keep the worker alive for ever.
             LOG_INFO("ERR:CBaseRequest::CreateInstance fail!");
             if (probe)
-                pGate->ProbeDropped();
+                gate.ProbeDropped();
         } else {
             stack = request->GetTypeName();
             request->nMaxConnsPerServer = 50;
@@ -615,7 +611,7 @@ void CHttpDownload::Work(const std::shared_ptr<Shared>& shared, int index)
             BodyEnd end = BodyEnd::kCut;
             if (!Stopped()) {
                 lock.unlock();
-                const bool answered = request->Request(sources[static_cast<size_t>(grant.nSource)]);
+                const bool answered = request->Request(sources[grant.nSource]);
                 verdict = JudgeRangeAnswer(*request, answered, ask);
                 lock.lock();
                 const uint32_t now = SteadyMs();
@@ -623,24 +619,24 @@ void CHttpDownload::Work(const std::shared_ptr<Shared>& shared, int index)
                 if (outage && !slot->bSlow && now - nLastByteMs.load() < limits.nOutageMs) {
                     // No network: waited out at the gate, for free.
                     freeOutage = true;
-                    const uint32_t wait = pGate->NoNetwork(now, nLastByteMs.load(), verdict.nRetryAfterMs, probe);
+                    const uint32_t wait = gate.NoNetwork(now, nLastByteMs.load(), verdict.nRetryAfterMs, probe);
                     SetWaiting(true);
                     if (verdict.nStatus != 0)
                         LOG_INFO("[Thread][%d][%d][%s] no network (status %d): waiting %u ms", threadId, index,
-                                 stack.c_str(), verdict.nStatus, wait);
+                                 stack, verdict.nStatus, wait);
                     else
                         LOG_INFO("[Thread][%d][%d][%s] no network (error %u): waiting %u ms", threadId, index,
-                                 stack.c_str(), static_cast<unsigned>(request->nSendError), wait);
+                                 stack, static_cast<unsigned>(request->nSendError), wait);
                 } else if (answered || outage) {
                     // An answer, or an outage no longer waited out: every
                     // waiting worker goes at once.
-                    if (pGate->Open()) {
+                    if (gate.Open()) {
                         scheduler.Resume(now);
                         SetWaiting(false);
                         shared->wake.notify_all();
                     }
                 } else if (probe) {
-                    pGate->ProbeDropped();
+                    gate.ProbeDropped();
                 }
                 int32_t from = ask.nFirst;
                 // Another worker's stream already has the whole file: this
@@ -649,7 +645,7 @@ void CHttpDownload::Work(const std::shared_ptr<Shared>& shared, int index)
                     (!scheduler.IsSingle() || scheduler.Left(index) > 0)) {
                     if (!scheduler.IsSingle())
                         reached = 0;
-                    BecomeSingle(index, verdict.strValidator, stack.c_str());
+                    BecomeSingle(index, verdict.strValidator, stack);
                     verdict.eAnswer = RangeAnswer::kBody;
                     from = 0;
                 }
@@ -686,7 +682,7 @@ void CHttpDownload::Work(const std::shared_ptr<Shared>& shared, int index)
         if (progress)
             reached = position;
         unsigned pauseMs = nRetryPauseMs;
-        if (!stack.empty()) {
+        if (*stack != 0) {
             std::atomic<int32_t>& counter = type == CBaseRequest::kTypeWinHttp ? nWinHttpFailCount : nInternetFailCount;
             ++counter;
         }
@@ -716,17 +712,17 @@ void CHttpDownload::Work(const std::shared_ptr<Shared>& shared, int index)
             pauseMs = verdict.nRetryAfterMs;
         if (giveUp)
             LOG_INFO("[Thread][%d][%d][%s] Request fail, no retry (WinHttp fail:%d, Internet fail:%d)", threadId,
-                     index, stack.c_str(), nWinHttpFailCount.load(), nInternetFailCount.load());
+                     index, stack, nWinHttpFailCount.load(), nInternetFailCount.load());
         else
             LOG_INFO("[Thread][%d][%d][%s] Request fail,  retry %d...(WinHttp fail:%d, Internet fail:%d)", threadId,
-                     index, stack.c_str(), attempt, nWinHttpFailCount.load(), nInternetFailCount.load());
+                     index, stack, attempt, nWinHttpFailCount.load(), nInternetFailCount.load());
         if (giveUp || idle > kDownloadMaxAttempt) {
-            const size_t next = static_cast<size_t>(grant.nSource) + 1;
-            if (next < sources.size() && !ProxySignInRefused()) {
+            const int next = grant.nSource + 1;
+            if (next < nSources && !ProxySignInRefused()) {
                 // A fresh budget from the original URL (and its redirects).
                 LOG_INFO("[Thread][%d][%d] the final URL failed, once more through the original URL", threadId,
                          index);
-                scheduler.Move(index, static_cast<int>(next));
+                scheduler.Move(index, next);
                 idle = 0;
                 triedOther = false;
             } else {
@@ -751,6 +747,6 @@ void CHttpDownload::Work(const std::shared_ptr<Shared>& shared, int index)
         shared->wake.wait_for(lock, std::chrono::milliseconds(pauseMs), [this] { return Stopped(); });
     }
     LOG_INFO_W(L"[Thread][%d][%d] SUCCCESS!", threadId, index);
-    shared->ended[static_cast<size_t>(index)] = 1;
+    shared->ended[index] = true;
     --shared->nRunning;
 }

@@ -72,6 +72,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 enum DownloadEvent { kDownloadStart = 0, kDownloadSize = 1, kDownloadProgress = 2, kDownloadEnd = 3 };
@@ -159,11 +160,9 @@ bool HttpDownload(DownloadParam* param, DownloadCallback callback, bool* cancel)
 class CHttpDownload {
 public:
     using RequestFactory = ::RequestFactory;
-    // Starts one worker thread running body; false when it could not start.
-    // finish(true) joins the thread, finish(false) detaches it; the engine
-    // calls it once for every started worker.
-    using ThreadStarter =
-        std::function<bool(int index, std::function<void()> body, std::function<void(bool join)>& finish)>;
+    // Starts one worker thread running body into thread; false when it could
+    // not start. The engine joins or detaches every started thread.
+    using ThreadStarter = std::function<bool(int index, std::function<void()> body, std::thread& thread)>;
     // Every chunk written: its offset and length (tests; under the write lock).
     using WriteObserver = std::function<void(int32_t offset, int32_t count)>;
 
@@ -178,7 +177,9 @@ public:
     void SetRequestFactory(RequestFactory factory) { fnCreateRequest = std::move(factory); }
     void SetRetryPause(unsigned milliseconds) { nRetryPauseMs = milliseconds; }
     void SetThreadStarter(ThreadStarter starter) { fnStartThread = std::move(starter); }
+#ifdef PW_TEST_HOOKS
     void SetWriteObserver(WriteObserver observer) { fnOnWrite = std::move(observer); }
+#endif
 
     // Events 0, 1, 2..., 3 and the result code.
     int Download();
@@ -227,7 +228,9 @@ private:
 
     RequestFactory fnCreateRequest;
     ThreadStarter fnStartThread;
+#ifdef PW_TEST_HOOKS
     WriteObserver fnOnWrite;
+#endif
     unsigned nRetryPauseMs = kDownloadRetryPauseMs;
     std::atomic<bool> bRestart{false};
     std::atomic<bool> bDiskFailed{false};
@@ -236,11 +239,15 @@ private:
     bool bResume = false;                    // the round starts from pKept's bytes
     std::string strValidator;   // If-Range value; empty: no resume. Write lock while workers run.
     std::wstring strFinalUrl;   // where the size query's redirects led
-    std::vector<std::wstring> sources;   // the URLs an interval may come from, in order
+    // The URLs an interval may come from, in order: the final URL, then the
+    // original one when they differ.
+    std::wstring sources[2];
+    int nSources = 0;
     // Valid during a round (DownLoadContent), guarded by the write lock.
     std::FILE* pFile = nullptr;
     CRangeScheduler scheduler;
-    std::unique_ptr<CNetworkGate> pGate;
-    std::vector<std::unique_ptr<Slot>> slots;
+    CNetworkGate gate;
+    std::unique_ptr<Slot[]> slots;
+    int nSlots = 0;
     std::shared_ptr<Shared> pShared;
 };

@@ -14,11 +14,12 @@ void InsertSorted(std::vector<ByteSpan>& spans, int32_t first, int32_t end, int 
 
 } // namespace
 
-void CRangeScheduler::Start(int32_t size, int count, const std::vector<ByteSpan>& kept, uint32_t nowMs,
+void CRangeScheduler::Start(int32_t size, int count, const std::vector<ByteSpan>* kept, uint32_t nowMs,
                             const SchedulerTuning& tuning)
 {
     nSize = size < 0 ? 0 : size;
-    count = count < 1 ? 1 : count;
+    // One to 64 workers (a take-over marks the workers it tried in 64 bits).
+    count = count < 1 ? 1 : (count > 64 ? 64 : count);
     tune = tuning;
     bSingle = false;
     nDone = 0;
@@ -28,8 +29,10 @@ void CRangeScheduler::Start(int32_t size, int count, const std::vector<ByteSpan>
     workers.assign(static_cast<size_t>(count), Worker());
     // The kept spans, in order, each clipped to the file and to what is
     // already there.
-    std::vector<ByteSpan> sorted(kept);
-    std::sort(sorted.begin(), sorted.end(), [](const ByteSpan& a, const ByteSpan& b) { return a.nFirst < b.nFirst; });
+    std::vector<ByteSpan> sorted;
+    if (kept != nullptr)
+        for (const ByteSpan& span : *kept)
+            InsertSorted(sorted, span.nFirst, span.nEnd, 0);
     int32_t reach = 0;
     for (const ByteSpan& span : sorted) {
         const int32_t first = std::max(span.nFirst, reach);
@@ -114,15 +117,18 @@ bool CRangeScheduler::Stalled(const Worker& w, uint32_t now) const
 
 bool CRangeScheduler::Speed(const Worker& w, uint32_t now, double& speed) const
 {
-    if (w.samples.empty() || now - w.nRunMs < tune.nSpeedKnownMs || Stalled(w, now))
+    if (w.nSamples == 0 || now - w.nRunMs < tune.nSpeedKnownMs || Stalled(w, now))
         return false;
-    // The window starts nSpeedWindowMs ago, or when the bytes began to come.
+    // The window starts nSpeedWindowMs ago, or when the bytes began to come:
+    // the newest sample at or before its start is the base.
     const uint32_t span = std::min(now - w.nRunMs, tune.nSpeedWindowMs);
-    int64_t base = w.samples.front().second;
-    for (const auto& sample : w.samples) {
-        if (now - sample.first < span)
+    const uint32_t kept = std::min(w.nSamples, kSamples);
+    int64_t base = w.samples[(w.nSamples - kept) % kSamples].nBytes;
+    for (uint32_t i = w.nSamples - kept; i < w.nSamples; ++i) {
+        const Worker::Sample& sample = w.samples[i % kSamples];
+        if (now - sample.nMs < span)
             break;
-        base = sample.second;
+        base = sample.nBytes;
     }
     speed = static_cast<double>(w.nBytes - base) * 1000.0 / span;
     return speed > 0;
@@ -132,38 +138,43 @@ bool CRangeScheduler::TakeOver(int taker, uint32_t now, Grant& grant)
 {
     // Candidates by estimated time left, longest first; a stalled one has
     // no end in sight, one whose speed is not known yet is left alone.
-    struct Candidate {
-        int nWorker;
-        double dSecondsLeft;
-        double dSpeed;
-        bool bStalled;
-    };
-    std::vector<Candidate> candidates;
-    for (size_t j = 0; j < workers.size(); ++j) {
-        const Worker& v = workers[j];
-        if (static_cast<int>(j) == taker || v.nEnd <= v.nPos || v.bFailing)
-            continue;
-        double speed = 0;
-        if (Stalled(v, now))
-            candidates.push_back({static_cast<int>(j), 1e300, 0, true});
-        else if (Speed(v, now, speed))
-            candidates.push_back({static_cast<int>(j), (v.nEnd - v.nPos) / speed, speed, false});
-    }
-    std::sort(candidates.begin(), candidates.end(),
-              [](const Candidate& a, const Candidate& b) { return a.dSecondsLeft > b.dSecondsLeft; });
     Worker& t = workers[static_cast<size_t>(taker)];
-    for (const Candidate& c : candidates) {
-        Worker& v = workers[static_cast<size_t>(c.nWorker)];
+    uint64_t tried = 0;
+    for (;;) {
+        int best = -1;
+        double bestLeft = -1;
+        double bestSpeed = 0;
+        for (size_t j = 0; j < workers.size(); ++j) {
+            const Worker& v = workers[j];
+            if (static_cast<int>(j) == taker || v.nEnd <= v.nPos || v.bFailing || (tried >> j & 1) != 0)
+                continue;
+            double speed = 0;
+            double left = -1;
+            if (Stalled(v, now))
+                left = 1e300;
+            else if (Speed(v, now, speed))
+                left = (v.nEnd - v.nPos) / speed;
+            if (left > bestLeft) {
+                best = static_cast<int>(j);
+                bestLeft = left;
+                bestSpeed = speed;
+            }
+        }
+        if (best < 0)
+            return false;
+        tried |= uint64_t(1) << best;
+        Worker& v = workers[static_cast<size_t>(best)];
+        const bool stalled = bestSpeed == 0;
         const int32_t left = v.nEnd - v.nPos;
         int32_t taken = left;
-        if (!c.bStalled) {
+        if (!stalled) {
             // Split so that both are expected to end together; a taker whose
             // own speed is not known is taken to be as fast: half.
             double takerSpeed = 0;
             if (!Speed(t, now, takerSpeed))
-                takerSpeed = c.dSpeed;
-            taken = static_cast<int32_t>(left * (takerSpeed / (c.dSpeed + takerSpeed)));
-            if (taken < tune.nMinTakeOver || taken * 1000.0 / c.dSpeed < tune.nTakeOverWorthMs)
+                takerSpeed = bestSpeed;
+            taken = static_cast<int32_t>(left * (takerSpeed / (bestSpeed + takerSpeed)));
+            if (taken < tune.nMinTakeOver || taken * 1000.0 / bestSpeed < tune.nTakeOverWorthMs)
                 continue;
         }
         const int32_t split = v.nEnd - taken;
@@ -174,11 +185,10 @@ bool CRangeScheduler::TakeOver(int taker, uint32_t now, Grant& grant)
         grant.nEnd = end;
         grant.nSource = v.nSource;
         grant.bNew = true;
-        grant.nFrom = c.nWorker;
-        grant.bStalled = c.bStalled;
+        grant.nFrom = best;
+        grant.bStalled = stalled;
         return true;
     }
-    return false;
 }
 
 int32_t CRangeScheduler::Writable(int worker, int32_t offset, int32_t count) const
@@ -197,15 +207,15 @@ void CRangeScheduler::Commit(int worker, int32_t count, uint32_t nowMs)
     AddDone(w.nPos, w.nPos + count);
     w.nPos += count;
     // Bytes after a stall (or the first ever) start a new speed run.
-    if (w.samples.empty() || nowMs - w.nClockMs >= tune.nStallMs) {
-        w.samples.clear();
-        w.samples.emplace_back(nowMs, w.nBytes);
+    if (w.nSamples == 0 || nowMs - w.nClockMs >= tune.nStallMs) {
+        w.nSamples = 0;
+        w.samples[w.nSamples++ % kSamples] = {nowMs, w.nBytes};
         w.nRunMs = nowMs;
     }
     w.nBytes += count;
-    w.samples.emplace_back(nowMs, w.nBytes);
-    while (w.samples.size() > 2 && nowMs - w.samples[1].first >= tune.nSpeedWindowMs)
-        w.samples.pop_front();
+    // At most one sample a step: the window's start is known to a step.
+    if (nowMs - w.samples[(w.nSamples - 1) % kSamples].nMs >= kSampleStepMs)
+        w.samples[w.nSamples++ % kSamples] = {nowMs, w.nBytes};
     w.nClockMs = nowMs;
     w.bFailing = false;
 }
@@ -272,7 +282,7 @@ void CRangeScheduler::Resume(uint32_t nowMs)
 {
     for (Worker& w : workers) {
         w.nClockMs = nowMs;
-        w.samples.clear();
+        w.nSamples = 0;
     }
 }
 
@@ -305,6 +315,7 @@ void CRangeScheduler::AddDone(int32_t first, int32_t end)
     nDone += end - first;
 }
 
+#ifdef PW_TEST_HOOKS
 bool CRangeScheduler::Consistent() const
 {
     std::vector<ByteSpan> all(done);
@@ -339,3 +350,4 @@ bool CRangeScheduler::Consistent() const
     }
     return true;
 }
+#endif

@@ -26,7 +26,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <vector>
 
 // The bytes [nFirst, nEnd) of the file, from source nSource.
@@ -56,11 +55,11 @@ public:
         bool bStalled = false;   // ...which was stalled
     };
 
-    // A download of size bytes over workers workers (at least 1, at most one
-    // per byte); done holds bytes already written, which are not fetched
-    // again. Worker i's first interval is the first missing part of the
-    // i-th range; the other missing parts are free.
-    void Start(int32_t size, int workers, const std::vector<ByteSpan>& done, uint32_t nowMs,
+    // A download of size bytes over workers workers (1 to 64, at most one
+    // per byte); done, when given, holds bytes already written, which are
+    // not fetched again. Worker i's first interval is the first missing part
+    // of the i-th range; the other missing parts are free.
+    void Start(int32_t size, int workers, const std::vector<ByteSpan>* done, uint32_t nowMs,
                const SchedulerTuning& tuning = SchedulerTuning());
 
     // The interval worker fetches now: the rest of its own, else a free one,
@@ -101,11 +100,15 @@ public:
     bool IsSingle() const { return bSingle; }
     const std::vector<ByteSpan>& DoneSpans() const { return done; }
     const std::vector<ByteSpan>& FailedSpans() const { return failed; }
+#ifdef PW_TEST_HOOKS
     // Done, free, failed and in-flight bytes cover the file exactly once,
-    // and each worker's written part is done (for tests).
+    // and each worker's written part is done (tests).
     bool Consistent() const;
+#endif
 
 private:
+    static constexpr uint32_t kSamples = 32;        // enough for the window at one a step
+    static constexpr uint32_t kSampleStepMs = 100;
     struct Worker {
         int32_t nBase = 0;       // where the interval began (TakeBack)
         int32_t nPos = 0;        // next byte to write
@@ -115,7 +118,14 @@ private:
         uint32_t nClockMs = 0;   // last byte, grant or resume: the stall clock
         uint32_t nRunMs = 0;     // bytes have come without a stall since then
         int64_t nBytes = 0;      // all bytes this worker wrote
-        std::deque<std::pair<uint32_t, int64_t>> samples;   // (time, nBytes), the speed window
+        // (time, nBytes) at most every kSampleStepMs, the newest at
+        // samples[nSamples - 1 modulo kSamples]: the speed window.
+        struct Sample {
+            uint32_t nMs;
+            int64_t nBytes;
+        };
+        Sample samples[kSamples] = {};
+        uint32_t nSamples = 0;
     };
 
     bool Stalled(const Worker& w, uint32_t now) const;

@@ -1210,20 +1210,20 @@ TEST(NetDownload, WorkerThatCannotStartFailsTheDownloadAfterTheOthersEnd)
     run.server.content = PatternBytes(4000);
     run.param.nDownloadThread = 4;
     int started = 0;
-    std::vector<std::shared_ptr<std::thread>> threads;
-    auto starter = [&](int index, std::function<void()> body, std::function<void(bool)>& finish) {
+    std::atomic<int> finished{0};
+    auto starter = [&](int index, std::function<void()> body, std::thread& thread) {
         if (index == 2)
             return false;
         ++started;
-        auto worker = std::make_shared<std::thread>(std::move(body));
-        threads.push_back(worker);
-        finish = [worker](bool join) { join ? worker->join() : worker->detach(); };
+        thread = std::thread([&, body] {
+            body();
+            ++finished;
+        });
         return true;
     };
     EXPECT_EQ(run.Run(starter), -4);
     EXPECT_EQ(started, 2);
-    for (const auto& t : threads)
-        EXPECT_FALSE(t->joinable());   // joined before the engine returned
+    EXPECT_EQ(finished.load(), 2);   // joined before the engine returned
     EXPECT_EQ(run.RangeCalls().size(), 2u);
     EXPECT_EQ(log.Count("ERR:start download thread 2 fail!"), 1u);
 }

@@ -82,7 +82,7 @@ TEST(RangeScheduler, FirstDivisionKeptBytesAndTakeOvers)
     {
         // The ranges of the first division; the last takes the rest.
         CRangeScheduler map;
-        map.Start(1000, 3, {}, 0);
+        map.Start(1000, 3, nullptr, 0);
         std::vector<std::pair<int32_t, int32_t>> grants;
         for (int w = 0; w < 3; ++w) {
             ASSERT_TRUE(map.Next(w, 0, true, g));
@@ -95,7 +95,8 @@ TEST(RangeScheduler, FirstDivisionKeptBytesAndTakeOvers)
         // Kept bytes are not fetched again: worker 0's range is done, so it
         // takes the free hole of worker 1's range; worker 1 its first hole.
         CRangeScheduler map;
-        map.Start(1000, 2, {{0, 500, 0}, {600, 700, 0}, {800, 900, 0}}, 0);
+        const std::vector<ByteSpan> kept{{0, 500, 0}, {600, 700, 0}, {800, 900, 0}};
+        map.Start(1000, 2, &kept, 0);
         EXPECT_EQ(map.Done(), 700);
         ASSERT_TRUE(map.Next(1, 0, true, g));
         EXPECT_EQ(std::make_pair(g.nFirst, g.nEnd), std::make_pair(500, 600));
@@ -112,7 +113,7 @@ TEST(RangeScheduler, FirstDivisionKeptBytesAndTakeOvers)
         // worker 0 has 66,000 bytes left: worker 1 takes 29/39 of them (the
         // speeds over the last two seconds), so that both end together.
         CRangeScheduler map;
-        map.Start(200000, 2, {}, 0, tune);
+        map.Start(200000, 2, nullptr, 0, tune);
         uint32_t now = 0;
         while (map.Left(1) > 0)
             Tick(map, now, {1000, 3000});
@@ -132,7 +133,7 @@ TEST(RangeScheduler, FirstDivisionKeptBytesAndTakeOvers)
         // Not worth it (below the least part, or saving under a second), a
         // speed not known yet: nothing taken. Stalled: all of it.
         CRangeScheduler map;
-        map.Start(4000, 2, {}, 0, tune);
+        map.Start(4000, 2, nullptr, 0, tune);
         uint32_t now = 0;
         map.Commit(1, map.Writable(1, 2000, 2000), now);
         EXPECT_FALSE(map.Next(1, now, true, g));          // worker 0's speed is not known
@@ -150,7 +151,7 @@ TEST(RangeScheduler, FirstDivisionKeptBytesAndTakeOvers)
     {
         // Taking back, failing for good, moving to another source, one stream.
         CRangeScheduler map;
-        map.Start(1000, 2, {}, 0);
+        map.Start(1000, 2, nullptr, 0);
         map.Commit(0, 100, 0);
         map.TakeBack(0);
         EXPECT_EQ(map.Done(), 0);
@@ -223,7 +224,7 @@ TEST(RangeScheduler, RandomSchedulesWriteEveryByteExactlyOnce)
         std::vector<Sim> sims(static_cast<size_t>(count));
         CRangeScheduler map;
         uint32_t now = 1000000;   // not zero: the clock's origin is not special
-        map.Start(size, count, kept, now, tune);
+        map.Start(size, count, &kept, now, tune);
         ASSERT_TRUE(map.Consistent()) << "seed " << seed;
         int32_t lastDone = map.Done();
         bool everFailed = false;
