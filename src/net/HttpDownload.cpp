@@ -358,10 +358,10 @@ void CHttpDownload::WatchWorkers(const std::shared_ptr<Shared>& shared)
     constexpr uint32_t kSteps = Slot::kSpeedSteps;
     const uint32_t step = (limits.nLowSpeedMs + kSteps - 1) / kSteps;
     std::unique_lock<std::mutex> lock(shared->lock);
+    uint32_t lastTickMs = SteadyMs();
     for (;;) {
-        lock.unlock();
-        std::this_thread::sleep_for(std::chrono::milliseconds(limits.nWatchMs));
-        lock.lock();
+        // A tick, or sooner when a worker ends (the last one ends the round).
+        shared->wake.wait_for(lock, std::chrono::milliseconds(limits.nWatchMs));
         const bool stopped = Stopped();
         int reading = 0;
         for (int i = 0; i < nSlots; ++i)
@@ -376,9 +376,12 @@ void CHttpDownload::WatchWorkers(const std::shared_ptr<Shared>& shared)
             shared->wake.notify_all();
             return;
         }
+        const uint32_t now = SteadyMs();
+        if (now - lastTickMs < limits.nWatchMs)
+            continue;   // woken early: the samples keep their pace
+        lastTickMs = now;
         if (pParam->pMeter != nullptr)
             pParam->pMeter->SetWaiting(gate.Closed());
-        const uint32_t now = SteadyMs();
         for (int i = 0; i < nSlots; ++i) {
             Slot* slot = &slots[i];
             if (slot->pActive == nullptr)
@@ -480,19 +483,17 @@ CHttpDownload::BodyEnd CHttpDownload::ReadBody(const std::shared_ptr<Shared>& sh
     // written and counted at once, so a cut keeps what arrived.
     Slot* slot = &slots[index];
     int32_t at = offset;
+    std::unique_lock<std::mutex> lock(shared->lock);
     for (;;) {
-        int32_t room;
-        {
-            std::lock_guard<std::mutex> lock(shared->lock);
-            if (Stopped() || slot->bSlow)
-                return BodyEnd::kCut;
-            room = scheduler.Writable(index, at, kDownloadBufferSize);
-            if (room == 0)
-                return scheduler.Left(index) == 0 ? BodyEnd::kDone : BodyEnd::kCut;
-            shared->inRead[index] = true;
-        }
+        if (Stopped() || slot->bSlow)
+            return BodyEnd::kCut;
+        const int32_t room = scheduler.Writable(index, at, kDownloadBufferSize);
+        if (room == 0)
+            return scheduler.Left(index) == 0 ? BodyEnd::kDone : BodyEnd::kCut;
+        shared->inRead[index] = true;
+        lock.unlock();
         const int n = request.HttpRead(buffer, room);
-        std::lock_guard<std::mutex> lock(shared->lock);
+        lock.lock();
         shared->inRead[index] = false;
         if (shared->bClosed)
             return BodyEnd::kGone;   // the engine may be gone: touch nothing of it
@@ -749,4 +750,5 @@ void CHttpDownload::Work(const std::shared_ptr<Shared>& shared, int index)
     LOG_INFO_W(L"[Thread][%d][%d] SUCCCESS!", threadId, index);
     shared->ended[index] = true;
     --shared->nRunning;
+    shared->wake.notify_all();
 }

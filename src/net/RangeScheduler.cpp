@@ -302,6 +302,12 @@ void CRangeScheduler::AddDone(int32_t first, int32_t end)
     // touches [first, end).
     auto it = std::lower_bound(done.begin(), done.end(), first,
                                [](const ByteSpan& span, int32_t value) { return span.nEnd < value; });
+    // Most often a worker's bytes extend the span they follow.
+    if (it != done.end() && it->nEnd == first && (it + 1 == done.end() || (it + 1)->nFirst > end)) {
+        it->nEnd = end;
+        nDone += end - first;
+        return;
+    }
     int32_t a = first;
     int32_t b = end;
     auto last = it;

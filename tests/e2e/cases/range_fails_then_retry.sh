@@ -9,7 +9,6 @@ start_server --rate 40000 --faults 'failrange=300000&failstatus=404'
 touch "$work/root/failrange.flag"
 rm -f "$logfile"
 local size; size=$(stat -c %s "$work/root/brisklane-pathwick.exe")
-body_bytes() { curl -s "http://127.0.0.1:$port/stats" | sed -n 's/.*"body_bytes": \([0-9]*\).*/\1/p'; }
 start_app
 local w; w=$(find_main_window 60) || { fail "main window shown"; return; }
 sleep 1

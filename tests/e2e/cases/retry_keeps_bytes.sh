@@ -16,7 +16,6 @@ click "$w" $install_x $install_y
 # Eleven attempts 2 s apart per range after the cut.
 find_message_box 90 >/dev/null
 expect_box 01-failure-box "the failure box after the budget" "Network error. Please check your network settings.\n\nClick Abort to cancel installation, Retry to try again, or Ignore to download via browser." || return
-body_bytes() { curl -s "http://127.0.0.1:$port/stats" | sed -n 's/.*"body_bytes": \([0-9]*\).*/\1/p'; }
 local before; before=$(body_bytes)
 local kept; kept=$(stat -c %s "$datadir/corvane-download.exe" 2>/dev/null || echo 0)
 check "the partial file is there at the box ($kept bytes)" [ "$kept" -gt 0 ]
