@@ -211,6 +211,10 @@ bool CMainFrameWnd::ShowBannerImage(int index)
     if (!FileExists(path))
         return false;
     banner->ReplaceBkImage(path);
+    // The headline over the picture, empty for a package without one (its
+    // pictures then carry their own).
+    if (CControlUI* headline = FindControl(L"label_banner"))
+        headline->SetText(languageManager.GetText(BannerTextKey(index)));
     return true;
 }
 

@@ -95,8 +95,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     SkinUI::CSkinSource::SetSkinPath(SkinUI::CSkinSource::GetModuleFolder());
 
     CMainFrameWnd frame(options);
-    if (frame.Create(nullptr, L"", 0x96C80000, 0, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
-                     nullptr) == nullptr)
+    // Created hidden and shown by RunModal once centred, with its first
+    // frame painted at once: the window never appears unpainted or elsewhere.
+    if (frame.Create(nullptr, L"", 0x96C80000 & ~WS_VISIBLE, 0, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                     CW_USEDEFAULT, nullptr) == nullptr)
         return 0;
     frame.CenterOnOwner();
     frame.RunModal();

@@ -28,6 +28,12 @@ constexpr DWORD kKillAccess = PROCESS_TERMINATE | SYNCHRONIZE | PROCESS_QUERY_LI
 // Parents are looked up this many links up at most.
 constexpr int kMaxAncestry = 32;
 
+// The service of the desktop's top-level browser (SID_STopLevelBrowser).
+// The interfaces and classes are named by __uuidof, whose values the
+// headers carry; only this service identifier has none there, and defining
+// it here spares the program the import library of identifiers.
+constexpr GUID kSidTopLevelBrowser = {0x4c96be40, 0x915c, 0x11cf, {0x99, 0xd3, 0x00, 0xaa, 0x00, 0x4a, 0xe8, 0x37}};
+
 // wdc.dll's entry that starts a program as the logged-on interactive user.
 typedef HRESULT(WINAPI* RunTaskAsInteractiveUserFn)(const wchar_t* commandLine, const wchar_t* reserved,
                                                      DWORD flags);
@@ -116,7 +122,7 @@ bool RunThroughDesktopShell(const std::wstring& programPath)
     if (!com.Usable())
         return false;
     CComRef<IShellWindows> windows;
-    HRESULT hr = CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_IShellWindows,
+    HRESULT hr = CoCreateInstance(__uuidof(ShellWindows), nullptr, CLSCTX_LOCAL_SERVER, __uuidof(IShellWindows),
                                   windows.ReceiveVoid());
     if (FAILED(hr)) {
         LOG_INFO("CoCreateInstance(ShellWindows) failed, hr 0x%08lX", static_cast<unsigned long>(hr));
@@ -141,19 +147,19 @@ bool RunThroughDesktopShell(const std::wstring& programPath)
     CComRef<IShellFolderViewDual> folderView;
     CComRef<IDispatch> application;
     CComRef<IShellDispatch2> shell;
-    hr = desktop->QueryInterface(IID_IServiceProvider, services.ReceiveVoid());
+    hr = desktop->QueryInterface(__uuidof(IServiceProvider), services.ReceiveVoid());
     if (SUCCEEDED(hr))
-        hr = services->QueryService(SID_STopLevelBrowser, IID_IShellBrowser, browser.ReceiveVoid());
+        hr = services->QueryService(kSidTopLevelBrowser, __uuidof(IShellBrowser), browser.ReceiveVoid());
     if (SUCCEEDED(hr))
         hr = browser->QueryActiveShellView(view.Receive());
     if (SUCCEEDED(hr))
-        hr = view->GetItemObject(SVGIO_BACKGROUND, IID_IDispatch, background.ReceiveVoid());
+        hr = view->GetItemObject(SVGIO_BACKGROUND, __uuidof(IDispatch), background.ReceiveVoid());
     if (SUCCEEDED(hr))
-        hr = background->QueryInterface(IID_IShellFolderViewDual, folderView.ReceiveVoid());
+        hr = background->QueryInterface(__uuidof(IShellFolderViewDual), folderView.ReceiveVoid());
     if (SUCCEEDED(hr))
         hr = folderView->get_Application(application.Receive());
     if (SUCCEEDED(hr))
-        hr = application->QueryInterface(IID_IShellDispatch2, shell.ReceiveVoid());
+        hr = application->QueryInterface(__uuidof(IShellDispatch2), shell.ReceiveVoid());
     if (FAILED(hr) || shell.Get() == nullptr) {
         LOG_INFO("desktop shell not reachable, hr 0x%08lX", static_cast<unsigned long>(hr));
         return false;

@@ -35,6 +35,7 @@ check "download page: the progress bar" wait_for 10 acc_shows "progress bar" "In
 check "download page: Hide, focused" wait_for 10 acc_shows "push button" "Hide" focused
 check "download page: Minimize" acc_shows "push button" "Minimize"
 check "download page: Close" acc_shows "push button" "Close"
+check "download page: the first banner's headline, read as text" acc_shows "static text" "Plan every route with ease"
 check "download page: Install not shown" acc_state "push button" "Install" has invisible
 local first; first=$(acc_value "progress bar" "Installing...")
 value_moved() { local v; v=$(acc_value "progress bar" "Installing..."); [ -n "$v" ] && [ "$v" != "$first" ]; }
