@@ -4,6 +4,11 @@
 #include "logging/Log.h"
 #include "logging/TextEncoding.h"
 #include "net/ProxySettings.h"
+#include "net/Url.h"
+
+#include <algorithm>
+#include <mutex>
+#include <vector>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -41,19 +46,15 @@ CBaseRequest* CBaseRequest::CreateInstance(int type)
 
 bool CBaseRequest::ParseUrl(const std::wstring& url, std::wstring& server, std::wstring& object)
 {
-    std::wstring rest;
-    if (url.find(L"http://") != std::wstring::npos)
-        rest = url.size() > 7 ? url.substr(7) : std::wstring();
-    else if (url.find(L"https://") != std::wstring::npos)
-        rest = url.size() > 8 ? url.substr(8) : std::wstring();
-    else
+    const UrlParts parts = SplitUrl(url);
+    const std::wstring scheme = AsciiLower(parts.strScheme);
+    if (!parts.bScheme || !parts.bAuthority || (scheme != L"http" && scheme != L"https"))
         return true;  // no scheme: the platform calls fail later on the empty names
-
-    size_t slash = rest.find(L'/');
-    if (slash == std::wstring::npos)
+    // A sign-in written into the URL is never sent (nor logged).
+    if (parts.strPath.empty() || parts.strAuthority.find(L'@') != std::wstring::npos)
         return false;
-    server = rest.substr(0, slash);
-    object = rest.substr(slash + 1);
+    server = parts.strAuthority;
+    object = parts.strPath.substr(1) + (parts.bQuery ? L"?" + parts.strQuery : std::wstring());
     return true;
 }
 
@@ -77,11 +78,50 @@ void CBaseRequest::SplitServerPort(const std::wstring& server, std::wstring& hos
     port = static_cast<int>(value);
 }
 
+namespace {
+
+// The URLs redirects have led to in this process; kept so that a later
+// request to one (the ranges ask the size query's final URL) knows it.
+struct RedirectTargets {
+    std::mutex lock;
+    std::vector<std::wstring> urls;
+};
+constexpr size_t kRedirectTargetsKept = 64;
+
+RedirectTargets& Targets()
+{
+    static RedirectTargets targets;
+    return targets;
+}
+
+void NoteRedirectTarget(const std::wstring& url)
+{
+    RedirectTargets& targets = Targets();
+    std::lock_guard<std::mutex> guard(targets.lock);
+    if (std::find(targets.urls.begin(), targets.urls.end(), url) != targets.urls.end())
+        return;
+    if (targets.urls.size() >= kRedirectTargetsKept)
+        targets.urls.erase(targets.urls.begin());
+    targets.urls.push_back(url);
+}
+
+bool IsRedirectTarget(const std::wstring& url)
+{
+    RedirectTargets& targets = Targets();
+    std::lock_guard<std::mutex> guard(targets.lock);
+    return std::find(targets.urls.begin(), targets.urls.end(), url) != targets.urls.end();
+}
+
+} // namespace
+
 bool CBaseRequest::Request(const std::wstring& url)
 {
     std::wstring current = url;
     for (int hops = 0;; ++hops) {
-        if (!RequestOnce(current))
+        // The plain attempt is for the URL the caller was given, never for
+        // where a redirect led: a redirect's target whose TLS fails is not
+        // asked for in plain text.
+        if (!RequestOnce(current, hops == 0 && !IsRedirectTarget(current)))
             return false;
         strFinalUrl = current;
         int status = 0;
@@ -91,9 +131,11 @@ bool CBaseRequest::Request(const std::wstring& url)
             return true;
         std::wstring next;
         if (hops >= kMaxRedirects || !ResolveRedirect(current, Utf8ToWide(location), next)) {
-            LOG_INFO("ERR:[%s] redirect %d to \"%s\" refused", GetTypeName(), hops + 1, location.c_str());
+            LOG_INFO("ERR:[%s] redirect %d to \"%s\" refused", GetTypeName(), hops + 1,
+                     WideToUtf8(UrlForLog(Utf8ToWide(location))).c_str());
             return true;
         }
+        NoteRedirectTarget(next);
         current = next;
         LOG_INFO_W(L"redirect %d to %ls", hops + 1, ProxyKeyOf(current).c_str());
     }
@@ -101,19 +143,29 @@ bool CBaseRequest::Request(const std::wstring& url)
 
 bool CBaseRequest::ResolveRedirect(const std::wstring& base, const std::wstring& location, std::wstring& next)
 {
-    // An absolute URL of the same scheme, or a path on the same server.
-    std::wstring server = ProxyKeyOf(base);
-    size_t scheme = location.find(L"://");
-    if (!location.empty() && location[0] == L'/' && location.compare(0, 2, L"//") != 0)
-        next = server + location;
-    else if (scheme != std::wstring::npos && location.compare(0, scheme + 3, base, 0, scheme + 3) == 0)
-        next = location;
-    else
+    if (location.empty())
         return false;
-    return !server.empty();
+    UrlParts target = SplitUrl(ResolveUrl(base, location));
+    const std::wstring scheme = AsciiLower(target.strScheme);
+    if (!target.bScheme || !target.bAuthority || (scheme != L"http" && scheme != L"https") ||
+        scheme != AsciiLower(SplitUrl(base).strScheme))
+        return false;
+    std::wstring host;
+    int port = 0;
+    SplitServerPort(target.strAuthority, host, port);
+    if (host.empty() || target.strAuthority.find(L'@') != std::wstring::npos)
+        return false;
+    target.strScheme = scheme;
+    target.strAuthority = AsciiLower(target.strAuthority);
+    if (target.strPath.empty())
+        target.strPath = L"/";
+    target.bFragment = false;
+    target.strFragment.clear();
+    next = JoinUrl(target);
+    return true;
 }
 
-bool CBaseRequest::RequestOnce(const std::wstring& url)
+bool CBaseRequest::RequestOnce(const std::wstring& url, bool plainAllowed)
 {
     strUrl = url;
     std::wstring server;
@@ -122,7 +174,7 @@ bool CBaseRequest::RequestOnce(const std::wstring& url)
         return false;
     if (RequestImp(true, server, object))
         return true;
-    return !bAborted && RequestImp(false, server, object);
+    return plainAllowed && !bAborted && RequestImp(false, server, object);
 }
 
 bool CBaseRequest::RequestImp(bool secure, const std::wstring& server, const std::wstring& object)

@@ -253,6 +253,18 @@ std::wstring FileUrl(const std::string& server, const std::string& name, const s
     return BaseUrl(server, scheme) + L"files/" + Utf8ToWide(name) + (full.empty() ? L"" : L"?" + Utf8ToWide(full));
 }
 
+// A URL as a query value ("redirect=" + QueryEscaped(url)).
+std::string QueryEscaped(const std::wstring& url)
+{
+    std::string escaped;
+    for (char c : WideToUtf8(url)) {
+        static const char hex[] = "0123456789ABCDEF";
+        const bool plain = isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == '_';
+        escaped += plain ? std::string(1, c) : std::string{'%', hex[(c >> 4) & 15], hex[c & 15]};
+    }
+    return escaped;
+}
+
 std::wstring RunW()
 {
     return Utf8ToWide(RunId());
@@ -680,12 +692,7 @@ TEST(NetServer, SecureAttemptNeverFollowsARedirectToPlainHttp)
         for (const wchar_t* scheme : {L"http", L"https"}) {
             const std::string to = "to-" + WideToUtf8(scheme) + std::to_string(type);
             SCOPED_TRACE(to);
-            std::string escaped;
-            for (char c : WideToUtf8(FileUrl("main", "moved.bin", "tag=" + to, scheme))) {
-                static const char hex[] = "0123456789ABCDEF";
-                const bool plain = isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == '_';
-                escaped += plain ? std::string(1, c) : std::string{'%', hex[(c >> 4) & 15], hex[c & 15]};
-            }
+            const std::string escaped = QueryEscaped(FileUrl("main", "moved.bin", "tag=" + to, scheme));
             std::unique_ptr<CBaseRequest> request(CBaseRequest::CreateInstance(type));
             int status = 0;
             const bool answered = request->Request(FileUrl("main", "moved.bin", "redirect=" + escaped)) &&
@@ -701,6 +708,29 @@ TEST(NetServer, SecureAttemptNeverFollowsARedirectToPlainHttp)
                 EXPECT_EQ(s.scheme, "https") << Describe(reached);
         }
     }
+}
+
+// The plain attempt is for the URL the caller names: a redirect's target
+// whose TLS fails is not asked for in plain text, neither while the
+// redirect is followed nor when it is asked again (as the ranges ask the size
+// query's final URL). The control: the same server named directly is.
+TEST(NetServer, RedirectTargetGetsNoPlainAttempt)
+{
+    ServeFile("tls-less.bin", RandomBytes(1000, 37));
+    const std::wstring target = FileUrl("plain", "tls-less.bin", "tag=redirect-target");
+    std::unique_ptr<CBaseRequest> request(CBaseRequest::CreateInstance(CBaseRequest::kTypeWinHttp));
+    EXPECT_FALSE(request->Request(FileUrl("main", "tls-less.bin", "redirect=" + QueryEscaped(target))));
+    request.reset(CBaseRequest::CreateInstance(CBaseRequest::kTypeWinHttp));
+    EXPECT_FALSE(request->Request(target));
+    EXPECT_TRUE(RequestsSeen("plain", "redirect-target").empty()) << Describe(RequestsSeen("plain", "redirect-target"));
+
+    request.reset(CBaseRequest::CreateInstance(CBaseRequest::kTypeWinHttp));
+    int status = 0;
+    EXPECT_TRUE(request->Request(FileUrl("plain", "tls-less.bin", "tag=named")) && request->GetStatusCode(&status) &&
+                status == 200);
+    std::vector<Seen> named = RequestsSeen("plain", "named");
+    ASSERT_EQ(named.size(), 1u) << Describe(named);
+    EXPECT_EQ(named[0].scheme, "http");
 }
 
 // The size the free-space check approved is all the engine may fetch: a
@@ -868,6 +898,31 @@ TEST(NetNginx, RangesGoWhereTheSizeQueryWasRedirectedAndNeverToPlainHttp)
         Fetch plain(NginxUrl(name, plainTag, L"moved-plain"), 5);
         EXPECT_EQ(plain.Run(stack), -3);
         EXPECT_TRUE(NginxHits(plainTag, "nginx.second").empty());
+    }
+}
+
+// nginx answers "302 <name>", a relative Location ("return 302 setup.exe"
+// sends it as it is): resolved against the request's URL, the size and the
+// five ranges come from there on both stacks.
+TEST(NetNginx, RelativeRedirectIsResolvedAndTheDownloadCompletes)
+{
+    for (int stack : {CBaseRequest::kTypeWinHttp, CBaseRequest::kTypeInternet}) {
+        SCOPED_TRACE(stack);
+        const std::string name = "relative" + std::to_string(stack) + ".bin";
+        const std::string bytes = ServeNginxFile(name, RandomBytes(300000, 97 + stack));
+        const std::string tag = "relative-" + name;
+        Fetch fetch(NginxUrl(name + ".redirect", tag, L"relative"), 5);
+        ASSERT_EQ(fetch.Run(stack), 0);
+        EXPECT_EQ(Sha256Hex(fetch.Bytes()), Sha256Hex(bytes));
+        std::vector<NginxHit> hits = NginxHits(tag);
+        int redirects = 0;
+        int ranges = 0;
+        for (const NginxHit& h : hits) {
+            redirects += h.status == 302;
+            ranges += h.status == 206;
+        }
+        EXPECT_GE(redirects, 1) << DescribeHits(hits);
+        EXPECT_EQ(ranges, 5) << DescribeHits(hits);
     }
 }
 

@@ -9,6 +9,7 @@
 #include "net/ProxySettings.h"
 #include "net/ProxySignIn.h"
 #include "net/SharedAnswer.h"
+#include "net/Url.h"
 
 #include "common/NetTestSupport.h"
 #include "common/TestSupport.h"
@@ -334,11 +335,14 @@ TEST(NetUrl, ParseUrlSplitsServerAndObject)
         {L"http://host/setup.exe", true, L"host", L"setup.exe"},
         {L"https://localhost:47443/files/a.bin", true, L"localhost:47443", L"files/a.bin"},
         {L"https://host/", true, L"host", L""},
+        {L"HTTPS://host/a#part", true, L"host", L"a"},   // the scheme in any case; no fragment is sent
+        {L"https://cdn.example/f?src=http://x/y", true, L"cdn.example", L"f?src=http://x/y"},
         {L"https://host", false, L"<unset>", L"<unset>"},
+        {L"https://host?a=/b", false, L"<unset>", L"<unset>"},
+        {L"https://u:p@host/a", false, L"<unset>", L"<unset>"},   // a sign-in in the URL: refused
         {L"host/a", true, L"<unset>", L"<unset>"},          // no scheme: names stay as they were
+        {L"xhttp://host/a", true, L"<unset>", L"<unset>"},  // the scheme is read at the start only
         {L"", true, L"<unset>", L"<unset>"},
-        // "http://" anywhere drops the first seven characters of the URL.
-        {L"xhttp://host/a", true, L"", L"host/a"},
     };
     for (const Case& c : cases) {
         std::wstring server = L"<unset>";
@@ -347,6 +351,33 @@ TEST(NetUrl, ParseUrlSplitsServerAndObject)
         EXPECT_EQ(server, c.server) << WideToUtf8(c.url);
         EXPECT_EQ(object, c.object) << WideToUtf8(c.url);
     }
+}
+
+// Every normal and abnormal example of reference resolution in RFC 3986
+// (5.4.1, 5.4.2), against its base "http://a/b/c/d;p?q".
+TEST(NetUrl, ReferencesResolveAsTheStandardsExamplesSay)
+{
+    const wchar_t* const cases[][2] = {
+        {L"g:h", L"g:h"}, {L"g", L"http://a/b/c/g"}, {L"./g", L"http://a/b/c/g"},
+        {L"g/", L"http://a/b/c/g/"}, {L"/g", L"http://a/g"}, {L"//g", L"http://g"},
+        {L"?y", L"http://a/b/c/d;p?y"}, {L"g?y", L"http://a/b/c/g?y"}, {L"#s", L"http://a/b/c/d;p?q#s"},
+        {L"g#s", L"http://a/b/c/g#s"}, {L"g?y#s", L"http://a/b/c/g?y#s"}, {L";x", L"http://a/b/c/;x"},
+        {L"g;x", L"http://a/b/c/g;x"}, {L"g;x?y#s", L"http://a/b/c/g;x?y#s"}, {L"", L"http://a/b/c/d;p?q"},
+        {L".", L"http://a/b/c/"}, {L"./", L"http://a/b/c/"}, {L"..", L"http://a/b/"},
+        {L"../", L"http://a/b/"}, {L"../g", L"http://a/b/g"}, {L"../..", L"http://a/"},
+        {L"../../", L"http://a/"}, {L"../../g", L"http://a/g"},
+        // abnormal
+        {L"../../../g", L"http://a/g"}, {L"../../../../g", L"http://a/g"}, {L"/./g", L"http://a/g"},
+        {L"/../g", L"http://a/g"}, {L"g.", L"http://a/b/c/g."}, {L".g", L"http://a/b/c/.g"},
+        {L"g..", L"http://a/b/c/g.."}, {L"..g", L"http://a/b/c/..g"}, {L"./../g", L"http://a/b/g"},
+        {L"./g/.", L"http://a/b/c/g/"}, {L"g/./h", L"http://a/b/c/g/h"}, {L"g/../h", L"http://a/b/c/h"},
+        {L"g;x=1/./y", L"http://a/b/c/g;x=1/y"}, {L"g;x=1/../y", L"http://a/b/c/y"},
+        {L"g?y/./x", L"http://a/b/c/g?y/./x"}, {L"g?y/../x", L"http://a/b/c/g?y/../x"},
+        {L"g#s/./x", L"http://a/b/c/g#s/./x"}, {L"g#s/../x", L"http://a/b/c/g#s/../x"},
+        {L"http:g", L"http:g"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(WideToUtf8(ResolveUrl(L"http://a/b/c/d;p?q", c[0])), WideToUtf8(c[1])) << WideToUtf8(c[0]);
 }
 
 TEST(NetUrl, SplitServerPortTakesOnlyValidPorts)
@@ -387,18 +418,25 @@ TEST(NetUrl, RedirectsResolveAgainstTheUrlAndKeepTheScheme)
     const Case cases[] = {
         {L"https://cdn.example/f/setup.exe", L"https://cdn.example/f/setup.exe"},
         {L"/other/setup.exe?v=2", L"https://files.example:444/other/setup.exe?v=2"},
-        {L"//cdn.example:8443/setup.exe", nullptr},   // forms servers rarely send are refused
-        {L"setup2.exe", nullptr},
-        {L"http://cdn.example/setup.exe", nullptr},   // HTTPS to plain HTTP
+        {L"//cdn.example:8443/setup.exe", L"https://cdn.example:8443/setup.exe"},
+        {L"setup2.exe?token=1", L"https://files.example:444/pkg/setup2.exe?token=1"},   // nginx: return 302 setup2.exe
+        {L"../x/./setup.exe", L"https://files.example:444/x/setup.exe"},
+        {L"?q", L"https://files.example:444/pkg/setup.exe?q"},
+        {L"HTTPS://CDN.Example/F.exe#part", L"https://cdn.example/F.exe"},   // scheme and host in lower case
+        {L"https://cdn.example", L"https://cdn.example/"},
+        {L"https://u:p@cdn.example/setup.exe", nullptr},   // a sign-in in the URL
+        {L"http://cdn.example/setup.exe", nullptr},        // HTTPS to plain HTTP
         {L"ftp://cdn.example/setup.exe", nullptr},
+        {L"https:///setup.exe", nullptr},                  // no host
         {L"", nullptr},
     };
     for (const Case& c : cases) {
         std::wstring next = L"<unset>";
         bool ok = CBaseRequest::ResolveRedirect(L"https://files.example:444/pkg/setup.exe?a=/b", c.location, next);
         EXPECT_EQ(ok, c.next != nullptr) << WideToUtf8(c.location);
-        if (ok && c.next != nullptr)
+        if (ok && c.next != nullptr) {
             EXPECT_EQ(next, c.next) << WideToUtf8(c.location);
+        }
     }
 }
 
