@@ -3,6 +3,7 @@
 #include "net/HttpHeader.h"
 #include "net/ProxySettings.h"
 #include "net/ProxySignIn.h"
+#include "logging/SecretText.h"
 #include "logging/TextEncoding.h"
 
 #include <windows.h>
@@ -117,15 +118,14 @@ bool CInternetRequest::OpenRequest(bool secure)
 void CInternetRequest::OfferProxyCredentials()
 {
     std::wstring user;
-    std::wstring password;
+    CSecretText password;
     nProxySent = GetProxyCredentials(user, password);
     if (nProxySent > 0 &&
-        (!InternetSetOptionW(hRequest, INTERNET_OPTION_PROXY_USERNAME, &user[0], static_cast<DWORD>(user.size())) ||
-         !InternetSetOptionW(hRequest, INTERNET_OPTION_PROXY_PASSWORD, &password[0],
+        (!InternetSetOptionW(hRequest, INTERNET_OPTION_PROXY_USERNAME, const_cast<wchar_t*>(user.c_str()),
+                             static_cast<DWORD>(user.size())) ||
+         !InternetSetOptionW(hRequest, INTERNET_OPTION_PROXY_PASSWORD, const_cast<wchar_t*>(password.c_str()),
                              static_cast<DWORD>(password.size()))))
         Fail("InternetSetOption", "CInternetRequest::OpenRequest");
-    user.assign(user.size(), L'\0');
-    password.assign(password.size(), L'\0');
 }
 
 bool CInternetRequest::AnswerProxyChallenge()

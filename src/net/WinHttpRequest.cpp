@@ -3,6 +3,7 @@
 #include "net/HttpHeader.h"
 #include "net/ProxySettings.h"
 #include "net/ProxySignIn.h"
+#include "logging/SecretText.h"
 #include "logging/TextEncoding.h"
 
 #include <windows.h>
@@ -192,7 +193,7 @@ bool CWinHttpRequest::AnswerProxyChallenge()
     std::string challenge;
     QueryText(WINHTTP_QUERY_PROXY_AUTHENTICATE, WINHTTP_HEADER_NAME_BY_INDEX, challenge, false);
     std::wstring user;
-    std::wstring password;
+    CSecretText password;
     int generation = GetProxyCredentials(user, password);
     if (generation <= nProxySent) {
         // A secure attempt only offers credentials already given: through a
@@ -213,10 +214,7 @@ bool CWinHttpRequest::AnswerProxyChallenge()
         CloseRequestHandle();
         return OpenRequest(bSecure) && AddHeaders();
     }
-    bool set = WinHttpSetCredentials(hRequest, target, scheme, user.c_str(), password.c_str(), nullptr) != FALSE;
-    user.assign(user.size(), L'\0');
-    password.assign(password.size(), L'\0');
-    if (!set) {
+    if (!WinHttpSetCredentials(hRequest, target, scheme, user.c_str(), password.c_str(), nullptr)) {
         Fail("WinHttpSetCredentials", "CWinHttpRequest::SendRequest");
         return false;
     }

@@ -13,6 +13,7 @@
 #include "common/TestSupport.h"
 #include "logging/Log.h"
 #include "logging/PathUtil.h"
+#include "logging/SecretText.h"
 #include "logging/TextEncoding.h"
 
 #include <gtest/gtest.h>
@@ -1006,10 +1007,10 @@ TEST(NetSquid, RefusedCancelledOrUnaskedSignInEndsWithMinusFive)
             int asked = 0;
             if (c.prompt)
                 SetProxyCredentialPrompt([&](const std::wstring&, const std::wstring&, int, std::wstring& user,
-                                             std::wstring& password) {
+                                             CSecretText& password) {
                     ++asked;
                     user = L"pathwick";
-                    password = L"wrong";
+                    password = CSecretText(std::wstring(L"wrong"));
                     return !c.cancel;
                 });
             Fetch fetch(FileUrl("main", "refused.bin", "tag=refused"), 5);

@@ -16,6 +16,7 @@
 #include "logging/Assert.h"
 #include "logging/Log.h"
 #include "logging/PathUtil.h"
+#include "logging/SecretText.h"
 #include "logging/TextEncoding.h"
 
 #include <gtest/gtest.h>
@@ -29,6 +30,7 @@
 #include <mutex>
 #include <memory>
 #include <sstream>
+#include <new>
 #include <thread>
 
 using testsupport::DescribeEvents;
@@ -452,6 +454,35 @@ TEST(NetProxy, RealmAndProxyNameAreReadFromTheirText)
     EXPECT_EQ(ProxyKeyOf(L"https://h.example:1/a/b"), L"https://h.example:1");
 }
 
+// A password leaves no copy behind: wiped in place (the whole buffer, not
+// only its length), when moved from, and when destroyed.
+TEST(NetProxy, PasswordIsOverwrittenBeforeItsMemoryGoes)
+{
+    auto holds = [](const void* memory, size_t bytes, const std::wstring& text) {
+        const std::string raw(static_cast<const char*>(memory), bytes);
+        const std::string needle(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
+        return raw.find(needle) != std::string::npos;
+    };
+    std::wstring plain = L"a-password-long-enough-for-the-heap";
+    plain = L"pw";   // shorter text over the longer: its tail stays behind the terminator
+    const wchar_t* buffer = plain.data();
+    const size_t capacity = plain.capacity();
+    WipeText(plain);
+    EXPECT_FALSE(holds(buffer, capacity * sizeof(wchar_t), L"heap"));
+
+    // Short texts live inside the object; a plain move zeroes only the
+    // first character ("\0w1" stays), so the tail is what is looked for.
+    CSecretText moved(std::wstring(L"pw1"));
+    CSecretText taken(std::move(moved));
+    EXPECT_FALSE(holds(&moved, sizeof(moved), L"w1"));
+    EXPECT_EQ(taken.Text(), L"pw1");
+
+    alignas(CSecretText) unsigned char storage[sizeof(CSecretText)];
+    auto* secret = new (storage) CSecretText(std::wstring(L"pw2"));
+    secret->~CSecretText();
+    EXPECT_FALSE(holds(storage, sizeof(storage), L"w2"));
+}
+
 // Five workers refused at once ask one question between them; a refused
 // answer asks again, at most three times a download; cancel and a missing
 // prompt refuse the sign-in, and the next download may ask again.
@@ -463,14 +494,14 @@ TEST(NetProxy, SignInAsksOncePerRefusalAndAtMostThreeTimes)
     std::vector<int> attempts;   // written by one asker at a time
     bool cancel = false;
     SetProxyCredentialPrompt([&](const std::wstring& host, const std::wstring& realm, int attempt,
-                                 std::wstring& user, std::wstring& password) {
+                                 std::wstring& user, CSecretText& password) {
         EXPECT_EQ(host, L"proxy:3128");
         EXPECT_EQ(realm, L"Office");
         attempts.push_back(attempt);
         ++asked;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         user = L"u";
-        password = L"p" + std::to_wstring(attempt);
+        password = CSecretText(L"p" + std::to_wstring(attempt));
         return !cancel;
     });
     std::vector<std::thread> workers;
@@ -478,10 +509,11 @@ TEST(NetProxy, SignInAsksOncePerRefusalAndAtMostThreeTimes)
         workers.emplace_back([] { EXPECT_TRUE(RenewProxyCredentials(L"proxy:3128", L"Office", 0)); });
     for (std::thread& t : workers)
         t.join();
-    std::wstring user, password;
+    std::wstring user;
+    CSecretText password;
     EXPECT_EQ(asked, 1);
     EXPECT_EQ(GetProxyCredentials(user, password), 1);
-    EXPECT_EQ(password, L"p1");
+    EXPECT_EQ(password.Text(), L"p1");
     EXPECT_TRUE(RenewProxyCredentials(L"proxy:3128", L"Office", 1));    // refused: the second question
     EXPECT_TRUE(RenewProxyCredentials(L"proxy:3128", L"Office", 1));    // already renewed by then
     EXPECT_TRUE(RenewProxyCredentials(L"proxy:3128", L"Office", 2));
@@ -499,7 +531,7 @@ TEST(NetProxy, SignInAsksOncePerRefusalAndAtMostThreeTimes)
     EXPECT_FALSE(RenewProxyCredentials(L"proxy:3128", L"Office", 3));
     ClearProxyCredentials();
     EXPECT_EQ(GetProxyCredentials(user, password), 0);
-    EXPECT_EQ(user + password, L"");
+    EXPECT_EQ(user + password.Text(), L"");
 }
 
 TEST(NetHeader, ParsersTakeOnlyWellFormedValues)
