@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <string>
 
+#include "net/ProxySettings.h"
+
 class CBaseRequest {
 public:
     enum { kTypeWinHttp = 0, kTypeInternet = 1 };
@@ -103,6 +105,13 @@ public:
     // Set by Request (the host alone when the URL names a port).
     std::wstring strObjectName;
     std::wstring strServerName;
+    // Set by OpenSession: the proxy settled for strUrl's server. Set by
+    // OpenRequest: the proxy this attempt goes through ("host:port"), empty
+    // when it goes direct. A 407 is answered only through a proxy and only
+    // to that proxy; a server reached directly gets no sign-in at all, not
+    // even the user's own Windows one.
+    ProxyChoice proxyChoice;
+    std::wstring strViaProxy;
     // Set by SendRequest when it failed: the stack's error code.
     uint32_t nSendError = 0;
     std::atomic<bool> bAborted{false};

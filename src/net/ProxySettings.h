@@ -30,11 +30,20 @@ bool ReadUserProxySettings(UserProxySettings& settings);
 ProxyChoice SettleProxy(const std::wstring& url);
 // The kept choice for url's server; settles it when there is none yet.
 ProxyChoice ProxyFor(const std::wstring& url);
-// The proxy's "host:port" as the user knows it: the list's entry for the
-// scheme https, else the first entry without its "scheme=".
-std::wstring ProxyDisplayName(const std::wstring& list);
-// The server part of url with its scheme ("https://host:1"), the key the
-// choices are kept under; empty when url has no scheme.
+// The proxy ("host:port") a request to host goes through under choice, for
+// a secure (https) or plain (http) request: the list's entry for that
+// scheme, else its first entry without a scheme; an entry without a port
+// has port 80. Empty when the request goes direct: no proxy, no entry for
+// the scheme, or host on the bypass list. Only this proxy may be signed in to.
+std::wstring ProxyServerFor(const ProxyChoice& choice, const std::wstring& host, bool secure);
+// Whether host is on the bypass list (entries separated by ";", "," or
+// blanks; "*" stands for any text; "<local>" for a name without a dot; an
+// entry's "http://" or "https://" is ignored; letter case is not).
+bool ProxyBypassed(const std::wstring& host, const std::wstring& bypass);
+// The server part of url with its scheme, in lower case ("https://host:1"),
+// the key the choices are kept under; empty when url names no server.
 std::wstring ProxyKeyOf(const std::wstring& url);
+
+
 // Asks the user's settings (Windows; direct elsewhere).
 ProxyChoice ResolveProxy(const std::wstring& url);

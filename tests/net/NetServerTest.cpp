@@ -132,6 +132,7 @@ struct Seen {
     std::string path;
     std::string range;        // "null" when absent
     std::string userAgent;    // "null" when absent
+    std::string auth;         // the credential headers sent; "null" when none
 };
 
 std::string JsonField(const std::string& line, const std::string& key)
@@ -156,7 +157,7 @@ std::vector<Seen> ParseSeen(const std::string& text, const std::string& tag)
         if (line.empty() || JsonField(line, "tag") != tag)
             continue;
         out.push_back({JsonField(line, "scheme"), JsonField(line, "method"), JsonField(line, "path"),
-                       JsonField(line, "range"), JsonField(line, "user_agent")});
+                       JsonField(line, "range"), JsonField(line, "user_agent"), JsonField(line, "auth")});
     }
     return out;
 }
@@ -182,7 +183,8 @@ std::string Describe(const std::vector<Seen>& seen)
 {
     std::ostringstream out;
     for (const Seen& s : seen)
-        out << s.scheme << " " << s.method << " " << s.path << " range=" << s.range << " ua=" << s.userAgent << "\n";
+        out << s.scheme << " " << s.method << " " << s.path << " range=" << s.range << " ua=" << s.userAgent
+            << " auth=" << s.auth << "\n";
     return out.str();
 }
 
@@ -732,6 +734,41 @@ TEST(NetServer, RedirectTargetGetsNoPlainAttempt)
     std::vector<Seen> named = RequestsSeen("plain", "named");
     ASSERT_EQ(named.size(), 1u) << Describe(named);
     EXPECT_EQ(named[0].scheme, "http");
+}
+
+// A server reached directly that answers 407 gets no sign-in on either
+// stack: no question, not the credentials the run holds, not the user's own
+// Windows sign-in. The 407 is its answer.
+TEST(NetServer, ServerAnswering407DirectlyGetsNoSignIn)
+{
+    ServeFile("ask.bin", RandomBytes(1000, 41));
+    int asked = 0;
+    SetProxyCredentialPrompt([&asked](const std::wstring&, const std::wstring&, int, std::wstring& user,
+                                      CSecretText& password) {
+        ++asked;
+        user = L"pathwick";
+        password = CSecretText(std::wstring(L"held-password"));
+        return true;
+    });
+    BeginProxySignIn();
+    ASSERT_TRUE(RenewProxyCredentials(L"proxy.example:3128", L"", 0));   // the run holds a sign-in
+    asked = 0;
+    for (int type : {CBaseRequest::kTypeWinHttp, CBaseRequest::kTypeInternet}) {
+        const std::string tag = "ask407-" + std::to_string(type);
+        SCOPED_TRACE(tag);
+        std::unique_ptr<CBaseRequest> request(CBaseRequest::CreateInstance(type));
+        int status = 0;
+        EXPECT_TRUE(request->Request(FileUrl("main", "ask.bin", "status=407&tag=" + tag)) &&
+                    request->GetStatusCode(&status) && status == 407)
+            << status;
+        std::vector<Seen> seen = RequestsSeen("main", tag);
+        EXPECT_FALSE(seen.empty());
+        for (const Seen& s : seen)
+            EXPECT_EQ(s.auth, "null") << Describe(seen);
+    }
+    EXPECT_EQ(asked, 0);
+    SetProxyCredentialPrompt(nullptr);
+    ClearProxyCredentials();
 }
 
 // The size the free-space check approved is all the engine may fetch: a

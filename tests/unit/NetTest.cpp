@@ -442,16 +442,44 @@ TEST(NetUrl, RedirectsResolveAgainstTheUrlAndKeepTheScheme)
     }
 }
 
-TEST(NetProxy, RealmAndProxyNameAreReadFromTheirText)
+// The proxy a request goes through: the one the sign-in is for, shown as
+// host and port, and nothing when it goes direct.
+TEST(NetProxy, RealmAndProxyServerAreReadFromTheirText)
 {
     EXPECT_EQ(ProxyRealmOf("Basic realm=\"Office proxy\""), L"Office proxy");
     EXPECT_EQ(ProxyRealmOf("Digest realm=\"corp\", nonce=\"x\""), L"corp");
     EXPECT_EQ(ProxyRealmOf("NTLM"), L"");
-    EXPECT_EQ(ProxyDisplayName(L"proxy.example:3128"), L"proxy.example:3128");
-    EXPECT_EQ(ProxyDisplayName(L"http=a.example:80;https=b.example:443"), L"b.example:443");
-    EXPECT_EQ(ProxyDisplayName(L"ftp=c:21 http=a:80"), L"c:21");
-    EXPECT_EQ(ProxyDisplayName(L""), L"");
-    EXPECT_EQ(ProxyKeyOf(L"https://h.example:1/a/b"), L"https://h.example:1");
+    struct Case {
+        const wchar_t* proxy;   // null: direct
+        const wchar_t* bypass;
+        const wchar_t* host;
+        bool secure;
+        const wchar_t* through;
+    };
+    const Case cases[] = {
+        {L"proxy.example:3128", L"", L"files.example", true, L"proxy.example:3128"},
+        {L"proxy.example", L"", L"files.example", true, L"proxy.example:80"},
+        {L"http=a.example:80;https=b.example:443", L"", L"files.example", true, L"b.example:443"},
+        {L"http=a.example:80;https=b.example:443", L"", L"files.example", false, L"a.example:80"},
+        {L"ftp=c:21 http=a:81", L"", L"files.example", true, L""},   // no entry for https: direct
+        {L"https=http://b.example:8080", L"", L"files.example", true, L"b.example:8080"},
+        {L"p:1", L"*.example;<local>", L"Files.EXAMPLE", true, L""},
+        {L"p:1", L"*.example;<local>", L"intranet", true, L""},
+        {L"p:1", L"*.example;<local>", L"files.example.org", true, L"p:1"},
+        {L"p:1", L"https://10.*, localhost", L"10.0.0.8", true, L""},
+        {nullptr, L"", L"files.example", true, L""},
+    };
+    for (const Case& c : cases) {
+        ProxyChoice choice;
+        choice.bDirect = c.proxy == nullptr;
+        choice.strProxy = c.proxy != nullptr ? c.proxy : L"";
+        choice.strBypass = c.bypass;
+        EXPECT_EQ(ProxyServerFor(choice, c.host, c.secure), c.through)
+            << WideToUtf8(choice.strProxy) << " " << WideToUtf8(c.host);
+    }
+    EXPECT_EQ(ProxyKeyOf(L"HTTPS://H.example:1/a/b"), L"https://h.example:1");
+    EXPECT_EQ(UrlForLog(L"https://u:p@h.example:1/a/b?token=SECRET#f"), L"https://h.example:1/a/b");
+    EXPECT_EQ(UrlForLog(L"setup.exe?token=SECRET"), L"setup.exe");
 }
 
 // A password leaves no copy behind: wiped in place (the whole buffer, not
