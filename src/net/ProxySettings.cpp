@@ -4,8 +4,12 @@
 #include "net/Url.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cwchar>
+#include <condition_variable>
+#include <memory>
 #include <mutex>
+#include <thread>
 
 namespace {
 
@@ -27,6 +31,19 @@ KeptChoices& Kept()
 {
     static KeptChoices kept;
     return kept;
+}
+
+// The last script that could not be resolved, and when.
+struct FailedScript {
+    std::mutex lock;
+    std::wstring strKey;
+    std::chrono::steady_clock::time_point when;
+};
+
+FailedScript& LastFailedScript()
+{
+    static FailedScript failed;
+    return failed;
 }
 
 // "*" stands for any run of characters; both texts in lower case.
@@ -64,6 +81,54 @@ void ForEachEntry(const std::wstring& list, Visit visit)
             return;
         at = end + 1;
     }
+}
+
+// Resolves the script (or detection) for url; false when it cannot be had,
+// logged, and the settings then apply without it.
+bool AskScript(const std::wstring& url, const UserProxySettings& settings, const ProxyCancel& cancelled,
+               ProxyChoice& choice)
+{
+    const std::wstring key = settings.strScript + (settings.bAutoDetect ? L" (detection)" : L"");
+    const std::wstring shown = settings.strScript.empty() ? std::wstring(L"automatic detection")
+                                                          : UrlForLog(settings.strScript);
+    FailedScript& failed = LastFailedScript();
+    {
+        std::lock_guard<std::mutex> guard(failed.lock);
+        const auto ago = std::chrono::steady_clock::now() - failed.when;
+        if (failed.strKey == key && ago < std::chrono::milliseconds(kProxyScriptRestMs)) {
+            LOG_INFO_W(L"ERR:proxy script %ls failed %d s ago: not asked again yet, the settings apply without it",
+                       shown.c_str(), static_cast<int>(std::chrono::duration_cast<std::chrono::seconds>(ago).count()));
+            return false;
+        }
+    }
+    const std::wstring script = settings.strScript;
+    const bool detect = settings.bAutoDetect;
+    unsigned long error = 0;
+    const auto started = std::chrono::steady_clock::now();
+    const ProxyScriptOutcome outcome = EvaluateWithin(
+        [url, script, detect](ProxyChoice& answer, unsigned long& code) {
+            return EvaluateProxyScript(url, script, detect, answer, code);
+        },
+        kProxyScriptLimitMs, cancelled, choice, error);
+    const int tookMs = static_cast<int>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count());
+    if (outcome == kScript_Answered)
+        return true;
+    if (outcome == kScript_Cancelled) {
+        // Says nothing about the script: the next download asks again.
+        LOG_INFO_W(L"proxy script %ls: cancelled after %d ms", shown.c_str(), tookMs);
+        return false;
+    }
+    if (outcome == kScript_TimedOut)
+        LOG_INFO_W(L"ERR:proxy script %ls: no answer within %d ms, the settings apply without it", shown.c_str(),
+                   tookMs);
+    else
+        LOG_INFO_W(L"ERR:proxy script %ls: WinHttpGetProxyForUrl fail %lu after %d ms, the settings apply without it",
+                   shown.c_str(), error, tookMs);
+    std::lock_guard<std::mutex> guard(failed.lock);
+    failed.strKey = key;
+    failed.when = std::chrono::steady_clock::now();
+    return false;
 }
 
 } // namespace
@@ -121,12 +186,14 @@ std::wstring ProxyServerFor(const ProxyChoice& choice, const std::wstring& host,
     return server;
 }
 
-ProxyChoice SettleProxy(const std::wstring& url)
+ProxyChoice SettleProxy(const std::wstring& url, const ProxyCancel& cancelled)
 {
-    ProxyChoice choice = ResolveProxy(url);
+    ProxyChoice choice = ResolveProxy(url, cancelled);
     std::wstring key = ProxyKeyOf(url);
     LOG_INFO_W(L"proxy for %ls: %ls %ls", key.c_str(), choice.bDirect ? L"none" : choice.strProxy.c_str(),
                choice.strBypass.c_str());
+    if (cancelled && cancelled())
+        return choice;   // what the script would have said is not known: not kept
     KeptChoices& kept = Kept();
     std::lock_guard<std::mutex> guard(kept.lock);
     KeptChoice* slot = &kept.entries[kept.nNext];
@@ -140,7 +207,7 @@ ProxyChoice SettleProxy(const std::wstring& url)
     return choice;
 }
 
-ProxyChoice ProxyFor(const std::wstring& url)
+ProxyChoice ProxyFor(const std::wstring& url, const ProxyCancel& cancelled)
 {
     {
         std::wstring key = ProxyKeyOf(url);
@@ -150,10 +217,81 @@ ProxyChoice ProxyFor(const std::wstring& url)
             if (!entry.strKey.empty() && entry.strKey == key)
                 return entry.choice;
     }
-    return SettleProxy(url);
+    return SettleProxy(url, cancelled);
+}
+
+ProxyChoice ResolveProxy(const std::wstring& url, const ProxyCancel& cancelled)
+{
+    ProxyChoice choice;
+    UserProxySettings settings;
+    if (!ReadUserProxySettings(settings))
+        return choice;
+    // The script or detection comes first; when it cannot be evaluated the
+    // fixed proxy, if any, applies.
+    if ((!settings.strScript.empty() || settings.bAutoDetect) && AskScript(url, settings, cancelled, choice))
+        return choice;
+    choice = ProxyChoice();
+    if (settings.bFixed) {
+        choice.bDirect = false;
+        choice.strProxy = settings.strProxy;
+        choice.strBypass = settings.strBypass;
+    }
+    return choice;
+}
+
+ProxyScriptOutcome EvaluateWithin(const ProxyScriptCall& evaluate, unsigned limitMs, const ProxyCancel& cancelled,
+                                  ProxyChoice& choice, unsigned long& error)
+{
+    // Shared by the waiter and the evaluation; the last one out frees it.
+    struct Pending {
+        std::mutex lock;
+        std::condition_variable done;
+        bool bFinished = false;
+        bool bOk = false;
+        ProxyChoice choice;
+        unsigned long nError = 0;
+    };
+    auto pending = std::make_shared<Pending>();
+    try {
+        std::thread([pending, evaluate] {
+            ProxyChoice answer;
+            unsigned long code = 0;
+            const bool ok = evaluate(answer, code);
+            std::lock_guard<std::mutex> guard(pending->lock);
+            pending->bOk = ok;
+            pending->choice = std::move(answer);
+            pending->nError = code;
+            pending->bFinished = true;
+            pending->done.notify_all();
+        }).detach();
+    } catch (const std::exception&) {
+        error = 0;
+        return kScript_Failed;   // no thread to wait for
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+    std::unique_lock<std::mutex> lock(pending->lock);
+    while (!pending->bFinished) {
+        if (cancelled && cancelled())
+            return kScript_Cancelled;
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= deadline)
+            return kScript_TimedOut;
+        pending->done.wait_for(lock, std::min<std::chrono::steady_clock::duration>(deadline - now,
+                                                                                  std::chrono::milliseconds(50)));
+    }
+    error = pending->nError;
+    if (!pending->bOk)
+        return kScript_Failed;
+    choice = pending->choice;
+    return kScript_Answered;
 }
 
 #ifndef _WIN32
-// Outside Windows there are no user proxy settings.
-ProxyChoice ResolveProxy(const std::wstring&) { return ProxyChoice(); }
+// Outside Windows there are no user proxy settings and no script engine.
+bool ReadUserProxySettings(UserProxySettings&) { return false; }
+bool EvaluateProxyScript(const std::wstring&, const std::wstring&, bool, ProxyChoice&, unsigned long& error)
+{
+    error = 0;
+    return false;
+}
 #endif

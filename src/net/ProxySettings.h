@@ -3,9 +3,17 @@
 // configuration script. Settled once per download for its server and kept,
 // so that every range and retry goes the same way.
 //
-// Classes in this file: ProxyChoice.
+// A configuration script (or automatic detection) is resolved on a thread
+// of its own and given at most kProxyScriptLimitMs; the caller's cancel ends
+// the wait at once. A script that cannot be resolved is logged and the
+// settings apply without it (the fixed proxy if one is set, else direct);
+// it is not asked again for kProxyScriptRestMs, so that a download's size
+// query and its ranges do not each wait for the same dead script host.
+//
+// Classes in this file: ProxyChoice, UserProxySettings.
 #pragma once
 
+#include <functional>
 #include <string>
 
 struct ProxyChoice {
@@ -25,11 +33,21 @@ struct UserProxySettings {
 // Reads them (Windows); false when they cannot be read.
 bool ReadUserProxySettings(UserProxySettings& settings);
 
+// Says true once the caller has given up (a cancelled download, an aborted
+// request); empty: never.
+using ProxyCancel = std::function<bool()>;
+
+// The longest a configuration script may take for one URL, fetched and run.
+constexpr unsigned kProxyScriptLimitMs = 10000;
+// How long a script that could not be resolved is left alone.
+constexpr unsigned kProxyScriptRestMs = 60000;
+
 // Settles the proxy for url's server now (the engine: once per download)
-// and keeps it. Logs the choice.
-ProxyChoice SettleProxy(const std::wstring& url);
+// and keeps it, unless cancelled said true meanwhile. Logs the choice.
+ProxyChoice SettleProxy(const std::wstring& url, const ProxyCancel& cancelled = ProxyCancel());
 // The kept choice for url's server; settles it when there is none yet.
-ProxyChoice ProxyFor(const std::wstring& url);
+ProxyChoice ProxyFor(const std::wstring& url, const ProxyCancel& cancelled = ProxyCancel());
+
 // The proxy ("host:port") a request to host goes through under choice, for
 // a secure (https) or plain (http) request: the list's entry for that
 // scheme, else its first entry without a scheme; an entry without a port
@@ -44,6 +62,22 @@ bool ProxyBypassed(const std::wstring& host, const std::wstring& bypass);
 // the key the choices are kept under; empty when url names no server.
 std::wstring ProxyKeyOf(const std::wstring& url);
 
-
 // Asks the user's settings (Windows; direct elsewhere).
-ProxyChoice ResolveProxy(const std::wstring& url);
+ProxyChoice ResolveProxy(const std::wstring& url, const ProxyCancel& cancelled);
+
+// How one evaluation of a script ended.
+enum ProxyScriptOutcome { kScript_Answered, kScript_Failed, kScript_TimedOut, kScript_Cancelled };
+// One blocking evaluation: fills the choice, or says false with the
+// platform's error code.
+using ProxyScriptCall = std::function<bool(ProxyChoice& choice, unsigned long& error)>;
+// Runs evaluate on a thread of its own and waits for it at most limitMs, or
+// until cancelled says true (looked at every 50 ms). An evaluation still
+// running then is left to finish on its own: it writes only its own result
+// and is dropped. choice and error are set for kScript_Answered and
+// kScript_Failed.
+ProxyScriptOutcome EvaluateWithin(const ProxyScriptCall& evaluate, unsigned limitMs, const ProxyCancel& cancelled,
+                                  ProxyChoice& choice, unsigned long& error);
+// The script (or detection) evaluated for url by the system, blocking
+// (Windows; false elsewhere). Writes no log line: it may be left running.
+bool EvaluateProxyScript(const std::wstring& url, const std::wstring& script, bool detect, ProxyChoice& choice,
+                         unsigned long& error);

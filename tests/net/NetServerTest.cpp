@@ -2,6 +2,8 @@
 // local test server: "main" serves TLS (certificate from the test CA that
 // the set-up trusted in this prefix) and plain HTTP on one port, "plain"
 // serves plain HTTP only, so every secure attempt to it fails.
+#include <winsock2.h>   // before anything brings in windows.h
+
 #include "net/BaseRequest.h"
 #include "net/HttpBeacon.h"
 #include "net/HttpDownload.h"
@@ -991,17 +993,22 @@ TEST(NetNginx, EveryRequestCarriesTheUserAgent)
 
 class UserProxySetting {
 public:
-    explicit UserProxySetting(const std::wstring& proxy)
+    // proxy: the fixed proxy; script: a configuration script's URL, or none.
+    explicit UserProxySetting(const std::wstring& proxy, const std::wstring& script = std::wstring())
     {
         Write(L"ProxyServer", proxy);
         DWORD on = 1;
         RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"ProxyEnable", REG_DWORD, &on, sizeof(on));
+        if (!script.empty())
+            Script(script);
     }
+    void Script(const std::wstring& url) { Write(L"AutoConfigURL", url); }
     ~UserProxySetting()
     {
         DWORD off = 0;
         RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"ProxyEnable", REG_DWORD, &off, sizeof(off));
         RegDeleteKeyValueW(HKEY_CURRENT_USER, kKey, L"ProxyServer");
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, kKey, L"AutoConfigURL");
         SetProxyCredentialPrompt(nullptr);
         ClearProxyCredentials();
         // Later requests settle their proxy afresh: none.
@@ -1055,4 +1062,67 @@ TEST(NetSquid, RefusedCancelledOrUnaskedSignInEndsWithMinusFive)
             EXPECT_EQ(asked, c.questions);
         }
     }
+}
+
+// A host that takes every connection and never sends a byte: the backlog
+// completes the connections, nothing ever answers them.
+class SilentHost {
+public:
+    SilentHost()
+    {
+        WSADATA data;
+        WSAStartup(MAKEWORD(2, 2), &data);
+        sock = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in address = {};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        int length = sizeof(address);
+        if (bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 && listen(sock, 16) == 0 &&
+            getsockname(sock, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+            port = ntohs(address.sin_port);
+    }
+    ~SilentHost()
+    {
+        closesocket(sock);
+        WSACleanup();
+    }
+    std::wstring Url(const wchar_t* path) const { return L"http://127.0.0.1:" + std::to_wstring(port) + path; }
+    int port = 0;
+
+private:
+    SOCKET sock = INVALID_SOCKET;
+};
+
+// A configuration script on a host that never answers: the settle waits its
+// limit and goes on with the fixed proxy; a cancel ends the wait at once;
+// the same script is not waited for again right after (the download's
+// settle after the size query's).
+TEST(NetProxyScript, StalledScriptHostCostsItsLimitOnceAndCancelEndsItAtOnce)
+{
+    SilentHost host;
+    ASSERT_NE(host.port, 0);
+    UserProxySetting setting(L"127.0.0.1:9", host.Url(L"/cancelled.pac"));
+    const std::wstring url = BaseUrl("main");
+    ULONGLONG start = GetTickCount64();
+    std::atomic<bool> cancel{false};
+    std::thread canceller([&cancel] {
+        Sleep(200);
+        cancel = true;
+    });
+    ProxyChoice choice = SettleProxy(url, [&cancel] { return cancel.load(); });
+    canceller.join();
+    EXPECT_LT(GetTickCount64() - start, 2000u);
+    EXPECT_EQ(choice.strProxy, L"127.0.0.1:9");
+
+    setting.Script(host.Url(L"/limit.pac"));
+    start = GetTickCount64();
+    choice = SettleProxy(url);
+    const ULONGLONG waited = GetTickCount64() - start;
+    EXPECT_GE(waited, kProxyScriptLimitMs - 100);
+    EXPECT_LT(waited, kProxyScriptLimitMs + 3000);
+    EXPECT_EQ(choice.strProxy, L"127.0.0.1:9");
+    start = GetTickCount64();
+    choice = SettleProxy(url);
+    EXPECT_LT(GetTickCount64() - start, 1000u);
+    EXPECT_EQ(choice.strProxy, L"127.0.0.1:9");
 }

@@ -482,6 +482,55 @@ TEST(NetProxy, RealmAndProxyServerAreReadFromTheirText)
     EXPECT_EQ(UrlForLog(L"setup.exe?token=SECRET"), L"setup.exe");
 }
 
+// A proxy script is waited for at most its limit, and a cancel ends the
+// wait at once; either way the evaluation is left to finish on its own.
+TEST(NetProxy, ScriptEvaluationEndsAtItsLimitOrAtOnceOnCancel)
+{
+    auto release = std::make_shared<std::atomic<bool>>(false);
+    ProxyScriptCall stalled = [release](ProxyChoice&, unsigned long&) {
+        while (!release->load())
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        return false;
+    };
+    ProxyChoice choice;
+    unsigned long error = 0;
+    auto started = std::chrono::steady_clock::now();
+    auto elapsedMs = [&started] {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started)
+            .count();
+    };
+    EXPECT_EQ(EvaluateWithin(stalled, 300, ProxyCancel(), choice, error), kScript_TimedOut);
+    // Generous bounds for a loaded machine: the evaluation itself never
+    // returns, and the cancel's limit is a minute.
+    EXPECT_GE(elapsedMs(), 300);
+    EXPECT_LT(elapsedMs(), 10000);
+
+    started = std::chrono::steady_clock::now();
+    std::atomic<bool> cancel{false};
+    std::thread canceller([&cancel] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        cancel = true;
+    });
+    EXPECT_EQ(EvaluateWithin(stalled, 60000, [&cancel] { return cancel.load(); }, choice, error), kScript_Cancelled);
+    canceller.join();
+    EXPECT_LT(elapsedMs(), 10000);
+    release->store(true);
+
+    auto answer = [](ProxyChoice& c, unsigned long&) {
+        c.bDirect = false;
+        c.strProxy = L"p:1";
+        return true;
+    };
+    EXPECT_EQ(EvaluateWithin(answer, 60000, ProxyCancel(), choice, error), kScript_Answered);
+    EXPECT_EQ(choice.strProxy, L"p:1");
+    auto refuse = [](ProxyChoice&, unsigned long& code) {
+        code = 12167;
+        return false;
+    };
+    EXPECT_EQ(EvaluateWithin(refuse, 60000, ProxyCancel(), choice, error), kScript_Failed);
+    EXPECT_EQ(error, 12167u);
+}
+
 // A password leaves no copy behind: wiped in place (the whole buffer, not
 // only its length), when moved from, and when destroyed.
 TEST(NetProxy, PasswordIsOverwrittenBeforeItsMemoryGoes)
