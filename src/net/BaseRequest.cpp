@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <mutex>
-#include <vector>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -46,15 +45,15 @@ CBaseRequest* CBaseRequest::CreateInstance(int type)
 
 bool CBaseRequest::ParseUrl(const std::wstring& url, std::wstring& server, std::wstring& object)
 {
-    const UrlParts parts = SplitUrl(url);
-    const std::wstring scheme = AsciiLower(parts.strScheme);
-    if (!parts.bScheme || !parts.bAuthority || (scheme != L"http" && scheme != L"https"))
+    const size_t start = HttpSchemeLength(url);
+    if (start == 0)
         return true;  // no scheme: the platform calls fail later on the empty names
+    const size_t end = ServerEnd(url, start);
     // A sign-in written into the URL is never sent (nor logged).
-    if (parts.strPath.empty() || parts.strAuthority.find(L'@') != std::wstring::npos)
+    if (end == url.size() || url[end] != L'/' || url.find(L'@', start) < end)
         return false;
-    server = parts.strAuthority;
-    object = parts.strPath.substr(1) + (parts.bQuery ? L"?" + parts.strQuery : std::wstring());
+    server = url.substr(start, end - start);
+    object = url.substr(end + 1, url.find(L'#', end) - end - 1);   // no fragment
     return true;
 }
 
@@ -80,13 +79,14 @@ void CBaseRequest::SplitServerPort(const std::wstring& server, std::wstring& hos
 
 namespace {
 
-// The URLs redirects have led to in this process; kept so that a later
-// request to one (the ranges ask the size query's final URL) knows it.
+// The URLs redirects have led to in this process, the last few in turn;
+// kept so that a later request to one (the ranges ask the size query's
+// final URL) knows it. A download meets a handful.
 struct RedirectTargets {
     std::mutex lock;
-    std::vector<std::wstring> urls;
+    std::wstring urls[16];
+    unsigned nNext = 0;
 };
-constexpr size_t kRedirectTargetsKept = 64;
 
 RedirectTargets& Targets()
 {
@@ -94,22 +94,17 @@ RedirectTargets& Targets()
     return targets;
 }
 
-void NoteRedirectTarget(const std::wstring& url)
+// Keeps url when note is true; whether it was kept already.
+bool RedirectTarget(const std::wstring& url, bool note)
 {
     RedirectTargets& targets = Targets();
     std::lock_guard<std::mutex> guard(targets.lock);
-    if (std::find(targets.urls.begin(), targets.urls.end(), url) != targets.urls.end())
-        return;
-    if (targets.urls.size() >= kRedirectTargetsKept)
-        targets.urls.erase(targets.urls.begin());
-    targets.urls.push_back(url);
-}
-
-bool IsRedirectTarget(const std::wstring& url)
-{
-    RedirectTargets& targets = Targets();
-    std::lock_guard<std::mutex> guard(targets.lock);
-    return std::find(targets.urls.begin(), targets.urls.end(), url) != targets.urls.end();
+    for (const std::wstring& kept : targets.urls)
+        if (kept == url)
+            return true;
+    if (note)
+        targets.urls[targets.nNext++ % 16] = url;
+    return false;
 }
 
 } // namespace
@@ -121,7 +116,7 @@ bool CBaseRequest::Request(const std::wstring& url)
         // The plain attempt is for the URL the caller was given, never for
         // where a redirect led: a redirect's target whose TLS fails is not
         // asked for in plain text.
-        if (!RequestOnce(current, hops == 0 && !IsRedirectTarget(current)))
+        if (!RequestOnce(current, hops == 0 && !RedirectTarget(current, false)))
             return false;
         strFinalUrl = current;
         int status = 0;
@@ -135,7 +130,7 @@ bool CBaseRequest::Request(const std::wstring& url)
                      WideToUtf8(UrlForLog(Utf8ToWide(location))).c_str());
             return true;
         }
-        NoteRedirectTarget(next);
+        RedirectTarget(next, true);
         current = next;
         LOG_INFO_W(L"redirect %d to %ls", hops + 1, ProxyKeyOf(current).c_str());
     }
@@ -145,23 +140,17 @@ bool CBaseRequest::ResolveRedirect(const std::wstring& base, const std::wstring&
 {
     if (location.empty())
         return false;
-    UrlParts target = SplitUrl(ResolveUrl(base, location));
-    const std::wstring scheme = AsciiLower(target.strScheme);
-    if (!target.bScheme || !target.bAuthority || (scheme != L"http" && scheme != L"https") ||
-        scheme != AsciiLower(SplitUrl(base).strScheme))
+    std::wstring target = ResolveUrl(base, location);
+    const size_t start = HttpSchemeLength(target);
+    const size_t end = ServerEnd(target, start);
+    // The same scheme (both lengths alike), a host, no sign-in.
+    if (start == 0 || start != HttpSchemeLength(base) || end == start || target[start] == L':' ||
+        target.find(L'@', start) < end)
         return false;
-    std::wstring host;
-    int port = 0;
-    SplitServerPort(target.strAuthority, host, port);
-    if (host.empty() || target.strAuthority.find(L'@') != std::wstring::npos)
-        return false;
-    target.strScheme = scheme;
-    target.strAuthority = AsciiLower(target.strAuthority);
-    if (target.strPath.empty())
-        target.strPath = L"/";
-    target.bFragment = false;
-    target.strFragment.clear();
-    next = JoinUrl(target);
+    target.erase(std::min(target.find(L'#'), target.size()));
+    if (end == target.size() || target[end] != L'/')
+        target.insert(end, 1, L'/');
+    next = AsciiLower(target.substr(0, end)) + target.substr(end);
     return true;
 }
 

@@ -70,7 +70,7 @@ bool CInternetRequest::OpenSession()
 {
     // A second attempt on the same object starts from fresh handles.
     CloseHandles();
-    proxyChoice = ProxyFor(strUrl, [this] { return bAborted.load(); });
+    proxyChoice = ProxyFor(strUrl, ProxyCancel{&ProxyCancelAtomic, &bAborted});
     const ProxyChoice& proxy = proxyChoice;
     hSession = proxy.bDirect ? InternetOpenW(RequestUserAgent(), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0)
                              : InternetOpenW(RequestUserAgent(), INTERNET_OPEN_TYPE_PROXY, proxy.strProxy.c_str(),

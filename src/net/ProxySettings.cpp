@@ -1,13 +1,13 @@
 #include "net/ProxySettings.h"
 
 #include "logging/Log.h"
+#include "logging/TextEncoding.h"
 #include "net/Url.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cwchar>
-#include <condition_variable>
-#include <memory>
+#include <atomic>
 #include <mutex>
 #include <thread>
 
@@ -70,17 +70,18 @@ bool WildcardMatch(const wchar_t* pattern, const wchar_t* text)
     return *pattern == L'\0';
 }
 
-// The entries of a list, separated by ";", "," or blanks.
-template <typename Visit>
-void ForEachEntry(const std::wstring& list, Visit visit)
+// The next entry of a list, separated by ";", "," or blanks, from `at` on;
+// false after the last.
+bool NextEntry(const std::wstring& list, size_t& at, std::wstring& entry)
 {
-    size_t at = 0;
     while (at < list.size()) {
         const size_t end = std::min(list.find_first_of(L";, \t", at), list.size());
-        if (end > at && visit(list.substr(at, end - at)))
-            return;
+        entry = list.substr(at, end - at);
         at = end + 1;
+        if (!entry.empty())
+            return true;
     }
+    return false;
 }
 
 // Resolves the script (or detection) for url; false when it cannot be had,
@@ -88,46 +89,38 @@ void ForEachEntry(const std::wstring& list, Visit visit)
 bool AskScript(const std::wstring& url, const UserProxySettings& settings, const ProxyCancel& cancelled,
                ProxyChoice& choice)
 {
-    const std::wstring key = settings.strScript + (settings.bAutoDetect ? L" (detection)" : L"");
-    const std::wstring shown = settings.strScript.empty() ? std::wstring(L"automatic detection")
-                                                          : UrlForLog(settings.strScript);
+    ProxyScriptQuestion question;
+    question.strUrl = url;
+    question.strScript = settings.strScript;
+    question.bDetect = settings.bAutoDetect;
+    const std::wstring key = settings.strScript + (settings.bAutoDetect ? L" +detect" : L"");
+    const std::string shown = WideToUtf8(UrlForLog(settings.strScript)) + (settings.bAutoDetect ? " +detect" : "");
     FailedScript& failed = LastFailedScript();
+    const auto started = std::chrono::steady_clock::now();
     {
         std::lock_guard<std::mutex> guard(failed.lock);
-        const auto ago = std::chrono::steady_clock::now() - failed.when;
-        if (failed.strKey == key && ago < std::chrono::milliseconds(kProxyScriptRestMs)) {
-            LOG_INFO_W(L"ERR:proxy script %ls failed %d s ago: not asked again yet, the settings apply without it",
-                       shown.c_str(), static_cast<int>(std::chrono::duration_cast<std::chrono::seconds>(ago).count()));
+        const int ago = static_cast<int>(std::chrono::duration_cast<std::chrono::seconds>(started - failed.when).count());
+        if (failed.strKey == key && ago * 1000 < static_cast<int>(kProxyScriptRestMs)) {
+            LOG_INFO("ERR:proxy script %s failed %d s ago: not asked again yet", shown.c_str(), ago);
             return false;
         }
     }
-    const std::wstring script = settings.strScript;
-    const bool detect = settings.bAutoDetect;
     unsigned long error = 0;
-    const auto started = std::chrono::steady_clock::now();
-    const ProxyScriptOutcome outcome = EvaluateWithin(
-        [url, script, detect](ProxyChoice& answer, unsigned long& code) {
-            return EvaluateProxyScript(url, script, detect, answer, code);
-        },
-        kProxyScriptLimitMs, cancelled, choice, error);
-    const int tookMs = static_cast<int>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count());
+    const ProxyScriptOutcome outcome =
+        EvaluateWithin(&EvaluateProxyScript, question, kProxyScriptLimitMs, cancelled, choice, error);
     if (outcome == kScript_Answered)
         return true;
-    if (outcome == kScript_Cancelled) {
-        // Says nothing about the script: the next download asks again.
-        LOG_INFO_W(L"proxy script %ls: cancelled after %d ms", shown.c_str(), tookMs);
-        return false;
+    const int tookMs = static_cast<int>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count());
+    static const char* const kWhy[] = {"", "failed after", "no answer within", "cancelled after"};
+    LOG_INFO("ERR:proxy script %s: %s %d ms (error %lu); the settings apply without it", shown.c_str(),
+             kWhy[outcome], tookMs, error);
+    // A cancel says nothing about the script: the next download asks again.
+    if (outcome != kScript_Cancelled) {
+        std::lock_guard<std::mutex> guard(failed.lock);
+        failed.strKey = key;
+        failed.when = std::chrono::steady_clock::now();
     }
-    if (outcome == kScript_TimedOut)
-        LOG_INFO_W(L"ERR:proxy script %ls: no answer within %d ms, the settings apply without it", shown.c_str(),
-                   tookMs);
-    else
-        LOG_INFO_W(L"ERR:proxy script %ls: WinHttpGetProxyForUrl fail %lu after %d ms, the settings apply without it",
-                   shown.c_str(), error, tookMs);
-    std::lock_guard<std::mutex> guard(failed.lock);
-    failed.strKey = key;
-    failed.when = std::chrono::steady_clock::now();
     return false;
 }
 
@@ -135,53 +128,44 @@ bool AskScript(const std::wstring& url, const UserProxySettings& settings, const
 
 std::wstring ProxyKeyOf(const std::wstring& url)
 {
-    const UrlParts parts = SplitUrl(url);
-    if (!parts.bScheme || !parts.bAuthority)
-        return std::wstring();
-    return AsciiLower(parts.strScheme + L"://" + parts.strAuthority);
+    const size_t start = HttpSchemeLength(url);
+    return start == 0 ? std::wstring() : AsciiLower(url.substr(0, ServerEnd(url, start)));
 }
 
 bool ProxyBypassed(const std::wstring& host, const std::wstring& bypass)
 {
     const std::wstring name = AsciiLower(host);
-    bool bypassed = false;
-    ForEachEntry(AsciiLower(bypass), [&](std::wstring entry) {
-        if (entry == L"<local>")
-            return bypassed = name.find(L'.') == std::wstring::npos;
-        for (const wchar_t* scheme : {L"http://", L"https://"})
-            if (entry.compare(0, wcslen(scheme), scheme) == 0)
-                entry.erase(0, wcslen(scheme));
-        return bypassed = WildcardMatch(entry.c_str(), name.c_str());
-    });
-    return bypassed;
+    const std::wstring list = AsciiLower(bypass);
+    std::wstring entry;
+    for (size_t at = 0; NextEntry(list, at, entry);) {
+        if (entry == L"<local>" ? name.find(L'.') == std::wstring::npos
+                                : WildcardMatch(entry.c_str() + HttpSchemeLength(entry), name.c_str()))
+            return true;
+    }
+    return false;
 }
 
 std::wstring ProxyServerFor(const ProxyChoice& choice, const std::wstring& host, bool secure)
 {
     if (choice.bDirect || ProxyBypassed(host, choice.strBypass))
         return std::wstring();
-    const std::wstring wanted = secure ? L"https" : L"http";
-    std::wstring forScheme;
-    std::wstring forAll;
-    ForEachEntry(choice.strProxy, [&](const std::wstring& entry) {
+    // The entry for the scheme wins over the first one without a scheme.
+    std::wstring server;
+    std::wstring entry;
+    for (size_t at = 0; NextEntry(choice.strProxy, at, entry);) {
         const size_t equals = entry.find(L'=');
         if (equals == std::wstring::npos) {
-            if (forAll.empty())
-                forAll = entry;
-        } else if (AsciiLower(entry.substr(0, equals)) == wanted) {
-            forScheme = entry.substr(equals + 1);
-            return true;
+            if (server.empty())
+                server = entry;
+        } else if (AsciiLower(entry.substr(0, equals)) == (secure ? L"https" : L"http")) {
+            server = entry.substr(equals + 1);
+            break;
         }
-        return false;
-    });
-    std::wstring server = forScheme.empty() ? forAll : forScheme;
-    if (server.empty())
-        return server;
-    const UrlParts parts = SplitUrl(server);
-    if (parts.bScheme && parts.bAuthority)
-        server = parts.strAuthority;   // "http://proxy:8080"
+    }
+    server.erase(0, HttpSchemeLength(server));   // "http://proxy:8080"
+    server.erase(std::min(server.find(L'/'), server.size()));
     const size_t colon = server.rfind(L':');
-    if (colon == std::wstring::npos || server.find(L']', colon) != std::wstring::npos)
+    if (!server.empty() && (colon == std::wstring::npos || server.find(L']', colon) != std::wstring::npos))
         server += L":80";
     return server;
 }
@@ -192,7 +176,7 @@ ProxyChoice SettleProxy(const std::wstring& url, const ProxyCancel& cancelled)
     std::wstring key = ProxyKeyOf(url);
     LOG_INFO_W(L"proxy for %ls: %ls %ls", key.c_str(), choice.bDirect ? L"none" : choice.strProxy.c_str(),
                choice.strBypass.c_str());
-    if (cancelled && cancelled())
+    if (cancelled())
         return choice;   // what the script would have said is not known: not kept
     KeptChoices& kept = Kept();
     std::lock_guard<std::mutex> guard(kept.lock);
@@ -239,57 +223,82 @@ ProxyChoice ResolveProxy(const std::wstring& url, const ProxyCancel& cancelled)
     return choice;
 }
 
-ProxyScriptOutcome EvaluateWithin(const ProxyScriptCall& evaluate, unsigned limitMs, const ProxyCancel& cancelled,
-                                  ProxyChoice& choice, unsigned long& error)
+bool ProxyCancelFlag(const void* flag)
 {
-    // Shared by the waiter and the evaluation; the last one out frees it.
-    struct Pending {
-        std::mutex lock;
-        std::condition_variable done;
-        bool bFinished = false;
-        bool bOk = false;
-        ProxyChoice choice;
-        unsigned long nError = 0;
-    };
-    auto pending = std::make_shared<Pending>();
+    return __atomic_load_n(static_cast<const bool*>(flag), __ATOMIC_RELAXED);
+}
+
+bool ProxyCancelAtomic(const void* flag)
+{
+    return static_cast<const std::atomic<bool>*>(flag)->load();
+}
+
+namespace {
+
+// One evaluation, shared by the waiter and its thread; the last one out
+// frees it. The thread writes the answer, then raises bFinished.
+struct PendingScript {
+    std::atomic<int> nRefs{2};
+    std::atomic<bool> bFinished{false};
+    ProxyScriptCall fnEvaluate = nullptr;
+    ProxyScriptQuestion question;
+    bool bOk = false;
+    ProxyChoice choice;
+    unsigned long nError = 0;
+
+    void Release()
+    {
+        if (--nRefs == 0)
+            delete this;
+    }
+};
+
+void RunPendingScript(PendingScript* pending)
+{
+    pending->bOk = pending->fnEvaluate(pending->question, pending->choice, pending->nError);
+    pending->bFinished = true;
+    pending->Release();
+}
+
+} // namespace
+
+ProxyScriptOutcome EvaluateWithin(ProxyScriptCall evaluate, const ProxyScriptQuestion& question, unsigned limitMs,
+                                  const ProxyCancel& cancelled, ProxyChoice& choice, unsigned long& error)
+{
+    auto* pending = new PendingScript();
+    pending->fnEvaluate = evaluate;
+    pending->question = question;
     try {
-        std::thread([pending, evaluate] {
-            ProxyChoice answer;
-            unsigned long code = 0;
-            const bool ok = evaluate(answer, code);
-            std::lock_guard<std::mutex> guard(pending->lock);
-            pending->bOk = ok;
-            pending->choice = std::move(answer);
-            pending->nError = code;
-            pending->bFinished = true;
-            pending->done.notify_all();
-        }).detach();
+        std::thread(&RunPendingScript, pending).detach();
     } catch (const std::exception&) {
-        error = 0;
+        delete pending;
         return kScript_Failed;   // no thread to wait for
     }
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
-    std::unique_lock<std::mutex> lock(pending->lock);
+    ProxyScriptOutcome outcome = kScript_TimedOut;
     while (!pending->bFinished) {
-        if (cancelled && cancelled())
-            return kScript_Cancelled;
-        const auto now = std::chrono::steady_clock::now();
-        if (now >= deadline)
-            return kScript_TimedOut;
-        pending->done.wait_for(lock, std::min<std::chrono::steady_clock::duration>(deadline - now,
-                                                                                  std::chrono::milliseconds(50)));
+        if (cancelled()) {
+            outcome = kScript_Cancelled;
+            break;
+        }
+        if (std::chrono::steady_clock::now() >= deadline)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    error = pending->nError;
-    if (!pending->bOk)
-        return kScript_Failed;
-    choice = pending->choice;
-    return kScript_Answered;
+    if (pending->bFinished) {
+        outcome = pending->bOk ? kScript_Answered : kScript_Failed;
+        error = pending->nError;
+        if (pending->bOk)
+            choice = pending->choice;
+    }
+    pending->Release();
+    return outcome;
 }
 
 #ifndef _WIN32
 // Outside Windows there are no user proxy settings and no script engine.
 bool ReadUserProxySettings(UserProxySettings&) { return false; }
-bool EvaluateProxyScript(const std::wstring&, const std::wstring&, bool, ProxyChoice&, unsigned long& error)
+bool EvaluateProxyScript(const ProxyScriptQuestion&, ProxyChoice&, unsigned long& error)
 {
     error = 0;
     return false;

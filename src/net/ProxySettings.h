@@ -13,7 +13,6 @@
 // Classes in this file: ProxyChoice, UserProxySettings.
 #pragma once
 
-#include <functional>
 #include <string>
 
 struct ProxyChoice {
@@ -33,9 +32,17 @@ struct UserProxySettings {
 // Reads them (Windows); false when they cannot be read.
 bool ReadUserProxySettings(UserProxySettings& settings);
 
-// Says true once the caller has given up (a cancelled download, an aborted
-// request); empty: never.
-using ProxyCancel = std::function<bool()>;
+// A cancel check: true once the caller has given up (a cancelled download,
+// an aborted request). fnCancelled looks at pContext; none: never.
+struct ProxyCancel {
+    bool (*fnCancelled)(const void* context) = nullptr;
+    const void* pContext = nullptr;
+    bool operator()() const { return fnCancelled != nullptr && fnCancelled(pContext); }
+};
+// Checks for a bool flag (the engine's cancel flag) and a std::atomic<bool>
+// (a request's bAborted), read atomically.
+bool ProxyCancelFlag(const void* flag);
+bool ProxyCancelAtomic(const void* flag);
 
 // The longest a configuration script may take for one URL, fetched and run.
 constexpr unsigned kProxyScriptLimitMs = 10000;
@@ -59,7 +66,7 @@ std::wstring ProxyServerFor(const ProxyChoice& choice, const std::wstring& host,
 // entry's "http://" or "https://" is ignored; letter case is not).
 bool ProxyBypassed(const std::wstring& host, const std::wstring& bypass);
 // The server part of url with its scheme, in lower case ("https://host:1"),
-// the key the choices are kept under; empty when url names no server.
+// the key the choices are kept under; empty when url is not http or https.
 std::wstring ProxyKeyOf(const std::wstring& url);
 
 // Asks the user's settings (Windows; direct elsewhere).
@@ -67,17 +74,23 @@ ProxyChoice ResolveProxy(const std::wstring& url, const ProxyCancel& cancelled);
 
 // How one evaluation of a script ended.
 enum ProxyScriptOutcome { kScript_Answered, kScript_Failed, kScript_TimedOut, kScript_Cancelled };
+// What a script is asked: the proxy for strUrl, from the script at
+// strScript and/or one found on the network (bDetect).
+struct ProxyScriptQuestion {
+    std::wstring strUrl;
+    std::wstring strScript;
+    bool bDetect = false;
+};
 // One blocking evaluation: fills the choice, or says false with the
 // platform's error code.
-using ProxyScriptCall = std::function<bool(ProxyChoice& choice, unsigned long& error)>;
-// Runs evaluate on a thread of its own and waits for it at most limitMs, or
-// until cancelled says true (looked at every 50 ms). An evaluation still
-// running then is left to finish on its own: it writes only its own result
-// and is dropped. choice and error are set for kScript_Answered and
-// kScript_Failed.
-ProxyScriptOutcome EvaluateWithin(const ProxyScriptCall& evaluate, unsigned limitMs, const ProxyCancel& cancelled,
-                                  ProxyChoice& choice, unsigned long& error);
-// The script (or detection) evaluated for url by the system, blocking
-// (Windows; false elsewhere). Writes no log line: it may be left running.
-bool EvaluateProxyScript(const std::wstring& url, const std::wstring& script, bool detect, ProxyChoice& choice,
-                         unsigned long& error);
+using ProxyScriptCall = bool (*)(const ProxyScriptQuestion& question, ProxyChoice& choice, unsigned long& error);
+// Runs evaluate on a thread of its own, with its own copy of the question,
+// and waits for it at most limitMs, or until cancelled says true (looked at
+// every 20 ms). An evaluation still running then is left to finish on its
+// own: it writes only its own result and frees it. choice and error are set
+// for kScript_Answered and kScript_Failed.
+ProxyScriptOutcome EvaluateWithin(ProxyScriptCall evaluate, const ProxyScriptQuestion& question, unsigned limitMs,
+                                  const ProxyCancel& cancelled, ProxyChoice& choice, unsigned long& error);
+// The script (or detection) evaluated by the system, blocking (Windows;
+// false elsewhere). Writes no log line: it may be left running.
+bool EvaluateProxyScript(const ProxyScriptQuestion& question, ProxyChoice& choice, unsigned long& error);

@@ -22,9 +22,9 @@ std::wstring TakeText(LPWSTR text)
 
 } // namespace
 
-bool EvaluateProxyScript(const std::wstring& url, const std::wstring& script, bool detect, ProxyChoice& choice,
-                         unsigned long& error)
+bool EvaluateProxyScript(const ProxyScriptQuestion& question, ProxyChoice& choice, unsigned long& error)
 {
+    const std::wstring& script = question.strScript;
     HINTERNET session = WinHttpOpen(RequestUserAgent(), WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
                                     WINHTTP_NO_PROXY_BYPASS, 0);
     if (session == nullptr) {
@@ -43,13 +43,13 @@ bool EvaluateProxyScript(const std::wstring& url, const std::wstring& script, bo
         options.dwFlags |= WINHTTP_AUTOPROXY_CONFIG_URL;
         options.lpszAutoConfigUrl = script.c_str();
     }
-    if (detect) {
+    if (question.bDetect) {
         options.dwFlags |= WINHTTP_AUTOPROXY_AUTO_DETECT;
         options.dwAutoDetectFlags = WINHTTP_AUTO_DETECT_TYPE_DHCP | WINHTTP_AUTO_DETECT_TYPE_DNS_A;
     }
     options.fAutoLogonIfChallenged = TRUE;
     WINHTTP_PROXY_INFO info = {};
-    const bool ok = WinHttpGetProxyForUrl(session, url.c_str(), &options, &info) != FALSE;
+    const bool ok = WinHttpGetProxyForUrl(session, question.strUrl.c_str(), &options, &info) != FALSE;
     error = ok ? 0 : GetLastError();
     std::wstring proxy = TakeText(info.lpszProxy);
     std::wstring bypass = TakeText(info.lpszProxyBypass);

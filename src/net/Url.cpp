@@ -1,5 +1,7 @@
 #include "net/Url.h"
 
+#include <algorithm>
+
 UrlParts SplitUrl(const std::wstring& reference)
 {
     UrlParts parts;
@@ -87,46 +89,33 @@ std::wstring RemoveDotSegments(const std::wstring& path)
 
 std::wstring ResolveUrl(const std::wstring& base, const std::wstring& reference)
 {
-    const UrlParts from = SplitUrl(base);
-    const UrlParts ref = SplitUrl(reference);
-    UrlParts target;
-    if (ref.bScheme) {
-        target = ref;
-        target.strPath = RemoveDotSegments(ref.strPath);
-        return JoinUrl(target);
-    }
-    target.bScheme = from.bScheme;
-    target.strScheme = from.strScheme;
-    if (ref.bAuthority) {
-        target.bAuthority = true;
-        target.strAuthority = ref.strAuthority;
-        target.strPath = RemoveDotSegments(ref.strPath);
-        target.bQuery = ref.bQuery;
-        target.strQuery = ref.strQuery;
-    } else {
-        target.bAuthority = from.bAuthority;
-        target.strAuthority = from.strAuthority;
-        if (ref.strPath.empty()) {
-            target.strPath = from.strPath;
-            target.bQuery = ref.bQuery || from.bQuery;
-            target.strQuery = ref.bQuery ? ref.strQuery : from.strQuery;
-        } else {
-            if (ref.strPath[0] == L'/') {
-                target.strPath = RemoveDotSegments(ref.strPath);
-            } else if (from.bAuthority && from.strPath.empty()) {
-                target.strPath = RemoveDotSegments(L"/" + ref.strPath);
-            } else {
+    // The reference's parts are kept or replaced by the base's, in place.
+    UrlParts target = SplitUrl(reference);
+    const bool ownPath = target.bScheme || target.bAuthority || !target.strPath.empty();
+    if (!target.bScheme) {
+        const UrlParts from = SplitUrl(base);
+        if (!target.bAuthority) {
+            target.bAuthority = from.bAuthority;
+            target.strAuthority = from.strAuthority;
+            if (target.strPath.empty()) {
+                target.strPath = from.strPath;
+                if (!target.bQuery) {
+                    target.bQuery = from.bQuery;
+                    target.strQuery = from.strQuery;
+                }
+            } else if (target.strPath[0] != L'/') {
                 // The reference replaces the base path's last segment.
                 const size_t slash = from.strPath.rfind(L'/');
-                const std::wstring folder = slash == std::wstring::npos ? std::wstring() : from.strPath.substr(0, slash + 1);
-                target.strPath = RemoveDotSegments(folder + ref.strPath);
+                target.strPath.insert(0, from.bAuthority && from.strPath.empty()
+                                             ? std::wstring(L"/")
+                                             : from.strPath.substr(0, slash == std::wstring::npos ? 0 : slash + 1));
             }
-            target.bQuery = ref.bQuery;
-            target.strQuery = ref.strQuery;
         }
+        target.bScheme = from.bScheme;
+        target.strScheme = from.strScheme;
     }
-    target.bFragment = ref.bFragment;
-    target.strFragment = ref.strFragment;
+    if (ownPath)   // a base path taken as it is keeps its dot segments
+        target.strPath = RemoveDotSegments(target.strPath);
     return JoinUrl(target);
 }
 
@@ -136,4 +125,15 @@ std::wstring AsciiLower(std::wstring text)
         if (c >= L'A' && c <= L'Z')
             c = static_cast<wchar_t>(c - L'A' + L'a');
     return text;
+}
+
+size_t HttpSchemeLength(const std::wstring& url)
+{
+    const std::wstring start = AsciiLower(url.substr(0, 8));
+    return start.compare(0, 7, L"http://") == 0 ? 7 : start == L"https://" ? 8 : 0;
+}
+
+size_t ServerEnd(const std::wstring& url, size_t from)
+{
+    return std::min(url.find_first_of(L"/?#", from), url.size());
 }

@@ -39,3 +39,10 @@ std::wstring ResolveUrl(const std::wstring& base, const std::wstring& reference)
 
 // ASCII letters in lower case; schemes and host names compare so.
 std::wstring AsciiLower(std::wstring text);
+
+// The length of the "http://" or "https://" that url starts with, in any
+// letter case (7 or 8); 0 for any other start.
+size_t HttpSchemeLength(const std::wstring& url);
+// Where the server part that starts at `from` ends: the first "/", "?" or
+// "#" after it, or the end of url.
+size_t ServerEnd(const std::wstring& url, size_t from);

@@ -62,7 +62,7 @@ bool CWinHttpRequest::OpenSession()
 {
     // A second attempt on the same object starts from fresh handles.
     CloseHandles();
-    proxyChoice = ProxyFor(strUrl, [this] { return bAborted.load(); });
+    proxyChoice = ProxyFor(strUrl, ProxyCancel{&ProxyCancelAtomic, &bAborted});
     const ProxyChoice& proxy = proxyChoice;
     const wchar_t* bypass = proxy.strBypass.empty() ? WINHTTP_NO_PROXY_BYPASS : proxy.strBypass.c_str();
     hSession = proxy.bDirect ? WinHttpOpen(RequestUserAgent(), WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,

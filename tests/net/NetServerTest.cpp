@@ -1109,7 +1109,7 @@ TEST(NetProxyScript, StalledScriptHostCostsItsLimitOnceAndCancelEndsItAtOnce)
         Sleep(200);
         cancel = true;
     });
-    ProxyChoice choice = SettleProxy(url, [&cancel] { return cancel.load(); });
+    ProxyChoice choice = SettleProxy(url, ProxyCancel{&ProxyCancelAtomic, &cancel});
     canceller.join();
     EXPECT_LT(GetTickCount64() - start, 2000u);
     EXPECT_EQ(choice.strProxy, L"127.0.0.1:9");

@@ -484,14 +484,17 @@ TEST(NetProxy, RealmAndProxyServerAreReadFromTheirText)
 
 // A proxy script is waited for at most its limit, and a cancel ends the
 // wait at once; either way the evaluation is left to finish on its own.
+std::atomic<bool> gScriptReleased{false};
+
 TEST(NetProxy, ScriptEvaluationEndsAtItsLimitOrAtOnceOnCancel)
 {
-    auto release = std::make_shared<std::atomic<bool>>(false);
-    ProxyScriptCall stalled = [release](ProxyChoice&, unsigned long&) {
-        while (!release->load())
+    ProxyScriptCall stalled = [](const ProxyScriptQuestion&, ProxyChoice&, unsigned long&) {
+        while (!gScriptReleased.load())
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         return false;
     };
+    ProxyScriptQuestion question;
+    question.strUrl = L"https://files.example/setup.exe";
     ProxyChoice choice;
     unsigned long error = 0;
     auto started = std::chrono::steady_clock::now();
@@ -499,7 +502,7 @@ TEST(NetProxy, ScriptEvaluationEndsAtItsLimitOrAtOnceOnCancel)
         return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started)
             .count();
     };
-    EXPECT_EQ(EvaluateWithin(stalled, 300, ProxyCancel(), choice, error), kScript_TimedOut);
+    EXPECT_EQ(EvaluateWithin(stalled, question, 300, ProxyCancel(), choice, error), kScript_TimedOut);
     // Generous bounds for a loaded machine: the evaluation itself never
     // returns, and the cancel's limit is a minute.
     EXPECT_GE(elapsedMs(), 300);
@@ -511,23 +514,24 @@ TEST(NetProxy, ScriptEvaluationEndsAtItsLimitOrAtOnceOnCancel)
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         cancel = true;
     });
-    EXPECT_EQ(EvaluateWithin(stalled, 60000, [&cancel] { return cancel.load(); }, choice, error), kScript_Cancelled);
+    EXPECT_EQ(EvaluateWithin(stalled, question, 60000, ProxyCancel{&ProxyCancelAtomic, &cancel}, choice, error),
+              kScript_Cancelled);
     canceller.join();
     EXPECT_LT(elapsedMs(), 10000);
-    release->store(true);
+    gScriptReleased = true;
 
-    auto answer = [](ProxyChoice& c, unsigned long&) {
+    auto answer = [](const ProxyScriptQuestion& q, ProxyChoice& c, unsigned long&) {
         c.bDirect = false;
-        c.strProxy = L"p:1";
+        c.strProxy = q.strUrl == L"https://files.example/setup.exe" ? L"p:1" : L"wrong question";
         return true;
     };
-    EXPECT_EQ(EvaluateWithin(answer, 60000, ProxyCancel(), choice, error), kScript_Answered);
+    EXPECT_EQ(EvaluateWithin(answer, question, 60000, ProxyCancel(), choice, error), kScript_Answered);
     EXPECT_EQ(choice.strProxy, L"p:1");
-    auto refuse = [](ProxyChoice&, unsigned long& code) {
+    auto refuse = [](const ProxyScriptQuestion&, ProxyChoice&, unsigned long& code) {
         code = 12167;
         return false;
     };
-    EXPECT_EQ(EvaluateWithin(refuse, 60000, ProxyCancel(), choice, error), kScript_Failed);
+    EXPECT_EQ(EvaluateWithin(refuse, question, 60000, ProxyCancel(), choice, error), kScript_Failed);
     EXPECT_EQ(error, 12167u);
 }
 
