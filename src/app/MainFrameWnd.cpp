@@ -113,7 +113,7 @@ void CMainFrameWnd::PrepareWindow()
     InitData();
     PrepareAnalyticsUrls();
     SetProxyCredentialPrompt([this](const std::wstring& proxyHost, const std::wstring& realm, int attempt,
-                                    std::wstring& user, std::wstring& password) {
+                                    std::wstring& user, CSecretText& password) {
         return AskProxySignIn(proxyHost, realm, attempt, user, password);
     });
 }

@@ -131,7 +131,7 @@ bool CSilentInstall::ProductRunning()
 
 int CSilentInstall::DownloadAndVerify(int32_t approvedSize)
 {
-    LOG_INFO_W(L"silent: downloading %ls", strDownloadUrl.c_str());
+    LOG_INFO_W(L"silent: downloading %ls", UrlForLog(strDownloadUrl).c_str());
     DownloadParam param;
     param.nApprovedSize = approvedSize;
     param.nDownloadThread = 5;

@@ -2,6 +2,8 @@
 // edit window.
 #include "skinui/EditUI.h"
 
+#include "logging/SecretText.h"
+
 #include <algorithm>
 
 namespace SkinUI {
@@ -181,6 +183,18 @@ void CEditUI::SetText(const std::wstring& text)
     // notification copies it back.
     if (pWindow != nullptr && pWindow->GetHWND() != nullptr)
         SetWindowTextW(pWindow->GetHWND(), strText.c_str());
+}
+
+void CEditUI::WipeText()
+{
+    if (HWND edit = GetNativeHandle()) {
+        // As many characters first, written where the text was, then none.
+        const std::wstring cover(static_cast<size_t>(std::max(GetWindowTextLengthW(edit), 0)), chPassword);
+        SetWindowTextW(edit, cover.c_str());
+        SetWindowTextW(edit, L"");
+    }
+    ::WipeText(strText);
+    Invalidate();
 }
 
 void CEditUI::OpenNativeWindow()
@@ -420,8 +434,12 @@ void CEditWnd::OnTextChanged()
     int copied = GetWindowTextW(hWnd, &text[0], length + 1);
     text.resize(static_cast<size_t>(std::max(copied, 0)));
     // Straight into the field: the control's own SetText would write the
-    // text back into this window.
+    // text back into this window. A password leaves no copy behind.
+    if (pOwner->IsPassword())
+        ::WipeText(pOwner->strText);
     pOwner->strText = text;
+    if (pOwner->IsPassword())
+        ::WipeText(text);
     if (IControlHostUI* host = pOwner->GetHost())
         host->EmitNotify(pOwner, L"textchanged", 0, 0);
 }
@@ -467,6 +485,10 @@ void CEditUI::SetText(const std::wstring& text)
 }
 
 // Natively there is no native window: the edit box only keeps its text.
+void CEditUI::WipeText()
+{
+    ::WipeText(strText);
+}
 void CEditUI::OpenNativeWindow() {}
 void CEditUI::CloseNativeWindow() {}
 void CEditUI::PaintStateImage(HDC, const RECT&) {}

@@ -342,8 +342,10 @@ int EndDescendantsNamed(const std::wstring& name, const ProcessStamp& ancestor)
 HINSTANCE ShellOpen(HWND owner, const std::wstring& target)
 {
     HINSTANCE result = ShellExecuteW(owner, L"Open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    // A URL is logged without its query; a file path as it is.
+    const std::wstring shown = target.find(L"://") != std::wstring::npos ? UrlForLog(target) : target;
     LOG_INFO_W(L"ShellExecuteW(Open) returned %ld: %ls", static_cast<long>(reinterpret_cast<INT_PTR>(result)),
-               target.c_str());
+               shown.c_str());
     return result;
 }
 
@@ -521,7 +523,8 @@ bool OpenWebPage(HWND owner, const std::wstring& url, RunProgramPath* pathTaken)
         path = IsProcessElevated() ? kRunShellFallback : kRunShellNotElevated;
         started = reinterpret_cast<INT_PTR>(ShellOpen(owner, url)) > 32;
     }
-    LOG_INFO_W(L"OpenWebPage %ls %ls by: %ls", started ? L"opened" : L"could not open", url.c_str(), PathName(path));
+    LOG_INFO_W(L"OpenWebPage %ls %ls by: %ls", started ? L"opened" : L"could not open", UrlForLog(url).c_str(),
+               PathName(path));
     if (pathTaken != nullptr)
         *pathTaken = path;
     return started;

@@ -44,6 +44,7 @@ cleanup() {
   stop_app
   [ -n "${proxy_set:-}" ] && clear_proxy
   [ -n "${listen_pid:-}" ] && kill -KILL "$listen_pid" 2>/dev/null
+  [ -n "${silent_host_pid:-}" ] && kill -KILL "$silent_host_pid" 2>/dev/null
   # The stand-in product's window belongs to its own Windows process; a
   # product that Start Now started must not outlive the case either, or the
   # next installation finds it running.
