@@ -54,6 +54,7 @@ rm -rf "$progfiles/Brisklane"
 rm -f "$logfile"
 run_silent silent 0
 check "no planted DLL loaded by /S" no_marker
+rm -f "$marker"   # each part answers for its own loads
 
 # The window twice: Install clicked the moment the window shows, while the
 # TLS warm-up is still loading the request libraries (the first requests
@@ -87,6 +88,7 @@ window_run() { # window_run at_once|after_warm_up
   fi
   stop_app
   check "$when: no planted DLL loaded in the window" no_marker
+  rm -f "$marker"
   cp "$logfile" "$work/log-$when.txt" 2>/dev/null
   cp "$work/app.out" "$work/app-$when.out" 2>/dev/null
 }
@@ -100,7 +102,6 @@ clicked_before_warm_up_ended() {
 window_run at_once
 window_run after_warm_up
 
-rm -f "$marker"
 "$wine_run" "$dir/planted_control.exe"
 control_loaded() { [ "$(tr -d '\r' <"$marker" 2>/dev/null)" = "$(winepath -w "$dir/msimg32.dll" 2>/dev/null)" ]; }
 check "the control program loads the planted msimg32.dll ($(tr -d '\r' <"$marker" 2>/dev/null))" control_loaded
