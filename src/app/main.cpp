@@ -88,8 +88,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 
     InitRunLog(options);
     if (!DllSearchRestricted())
-        LOG_INFO("the loader has no SetDefaultDllDirectories: the current folder is out of the DLL search, and "
-                 "the program loads system DLLs by their full path");
+        LOG_INFO("DLL search: no SetDefaultDllDirectories; system DLLs by full path");
     if (options.bHelp || !options.bValid)
         ExitProcess(static_cast<UINT>(ShowUsage(options)));
     if (options.bSilent) {

@@ -41,12 +41,12 @@ bool DllSearchRestricted();
 // own folder first, and the program's folder not at all).
 DWORD SystemLibraryLoadFlags();
 
-// The DLL of that name in the system folder, by its full path, never one
-// found elsewhere. Null, logged with the error, when it is not there. Any
-// thread.
-HMODULE LoadSystemLibrary(const wchar_t* name);
+// The DLL of that name (plain ASCII, "msimg32.dll") in the system folder,
+// by its full path, never one found elsewhere. Null, logged with the error,
+// when it is not there. Any thread.
+HMODULE LoadSystemLibrary(const char* name);
 // The same with the loader flags given (tests load with both kinds).
-HMODULE LoadSystemLibrary(const wchar_t* name, DWORD flags);
+HMODULE LoadSystemLibrary(const char* name, DWORD flags);
 
 // Loads, each by LoadSystemLibrary and for the rest of the process, the
 // DLLs that WinHTTP, WinINet, the TLS stack and the certificate checks load

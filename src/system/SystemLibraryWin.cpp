@@ -4,8 +4,6 @@
 
 #include <delayimp.h>
 
-#include <string>
-
 namespace {
 
 // Set by RestrictDllSearch before the C runtime starts: a constant-initialised
@@ -22,25 +20,19 @@ SetDefaultDllDirectoriesFn FindSetDefaultDllDirectories()
                                    reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
 }
 
-// "<system folder>\<name>", or empty when the folder cannot be read.
-std::wstring SystemLibraryPath(const wchar_t* name)
+// LoadLibraryExW of "<system folder>\<name>"; the names are plain ASCII.
+HMODULE LoadFromSystemFolder(const char* name, DWORD flags)
 {
-    wchar_t folder[MAX_PATH];
-    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+    wchar_t path[MAX_PATH + 32];
+    UINT length = GetSystemDirectoryW(path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH)
-        return std::wstring();
-    std::wstring path(folder, length);
-    if (path.back() != L'\\')
-        path += L'\\';
-    return path + name;
-}
-
-HMODULE LoadFromSystemFolder(const wchar_t* name, DWORD flags)
-{
-    const std::wstring path = SystemLibraryPath(name);
-    if (path.empty())
         return nullptr;
-    return LoadLibraryExW(path.c_str(), nullptr, flags);
+    if (path[length - 1] != L'\\')
+        path[length++] = L'\\';
+    for (size_t i = 0; name[i] != '\0' && length < MAX_PATH + 31; ++i)
+        path[length++] = static_cast<wchar_t>(static_cast<unsigned char>(name[i]));
+    path[length] = L'\0';
+    return LoadLibraryExW(path, nullptr, flags);
 }
 
 // Called by the delay-load helper before it loads a delay-imported DLL: the
@@ -53,10 +45,7 @@ FARPROC WINAPI LoadDelayImportedLibrary(unsigned notification, PDelayLoadInfo in
 {
     if (notification != dliNotePreLoadLibrary || info == nullptr || info->szDll == nullptr)
         return nullptr;
-    wchar_t name[MAX_PATH];
-    if (MultiByteToWideChar(CP_ACP, 0, info->szDll, -1, name, MAX_PATH) == 0)
-        return nullptr;
-    return reinterpret_cast<FARPROC>(LoadFromSystemFolder(name, SystemLibraryLoadFlags()));
+    return reinterpret_cast<FARPROC>(LoadFromSystemFolder(info->szDll, SystemLibraryLoadFlags()));
 }
 
 // What the request and TLS stacks load by name (or delay-load) on their
@@ -64,11 +53,10 @@ FARPROC WINAPI LoadDelayImportedLibrary(unsigned notification, PDelayLoadInfo in
 // security packages and the TLS provider, the certificate, hashing and key
 // providers, the network configuration and name resolution libraries, and
 // the signature check's. A name that a Windows version lacks is skipped.
-const wchar_t* const kNetworkLibraries[] = {
-    L"winhttp.dll",  L"wininet.dll", L"secur32.dll",  L"sspicli.dll",  L"schannel.dll", L"kerberos.dll",
-    L"msv1_0.dll",   L"crypt32.dll", L"cryptnet.dll", L"cryptsp.dll",  L"rsaenh.dll",   L"bcrypt.dll",
-    L"ncrypt.dll",   L"iphlpapi.dll", L"dnsapi.dll",  L"nsi.dll",      L"winnsi.dll",   L"dhcpcsvc.dll",
-    L"wintrust.dll", L"imagehlp.dll",
+const char* const kNetworkLibraries[] = {
+    "winhttp.dll",  "wininet.dll",  "secur32.dll", "sspicli.dll", "schannel.dll", "kerberos.dll", "msv1_0.dll",
+    "crypt32.dll",  "cryptnet.dll", "cryptsp.dll", "rsaenh.dll",  "bcrypt.dll",   "ncrypt.dll",   "iphlpapi.dll",
+    "dnsapi.dll",   "nsi.dll",      "winnsi.dll",  "dhcpcsvc.dll", "wintrust.dll", "imagehlp.dll",
 };
 
 bool LoadEachNetworkLibrary()
@@ -76,21 +64,15 @@ bool LoadEachNetworkLibrary()
     const ULONGLONG begin = GetTickCount64();
     const DWORD flags = SystemLibraryLoadFlags();
     int loaded = 0;
-    std::wstring missing;
-    for (const wchar_t* name : kNetworkLibraries) {
-        if (LoadFromSystemFolder(name, flags) != nullptr) {
+    for (const char* name : kNetworkLibraries) {
+        if (LoadFromSystemFolder(name, flags) != nullptr)
             ++loaded;
-        } else {
-            missing += missing.empty() ? L" (not in the system folder:" : L",";
-            missing += L" ";
-            missing += name;
-        }
+        else
+            LOG_INFO("network library %s: not in the system folder", name);
     }
-    if (!missing.empty())
-        missing += L")";
-    LOG_INFO_W(L"network libraries: %d of %d loaded from the system folder, %u ms%ls", loaded,
-               static_cast<int>(sizeof(kNetworkLibraries) / sizeof(kNetworkLibraries[0])),
-               static_cast<unsigned>(GetTickCount64() - begin), missing.c_str());
+    LOG_INFO("network libraries: %d of %d loaded from the system folder, %u ms", loaded,
+             static_cast<int>(sizeof(kNetworkLibraries) / sizeof(kNetworkLibraries[0])),
+             static_cast<unsigned>(GetTickCount64() - begin));
     return true;
 }
 
@@ -120,21 +102,19 @@ DWORD SystemLibraryLoadFlags()
 {
     // The loader takes the LOAD_LIBRARY_SEARCH_* flags exactly where it has
     // SetDefaultDllDirectories.
-    static const DWORD flags =
-        FindSetDefaultDllDirectories() != nullptr ? LOAD_LIBRARY_SEARCH_SYSTEM32 : LOAD_WITH_ALTERED_SEARCH_PATH;
-    return flags;
+    return FindSetDefaultDllDirectories() != nullptr ? LOAD_LIBRARY_SEARCH_SYSTEM32 : LOAD_WITH_ALTERED_SEARCH_PATH;
 }
 
-HMODULE LoadSystemLibrary(const wchar_t* name)
+HMODULE LoadSystemLibrary(const char* name)
 {
     return LoadSystemLibrary(name, SystemLibraryLoadFlags());
 }
 
-HMODULE LoadSystemLibrary(const wchar_t* name, DWORD flags)
+HMODULE LoadSystemLibrary(const char* name, DWORD flags)
 {
     HMODULE module = LoadFromSystemFolder(name, flags);
     if (module == nullptr)
-        LOG_INFO_W(L"LoadLibraryExW(%ls, system folder) failed, error %lu", name, GetLastError());
+        LOG_INFO("LoadLibraryExW(%s, system folder) failed, error %lu", name, GetLastError());
     return module;
 }
 

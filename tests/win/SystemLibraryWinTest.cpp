@@ -37,16 +37,18 @@ protected:
         GetModuleFileNameW(nullptr, program, MAX_PATH);
         folder = program;
         folder.erase(folder.rfind(L'\\'));
-        ASSERT_TRUE(CopyFileW(testsupport::HostPath(PW_PLANTED_DLL).c_str(), (folder + L"\\" + kName).c_str(), FALSE))
+        const std::wstring planted = folder + L"\\" + kWideName;
+        ASSERT_TRUE(CopyFileW(testsupport::HostPath(PW_PLANTED_DLL).c_str(), planted.c_str(), FALSE))
             << "error " << GetLastError();
     }
     void TearDown() override
     {
-        DeleteFileW((folder + L"\\" + kName).c_str());
+        DeleteFileW((folder + L"\\" + kWideName).c_str());
         DeleteFileW((folder + L"\\planted-marker.txt").c_str());
     }
 
-    static constexpr const wchar_t* kName = L"pw_planted_probe.dll";
+    static constexpr const char* kName = "pw_planted_probe.dll";
+    static constexpr const wchar_t* kWideName = L"pw_planted_probe.dll";
     std::wstring folder;
 };
 
@@ -65,12 +67,12 @@ TEST_F(PlantedBesideProgram, SystemLibraryComesFromTheSystemFolderWithEitherLoad
         EXPECT_EQ(planted, nullptr) << "loaded from the program's folder";
         if (planted != nullptr)
             FreeLibrary(planted);
-        HMODULE real = LoadSystemLibrary(L"msimg32.dll", flags);
+        HMODULE real = LoadSystemLibrary("msimg32.dll", flags);
         ASSERT_NE(real, nullptr);
         EXPECT_EQ(FolderOf(real), Lower(system));
         FreeLibrary(real);
     }
-    HMODULE control = LoadLibraryW(kName);
+    HMODULE control = LoadLibraryW(kWideName);
     ASSERT_NE(control, nullptr) << "the planted copy is not where a plain load looks first";
     EXPECT_EQ(FolderOf(control), Lower(folder));
     FreeLibrary(control);
