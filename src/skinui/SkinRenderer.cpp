@@ -24,7 +24,7 @@ bool g_forceOwnAlphaBlend = false;
 // in the system folder only.
 HMODULE Msimg32()
 {
-    static HMODULE module = LoadSystemLibrary(L"msimg32.dll");
+    static HMODULE module = LoadSystemLibrary("msimg32.dll");
     return module;
 }
 

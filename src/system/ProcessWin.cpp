@@ -95,7 +95,7 @@ private:
 // whether the call reported success.
 bool RunThroughInteractiveUserTask(const std::wstring& programPath, bool& started)
 {
-    CScopedModule library(LoadSystemLibrary(L"wdc.dll"));
+    CScopedModule library(LoadSystemLibrary("wdc.dll"));
     if (!library)
         return false;
     auto run = reinterpret_cast<RunTaskAsInteractiveUserFn>(
