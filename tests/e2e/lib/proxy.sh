@@ -41,3 +41,34 @@ clear_proxy() {
   proxy_reg delete "$proxy_key" /v AutoConfigURL /f
   proxy_set=""
 }
+
+# The proxy sign-in dialog, modal over the main window.
+sign_in_title="Sign in to the proxy server"
+find_sign_in() { # find_sign_in TIMEOUT_S -> prints the dialog's id
+  local deadline=$((SECONDS + $1)) d
+  while :; do
+    d=$(xdotool search --onlyvisible --name "^$sign_in_title\$" 2>/dev/null | head -1)
+    [ -n "$d" ] && { echo "$d"; return 0; }
+    [ $SECONDS -lt $deadline ] || return 1
+    sleep 0.3
+  done
+}
+no_sign_in() { ! find_sign_in 0 >/dev/null; }
+# Synthetic typing loses the Shift state under Wine: capitals are pressed
+# as Shift+letter.
+type_to() { # type_to WINDOW TEXT (letters, digits and "-")
+  local keys=() c i
+  for ((i = 0; i < ${#2}; i++)); do
+    c=${2:i:1}
+    case $c in
+      [A-Z]) keys+=("shift+${c,,}") ;;
+      -) keys+=(minus) ;;
+      *) keys+=("$c") ;;
+    esac
+  done
+  xdotool key --window "$1" --delay 50 "${keys[@]}" 2>/dev/null
+  nudge "$1"
+}
+# The reader's helpers (reader.sh) read the window titled $title: the
+# dialog's, here.
+reader_on_dialog() { local title=$sign_in_title; "$@"; }
