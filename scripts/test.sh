@@ -20,12 +20,14 @@ subdirs("fuzz")
 CT
 pw_wine_up
 cd "$pw_root/build"
-# A test that fails is run once more before it counts as failed: the
-# end-to-end cases drive real windows on a virtual display, where a key press
-# can occasionally be lost. A fault that shows twice fails the run.
+# One test per core runs beside the Windows tree's tests, which take one
+# at a time and mostly wait on their clocks (tests/CMakeLists.txt). A test
+# that fails is run once more before it counts as failed: the end-to-end
+# cases drive real windows on a virtual display, where a key press can
+# occasionally be lost. A fault that shows twice fails the run.
 rm -f "$pw_root"/build/fuzz/stats/*.txt
 status=0
-ctest --output-on-failure --timeout 900 --repeat until-pass:2 "$@" || status=$?
+ctest --output-on-failure --timeout 900 --repeat until-pass:2 -j "$(($(nproc) + 1))" "$@" || status=$?
 # What the fuzz tests did (ctest shows the output of failed tests only).
 if ls "$pw_root"/build/fuzz/stats/*.txt >/dev/null 2>&1; then
   cat "$pw_root"/build/fuzz/stats/*.txt
