@@ -19,11 +19,8 @@ buttons_read() { reader_on_dialog acc_shows "push button" "OK" focusable && read
 password_reads() { [ "$(reader_on_dialog acc_value "editable text" "Password")" = "$1" ]; }
 local mark; mark=$(squid_mark)
 start_app
-local w; w=$(find_main_window 60) || { fail "main window shown"; return; }
-sleep 1
-click "$w" $install_x $install_y
-local d; d=$(find_sign_in 60) || { fail "the sign-in dialog appears"; return; }
-sleep 1
+local w d
+install_until_sign_in || return
 shot 01-sign-in "$d"
 check "the dialog names the proxy and its realm" \
       reader_on_dialog acc_shows "static text" "$(squid_at "$(squid_port)") · Pathwick test proxy"
@@ -64,11 +61,7 @@ check "the finish page closes" wait_app_exit 20
 # A wrong password, then Cancel.
 rm -f "$logfile"
 start_app
-w=$(find_main_window 60) || { fail "main window shown again"; return; }
-sleep 1
-click "$w" $install_x $install_y
-d=$(find_sign_in 60) || { fail "the sign-in dialog appears again"; return; }
-sleep 1
+install_until_sign_in || return
 type_to "$d" "$proxy_user"
 key_to "$d" "$d" Tab
 type_to "$d" "wrong-password"
@@ -89,10 +82,7 @@ check "Abort closes the window" wait_app_exit 15
 # The window closing while the dialog shows: no hang, no crash.
 rm -f "$logfile"
 start_app
-w=$(find_main_window 60) || { fail "main window shown a third time"; return; }
-sleep 1
-click "$w" $install_x $install_y
-d=$(find_sign_in 60) || { fail "the sign-in dialog appears a third time"; return; }
+install_until_sign_in || return
 check "a reader presses Close on the window behind the dialog" acc_do "Close" "push button"
 expect_box 04-close-question "Close asks" "Installation is in progress. Are you sure you want to quit?" || return
 local t0=$SECONDS

@@ -13,11 +13,8 @@ rm -rf "$progfiles/Brisklane"
 rm -f "$logfile"
 set_fixed_proxy "$(squid_at "$(squid_port)")"
 LANG=ar_SA.UTF-8 LC_ALL=ar_SA.UTF-8 start_app
-local w; w=$(find_main_window 60) || { fail "main window shown"; return; }
-sleep 1
-click "$w" $install_x $install_y
-local d; d=$(find_sign_in 60) || { fail "the sign-in dialog appears"; return; }
-sleep 1
+local w d
+install_until_sign_in || return
 shot 01-sign-in "$d"
 check "Arabic language chosen" log_has "Language Code:1025"
 # The title row spans x 24 to 376 from y 14; its text is narrower.

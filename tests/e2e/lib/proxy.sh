@@ -54,6 +54,16 @@ find_sign_in() { # find_sign_in TIMEOUT_S -> prints the dialog's id
   done
 }
 no_sign_in() { ! find_sign_in 0 >/dev/null; }
+# After start_app: waits for the main window, clicks Install and waits for
+# the dialog; sets w (the window) and d (the dialog), false after a failed
+# check.
+install_until_sign_in() {
+  w=$(find_main_window 60) || { fail "main window shown"; return 1; }
+  sleep 1
+  click "$w" $install_x $install_y
+  d=$(find_sign_in 60) || { fail "Install brings the sign-in dialog"; return 1; }
+  sleep 1
+}
 # Synthetic typing loses the Shift state under Wine: capitals are pressed
 # as Shift+letter.
 type_to() { # type_to WINDOW TEXT (letters, digits and "-")
