@@ -405,6 +405,16 @@ LRESULT CEditWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_CTLCOLOREDIT + kReflect:
     case WM_CTLCOLORSTATIC + kReflect: {
         HDC dc = reinterpret_cast<HDC>(wParam);
+        IControlHostUI* host = pOwner->GetHost();
+        if (host != nullptr && host->Resources() != nullptr && host->Resources()->UsesSystemColors()) {
+            // High contrast: the field edits in the system's colours, as the
+            // control draws it when it does not edit (a read-only field too,
+            // which the system would give the dialog colour).
+            SetBkMode(dc, OPAQUE);
+            SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+            SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+            return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+        }
         pOwner->ResolveDefaultColors();
         DWORD color = pOwner->GetTextColor();
         SetBkMode(dc, TRANSPARENT);
