@@ -1,10 +1,13 @@
 #!/usr/bin/env python3
 """Draws the banner images of the resource package with ImageMagick.
 
-Four designs, each with its headline in every package language, written to
+Four designs for every package language, written to
 resources/package/<Language>/pr_<n>.png at 650x290 as palette PNGs without
 time stamps, so a rerun with the same ImageMagick and fonts gives the same
-bytes.
+bytes. The pictures carry no headline: the installer draws each banner's
+headline (STR_BANNER_<n> of the language's text.ini, resources/package.py)
+over its picture, so the 40 pictures hold only the drawing and the product
+name, and the text is drawn sharp at any display scale.
 
   banners.py [--dir resources/package] [--only English] [--check] [--scale 2]
 
@@ -22,7 +25,9 @@ import filecmp
 import os
 import subprocess
 import sys
+import struct
 import tempfile
+import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 DEFAULT_DIR = os.path.join(HERE, "package")
@@ -35,28 +40,8 @@ CJK_LANGUAGES = {"ChineseTW", "Japanese", "Korean"}
 WIDTH, HEIGHT = 650, 290
 PRODUCT = "Brisklane Pathwick"
 
-# Headline of each design, per language.
-HEADLINES = {
-    "English": ["Plan every route with ease", "Your maps, even offline",
-                "Share trips in one click", "Fast, light, always up to date"],
-    "German": ["Jede Route mühelos planen", "Ihre Karten – auch offline",
-               "Reisen mit einem Klick teilen", "Schnell, schlank, immer aktuell"],
-    "French": ["Planifiez chaque itinéraire sans effort", "Vos cartes, même hors ligne",
-               "Partagez vos trajets en un clic", "Rapide, léger, toujours à jour"],
-    "Spanish": ["Planifica cada ruta sin esfuerzo", "Tus mapas, incluso sin conexión",
-                "Comparte viajes con un clic", "Rápido, ligero y siempre al día"],
-    "Italian": ["Pianifica ogni percorso con facilità", "Le tue mappe, anche offline",
-                "Condividi i viaggi con un clic", "Veloce, leggero, sempre aggiornato"],
-    "Dutch": ["Plan elke route moeiteloos", "Je kaarten, ook offline",
-              "Deel reizen met één klik", "Snel, licht en altijd actueel"],
-    "Portuguese": ["Planeie cada percurso com facilidade", "Os seus mapas, mesmo offline",
-                   "Partilhe viagens com um clique", "Rápido, leve e sempre atualizado"],
-    "Japanese": ["あらゆるルートを簡単に計画", "オフラインでも使える地図",
-                 "ワンクリックで旅を共有", "高速・軽量・常に最新"],
-    "Korean": ["모든 경로를 손쉽게 계획하세요", "오프라인에서도 지도를 사용하세요",
-               "클릭 한 번으로 여행 공유", "빠르고 가볍고 항상 최신"],
-    "ChineseTW": ["輕鬆規劃每一條路線", "離線也能使用地圖", "一鍵分享旅程", "快速、輕巧、隨時更新"],
-}
+LANGUAGES = ["ChineseTW", "Dutch", "English", "French", "German", "Italian", "Japanese", "Korean",
+             "Portuguese", "Spanish"]
 
 # Background gradient and accent colour of each design.
 THEMES = [
@@ -137,36 +122,113 @@ def decoration(design, accent):
     return cmds
 
 
+def magick(cmd, data=None):
+    """ImageMagick's output for `cmd`, with `data` as its standard input."""
+    return subprocess.run(["convert"] + cmd, input=data, check=True, stdout=subprocess.PIPE).stdout
+
+
+def rgb_triples(data):
+    return [tuple(data[i:i + 3]) for i in range(0, len(data), 3)]
+
+
+def gradient_steps(colours, step):
+    """The colours of a gradient strip, each at least `step` levels (in its
+    most changing channel) from the one kept before it, both ends kept."""
+    kept = [colours[0]]
+    for colour in colours[1:]:
+        if max(abs(c - p) for c, p in zip(colour, kept[-1])) >= step:
+            kept.append(colour)
+    if kept[-1] != colours[-1]:
+        kept.append(colours[-1])
+    return kept
+
+
+def dither_plan(colour, palette):
+    """(a, b, share): the colour as palette entry a with a share/64 part of
+    entry b, from the eight nearest entries; a pair far apart costs more than
+    its better match gains, so text edges keep one entry."""
+    def dist(p):
+        return sum((c - q) ** 2 for c, q in zip(colour, p))
+    near = sorted(range(len(palette)), key=lambda i: dist(palette[i]))[:8]
+    best = (dist(palette[near[0]]), near[0], near[0], 0)
+    for i, ai in enumerate(near):
+        for bi in near[i + 1:]:
+            a, b = palette[ai], palette[bi]
+            ab = [q - p for p, q in zip(a, b)]
+            length = sum(x * x for x in ab)
+            t = sum((c - p) * x for c, p, x in zip(colour, a, ab)) / length
+            share = round(min(1.0, max(0.0, t)) * 64)
+            if share in (0, 64):
+                continue
+            mix = [p + x * share / 64 for p, x in zip(a, ab)]
+            error = sum((c - m) ** 2 for c, m in zip(colour, mix)) + 0.05 * length
+            if error < best[0]:
+                best = (error, ai, bi, share)
+    return best[1:]
+
+
+def write_png8(path, width, height, palette, indices):
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+    rows = b"".join(b"\0" + bytes(indices[y * width:(y + 1) * width]) for y in range(height))
+    with open(path, "wb") as f:
+        f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 3, 0, 0, 0)) +
+                chunk(b"PLTE", b"".join(bytes(p) for p in palette)) +
+                chunk(b"IDAT", zlib.compress(rows, 9)) + chunk(b"IEND", b""))
+
+
+def quantise(picture, width, height, top, bottom, out):
+    """Writes the true-colour `picture` (RGB bytes) as a palette PNG without
+    visible steps in its background. The palette holds the background
+    gradient and its tint under the soft circles every 2 levels, and 32
+    colours for the drawing and the text; each pixel mixes its two nearest
+    entries by a threshold that depends on its column only (bit-reversed
+    column number), so every row of the plain background stays the same and
+    costs almost nothing after the PNG filters, while the mix hides the
+    steps between entries."""
+    strip = ["-size", "%dx1" % width, "-define", "gradient:angle=90", "gradient:%s-%s" % (top, bottom)]
+    plain = rgb_triples(magick(strip + ["-depth", "8", "RGB:-"]))
+    tinted = rgb_triples(magick(strip + ["-fill", "rgba(255,255,255,0.07)", "-draw",
+                                         "rectangle 0,0 %d,0" % (width - 1), "-depth", "8", "RGB:-"]))
+    drawing = rgb_triples(magick(["-size", "%dx%d" % (width, height), "-depth", "8", "RGB:-", "-dither", "None",
+                                  "-colors", "32", "-unique-colors", "-depth", "8", "RGB:-"], picture))
+    palette = list(dict.fromkeys(gradient_steps(plain, 2) + gradient_steps(tinted, 2) + drawing))[:256]
+    threshold = [int("{:06b}".format(x % 64)[::-1], 2) for x in range(width)]
+    plans = {}
+    indices = bytearray(width * height)
+    for y in range(height):
+        for x in range(width):
+            o = (y * width + x) * 3
+            colour = picture[o:o + 3]
+            plan = plans.get(colour)
+            if plan is None:
+                plan = plans[colour] = dither_plan(tuple(colour), palette)
+            a, b, share = plan
+            indices[y * width + x] = b if threshold[x] < share else a
+    write_png8(out, width, height, palette, indices)
+
+
 def draw(lang, design, out, k=1):
     top, bottom, accent = THEMES[design]
     cjk = lang in CJK_LANGUAGES
-    font = CJK_FONT if cjk else LATIN_FONT
-    headline = HEADLINES[lang][design]
-    # The background runs from left to right: every row of it is the same, so
-    # the PNG filters and deflate reduce it to almost nothing, and the bytes
-    # go to the text and the drawing. 96 colours without dithering: its
-    # steps show a little more than at 144, and the 40 banners weigh 23 KB
-    # less, which the release file's budget needs.
-    cmd = ["convert", "-size", "%dx%d" % (WIDTH * k, HEIGHT * k), "-define", "gradient:angle=90",
+    # The background runs from left to right: every row of it is the same,
+    # so the bytes go to the drawing. The headline is not in the picture:
+    # the installer draws the language's text (STR_BANNER_<n>) over it.
+    cmd = ["-size", "%dx%d" % (WIDTH * k, HEIGHT * k), "-define", "gradient:angle=90",
            "gradient:%s-%s" % (top, bottom)]
     # Soft background circles.
     shapes = ["-fill", "rgba(255,255,255,0.07)", "-stroke", "none",
               "-draw", "circle 560,40 660,40", "-draw", "circle 80,300 200,300"]
     shapes += decoration(design, accent)
     cmd += scaled_args(shapes, k)
-    # Headline in a box that ImageMagick fits the type size to.
-    cmd += ["(", "-size", "%dx%d" % (360 * k, 130 * k), "-background", "none", "-fill", "white", "-font", font,
-            "-gravity", "west", "caption:" + headline, ")", "-gravity", "northwest",
-            "-geometry", "+%d+%d" % (40 * k, 60 * k), "-composite"]
-    cmd += ["-font", CJK_FONT if cjk else LATIN_FONT_LIGHT, "-pointsize", str(18 * k), "-fill", accent,
+    cmd += ["-gravity", "northwest", "-font", CJK_FONT if cjk else LATIN_FONT_LIGHT, "-pointsize", str(18 * k),
+            "-fill", accent,
             "-annotate", "+%d+%d" % (42 * k, 225 * k), PRODUCT]
     cmd += scaled_args(["-stroke", "none", "-fill", accent, "-draw", "rectangle 42,40 102,45"], k)
-    cmd += ["-dither", "None", "-colors", "96", "-strip", "-define", "png:exclude-chunks=date,time",
-            "-define", "png:compression-level=9", "PNG8:" + out]
-    subprocess.run(cmd, check=True)
-    # Recompressed losslessly: same pixels, about a tenth fewer bytes.
-    subprocess.run(["bash", os.path.join(os.path.dirname(os.path.abspath(__file__)), "shrink_png.sh"), out],
-                   check=True, stdout=subprocess.DEVNULL)
+    picture = magick(cmd + ["-depth", "8", "RGB:-"])
+    quantise(picture, WIDTH * k, HEIGHT * k, top, bottom, out)
+    # Recompressed losslessly: same pixels, fewer bytes.
+    subprocess.run(["bash", os.path.join(HERE, "shrink_png.sh"), out], check=True, stdout=subprocess.DEVNULL)
 
 
 def main():
@@ -177,7 +239,7 @@ def main():
     parser.add_argument("--scale", type=int, default=1, choices=[1, 2])
     args = parser.parse_args()
     suffix = "@2x" if args.scale == 2 else ""
-    languages = [args.only] if args.only else sorted(HEADLINES)
+    languages = [args.only] if args.only else LANGUAGES
     target = tempfile.mkdtemp() if args.check else args.dir
     differ = []
     for lang in languages:

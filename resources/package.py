@@ -53,6 +53,7 @@ TEXT_KEYS = [
     "STR_START_FAILED", "STR_FREE_SPACE_FAILED", "STR_USAGE", "STR_DOWNLOAD_SPEED",
     "STR_DOWNLOAD_UNITS", "STR_NETWORK_WAITING", "STR_DISK_WRITE_FAILED", "STR_PROXY", "STR_USER",
     "STR_PASSWORD", "STR_REFUSED", "STR_OK", "STR_CANCEL",
+    "STR_BANNER_1", "STR_BANNER_2", "STR_BANNER_3", "STR_BANNER_4",
 ]
 
 NBSP = "\u00a0"
@@ -502,6 +503,33 @@ TEXTS = {
         "取消",
     ],
 }
+
+# The headline of each banner (pr_1.png to pr_4.png), drawn by the installer
+# over the picture (resources/banners.py draws the pictures without it): the
+# last four texts, STR_BANNER_1 to STR_BANNER_4.
+BANNER_HEADLINES = {
+    "English": ["Plan every route with ease", "Your maps, even offline",
+                "Share trips in one click", "Fast, light, always up to date"],
+    "German": ["Jede Route mühelos planen", "Ihre Karten – auch offline",
+               "Reisen mit einem Klick teilen", "Schnell, schlank, immer aktuell"],
+    "French": ["Planifiez chaque itinéraire sans effort", "Vos cartes, même hors ligne",
+               "Partagez vos trajets en un clic", "Rapide, léger, toujours à jour"],
+    "Spanish": ["Planifica cada ruta sin esfuerzo", "Tus mapas, incluso sin conexión",
+                "Comparte viajes con un clic", "Rápido, ligero y siempre al día"],
+    "Italian": ["Pianifica ogni percorso con facilità", "Le tue mappe, anche offline",
+                "Condividi i viaggi con un clic", "Veloce, leggero, sempre aggiornato"],
+    "Dutch": ["Plan elke route moeiteloos", "Je kaarten, ook offline",
+              "Deel reizen met één klik", "Snel, licht en altijd actueel"],
+    "Portuguese": ["Planeie cada percurso com facilidade", "Os seus mapas, mesmo offline",
+                   "Partilhe viagens com um clique", "Rápido, leve e sempre atualizado"],
+    "Japanese": ["あらゆるルートを簡単に計画", "オフラインでも使える地図",
+                 "ワンクリックで旅を共有", "高速・軽量・常に最新"],
+    "Korean": ["모든 경로를 손쉽게 계획하세요", "오프라인에서도 지도를 사용하세요",
+               "클릭 한 번으로 여행 공유", "빠르고 가볍고 항상 최신"],
+    "ChineseTW": ["輕鬆規劃每一條路線", "離線也能使用地圖", "一鍵分享旅程", "快速、輕巧、隨時更新"],
+}
+for _lang, _headlines in BANNER_HEADLINES.items():
+    TEXTS[_lang] = TEXTS[_lang] + _headlines
 
 # Keys whose every translation carries the placeholders and the colour tag.
 REQUIRED_MARKS = {

@@ -56,28 +56,36 @@ pw_wine_down() {
 # which serves HTTPS and plain HTTP on this one loopback port.
 export PW_SERVER_PORT="${PW_SERVER_PORT:-47443}"
 
-pw_configure_and_build() {
+# The trees: native (sanitizers), ThreadSanitizer (the portable unit tests
+# once more: the download engine's threads, the request queue of the install
+# flow) and Windows. pw_configure writes them, pw_configure_and_build builds
+# them as well.
+pw_configure() {
   cmake -S "$pw_root" -B "$pw_root/build/native" -G Ninja \
     -DCMAKE_BUILD_TYPE=Debug -DPW_SANITIZE=ON >/dev/null
-  cmake --build "$pw_root/build/native"
-  # The portable unit tests once more under ThreadSanitizer (the download
-  # engine's threads, the request queue of the install flow).
   cmake -S "$pw_root" -B "$pw_root/build/tsan" -G Ninja \
     -DCMAKE_BUILD_TYPE=Debug -DPW_TSAN=ON >/dev/null
-  cmake --build "$pw_root/build/tsan"
   cmake -S "$pw_root" -B "$pw_root/build/win" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$pw_root/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DPW_DOWNLOAD_HOST="localhost:$PW_SERVER_PORT" -DPW_PRODUCT_URL_HOST="localhost:$PW_SERVER_PORT" \
     -DPW_COLLECTOR_HOST="localhost:$PW_SERVER_PORT" -DPW_PAYLOAD_PUBLISHER="Brisklane Test Publisher" \
     -DPW_PAYLOAD_PUBLISHER_O="Brisklane Test" -DPW_PAYLOAD_PUBLISHER_C=NL -DPW_PAYLOAD_MIN_VERSION=2.3 \
     --no-warn-unused-cli >/dev/null
+}
+pw_configure_and_build() {
+  pw_configure
+  cmake --build "$pw_root/build/native"
+  cmake --build "$pw_root/build/tsan"
   cmake --build "$pw_root/build/win"
 }
 
 # The libFuzzer targets (clang, sanitizers), in their own tree: scripts/test.sh
 # runs each as a short test, tests/fuzz/run.sh for long runs.
-pw_build_fuzz() {
+pw_configure_fuzz() {
   cmake -S "$pw_root" -B "$pw_root/build/fuzz" -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPW_FUZZ=ON >/dev/null
+}
+pw_build_fuzz() {
+  pw_configure_fuzz
   cmake --build "$pw_root/build/fuzz"
 }

@@ -203,6 +203,11 @@ std::wstring BannerImagePath(const std::wstring& dataDir, const std::wstring& la
     return dataDir + L"language\\" + language + L"\\pr_" + IntToWide(index) + L".png";
 }
 
+std::wstring BannerTextKey(int index)
+{
+    return L"STR_BANNER_" + IntToWide(index);
+}
+
 bool IsBannerEntry(const std::wstring& entryName)
 {
     const size_t slash = entryName.find_last_of(L"/\\");

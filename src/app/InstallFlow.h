@@ -114,6 +114,8 @@ std::wstring ProgressLabelText(int percent);
 int NextBannerIndex(int index, bool shown);
 // "<data folder>language\<language>\pr_<n>.png"
 std::wstring BannerImagePath(const std::wstring& dataDir, const std::wstring& language, int index);
+// "STR_BANNER_<n>": the text key of the headline drawn over image n.
+std::wstring BannerTextKey(int index);
 // Whether a package entry is a banner image ("<language>/pr_<n>.png"): the
 // banners are extracted after the window's first frame, the rest before it.
 bool IsBannerEntry(const std::wstring& entryName);

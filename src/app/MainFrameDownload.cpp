@@ -137,7 +137,7 @@ void CMainFrameWnd::OnDownloadEvent(int event, int value1, int value2, void* use
 }
 
 bool CMainFrameWnd::AskProxySignIn(const std::wstring& proxyHost, const std::wstring& realm, int attempt,
-                                   std::wstring& user, std::wstring& password)
+                                   std::wstring& user, CSecretText& password)
 {
     LOG_INFO("proxy sign-in: asking, attempt %d", attempt);
     proxyQuestion.strHost = proxyHost;
@@ -151,7 +151,7 @@ bool CMainFrameWnd::AskProxySignIn(const std::wstring& proxyHost, const std::wst
         return false;
     }
     user.swap(proxyQuestion.strUser);
-    password.swap(proxyQuestion.strPassword);
+    password = std::move(proxyQuestion.strPassword);   // wipes the question's copy
     return true;
 }
 
@@ -162,6 +162,9 @@ void CMainFrameWnd::ShowProxySignIn()
         CProxySignInWnd dialog(languageManager, q.strHost, q.strRealm, q.nAttempt);
         q.bOk = dialog.Ask(hWnd, q.strUser, q.strPassword);
     }
+    // An answer nobody takes (cancelled, or the window closing) goes now.
+    if (!q.bOk || bClosing)
+        q.strPassword.Wipe();
     SetEvent(hProxyAnswered.Get());
 }
 
@@ -211,6 +214,10 @@ bool CMainFrameWnd::ShowBannerImage(int index)
     if (!FileExists(path))
         return false;
     banner->ReplaceBkImage(path);
+    // The headline over the picture, empty for a package without one (its
+    // pictures then carry their own).
+    if (CControlUI* headline = FindControl(L"label_banner"))
+        headline->SetText(languageManager.GetText(BannerTextKey(index)));
     return true;
 }
 

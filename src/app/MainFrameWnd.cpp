@@ -23,6 +23,7 @@
 #include "skinui/ProgressUI.h"
 #include "system/Process.h"
 #include "system/SystemInfo.h"
+#include "system/SystemLibrary.h"
 
 using namespace SkinUI;
 
@@ -113,7 +114,7 @@ void CMainFrameWnd::PrepareWindow()
     InitData();
     PrepareAnalyticsUrls();
     SetProxyCredentialPrompt([this](const std::wstring& proxyHost, const std::wstring& realm, int attempt,
-                                    std::wstring& user, std::wstring& password) {
+                                    std::wstring& user, CSecretText& password) {
         return AskProxySignIn(proxyHost, realm, attempt, user, password);
     });
 }
@@ -129,7 +130,10 @@ void CMainFrameWnd::FinishStart()
     banners.accept = IsBannerEntry;
     LOG_INFO("the banners, after the first frame");
     ::ExtractPackageResource(strDataDir + L"language\\", nullptr, banners);
-    StartSecureChannelWarmUp();
+    // The system libraries of the requests first, then the TLS stack: the
+    // thread loads them while the home page shows, so that Install seldom
+    // waits for them.
+    StartSecureChannelWarmUp(&LoadNetworkLibraries);
 }
 
 void CMainFrameWnd::PrepareDataFolder()
@@ -493,6 +497,11 @@ void CMainFrameWnd::OnClickInstall()
         return;
     }
     LOG_INFO("sel path end");
+    // No request before every library the request stacks load by name is in
+    // the process from the system folder: the size query and the analytics
+    // event start below, and the warm-up may still be loading them (this
+    // waits for it then).
+    LoadNetworkLibraries();
     StartInstallRequest();
     LOG_INFO("send ga begin");
     SendAnalyticsEvent(true);

@@ -40,6 +40,7 @@
 #include "app/TaskbarProgress.h"
 #include "app/UiRequestQueue.h"
 #include "config/LanguageManager.h"
+#include "logging/SecretText.h"
 #include "net/DownloadMeter.h"
 #include "net/HttpDownload.h"
 #include "skinui/WindowImplBase.h"
@@ -107,7 +108,7 @@ public:
     // for the answer; false when the user cancelled or the window closes
     // meanwhile. One worker asks at a time (the sign-in store sees to it).
     bool AskProxySignIn(const std::wstring& proxyHost, const std::wstring& realm, int attempt, std::wstring& user,
-                        std::wstring& password);
+                        CSecretText& password);
     void ShowProxySignIn();
 
     // Hand-off and finish.
@@ -240,7 +241,7 @@ private:
         int nAttempt = 0;
         bool bOk = false;
         std::wstring strUser;
-        std::wstring strPassword;
+        CSecretText strPassword;
     } proxyQuestion;
     CScopedHandle hProxyAnswered{CreateEventW(nullptr, FALSE, FALSE, nullptr)};
     // Set when the window starts closing or goes: a worker waiting for the

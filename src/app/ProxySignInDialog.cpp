@@ -5,6 +5,7 @@
 #include "app/InstallFlow.h"
 #include "config/LanguageManager.h"
 #include "skinui/ContainerUI.h"
+#include "skinui/EditUI.h"
 
 using namespace SkinUI;
 
@@ -49,7 +50,7 @@ void CProxySignInWnd::PrepareWindow()
     SetWindowTextW(hWnd, lang.GetText(L"STR_PROXY").c_str());
 }
 
-bool CProxySignInWnd::Ask(HWND owner, std::wstring& user, std::wstring& password)
+bool CProxySignInWnd::Ask(HWND owner, std::wstring& user, CSecretText& password)
 {
     if (Create(owner, L"", WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0, 0, 0, 0) == nullptr)
         return false;
@@ -64,8 +65,10 @@ void CProxySignInWnd::Answer(bool ok)
     if (ok) {
         if (CControlUI* c = host.LookupControl(L"proxy_user"))
             *pUser = c->GetText();
-        if (CControlUI* c = host.LookupControl(L"proxy_password"))
-            *pPassword = c->GetText();
+        if (CControlUI* c = host.LookupControl(L"proxy_password")) {
+            std::wstring typed = c->GetText();
+            pPassword->TakeFrom(typed);
+        }
     }
     Close(ok ? IDOK : IDCANCEL);
 }
@@ -78,6 +81,14 @@ void CProxySignInWnd::HandleClick(NotifyMsg& msg)
         Answer(true);
     else if (msg.pSender->GetName() == L"proxy_cancel")
         Answer(false);
+}
+
+LRESULT CProxySignInWnd::HandleDestroyMessage(UINT, WPARAM, LPARAM, bool& handled)
+{
+    if (auto* field = dynamic_cast<CEditUI*>(host.LookupControl(L"proxy_password")))
+        field->WipeText();
+    handled = false;
+    return 0;
 }
 
 bool CProxySignInWnd::OnDefaultKey(WPARAM key)

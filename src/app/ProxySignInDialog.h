@@ -5,7 +5,8 @@
 // the main window loaded, mirrored here in a right-to-left language; its
 // texts come from the language manager (kSkinTexts).
 //
-// Thread: the UI thread only. What was typed goes straight to Ask's caller.
+// Thread: the UI thread only. What was typed goes straight to Ask's caller;
+// the password field is wiped before the dialog's window goes.
 //
 // Classes in this file: CProxySignInWnd.
 #pragma once
@@ -15,6 +16,7 @@
 
 #include <string>
 
+#include "logging/SecretText.h"
 #include "skinui/WindowImplBase.h"
 
 class LanguageManager;
@@ -32,7 +34,7 @@ public:
     // Shows the dialog over owner, which is disabled meanwhile, until the
     // user answers or the owner goes. True for OK, with the fields' texts
     // (user and password are left alone otherwise).
-    bool Ask(HWND owner, std::wstring& user, std::wstring& password);
+    bool Ask(HWND owner, std::wstring& user, CSecretText& password);
 
     LPCWSTR WindowClassName() const override { return L"SkinProxySignIn"; }
     std::wstring SkinFolder() override { return std::wstring(); }
@@ -42,6 +44,8 @@ public:
     // Escape cancels; Enter is OK unless a button has the focus (it presses
     // that button).
     bool OnDefaultKey(WPARAM key) override;
+    // WM_DESTROY: the password field is wiped while it still exists.
+    LRESULT HandleDestroyMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
 
 private:
     // Takes the fields' texts for OK, then closes.
@@ -54,6 +58,6 @@ private:
     int nAttempt;
     // Where OK puts the fields' texts (set by Ask).
     std::wstring* pUser = nullptr;
-    std::wstring* pPassword = nullptr;
+    CSecretText* pPassword = nullptr;
 };
 #endif

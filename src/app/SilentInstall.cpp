@@ -10,6 +10,7 @@
 #include "net/SecureChannel.h"
 #include "system/Process.h"
 #include "system/SystemInfo.h"
+#include "system/SystemLibrary.h"
 
 namespace {
 
@@ -68,11 +69,10 @@ int CSilentInstall::Install()
         return kExit_FolderInvalid;
     }
     LOG_INFO("silent: the install root is accepted (%s)", exists ? "it exists" : "it will be created");
-    // Before the first request, as the window does once its home page shows:
-    // this program loads the request libraries and the TLS stack from the
-    // system folder, so the libraries that WinHTTP loads on its first secure
-    // request are in the process already (under Wine that load otherwise
-    // looked for crypt32.dll beside this program first).
+    // Before the first request, as the window does: the libraries that the
+    // request stacks load by name come from the system folder (see
+    // system/SystemLibrary.h), then the TLS stack is loaded.
+    LoadNetworkLibraries();
     const ULONGLONG begin = GetTickCount64();
     const bool loaded = WarmUpSecureChannel();
     LOG_INFO("silent: secure channel loaded: %s, %u ms", loaded ? "yes" : "no",
@@ -131,7 +131,7 @@ bool CSilentInstall::ProductRunning()
 
 int CSilentInstall::DownloadAndVerify(int32_t approvedSize)
 {
-    LOG_INFO_W(L"silent: downloading %ls", strDownloadUrl.c_str());
+    LOG_INFO_W(L"silent: downloading %ls", UrlForLog(strDownloadUrl).c_str());
     DownloadParam param;
     param.nApprovedSize = approvedSize;
     param.nDownloadThread = 5;

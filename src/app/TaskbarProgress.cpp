@@ -16,7 +16,7 @@ void CTaskbarProgress::Create()
     hImageList = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 0, 0);
     CoInitialize(nullptr);
     void* taskbar = nullptr;
-    if (SUCCEEDED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskbarList3, &taskbar)))
+    if (SUCCEEDED(CoCreateInstance(__uuidof(TaskbarList), nullptr, CLSCTX_INPROC_SERVER, __uuidof(ITaskbarList3), &taskbar)))
         pTaskbar = static_cast<ITaskbarList3*>(taskbar);
 }
 
@@ -25,7 +25,7 @@ void CTaskbarProgress::Attach(HWND window)
     hWnd = window;
     if (pTaskbar == nullptr) {
         void* taskbar = nullptr;
-        if (SUCCEEDED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_ALL, IID_ITaskbarList3, &taskbar)))
+        if (SUCCEEDED(CoCreateInstance(__uuidof(TaskbarList), nullptr, CLSCTX_ALL, __uuidof(ITaskbarList3), &taskbar)))
             pTaskbar = static_cast<ITaskbarList3*>(taskbar);
     }
     SetState(kTaskbar_Indeterminate);

@@ -21,9 +21,11 @@
 #include "app/MainFrameWnd.h"
 #include "app/SilentInstall.h"
 #include "app/StartUp.h"
+#include "logging/Log.h"
 #include "net/ProxySignIn.h"
 #include "net/SecureChannel.h"
 #include "skinui/SkinSource.h"
+#include "system/SystemLibrary.h"
 
 namespace {
 
@@ -31,15 +33,16 @@ namespace {
 // has loaded the direct imports, before the C runtime's start-up, the static
 // constructors and wWinMain. From here on, a DLL loaded without a folder
 // (by the runtime, a system DLL or this program) comes from the system
-// folder, never from the folder the program was started from.
-void WINAPI RestrictDllSearch(PVOID, DWORD reason, PVOID)
+// folder, never from the folder the program was started from (where the
+// loader cannot restrict that, see RestrictDllSearch).
+void WINAPI RestrictDllSearchFirst(PVOID, DWORD reason, PVOID)
 {
     if (reason == DLL_PROCESS_ATTACH)
-        SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+        RestrictDllSearch();
 }
 
 // The runtime's TLS callbacks sit in .CRT$XLC and later; .CRT$XLB runs first.
-__attribute__((used, section(".CRT$XLB"))) PIMAGE_TLS_CALLBACK restrictDllSearchCallback = RestrictDllSearch;
+__attribute__((used, section(".CRT$XLB"))) PIMAGE_TLS_CALLBACK restrictDllSearchCallback = RestrictDllSearchFirst;
 
 // The file name without folder and extension: the d - b - 1 characters after
 // the last "\" (b) up to the last "." (d).
@@ -84,6 +87,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
         return kExit_AnotherInstance;
 
     InitRunLog(options);
+    if (!DllSearchRestricted())
+        LOG_INFO("DLL search: no SetDefaultDllDirectories; system DLLs by full path");
     if (options.bHelp || !options.bValid)
         ExitProcess(static_cast<UINT>(ShowUsage(options)));
     if (options.bSilent) {
@@ -95,8 +100,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     SkinUI::CSkinSource::SetSkinPath(SkinUI::CSkinSource::GetModuleFolder());
 
     CMainFrameWnd frame(options);
-    if (frame.Create(nullptr, L"", 0x96C80000, 0, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
-                     nullptr) == nullptr)
+    // Created hidden and shown by RunModal once centred, with its first
+    // frame painted at once: the window never appears unpainted or elsewhere.
+    if (frame.Create(nullptr, L"", 0x96C80000 & ~WS_VISIBLE, 0, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                     CW_USEDEFAULT, nullptr) == nullptr)
         return 0;
     frame.CenterOnOwner();
     frame.RunModal();

@@ -145,6 +145,20 @@ std::wstring LogFilePath()
     return logbackend::FilePath();
 }
 
+std::wstring UrlForLog(const std::wstring& url)
+{
+    std::wstring shown = url.substr(0, url.find_first_of(L"?#"));
+    const size_t scheme = shown.find(L"://");
+    if (scheme != std::wstring::npos) {
+        const size_t host = scheme + 3;
+        const size_t hostEnd = shown.find(L'/', host);
+        const size_t at = shown.find(L'@', host);
+        if (at != std::wstring::npos && at < hostEnd)
+            shown.erase(host, at + 1 - host);
+    }
+    return shown;
+}
+
 std::string LogFunctionName(const char* signature)
 {
     if (signature == nullptr)

@@ -51,6 +51,11 @@ std::wstring LogFunctionNameW(const char* signature);
 // The full path of the file the facility writes to, once it is set up.
 std::wstring LogFilePath();
 
+// A URL as a log line may show it: scheme, host and path, without user
+// information, query or fragment (signed URLs carry their tokens in the
+// query). A relative reference loses its query and fragment the same way.
+std::wstring UrlForLog(const std::wstring& url);
+
 #define PW_WIDEN_(x) L##x
 #define PW_WIDEN(x) PW_WIDEN_(x)
 

@@ -4,6 +4,10 @@
 #include "logging/Log.h"
 #include "logging/TextEncoding.h"
 #include "net/ProxySettings.h"
+#include "net/Url.h"
+
+#include <algorithm>
+#include <mutex>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -41,19 +45,15 @@ CBaseRequest* CBaseRequest::CreateInstance(int type)
 
 bool CBaseRequest::ParseUrl(const std::wstring& url, std::wstring& server, std::wstring& object)
 {
-    std::wstring rest;
-    if (url.find(L"http://") != std::wstring::npos)
-        rest = url.size() > 7 ? url.substr(7) : std::wstring();
-    else if (url.find(L"https://") != std::wstring::npos)
-        rest = url.size() > 8 ? url.substr(8) : std::wstring();
-    else
+    const size_t start = HttpSchemeLength(url);
+    if (start == 0)
         return true;  // no scheme: the platform calls fail later on the empty names
-
-    size_t slash = rest.find(L'/');
-    if (slash == std::wstring::npos)
+    const size_t end = ServerEnd(url, start);
+    // A sign-in written into the URL is never sent (nor logged).
+    if (end == url.size() || url[end] != L'/' || url.find(L'@', start) < end)
         return false;
-    server = rest.substr(0, slash);
-    object = rest.substr(slash + 1);
+    server = url.substr(start, end - start);
+    object = url.substr(end + 1, url.find(L'#', end) - end - 1);   // no fragment
     return true;
 }
 
@@ -77,11 +77,46 @@ void CBaseRequest::SplitServerPort(const std::wstring& server, std::wstring& hos
     port = static_cast<int>(value);
 }
 
+namespace {
+
+// The URLs redirects have led to in this process, the last few in turn;
+// kept so that a later request to one (the ranges ask the size query's
+// final URL) knows it. A download meets a handful.
+struct RedirectTargets {
+    std::mutex lock;
+    std::wstring urls[16];
+    unsigned nNext = 0;
+};
+
+RedirectTargets& Targets()
+{
+    static RedirectTargets targets;
+    return targets;
+}
+
+// Keeps url when note is true; whether it was kept already.
+bool RedirectTarget(const std::wstring& url, bool note)
+{
+    RedirectTargets& targets = Targets();
+    std::lock_guard<std::mutex> guard(targets.lock);
+    for (const std::wstring& kept : targets.urls)
+        if (kept == url)
+            return true;
+    if (note)
+        targets.urls[targets.nNext++ % 16] = url;
+    return false;
+}
+
+} // namespace
+
 bool CBaseRequest::Request(const std::wstring& url)
 {
     std::wstring current = url;
     for (int hops = 0;; ++hops) {
-        if (!RequestOnce(current))
+        // The plain attempt is for the URL the caller was given, never for
+        // where a redirect led: a redirect's target whose TLS fails is not
+        // asked for in plain text.
+        if (!RequestOnce(current, hops == 0 && !RedirectTarget(current, false)))
             return false;
         strFinalUrl = current;
         int status = 0;
@@ -91,9 +126,11 @@ bool CBaseRequest::Request(const std::wstring& url)
             return true;
         std::wstring next;
         if (hops >= kMaxRedirects || !ResolveRedirect(current, Utf8ToWide(location), next)) {
-            LOG_INFO("ERR:[%s] redirect %d to \"%s\" refused", GetTypeName(), hops + 1, location.c_str());
+            LOG_INFO("ERR:[%s] redirect %d to \"%s\" refused", GetTypeName(), hops + 1,
+                     WideToUtf8(UrlForLog(Utf8ToWide(location))).c_str());
             return true;
         }
+        RedirectTarget(next, true);
         current = next;
         LOG_INFO_W(L"redirect %d to %ls", hops + 1, ProxyKeyOf(current).c_str());
     }
@@ -101,19 +138,23 @@ bool CBaseRequest::Request(const std::wstring& url)
 
 bool CBaseRequest::ResolveRedirect(const std::wstring& base, const std::wstring& location, std::wstring& next)
 {
-    // An absolute URL of the same scheme, or a path on the same server.
-    std::wstring server = ProxyKeyOf(base);
-    size_t scheme = location.find(L"://");
-    if (!location.empty() && location[0] == L'/' && location.compare(0, 2, L"//") != 0)
-        next = server + location;
-    else if (scheme != std::wstring::npos && location.compare(0, scheme + 3, base, 0, scheme + 3) == 0)
-        next = location;
-    else
+    if (location.empty())
         return false;
-    return !server.empty();
+    std::wstring target = ResolveUrl(base, location);
+    const size_t start = HttpSchemeLength(target);
+    const size_t end = ServerEnd(target, start);
+    // The same scheme (both lengths alike), a host, no sign-in.
+    if (start == 0 || start != HttpSchemeLength(base) || end == start || target[start] == L':' ||
+        target.find(L'@', start) < end)
+        return false;
+    target.erase(std::min(target.find(L'#'), target.size()));
+    if (end == target.size() || target[end] != L'/')
+        target.insert(end, 1, L'/');
+    next = AsciiLower(target.substr(0, end)) + target.substr(end);
+    return true;
 }
 
-bool CBaseRequest::RequestOnce(const std::wstring& url)
+bool CBaseRequest::RequestOnce(const std::wstring& url, bool plainAllowed)
 {
     strUrl = url;
     std::wstring server;
@@ -122,7 +163,7 @@ bool CBaseRequest::RequestOnce(const std::wstring& url)
         return false;
     if (RequestImp(true, server, object))
         return true;
-    return !bAborted && RequestImp(false, server, object);
+    return plainAllowed && !bAborted && RequestImp(false, server, object);
 }
 
 bool CBaseRequest::RequestImp(bool secure, const std::wstring& server, const std::wstring& object)

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <string>
 
+#include "net/ProxySettings.h"
+
 class CBaseRequest {
 public:
     enum { kTypeWinHttp = 0, kTypeInternet = 1 };
@@ -66,13 +68,19 @@ public:
     // Redirects are followed here, not by the stacks: at most
     // kMaxRedirects, to the same scheme only; a redirect beyond that is
     // handed back as the answer. strFinalUrl is the URL that answered.
+    // The plain attempt is made only for a URL that no redirect has led to
+    // in this process: a redirect's target, asked again later (the ranges
+    // go to the size query's final URL), gets its secure attempt alone.
     bool Request(const std::wstring& url);
-    bool RequestOnce(const std::wstring& url);
+    bool RequestOnce(const std::wstring& url, bool plainAllowed);
     bool RequestImp(bool secure, const std::wstring& server, const std::wstring& object);
 
-    // Server name and object name (path and query without the leading "/").
-    // A URL without a scheme leaves both unchanged and yields true; a URL
-    // without a "/" after the server yields false.
+    // Server name and object name (path and query without the leading "/"
+    // and without a fragment) of an "http://" or "https://" URL, the scheme
+    // read at the start only, in any letter case. A URL without such a
+    // scheme leaves both unchanged and yields true; one without a "/" after
+    // the server, or with user information ("https://u:p@host/"), yields
+    // false.
     static bool ParseUrl(const std::wstring& url, std::wstring& server, std::wstring& object);
 
     // "host:port" gives the host and the port; a server name without a valid
@@ -80,8 +88,11 @@ public:
     static void SplitServerPort(const std::wstring& server, std::wstring& host, int& port);
 
     static constexpr int kMaxRedirects = 5;
-    // The URL a redirect's Location leads to from base: an absolute URL of
-    // the same scheme, or "/path" on base's server; false for anything else.
+    // The URL a redirect's Location leads to from base: the reference
+    // resolved against base, with the scheme and host in lower case, "/"
+    // for an empty path and no fragment. False when it is not an http or
+    // https URL of base's scheme, names no host, carries user information,
+    // or the Location is empty.
     static bool ResolveRedirect(const std::wstring& base, const std::wstring& location, std::wstring& next);
 
     // Process-wide WinINet options (null handle).
@@ -94,6 +105,13 @@ public:
     // Set by Request (the host alone when the URL names a port).
     std::wstring strObjectName;
     std::wstring strServerName;
+    // Set by OpenSession: the proxy settled for strUrl's server. Set by
+    // OpenRequest: the proxy this attempt goes through ("host:port"), empty
+    // when it goes direct. A 407 is answered only through a proxy and only
+    // to that proxy; a server reached directly gets no sign-in at all, not
+    // even the user's own Windows one.
+    ProxyChoice proxyChoice;
+    std::wstring strViaProxy;
     // Set by SendRequest when it failed: the stack's error code.
     uint32_t nSendError = 0;
     std::atomic<bool> bAborted{false};

@@ -55,9 +55,12 @@ bool CHttpBeacon::HeadRequest(const std::wstring& host, const std::wstring& path
                                                      WINHTTP_NO_REFERER, accept, WINHTTP_FLAG_SECURE));
     if (request.Get() == nullptr)
         return false;
-    // A redirect must not carry the identifier to plain HTTP.
+    // A redirect must not carry the identifier to plain HTTP, and no server
+    // gets the user's Windows sign-in with an event.
     DWORD policy = WINHTTP_OPTION_REDIRECT_POLICY_DISALLOW_HTTPS_TO_HTTP;
-    if (!WinHttpSetOption(request.Get(), WINHTTP_OPTION_REDIRECT_POLICY, &policy, sizeof(policy)))
+    DWORD logon = WINHTTP_AUTOLOGON_SECURITY_LEVEL_HIGH;
+    if (!WinHttpSetOption(request.Get(), WINHTTP_OPTION_REDIRECT_POLICY, &policy, sizeof(policy)) ||
+        !WinHttpSetOption(request.Get(), WINHTTP_OPTION_AUTOLOGON_POLICY, &logon, sizeof(logon)))
         return false;
     if (!WinHttpSendRequest(request.Get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0))
         return false;

@@ -135,7 +135,8 @@ int CHttpDownload::DownloadImp()
         return kDownloadBadParam;
     }
     // One proxy for the whole download: every range and retry goes its way.
-    SettleProxy(pParam->strDownloadUrl);
+    // A cancel ends a slow configuration script's wait.
+    SettleProxy(pParam->strDownloadUrl, ProxyCancel{&ProxyCancelFlag, pbCancel});
     for (int round = 0;; ++round) {
         if (!GetDownloadFileSize()) {
             LOG_INFO("ERR:GetDownloadFileSize fail!");

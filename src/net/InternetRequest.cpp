@@ -3,6 +3,7 @@
 #include "net/HttpHeader.h"
 #include "net/ProxySettings.h"
 #include "net/ProxySignIn.h"
+#include "logging/SecretText.h"
 #include "logging/TextEncoding.h"
 
 #include <windows.h>
@@ -14,9 +15,10 @@
 namespace {
 
 // Reload, secure, keep-alive, no cookies, no redirects (Request follows
-// them itself), no UI - whatever the secure flag. Authentication stays on,
-// so that a proxy gets the user's own Windows sign-in or the credentials
-// set on the request.
+// them itself), no UI - whatever the secure flag. Through a proxy the
+// stack's authentication stays on, so that the proxy gets the user's own
+// Windows sign-in or the credentials set on the request; a request that goes
+// direct has it off (INTERNET_FLAG_NO_AUTH): no server gets a sign-in.
 constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_SECURE | INTERNET_FLAG_KEEP_CONNECTION |
                                 INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_NO_UI;
 
@@ -68,7 +70,8 @@ bool CInternetRequest::OpenSession()
 {
     // A second attempt on the same object starts from fresh handles.
     CloseHandles();
-    ProxyChoice proxy = ProxyFor(strUrl);
+    proxyChoice = ProxyFor(strUrl, ProxyCancel{&ProxyCancelAtomic, &bAborted});
+    const ProxyChoice& proxy = proxyChoice;
     hSession = proxy.bDirect ? InternetOpenW(RequestUserAgent(), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0)
                              : InternetOpenW(RequestUserAgent(), INTERNET_OPEN_TYPE_PROXY, proxy.strProxy.c_str(),
                                              proxy.strBypass.empty() ? nullptr : proxy.strBypass.c_str(), 0);
@@ -93,9 +96,11 @@ bool CInternetRequest::ConnectSession(bool /*secure*/)
 bool CInternetRequest::OpenRequest(bool secure)
 {
     bSecure = secure;
+    // Both attempts are HTTPS on this stack: the proxy for https applies.
+    strViaProxy = ProxyServerFor(proxyChoice, strServerName, true);
     LPCWSTR accept[] = {L"*/*", nullptr};
     hRequest = HttpOpenRequestW(hConnect, strMethod.c_str(), strObjectName.c_str(), L"HTTP/1.1", nullptr, accept,
-                                kRequestFlags, 0);
+                                kRequestFlags | (strViaProxy.empty() ? INTERNET_FLAG_NO_AUTH : 0), 0);
     if (hRequest == nullptr) {
         Fail("HttpOpenRequest", "CInternetRequest::OpenRequest");
         return false;
@@ -110,32 +115,32 @@ bool CInternetRequest::OpenRequest(bool secure)
         if (!InternetSetOptionW(hRequest, limit[0], &value, sizeof(value)))
             Fail("InternetSetOption", "CInternetRequest::OpenRequest");
     }
-    OfferProxyCredentials();
+    if (!strViaProxy.empty())
+        OfferProxyCredentials();
     return true;
 }
 
 void CInternetRequest::OfferProxyCredentials()
 {
     std::wstring user;
-    std::wstring password;
+    CSecretText password;
     nProxySent = GetProxyCredentials(user, password);
     if (nProxySent > 0 &&
-        (!InternetSetOptionW(hRequest, INTERNET_OPTION_PROXY_USERNAME, &user[0], static_cast<DWORD>(user.size())) ||
-         !InternetSetOptionW(hRequest, INTERNET_OPTION_PROXY_PASSWORD, &password[0],
+        (!InternetSetOptionW(hRequest, INTERNET_OPTION_PROXY_USERNAME, const_cast<wchar_t*>(user.c_str()),
+                             static_cast<DWORD>(user.size())) ||
+         !InternetSetOptionW(hRequest, INTERNET_OPTION_PROXY_PASSWORD, const_cast<wchar_t*>(password.c_str()),
                              static_cast<DWORD>(password.size()))))
         Fail("InternetSetOption", "CInternetRequest::OpenRequest");
-    user.assign(user.size(), L'\0');
-    password.assign(password.size(), L'\0');
 }
 
 bool CInternetRequest::AnswerProxyChallenge()
 {
     int status = 0;
-    if (!GetStatusCode(&status) || status != 407)
+    if (!GetStatusCode(&status) || status != 407 || strViaProxy.empty())
         return false;
     std::string challenge;
     QueryText(HTTP_QUERY_PROXY_AUTHENTICATE, nullptr, challenge, false);
-    if (!RenewProxyCredentials(ProxyDisplayName(ProxyFor(strUrl).strProxy), ProxyRealmOf(challenge), nProxySent))
+    if (!RenewProxyCredentials(strViaProxy, ProxyRealmOf(challenge), nProxySent))
         return false;
     CloseRequestHandle();
     return !bAborted && OpenRequest(bSecure);

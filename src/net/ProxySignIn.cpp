@@ -9,30 +9,15 @@ namespace {
 
 constexpr int kMaxQuestions = 3;
 
-// Overwrites a credential before its memory is given back.
-void Wipe(std::wstring& text)
-{
-    volatile wchar_t* p = text.empty() ? nullptr : &text[0];
-    for (size_t i = 0; i < text.size(); ++i)
-        p[i] = L'\0';
-    text.clear();
-}
-
 // The run's credentials; the static instance wipes them at exit.
 struct CredentialStore {
     std::mutex lock;
     ProxyCredentialPrompt prompt;
     std::wstring user;
-    std::wstring password;
+    CSecretText password;   // wiped at exit with the store
     int generation = 0;
     int questions = 0;
     bool refused = false;
-
-    ~CredentialStore()
-    {
-        Wipe(user);
-        Wipe(password);
-    }
 };
 
 CredentialStore& Store()
@@ -49,7 +34,7 @@ void SetProxyCredentialPrompt(ProxyCredentialPrompt prompt)
     Store().prompt = std::move(prompt);
 }
 
-int GetProxyCredentials(std::wstring& user, std::wstring& password)
+int GetProxyCredentials(std::wstring& user, CSecretText& password)
 {
     CredentialStore& store = Store();
     std::lock_guard<std::mutex> guard(store.lock);
@@ -76,18 +61,14 @@ bool RenewProxyCredentials(const std::wstring& proxyHost, const std::wstring& re
     }
     ++store.questions;
     std::wstring user;
-    std::wstring password;
+    CSecretText password;
     if (!store.prompt(proxyHost, realm, store.questions, user, password)) {
         LOG_INFO_W(L"ERR:proxy %ls: sign-in cancelled", proxyHost.c_str());
         store.refused = true;
-        Wipe(user);
-        Wipe(password);
         return false;
     }
     LOG_INFO_W(L"proxy %ls: sign-in %d given", proxyHost.c_str(), store.questions);
-    Wipe(store.user);
-    Wipe(store.password);
-    store.user = std::move(user);
+    store.user = user;
     store.password = std::move(password);
     ++store.generation;
     return true;
@@ -110,8 +91,8 @@ void ClearProxyCredentials()
 {
     CredentialStore& store = Store();
     std::lock_guard<std::mutex> guard(store.lock);
-    Wipe(store.user);
-    Wipe(store.password);
+    WipeText(store.user);
+    store.password.Wipe();
     store.generation = 0;
 }
 

@@ -4,6 +4,9 @@
 // user name and password, and then uses them for every request of the run,
 // on both back-ends. They live in memory only and are cleared at exit.
 //
+// The password is a CSecretText on every way it takes (prompt, store,
+// back-ends): its characters are overwritten before its memory goes.
+//
 // The prompt runs on a download worker thread and blocks it until the user
 // has answered; the application shows its own dialog on its UI thread. It
 // is called with the store's lock held (the other workers wait for its
@@ -15,12 +18,14 @@
 #include <functional>
 #include <string>
 
-// proxyHost: the proxy's host name as the user knows it ("proxy.example:3128");
+#include "logging/SecretText.h"
+
+// proxyHost: the proxy the request went through, "host:port" ("proxy.example:3128");
 // realm: what the proxy calls itself in its 407, empty when it names nothing;
 // attempt: 1 for the first question, 2 and 3 after a refused sign-in.
 // True with user and password filled; false when the user cancelled.
 using ProxyCredentialPrompt = std::function<bool(const std::wstring& proxyHost, const std::wstring& realm,
-                                                 int attempt, std::wstring& user, std::wstring& password)>;
+                                                 int attempt, std::wstring& user, CSecretText& password)>;
 
 // Installs the prompt for the run (null: nobody can be asked).
 void SetProxyCredentialPrompt(ProxyCredentialPrompt prompt);
@@ -30,7 +35,7 @@ void SetProxyCredentialPrompt(ProxyCredentialPrompt prompt);
 // Thread-safe; the prompt is asked by one worker at a time.
 
 // The credentials held now; their generation, 0 (and both empty) when none.
-int GetProxyCredentials(std::wstring& user, std::wstring& password);
+int GetProxyCredentials(std::wstring& user, CSecretText& password);
 // After a 407 to a request that sent generation `sent` (0: nothing): true
 // when newer credentials are there to send, because another request already
 // got them or the prompt gave them now; false when the sign-in is refused

@@ -17,8 +17,10 @@
 bool WarmUpSecureChannel();
 
 // WarmUpSecureChannel on a thread of its own, once per process (later calls
-// do nothing).
-void StartSecureChannelWarmUp();
+// do nothing). `prepare`, when given, runs first on that thread (the window
+// loads the system libraries of the requests there, see
+// system/SystemLibrary.h).
+void StartSecureChannelWarmUp(void (*prepare)() = nullptr);
 // Waits at most `ms` for that thread (before the process ends, so that it
 // does not end in the middle of loading a library).
 void WaitSecureChannelWarmUp(unsigned ms);

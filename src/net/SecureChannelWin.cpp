@@ -18,8 +18,10 @@ namespace {
 
 std::atomic<HANDLE> hWarmUpThread{nullptr};
 
-DWORD WINAPI WarmUpThread(LPVOID)
+DWORD WINAPI WarmUpThread(LPVOID parameter)
 {
+    if (auto prepare = reinterpret_cast<void (*)()>(parameter))
+        prepare();
     const ULONGLONG begin = GetTickCount64();
     const bool ok = WarmUpSecureChannel();
     LOG_INFO("secure channel loaded: %s, %u ms", ok ? "yes" : "no",
@@ -97,11 +99,11 @@ bool WarmUpSecureChannel()
     return made;
 }
 
-void StartSecureChannelWarmUp()
+void StartSecureChannelWarmUp(void (*prepare)())
 {
     if (hWarmUpThread.load() != nullptr)
         return;
-    HANDLE thread = CreateThread(nullptr, 0, &WarmUpThread, nullptr, 0, nullptr);
+    HANDLE thread = CreateThread(nullptr, 0, &WarmUpThread, reinterpret_cast<LPVOID>(prepare), 0, nullptr);
     if (thread == nullptr)
         return;
     HANDLE expected = nullptr;

@@ -3,6 +3,7 @@
 #include "net/HttpHeader.h"
 #include "net/ProxySettings.h"
 #include "net/ProxySignIn.h"
+#include "logging/SecretText.h"
 #include "logging/TextEncoding.h"
 
 #include <windows.h>
@@ -61,7 +62,8 @@ bool CWinHttpRequest::OpenSession()
 {
     // A second attempt on the same object starts from fresh handles.
     CloseHandles();
-    ProxyChoice proxy = ProxyFor(strUrl);
+    proxyChoice = ProxyFor(strUrl, ProxyCancel{&ProxyCancelAtomic, &bAborted});
+    const ProxyChoice& proxy = proxyChoice;
     const wchar_t* bypass = proxy.strBypass.empty() ? WINHTTP_NO_PROXY_BYPASS : proxy.strBypass.c_str();
     hSession = proxy.bDirect ? WinHttpOpen(RequestUserAgent(), WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
                                            WINHTTP_NO_PROXY_BYPASS, 0)
@@ -109,11 +111,14 @@ bool CWinHttpRequest::OpenRequest(bool secure)
         Fail("WinHttpOpenRequest", "CWinHttpRequest::OpenRequest");
         return false;
     }
-    // Redirects come back as they are: Request follows them itself. The
-    // user's own Windows sign-in may be offered to the proxy.
+    // Redirects come back as they are: Request follows them itself. No
+    // sign-in goes anywhere by itself: a request that goes direct has the
+    // stack's authentication off, and one through a proxy offers the user's
+    // own Windows sign-in only when AnswerProxyChallenge decides so.
+    strViaProxy = ProxyServerFor(proxyChoice, strServerName, secure);
     DWORD policy = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
-    DWORD disable = WINHTTP_DISABLE_REDIRECTS;
-    DWORD logon = WINHTTP_AUTOLOGON_SECURITY_LEVEL_LOW;
+    DWORD disable = WINHTTP_DISABLE_REDIRECTS | (strViaProxy.empty() ? WINHTTP_DISABLE_AUTHENTICATION : 0);
+    DWORD logon = WINHTTP_AUTOLOGON_SECURITY_LEVEL_HIGH;
     if (!WinHttpSetOption(hRequest, WINHTTP_OPTION_REDIRECT_POLICY, &policy, sizeof(policy)) ||
         !WinHttpSetOption(hRequest, WINHTTP_OPTION_DISABLE_FEATURE, &disable, sizeof(disable)) ||
         !WinHttpSetOption(hRequest, WINHTTP_OPTION_AUTOLOGON_POLICY, &logon, sizeof(logon))) {
@@ -158,9 +163,10 @@ bool CWinHttpRequest::SendRequest()
         }
     } while (AnswerProxyChallenge());
     // A tunnel the proxy still refuses fails the secure attempt: the plain
-    // attempt follows and asks for the sign-in.
+    // attempt follows and asks for the sign-in. (A 407 from a server reached
+    // directly is an answer like any other.)
     int status = 0;
-    if (hRequest == nullptr || (bSecure && GetStatusCode(&status) && status == 407))
+    if (hRequest == nullptr || (bSecure && !strViaProxy.empty() && GetStatusCode(&status) && status == 407))
         return false;
     return true;
 }
@@ -168,7 +174,7 @@ bool CWinHttpRequest::SendRequest()
 bool CWinHttpRequest::AnswerProxyChallenge()
 {
     int status = 0;
-    if (!GetStatusCode(&status) || status != 407)
+    if (!GetStatusCode(&status) || status != 407 || strViaProxy.empty())
         return false;
     DWORD supported = 0;
     DWORD first = 0;
@@ -183,27 +189,32 @@ bool CWinHttpRequest::AnswerProxyChallenge()
         bProxyAutoTried = true;
         DWORD scheme = (automatic & WINHTTP_AUTH_SCHEME_NEGOTIATE) ? WINHTTP_AUTH_SCHEME_NEGOTIATE
                                                                   : WINHTTP_AUTH_SCHEME_NTLM;
-        if (WinHttpSetCredentials(hRequest, target, scheme, nullptr, nullptr, nullptr))
+        DWORD logon = WINHTTP_AUTOLOGON_SECURITY_LEVEL_LOW;
+        if (!WinHttpSetOption(hRequest, WINHTTP_OPTION_AUTOLOGON_POLICY, &logon, sizeof(logon)))
+            Fail("WinHttpSetOption", "CWinHttpRequest::SendRequest");
+        else if (WinHttpSetCredentials(hRequest, WINHTTP_AUTH_TARGET_PROXY, scheme, nullptr, nullptr, nullptr))
             return true;
-        Fail("WinHttpSetCredentials", "CWinHttpRequest::SendRequest");
+        else
+            Fail("WinHttpSetCredentials", "CWinHttpRequest::SendRequest");
     }
-    DWORD scheme = (supported & WINHTTP_AUTH_SCHEME_BASIC) ? WINHTTP_AUTH_SCHEME_BASIC
-                                                           : automatic & WINHTTP_AUTH_SCHEME_NTLM;
+    // Typed credentials: Digest keeps the password off the wire, Basic
+    // sends it as it is, NTLM takes it with the name.
+    DWORD scheme = (supported & WINHTTP_AUTH_SCHEME_DIGEST)  ? WINHTTP_AUTH_SCHEME_DIGEST
+                   : (supported & WINHTTP_AUTH_SCHEME_BASIC) ? WINHTTP_AUTH_SCHEME_BASIC
+                                                             : automatic & WINHTTP_AUTH_SCHEME_NTLM;
     std::string challenge;
     QueryText(WINHTTP_QUERY_PROXY_AUTHENTICATE, WINHTTP_HEADER_NAME_BY_INDEX, challenge, false);
     std::wstring user;
-    std::wstring password;
+    CSecretText password;
     int generation = GetProxyCredentials(user, password);
     if (generation <= nProxySent) {
         // A secure attempt only offers credentials already given: through a
         // tunnel that asks for a sign-in it may fail whatever it sends (it
         // does under Wine), and its plain attempt follows at once, so a
         // refusal here must not cost the user a question.
-        if (bSecure) {
+        if (bSecure)
             return false;
-        }
-        if (scheme == 0 || !RenewProxyCredentials(ProxyDisplayName(ProxyFor(strUrl).strProxy),
-                                                  ProxyRealmOf(challenge), nProxySent))
+        if (scheme == 0 || !RenewProxyCredentials(strViaProxy, ProxyRealmOf(challenge), nProxySent))
             return false;
         generation = GetProxyCredentials(user, password);
     }
@@ -213,10 +224,8 @@ bool CWinHttpRequest::AnswerProxyChallenge()
         CloseRequestHandle();
         return OpenRequest(bSecure) && AddHeaders();
     }
-    bool set = WinHttpSetCredentials(hRequest, target, scheme, user.c_str(), password.c_str(), nullptr) != FALSE;
-    user.assign(user.size(), L'\0');
-    password.assign(password.size(), L'\0');
-    if (!set) {
+    if (!WinHttpSetCredentials(hRequest, WINHTTP_AUTH_TARGET_PROXY, scheme, user.c_str(), password.c_str(),
+                               nullptr)) {
         Fail("WinHttpSetCredentials", "CWinHttpRequest::SendRequest");
         return false;
     }

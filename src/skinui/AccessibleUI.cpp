@@ -91,7 +91,8 @@ HRESULT CAccessibleUI::QueryInterface(REFIID riid, void** object)
 {
     if (object == nullptr)
         return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) || IsEqualIID(riid, IID_IAccessible)) {
+    if (IsEqualIID(riid, __uuidof(IUnknown)) || IsEqualIID(riid, __uuidof(IDispatch)) ||
+        IsEqualIID(riid, __uuidof(IAccessible))) {
         *object = static_cast<IAccessible*>(this);
         AddRef();
         return S_OK;
@@ -148,7 +149,7 @@ HRESULT CAccessibleUI::get_accParent(IDispatch** parent)
     *parent = nullptr;
     if (pHost == nullptr)
         return CO_E_OBJNOTCONNECTED;
-    return CreateStdAccessibleObject(pHost->HostWindow(), OBJID_WINDOW, IID_IDispatch, reinterpret_cast<void**>(parent));
+    return CreateStdAccessibleObject(pHost->HostWindow(), OBJID_WINDOW, __uuidof(IDispatch), reinterpret_cast<void**>(parent));
 }
 
 HRESULT CAccessibleUI::get_accChildCount(long* count)

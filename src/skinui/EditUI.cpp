@@ -2,6 +2,8 @@
 // edit window.
 #include "skinui/EditUI.h"
 
+#include "logging/SecretText.h"
+
 #include <algorithm>
 
 namespace SkinUI {
@@ -181,6 +183,18 @@ void CEditUI::SetText(const std::wstring& text)
     // notification copies it back.
     if (pWindow != nullptr && pWindow->GetHWND() != nullptr)
         SetWindowTextW(pWindow->GetHWND(), strText.c_str());
+}
+
+void CEditUI::WipeText()
+{
+    if (HWND edit = GetNativeHandle()) {
+        // As many characters first, written where the text was, then none.
+        const std::wstring cover(static_cast<size_t>(std::max(GetWindowTextLengthW(edit), 0)), chPassword);
+        SetWindowTextW(edit, cover.c_str());
+        SetWindowTextW(edit, L"");
+    }
+    ::WipeText(strText);
+    Invalidate();
 }
 
 void CEditUI::OpenNativeWindow()
@@ -391,6 +405,16 @@ LRESULT CEditWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_CTLCOLOREDIT + kReflect:
     case WM_CTLCOLORSTATIC + kReflect: {
         HDC dc = reinterpret_cast<HDC>(wParam);
+        IControlHostUI* host = pOwner->GetHost();
+        if (host != nullptr && host->Resources() != nullptr && host->Resources()->UsesSystemColors()) {
+            // High contrast: the field edits in the system's colours, as the
+            // control draws it when it does not edit (a read-only field too,
+            // which the system would give the dialog colour).
+            SetBkMode(dc, OPAQUE);
+            SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+            SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+            return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+        }
         pOwner->ResolveDefaultColors();
         DWORD color = pOwner->GetTextColor();
         SetBkMode(dc, TRANSPARENT);
@@ -420,8 +444,12 @@ void CEditWnd::OnTextChanged()
     int copied = GetWindowTextW(hWnd, &text[0], length + 1);
     text.resize(static_cast<size_t>(std::max(copied, 0)));
     // Straight into the field: the control's own SetText would write the
-    // text back into this window.
+    // text back into this window. A password leaves no copy behind.
+    if (pOwner->IsPassword())
+        ::WipeText(pOwner->strText);
     pOwner->strText = text;
+    if (pOwner->IsPassword())
+        ::WipeText(text);
     if (IControlHostUI* host = pOwner->GetHost())
         host->EmitNotify(pOwner, L"textchanged", 0, 0);
 }
@@ -467,6 +495,10 @@ void CEditUI::SetText(const std::wstring& text)
 }
 
 // Natively there is no native window: the edit box only keeps its text.
+void CEditUI::WipeText()
+{
+    ::WipeText(strText);
+}
 void CEditUI::OpenNativeWindow() {}
 void CEditUI::CloseNativeWindow() {}
 void CEditUI::PaintStateImage(HDC, const RECT&) {}

@@ -34,6 +34,11 @@ public:
     void PaintStateImage(HDC hDC, const RECT& rcPaint) override;
     void PaintText(HDC hDC, const RECT& rcPaint) override;
 
+    // Overwrites the text where the box keeps it, its own copy and its
+    // native window's, and empties both: a password field, before the window
+    // it is in goes. (A password field also wipes the copies it makes of
+    // each change.)
+    void WipeText();
     bool IsEditing() const { return pWindow != nullptr; }
     int GetMaxChar() const { return nMaxChar; }
     void SetMaxChar(int count);

@@ -24,7 +24,7 @@ bool g_forceOwnAlphaBlend = false;
 // in the system folder only.
 HMODULE Msimg32()
 {
-    static HMODULE module = LoadSystemLibrary(L"msimg32.dll");
+    static HMODULE module = LoadSystemLibrary("msimg32.dll");
     return module;
 }
 
@@ -202,11 +202,10 @@ void CSkinRenderer::MakeRoundClip(HDC dc, const RECT& rc, const RECT& rcItem, in
 
 // ---- Images -----------------------------------------------------------------
 
-bool CSkinRenderer::DrawImage(HDC dc, CSkinResources* host, const RECT& rc, const RECT& rcPaint,
-                              CImageDrawRecord& record)
+const TImageInfo* CSkinRenderer::ResolveImage(CSkinResources* host, CImageDrawRecord& record)
 {
-    if (dc == nullptr || host == nullptr || record.strText.empty())
-        return false;
+    if (host == nullptr || record.strText.empty())
+        return nullptr;
     record.Parse(host->GetDpi());
     const ImageAttribute& a = record.attributes;
     // A kept image may have been replaced in the cache since it was resolved.
@@ -219,9 +218,18 @@ bool CSkinRenderer::DrawImage(HDC dc, CSkinResources* host, const RECT& rc, cons
         record.pImage = host->FindOrLoadImage(a.strImageName, a.strResType, a.dwMask, a.bHsl);
         record.nImageGeneration = CSkinResources::ImageGeneration();
     }
-    const TImageInfo* image = record.pImage;
+    return record.pImage;
+}
+
+bool CSkinRenderer::DrawImage(HDC dc, CSkinResources* host, const RECT& rc, const RECT& rcPaint,
+                              CImageDrawRecord& record)
+{
+    if (dc == nullptr)
+        return false;
+    const TImageInfo* image = ResolveImage(host, record);
     if (image == nullptr)
         return false;
+    const ImageAttribute& a = record.attributes;
 
     const SkinRect source = ImageSourceRect(a.rcSource, image->nWidth, image->nHeight);
     const RECT dest = ToRect(ImageDestRect(ToSkinRect(rc), a.rcDest));

@@ -82,6 +82,9 @@ public:
     // when there is no image (nothing drawn).
     static bool DrawImage(HDC dc, CSkinResources* host, const RECT& rc, const RECT& rcPaint,
                           CImageDrawRecord& record);
+    // The record's image from the host's cache (loaded on the first call, as
+    // DrawImage does); nullptr when there is none.
+    static const TImageInfo* ResolveImage(CSkinResources* host, CImageDrawRecord& record);
 
     // Draws source part rcBmpPart of the bitmap into rc with fixed corners
     // rcCorners (nine-part), limited to rcPaint. With alpha or fade < 255 the

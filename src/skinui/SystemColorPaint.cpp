@@ -15,7 +15,9 @@
 //   check box            its tick images beside the text, text as above
 //   progress bar         the done part COLOR_HIGHLIGHT on COLOR_WINDOW, framed
 //   picture              (an image and no text: banner, logo) drawn as it
-//                        is, framed in COLOR_WINDOWTEXT
+//                        is, framed in COLOR_WINDOWTEXT; one with see-through
+//                        parts on a plate of the skin's background under it
+//                        (a dark logo would vanish on a black COLOR_WINDOW)
 #ifdef _WIN32
 
 #include "skinui/ButtonUI.h"
@@ -28,6 +30,17 @@ namespace SkinUI {
 namespace {
 
 DWORD Sys(int index) { return CSkinResources::SystemColor(index); }
+
+// The opaque colour the skin paints under a control: its own background or
+// the nearest ancestor's; white when none has one.
+DWORD SkinBackground(const CControlUI* control)
+{
+    for (; control != nullptr; control = control->GetParent()) {
+        if ((control->GetBkColor() >> 24) == 0xFF)
+            return control->GetBkColor();
+    }
+    return 0xFFFFFFFF;
+}
 
 } // namespace
 
@@ -66,8 +79,13 @@ void CControlUI::PaintSystemColors(HDC hDC, const RECT& rcPaint)
         const bool line = RectHeight(rcItem) <= 3 || RectWidth(rcItem) <= 3;
         if (dwBackColor != 0 || (hasText && !imgBk.Empty()))
             CSkinRenderer::DrawColor(hDC, shown, line ? Sys(COLOR_WINDOWTEXT) : Sys(COLOR_WINDOW));
-        if (!hasText && !imgBk.Empty() && DrawImage(hDC, imgBk, rcPaint))
-            frame = Sys(COLOR_WINDOWTEXT);
+        if (!hasText && !imgBk.Empty()) {
+            const TImageInfo* image = CSkinRenderer::ResolveImage(pHost->Resources(), imgBk.Record());
+            if (image != nullptr && image->bAlpha)
+                CSkinRenderer::DrawColor(hDC, shown, SkinBackground(this));
+            if (DrawImage(hDC, imgBk, rcPaint))
+                frame = Sys(COLOR_WINDOWTEXT);
+        }
         // Tick and fold marks sit beside the text, at their own place.
         if (option)
             PaintStateImage(hDC, rcPaint);

@@ -61,7 +61,7 @@ bool CWindowHostUI::OnGetObject(WPARAM wParam, LPARAM lParam, LRESULT& result)
         return false;
     if (pAccessible == nullptr)
         pAccessible = new CAccessibleUI(this);
-    const LRESULT answer = LresultFromObject(IID_IAccessible, wParam, pAccessible);
+    const LRESULT answer = LresultFromObject(__uuidof(IAccessible), wParam, pAccessible);
     if (FAILED(static_cast<HRESULT>(answer))) {
         LOG_INFO("LresultFromObject failed with error 0x%08lX", static_cast<unsigned long>(answer));
         return false;

@@ -152,8 +152,15 @@ void CWindowHostUI::ReadHighContrast()
     if (on == UsesSystemColors())
         return;
     UseSystemColors(on);
+    RepaintWithChildren();
+}
+
+// The native windows of the controls (an edit box while it edits) take
+// their colours from the host as well, so they repaint with it.
+void CWindowHostUI::RepaintWithChildren()
+{
     if (hWndPaint != nullptr)
-        InvalidateRect(hWndPaint, nullptr, FALSE);
+        RedrawWindow(hWndPaint, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 // WM_SYSCOLORCHANGE, WM_SETTINGCHANGE: the mode or the colours may have
@@ -162,8 +169,8 @@ void CWindowHostUI::ReadHighContrast()
 bool CWindowHostUI::OnSystemColorsChanged(WPARAM, LPARAM, LRESULT&)
 {
     ReadHighContrast();
-    if (hWndPaint != nullptr && UsesSystemColors())
-        InvalidateRect(hWndPaint, nullptr, FALSE);
+    if (UsesSystemColors())
+        RepaintWithChildren();
     return false;
 }
 

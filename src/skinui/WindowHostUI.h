@@ -288,6 +288,7 @@ private:
     bool OnPaint(WPARAM wParam, LPARAM lParam, LRESULT& result);
     bool OnPrintClient(WPARAM wParam, LPARAM lParam, LRESULT& result);
     bool OnSystemColorsChanged(WPARAM wParam, LPARAM lParam, LRESULT& result);
+    void RepaintWithChildren();
     bool OnEraseBackground(WPARAM wParam, LPARAM lParam, LRESULT& result);
     bool OnSize(WPARAM wParam, LPARAM lParam, LRESULT& result);
     bool OnGetMinMaxInfo(WPARAM wParam, LPARAM lParam, LRESULT& result);

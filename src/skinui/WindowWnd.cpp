@@ -206,6 +206,8 @@ UINT CWindowWnd::RunModal()
     UINT result = 0;
     HWND owner = GetWindow(hWnd, GW_OWNER);
     ::ShowWindow(hWnd, SW_SHOWNORMAL);
+    // The first frame now, not after the messages already queued.
+    ::UpdateWindow(hWnd);
     if (owner != nullptr)
         EnableWindow(owner, FALSE);
     MSG msg = {};

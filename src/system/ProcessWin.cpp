@@ -28,6 +28,12 @@ constexpr DWORD kKillAccess = PROCESS_TERMINATE | SYNCHRONIZE | PROCESS_QUERY_LI
 // Parents are looked up this many links up at most.
 constexpr int kMaxAncestry = 32;
 
+// The service of the desktop's top-level browser (SID_STopLevelBrowser).
+// The interfaces and classes are named by __uuidof, whose values the
+// headers carry; only this service identifier has none there, and defining
+// it here spares the program the import library of identifiers.
+constexpr GUID kSidTopLevelBrowser = {0x4c96be40, 0x915c, 0x11cf, {0x99, 0xd3, 0x00, 0xaa, 0x00, 0x4a, 0xe8, 0x37}};
+
 // wdc.dll's entry that starts a program as the logged-on interactive user.
 typedef HRESULT(WINAPI* RunTaskAsInteractiveUserFn)(const wchar_t* commandLine, const wchar_t* reserved,
                                                      DWORD flags);
@@ -89,7 +95,7 @@ private:
 // whether the call reported success.
 bool RunThroughInteractiveUserTask(const std::wstring& programPath, bool& started)
 {
-    CScopedModule library(LoadSystemLibrary(L"wdc.dll"));
+    CScopedModule library(LoadSystemLibrary("wdc.dll"));
     if (!library)
         return false;
     auto run = reinterpret_cast<RunTaskAsInteractiveUserFn>(
@@ -116,7 +122,7 @@ bool RunThroughDesktopShell(const std::wstring& programPath)
     if (!com.Usable())
         return false;
     CComRef<IShellWindows> windows;
-    HRESULT hr = CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_IShellWindows,
+    HRESULT hr = CoCreateInstance(__uuidof(ShellWindows), nullptr, CLSCTX_LOCAL_SERVER, __uuidof(IShellWindows),
                                   windows.ReceiveVoid());
     if (FAILED(hr)) {
         LOG_INFO("CoCreateInstance(ShellWindows) failed, hr 0x%08lX", static_cast<unsigned long>(hr));
@@ -141,19 +147,19 @@ bool RunThroughDesktopShell(const std::wstring& programPath)
     CComRef<IShellFolderViewDual> folderView;
     CComRef<IDispatch> application;
     CComRef<IShellDispatch2> shell;
-    hr = desktop->QueryInterface(IID_IServiceProvider, services.ReceiveVoid());
+    hr = desktop->QueryInterface(__uuidof(IServiceProvider), services.ReceiveVoid());
     if (SUCCEEDED(hr))
-        hr = services->QueryService(SID_STopLevelBrowser, IID_IShellBrowser, browser.ReceiveVoid());
+        hr = services->QueryService(kSidTopLevelBrowser, __uuidof(IShellBrowser), browser.ReceiveVoid());
     if (SUCCEEDED(hr))
         hr = browser->QueryActiveShellView(view.Receive());
     if (SUCCEEDED(hr))
-        hr = view->GetItemObject(SVGIO_BACKGROUND, IID_IDispatch, background.ReceiveVoid());
+        hr = view->GetItemObject(SVGIO_BACKGROUND, __uuidof(IDispatch), background.ReceiveVoid());
     if (SUCCEEDED(hr))
-        hr = background->QueryInterface(IID_IShellFolderViewDual, folderView.ReceiveVoid());
+        hr = background->QueryInterface(__uuidof(IShellFolderViewDual), folderView.ReceiveVoid());
     if (SUCCEEDED(hr))
         hr = folderView->get_Application(application.Receive());
     if (SUCCEEDED(hr))
-        hr = application->QueryInterface(IID_IShellDispatch2, shell.ReceiveVoid());
+        hr = application->QueryInterface(__uuidof(IShellDispatch2), shell.ReceiveVoid());
     if (FAILED(hr) || shell.Get() == nullptr) {
         LOG_INFO("desktop shell not reachable, hr 0x%08lX", static_cast<unsigned long>(hr));
         return false;
@@ -336,8 +342,10 @@ int EndDescendantsNamed(const std::wstring& name, const ProcessStamp& ancestor)
 HINSTANCE ShellOpen(HWND owner, const std::wstring& target)
 {
     HINSTANCE result = ShellExecuteW(owner, L"Open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    // A URL is logged without its query; a file path as it is.
+    const std::wstring shown = target.find(L"://") != std::wstring::npos ? UrlForLog(target) : target;
     LOG_INFO_W(L"ShellExecuteW(Open) returned %ld: %ls", static_cast<long>(reinterpret_cast<INT_PTR>(result)),
-               target.c_str());
+               shown.c_str());
     return result;
 }
 
@@ -515,7 +523,8 @@ bool OpenWebPage(HWND owner, const std::wstring& url, RunProgramPath* pathTaken)
         path = IsProcessElevated() ? kRunShellFallback : kRunShellNotElevated;
         started = reinterpret_cast<INT_PTR>(ShellOpen(owner, url)) > 32;
     }
-    LOG_INFO_W(L"OpenWebPage %ls %ls by: %ls", started ? L"opened" : L"could not open", url.c_str(), PathName(path));
+    LOG_INFO_W(L"OpenWebPage %ls %ls by: %ls", started ? L"opened" : L"could not open", UrlForLog(url).c_str(),
+               PathName(path));
     if (pathTaken != nullptr)
         *pathTaken = path;
     return started;

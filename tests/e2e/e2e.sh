@@ -49,5 +49,10 @@ run_case() {
 # A window left by an earlier case would take the clicks and the mutex.
 wait_for 20 no_main_window || { echo "FAIL: a setup window of an earlier run is still open"; exit 1; }
 run_case
+if [ "$failures" != 0 ] && [ -f "$logfile" ]; then
+  # The next case starts a new log: what explains this run goes out with it.
+  echo "--- the installer's log, its last 60 records:"
+  tail -n 60 "$logfile" | tr -cd '\11\12\40-\176'
+fi
 echo "$case_name: $failures failure(s); screenshots in $shots"
 [ "$failures" = 0 ]

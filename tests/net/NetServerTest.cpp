@@ -2,6 +2,8 @@
 // local test server: "main" serves TLS (certificate from the test CA that
 // the set-up trusted in this prefix) and plain HTTP on one port, "plain"
 // serves plain HTTP only, so every secure attempt to it fails.
+#include <winsock2.h>   // before anything brings in windows.h
+
 #include "net/BaseRequest.h"
 #include "net/HttpBeacon.h"
 #include "net/HttpDownload.h"
@@ -13,6 +15,7 @@
 #include "common/TestSupport.h"
 #include "logging/Log.h"
 #include "logging/PathUtil.h"
+#include "logging/SecretText.h"
 #include "logging/TextEncoding.h"
 
 #include <gtest/gtest.h>
@@ -131,6 +134,7 @@ struct Seen {
     std::string path;
     std::string range;        // "null" when absent
     std::string userAgent;    // "null" when absent
+    std::string auth;         // the credential headers sent; "null" when none
 };
 
 std::string JsonField(const std::string& line, const std::string& key)
@@ -155,7 +159,7 @@ std::vector<Seen> ParseSeen(const std::string& text, const std::string& tag)
         if (line.empty() || JsonField(line, "tag") != tag)
             continue;
         out.push_back({JsonField(line, "scheme"), JsonField(line, "method"), JsonField(line, "path"),
-                       JsonField(line, "range"), JsonField(line, "user_agent")});
+                       JsonField(line, "range"), JsonField(line, "user_agent"), JsonField(line, "auth")});
     }
     return out;
 }
@@ -181,7 +185,8 @@ std::string Describe(const std::vector<Seen>& seen)
 {
     std::ostringstream out;
     for (const Seen& s : seen)
-        out << s.scheme << " " << s.method << " " << s.path << " range=" << s.range << " ua=" << s.userAgent << "\n";
+        out << s.scheme << " " << s.method << " " << s.path << " range=" << s.range << " ua=" << s.userAgent
+            << " auth=" << s.auth << "\n";
     return out.str();
 }
 
@@ -251,6 +256,18 @@ std::wstring FileUrl(const std::string& server, const std::string& name, const s
     // The tag, when there is one, comes last in the query.
     std::string full = query.find("tag=") != std::string::npos ? RunTag(query) : query;
     return BaseUrl(server, scheme) + L"files/" + Utf8ToWide(name) + (full.empty() ? L"" : L"?" + Utf8ToWide(full));
+}
+
+// A URL as a query value ("redirect=" + QueryEscaped(url)).
+std::string QueryEscaped(const std::wstring& url)
+{
+    std::string escaped;
+    for (char c : WideToUtf8(url)) {
+        static const char hex[] = "0123456789ABCDEF";
+        const bool plain = isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == '_';
+        escaped += plain ? std::string(1, c) : std::string{'%', hex[(c >> 4) & 15], hex[c & 15]};
+    }
+    return escaped;
 }
 
 std::wstring RunW()
@@ -679,12 +696,7 @@ TEST(NetServer, SecureAttemptNeverFollowsARedirectToPlainHttp)
         for (const wchar_t* scheme : {L"http", L"https"}) {
             const std::string to = "to-" + WideToUtf8(scheme) + std::to_string(type);
             SCOPED_TRACE(to);
-            std::string escaped;
-            for (char c : WideToUtf8(FileUrl("main", "moved.bin", "tag=" + to, scheme))) {
-                static const char hex[] = "0123456789ABCDEF";
-                const bool plain = isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == '_';
-                escaped += plain ? std::string(1, c) : std::string{'%', hex[(c >> 4) & 15], hex[c & 15]};
-            }
+            const std::string escaped = QueryEscaped(FileUrl("main", "moved.bin", "tag=" + to, scheme));
             std::unique_ptr<CBaseRequest> request(CBaseRequest::CreateInstance(type));
             int status = 0;
             const bool answered = request->Request(FileUrl("main", "moved.bin", "redirect=" + escaped)) &&
@@ -700,6 +712,64 @@ TEST(NetServer, SecureAttemptNeverFollowsARedirectToPlainHttp)
                 EXPECT_EQ(s.scheme, "https") << Describe(reached);
         }
     }
+}
+
+// The plain attempt is for the URL the caller names: a redirect's target
+// whose TLS fails is not asked for in plain text, neither while the
+// redirect is followed nor when it is asked again (as the ranges ask the size
+// query's final URL). The control: the same server named directly is.
+TEST(NetServer, RedirectTargetGetsNoPlainAttempt)
+{
+    ServeFile("tls-less.bin", RandomBytes(1000, 37));
+    const std::wstring target = FileUrl("plain", "tls-less.bin", "tag=redirect-target");
+    std::unique_ptr<CBaseRequest> request(CBaseRequest::CreateInstance(CBaseRequest::kTypeWinHttp));
+    EXPECT_FALSE(request->Request(FileUrl("main", "tls-less.bin", "redirect=" + QueryEscaped(target))));
+    request.reset(CBaseRequest::CreateInstance(CBaseRequest::kTypeWinHttp));
+    EXPECT_FALSE(request->Request(target));
+    EXPECT_TRUE(RequestsSeen("plain", "redirect-target").empty()) << Describe(RequestsSeen("plain", "redirect-target"));
+
+    request.reset(CBaseRequest::CreateInstance(CBaseRequest::kTypeWinHttp));
+    int status = 0;
+    EXPECT_TRUE(request->Request(FileUrl("plain", "tls-less.bin", "tag=named")) && request->GetStatusCode(&status) &&
+                status == 200);
+    std::vector<Seen> named = RequestsSeen("plain", "named");
+    ASSERT_EQ(named.size(), 1u) << Describe(named);
+    EXPECT_EQ(named[0].scheme, "http");
+}
+
+// A server reached directly that answers 407 gets no sign-in on either
+// stack: no question, not the credentials the run holds, not the user's own
+// Windows sign-in. The 407 is its answer.
+TEST(NetServer, ServerAnswering407DirectlyGetsNoSignIn)
+{
+    ServeFile("ask.bin", RandomBytes(1000, 41));
+    int asked = 0;
+    SetProxyCredentialPrompt([&asked](const std::wstring&, const std::wstring&, int, std::wstring& user,
+                                      CSecretText& password) {
+        ++asked;
+        user = L"pathwick";
+        password = CSecretText(std::wstring(L"held-password"));
+        return true;
+    });
+    BeginProxySignIn();
+    ASSERT_TRUE(RenewProxyCredentials(L"proxy.example:3128", L"", 0));   // the run holds a sign-in
+    asked = 0;
+    for (int type : {CBaseRequest::kTypeWinHttp, CBaseRequest::kTypeInternet}) {
+        const std::string tag = "ask407-" + std::to_string(type);
+        SCOPED_TRACE(tag);
+        std::unique_ptr<CBaseRequest> request(CBaseRequest::CreateInstance(type));
+        int status = 0;
+        EXPECT_TRUE(request->Request(FileUrl("main", "ask.bin", "status=407&tag=" + tag)) &&
+                    request->GetStatusCode(&status) && status == 407)
+            << status;
+        std::vector<Seen> seen = RequestsSeen("main", tag);
+        EXPECT_FALSE(seen.empty());
+        for (const Seen& s : seen)
+            EXPECT_EQ(s.auth, "null") << Describe(seen);
+    }
+    EXPECT_EQ(asked, 0);
+    SetProxyCredentialPrompt(nullptr);
+    ClearProxyCredentials();
 }
 
 // The size the free-space check approved is all the engine may fetch: a
@@ -870,6 +940,31 @@ TEST(NetNginx, RangesGoWhereTheSizeQueryWasRedirectedAndNeverToPlainHttp)
     }
 }
 
+// nginx answers "302 <name>", a relative Location ("return 302 setup.exe"
+// sends it as it is): resolved against the request's URL, the size and the
+// five ranges come from there on both stacks.
+TEST(NetNginx, RelativeRedirectIsResolvedAndTheDownloadCompletes)
+{
+    for (int stack : {CBaseRequest::kTypeWinHttp, CBaseRequest::kTypeInternet}) {
+        SCOPED_TRACE(stack);
+        const std::string name = "relative" + std::to_string(stack) + ".bin";
+        const std::string bytes = ServeNginxFile(name, RandomBytes(300000, 97 + stack));
+        const std::string tag = "relative-" + name;
+        Fetch fetch(NginxUrl(name + ".redirect", tag, L"relative"), 5);
+        ASSERT_EQ(fetch.Run(stack), 0);
+        EXPECT_EQ(Sha256Hex(fetch.Bytes()), Sha256Hex(bytes));
+        std::vector<NginxHit> hits = NginxHits(tag);
+        int redirects = 0;
+        int ranges = 0;
+        for (const NginxHit& h : hits) {
+            redirects += h.status == 302;
+            ranges += h.status == 206;
+        }
+        EXPECT_GE(redirects, 1) << DescribeHits(hits);
+        EXPECT_EQ(ranges, 5) << DescribeHits(hits);
+    }
+}
+
 // A gateway that refuses requests without a User-Agent (nginx, 403) serves
 // the whole download: every request of both stacks names the installer.
 TEST(NetNginx, EveryRequestCarriesTheUserAgent)
@@ -897,17 +992,22 @@ TEST(NetNginx, EveryRequestCarriesTheUserAgent)
 
 class UserProxySetting {
 public:
-    explicit UserProxySetting(const std::wstring& proxy)
+    // proxy: the fixed proxy; script: a configuration script's URL, or none.
+    explicit UserProxySetting(const std::wstring& proxy, const std::wstring& script = std::wstring())
     {
         Write(L"ProxyServer", proxy);
         DWORD on = 1;
         RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"ProxyEnable", REG_DWORD, &on, sizeof(on));
+        if (!script.empty())
+            Script(script);
     }
+    void Script(const std::wstring& url) { Write(L"AutoConfigURL", url); }
     ~UserProxySetting()
     {
         DWORD off = 0;
         RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"ProxyEnable", REG_DWORD, &off, sizeof(off));
         RegDeleteKeyValueW(HKEY_CURRENT_USER, kKey, L"ProxyServer");
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, kKey, L"AutoConfigURL");
         SetProxyCredentialPrompt(nullptr);
         ClearProxyCredentials();
         // Later requests settle their proxy afresh: none.
@@ -950,10 +1050,10 @@ TEST(NetSquid, RefusedCancelledOrUnaskedSignInEndsWithMinusFive)
             int asked = 0;
             if (c.prompt)
                 SetProxyCredentialPrompt([&](const std::wstring&, const std::wstring&, int, std::wstring& user,
-                                             std::wstring& password) {
+                                             CSecretText& password) {
                     ++asked;
                     user = L"pathwick";
-                    password = L"wrong";
+                    password = CSecretText(std::wstring(L"wrong"));
                     return !c.cancel;
                 });
             Fetch fetch(FileUrl("main", "refused.bin", "tag=refused"), 5);
@@ -961,4 +1061,67 @@ TEST(NetSquid, RefusedCancelledOrUnaskedSignInEndsWithMinusFive)
             EXPECT_EQ(asked, c.questions);
         }
     }
+}
+
+// A host that takes every connection and never sends a byte: the backlog
+// completes the connections, nothing ever answers them.
+class SilentHost {
+public:
+    SilentHost()
+    {
+        WSADATA data;
+        WSAStartup(MAKEWORD(2, 2), &data);
+        sock = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in address = {};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        int length = sizeof(address);
+        if (bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 && listen(sock, 16) == 0 &&
+            getsockname(sock, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+            port = ntohs(address.sin_port);
+    }
+    ~SilentHost()
+    {
+        closesocket(sock);
+        WSACleanup();
+    }
+    std::wstring Url(const wchar_t* path) const { return L"http://127.0.0.1:" + std::to_wstring(port) + path; }
+    int port = 0;
+
+private:
+    SOCKET sock = INVALID_SOCKET;
+};
+
+// A configuration script on a host that never answers: the settle waits its
+// limit and goes on with the fixed proxy; a cancel ends the wait at once;
+// the same script is not waited for again right after (the download's
+// settle after the size query's).
+TEST(NetProxyScript, StalledScriptHostCostsItsLimitOnceAndCancelEndsItAtOnce)
+{
+    SilentHost host;
+    ASSERT_NE(host.port, 0);
+    UserProxySetting setting(L"127.0.0.1:9", host.Url(L"/cancelled.pac"));
+    const std::wstring url = BaseUrl("main");
+    ULONGLONG start = GetTickCount64();
+    std::atomic<bool> cancel{false};
+    std::thread canceller([&cancel] {
+        Sleep(200);
+        cancel = true;
+    });
+    ProxyChoice choice = SettleProxy(url, ProxyCancel{&ProxyCancelAtomic, &cancel});
+    canceller.join();
+    EXPECT_LT(GetTickCount64() - start, 2000u);
+    EXPECT_EQ(choice.strProxy, L"127.0.0.1:9");
+
+    setting.Script(host.Url(L"/limit.pac"));
+    start = GetTickCount64();
+    choice = SettleProxy(url);
+    const ULONGLONG waited = GetTickCount64() - start;
+    EXPECT_GE(waited, kProxyScriptLimitMs - 100);
+    EXPECT_LT(waited, kProxyScriptLimitMs + 3000);
+    EXPECT_EQ(choice.strProxy, L"127.0.0.1:9");
+    start = GetTickCount64();
+    choice = SettleProxy(url);
+    EXPECT_LT(GetTickCount64() - start, 1000u);
+    EXPECT_EQ(choice.strProxy, L"127.0.0.1:9");
 }

@@ -101,10 +101,10 @@ int wmain(int argc, wchar_t** argv)
             parts.push_back(signIn.substr(at, next - at));
         }
         SetProxyCredentialPrompt([parts](const std::wstring& host, const std::wstring& realm, int attempt,
-                                         std::wstring& user, std::wstring& password) {
+                                         std::wstring& user, CSecretText& password) {
             std::printf("sign-in %d %ls %ls\n", attempt, host.c_str(), realm.c_str());
             user = parts[0];
-            password = parts[parts.size() > 1 ? std::min<size_t>(attempt, parts.size() - 1) : 0];
+            password = CSecretText(parts[parts.size() > 1 ? std::min<size_t>(attempt, parts.size() - 1) : 0]);
             return parts.size() > 1;
         });
     }

@@ -12,7 +12,10 @@
 # A second virtual host (port NAME.second.port, log NAME.second.access.log)
 # serves the same files; on the first, /moved/<file> answers 302 to the
 # second host's /files/<file>, /moved-plain/<file> 302 to plain HTTP there,
-# and /agent/<file> refuses a request without a User-Agent (403).
+# /relative/<file>.redirect 302 with the relative Location "<file>" (nginx
+# sends a Location without a leading "/" as it is), served at
+# /relative/<file>, and /agent/<file> refuses a request without a User-Agent
+# (403).
 set -euo pipefail
 cmd=${1:?usage: nginx.sh start|stop STATE_DIR NAME [options]}
 state=${2:?usage: nginx.sh start|stop STATE_DIR NAME [options]}
@@ -101,6 +104,12 @@ http {
         }
         location ~ ^/moved-plain/(.*)\$ {
             return 302 http://localhost:$port2/files/\$1\$is_args\$args;
+        }
+        location ~ ^/relative/(.*)\.redirect\$ {
+            return 302 \$1\$is_args\$args;
+        }
+        location /relative/ {
+            alias $root/;
         }
         location /agent/ {
             if (\$http_user_agent = "") { return 403; }

@@ -25,7 +25,9 @@ Prints "PORT <n>" on standard output once it listens (and writes <n> to
                                  are cut halfway; count by tag=<text>
                      failstatus=S  those N requests get status S instead
                      retryafter=V  error statuses carry "Retry-After: V"
-                     status=S    every request gets status S and a small page
+                     status=S    every request gets status S and a small page (a 407
+                                 asks for a sign-in: "Proxy-Authenticate: Basic
+                                 realm=..." and "Proxy-Authenticate: NTLM")
                      rangestatus=S  every request with a Range header gets S
                      badrange=1  a 206 names a range one byte further on
                      nolength=1  no Content-Length (body ends with the connection)
@@ -79,6 +81,8 @@ Prints "PORT <n>" on standard output once it listens (and writes <n> to
                    (?tag=T keeps those whose query holds tag=T)
   /stats           {"body_bytes": N, "file_requests": N}: file body bytes
                    sent so far, file requests (GET) seen so far
+  Every /requests entry names the credential headers the request carried
+  ("auth": "Authorization", "Proxy-Authorization", both, or null).
   Every /requests entry of a file answer also holds "status" and "sent" (its
   body bytes so far) and, when an answer ends, "end" (the time).
 """
@@ -178,6 +182,7 @@ class Handler(BaseHTTPRequestHandler):
             "range": self.headers.get("Range"),
             "if_range": self.headers.get("If-Range"),
             "user_agent": self.headers.get("User-Agent"),
+            "auth": ",".join(h for h in ("Authorization", "Proxy-Authorization") if h in self.headers) or None,
             "tag": query.get("tag", [""])[0],
             "time": time.time(),
         }
@@ -265,7 +270,11 @@ class Handler(BaseHTTPRequestHandler):
             status_all = int(query["headstatus"][0])
         range_status = int(query.get("rangestatus", ["0"])[0] or 0)
         if status_all or (range_status and self.headers.get("Range")):
-            return self.send_small(status_all or range_status, NOT_FOUND_BODY, "text/html", head, error_extra)
+            code = status_all or range_status
+            if code == 407:
+                error_extra = error_extra + [("Proxy-Authenticate", 'Basic realm="type your Windows password"'),
+                                             ("Proxy-Authenticate", "NTLM")]
+            return self.send_small(code, NOT_FOUND_BODY, "text/html", head, error_extra)
         key = (query.get("tag", [""])[0], name)
         fail_after = int(query.get("fail_after", ["0"])[0] or 0)
         flag_file = query.get("flagfile", [os.path.join(root, "fail_after.flag")])[0]

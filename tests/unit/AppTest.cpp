@@ -197,6 +197,7 @@ TEST(InstallFlowTest, BannerCarouselWrapsAtTheFirstMissingImage)
     }
     EXPECT_EQ((std::vector<int>{1, 2, 3, 4, 0, 1, 2, 3}), shown);
     EXPECT_EQ(L"C:\\d\\language\\English\\pr_12.png", BannerImagePath(L"C:\\d\\", L"English", 12));
+    EXPECT_EQ(L"STR_BANNER_12", BannerTextKey(12));
     // The package entries that wait for the first frame: the banners only.
     EXPECT_TRUE(IsBannerEntry(L"English/pr_1.png"));
     EXPECT_TRUE(IsBannerEntry(L"pr_40.png"));

@@ -10,12 +10,14 @@
 #include "net/ProxySettings.h"
 #include "net/ProxySignIn.h"
 #include "net/SharedAnswer.h"
+#include "net/Url.h"
 
 #include "common/NetTestSupport.h"
 #include "common/TestSupport.h"
 #include "logging/Assert.h"
 #include "logging/Log.h"
 #include "logging/PathUtil.h"
+#include "logging/SecretText.h"
 #include "logging/TextEncoding.h"
 
 #include <gtest/gtest.h>
@@ -30,6 +32,7 @@
 #include <mutex>
 #include <memory>
 #include <sstream>
+#include <new>
 #include <thread>
 
 using testsupport::DescribeEvents;
@@ -393,11 +396,14 @@ TEST(NetUrl, ParseUrlSplitsServerAndObject)
         {L"http://host/setup.exe", true, L"host", L"setup.exe"},
         {L"https://localhost:47443/files/a.bin", true, L"localhost:47443", L"files/a.bin"},
         {L"https://host/", true, L"host", L""},
+        {L"HTTPS://host/a#part", true, L"host", L"a"},   // the scheme in any case; no fragment is sent
+        {L"https://cdn.example/f?src=http://x/y", true, L"cdn.example", L"f?src=http://x/y"},
         {L"https://host", false, L"<unset>", L"<unset>"},
+        {L"https://host?a=/b", false, L"<unset>", L"<unset>"},
+        {L"https://u:p@host/a", false, L"<unset>", L"<unset>"},   // a sign-in in the URL: refused
         {L"host/a", true, L"<unset>", L"<unset>"},          // no scheme: names stay as they were
+        {L"xhttp://host/a", true, L"<unset>", L"<unset>"},  // the scheme is read at the start only
         {L"", true, L"<unset>", L"<unset>"},
-        // "http://" anywhere drops the first seven characters of the URL.
-        {L"xhttp://host/a", true, L"", L"host/a"},
     };
     for (const Case& c : cases) {
         std::wstring server = L"<unset>";
@@ -406,6 +412,33 @@ TEST(NetUrl, ParseUrlSplitsServerAndObject)
         EXPECT_EQ(server, c.server) << WideToUtf8(c.url);
         EXPECT_EQ(object, c.object) << WideToUtf8(c.url);
     }
+}
+
+// Every normal and abnormal example of reference resolution in RFC 3986
+// (5.4.1, 5.4.2), against its base "http://a/b/c/d;p?q".
+TEST(NetUrl, ReferencesResolveAsTheStandardsExamplesSay)
+{
+    const wchar_t* const cases[][2] = {
+        {L"g:h", L"g:h"}, {L"g", L"http://a/b/c/g"}, {L"./g", L"http://a/b/c/g"},
+        {L"g/", L"http://a/b/c/g/"}, {L"/g", L"http://a/g"}, {L"//g", L"http://g"},
+        {L"?y", L"http://a/b/c/d;p?y"}, {L"g?y", L"http://a/b/c/g?y"}, {L"#s", L"http://a/b/c/d;p?q#s"},
+        {L"g#s", L"http://a/b/c/g#s"}, {L"g?y#s", L"http://a/b/c/g?y#s"}, {L";x", L"http://a/b/c/;x"},
+        {L"g;x", L"http://a/b/c/g;x"}, {L"g;x?y#s", L"http://a/b/c/g;x?y#s"}, {L"", L"http://a/b/c/d;p?q"},
+        {L".", L"http://a/b/c/"}, {L"./", L"http://a/b/c/"}, {L"..", L"http://a/b/"},
+        {L"../", L"http://a/b/"}, {L"../g", L"http://a/b/g"}, {L"../..", L"http://a/"},
+        {L"../../", L"http://a/"}, {L"../../g", L"http://a/g"},
+        // abnormal
+        {L"../../../g", L"http://a/g"}, {L"../../../../g", L"http://a/g"}, {L"/./g", L"http://a/g"},
+        {L"/../g", L"http://a/g"}, {L"g.", L"http://a/b/c/g."}, {L".g", L"http://a/b/c/.g"},
+        {L"g..", L"http://a/b/c/g.."}, {L"..g", L"http://a/b/c/..g"}, {L"./../g", L"http://a/b/g"},
+        {L"./g/.", L"http://a/b/c/g/"}, {L"g/./h", L"http://a/b/c/g/h"}, {L"g/../h", L"http://a/b/c/h"},
+        {L"g;x=1/./y", L"http://a/b/c/g;x=1/y"}, {L"g;x=1/../y", L"http://a/b/c/y"},
+        {L"g?y/./x", L"http://a/b/c/g?y/./x"}, {L"g?y/../x", L"http://a/b/c/g?y/../x"},
+        {L"g#s/./x", L"http://a/b/c/g#s/./x"}, {L"g#s/../x", L"http://a/b/c/g#s/../x"},
+        {L"http:g", L"http:g"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(WideToUtf8(ResolveUrl(L"http://a/b/c/d;p?q", c[0])), WideToUtf8(c[1])) << WideToUtf8(c[0]);
 }
 
 TEST(NetUrl, SplitServerPortTakesOnlyValidPorts)
@@ -446,31 +479,148 @@ TEST(NetUrl, RedirectsResolveAgainstTheUrlAndKeepTheScheme)
     const Case cases[] = {
         {L"https://cdn.example/f/setup.exe", L"https://cdn.example/f/setup.exe"},
         {L"/other/setup.exe?v=2", L"https://files.example:444/other/setup.exe?v=2"},
-        {L"//cdn.example:8443/setup.exe", nullptr},   // forms servers rarely send are refused
-        {L"setup2.exe", nullptr},
-        {L"http://cdn.example/setup.exe", nullptr},   // HTTPS to plain HTTP
+        {L"//cdn.example:8443/setup.exe", L"https://cdn.example:8443/setup.exe"},
+        {L"setup2.exe?token=1", L"https://files.example:444/pkg/setup2.exe?token=1"},   // nginx: return 302 setup2.exe
+        {L"../x/./setup.exe", L"https://files.example:444/x/setup.exe"},
+        {L"?q", L"https://files.example:444/pkg/setup.exe?q"},
+        {L"HTTPS://CDN.Example/F.exe#part", L"https://cdn.example/F.exe"},   // scheme and host in lower case
+        {L"https://cdn.example", L"https://cdn.example/"},
+        {L"https://u:p@cdn.example/setup.exe", nullptr},   // a sign-in in the URL
+        {L"http://cdn.example/setup.exe", nullptr},        // HTTPS to plain HTTP
         {L"ftp://cdn.example/setup.exe", nullptr},
+        {L"https:///setup.exe", nullptr},                  // no host
         {L"", nullptr},
     };
     for (const Case& c : cases) {
         std::wstring next = L"<unset>";
         bool ok = CBaseRequest::ResolveRedirect(L"https://files.example:444/pkg/setup.exe?a=/b", c.location, next);
         EXPECT_EQ(ok, c.next != nullptr) << WideToUtf8(c.location);
-        if (ok && c.next != nullptr)
+        if (ok && c.next != nullptr) {
             EXPECT_EQ(next, c.next) << WideToUtf8(c.location);
+        }
     }
 }
 
-TEST(NetProxy, RealmAndProxyNameAreReadFromTheirText)
+// The proxy a request goes through: the one the sign-in is for, shown as
+// host and port, and nothing when it goes direct.
+TEST(NetProxy, RealmAndProxyServerAreReadFromTheirText)
 {
     EXPECT_EQ(ProxyRealmOf("Basic realm=\"Office proxy\""), L"Office proxy");
     EXPECT_EQ(ProxyRealmOf("Digest realm=\"corp\", nonce=\"x\""), L"corp");
     EXPECT_EQ(ProxyRealmOf("NTLM"), L"");
-    EXPECT_EQ(ProxyDisplayName(L"proxy.example:3128"), L"proxy.example:3128");
-    EXPECT_EQ(ProxyDisplayName(L"http=a.example:80;https=b.example:443"), L"b.example:443");
-    EXPECT_EQ(ProxyDisplayName(L"ftp=c:21 http=a:80"), L"c:21");
-    EXPECT_EQ(ProxyDisplayName(L""), L"");
-    EXPECT_EQ(ProxyKeyOf(L"https://h.example:1/a/b"), L"https://h.example:1");
+    struct Case {
+        const wchar_t* proxy;   // null: direct
+        const wchar_t* bypass;
+        const wchar_t* host;
+        bool secure;
+        const wchar_t* through;
+    };
+    const Case cases[] = {
+        {L"proxy.example:3128", L"", L"files.example", true, L"proxy.example:3128"},
+        {L"proxy.example", L"", L"files.example", true, L"proxy.example:80"},
+        {L"http=a.example:80;https=b.example:443", L"", L"files.example", true, L"b.example:443"},
+        {L"http=a.example:80;https=b.example:443", L"", L"files.example", false, L"a.example:80"},
+        {L"ftp=c:21 http=a:81", L"", L"files.example", true, L""},   // no entry for https: direct
+        {L"https=http://b.example:8080", L"", L"files.example", true, L"b.example:8080"},
+        {L"p:1", L"*.example;<local>", L"Files.EXAMPLE", true, L""},
+        {L"p:1", L"*.example;<local>", L"intranet", true, L""},
+        {L"p:1", L"*.example;<local>", L"files.example.org", true, L"p:1"},
+        {L"p:1", L"https://10.*, localhost", L"10.0.0.8", true, L""},
+        {nullptr, L"", L"files.example", true, L""},
+    };
+    for (const Case& c : cases) {
+        ProxyChoice choice;
+        choice.bDirect = c.proxy == nullptr;
+        choice.strProxy = c.proxy != nullptr ? c.proxy : L"";
+        choice.strBypass = c.bypass;
+        EXPECT_EQ(ProxyServerFor(choice, c.host, c.secure), c.through)
+            << WideToUtf8(choice.strProxy) << " " << WideToUtf8(c.host);
+    }
+    EXPECT_EQ(ProxyKeyOf(L"HTTPS://H.example:1/a/b"), L"https://h.example:1");
+    EXPECT_EQ(UrlForLog(L"https://u:p@h.example:1/a/b?token=SECRET#f"), L"https://h.example:1/a/b");
+    EXPECT_EQ(UrlForLog(L"setup.exe?token=SECRET"), L"setup.exe");
+}
+
+// A proxy script is waited for at most its limit, and a cancel ends the
+// wait at once; either way the evaluation is left to finish on its own.
+std::atomic<bool> gScriptReleased{false};
+
+TEST(NetProxy, ScriptEvaluationEndsAtItsLimitOrAtOnceOnCancel)
+{
+    ProxyScriptCall stalled = [](const ProxyScriptQuestion&, ProxyChoice&, unsigned long&) {
+        while (!gScriptReleased.load())
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        return false;
+    };
+    ProxyScriptQuestion question;
+    question.strUrl = L"https://files.example/setup.exe";
+    ProxyChoice choice;
+    unsigned long error = 0;
+    auto started = std::chrono::steady_clock::now();
+    auto elapsedMs = [&started] {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started)
+            .count();
+    };
+    EXPECT_EQ(EvaluateWithin(stalled, question, 300, ProxyCancel(), choice, error), kScript_TimedOut);
+    // Generous bounds for a loaded machine: the evaluation itself never
+    // returns, and the cancel's limit is a minute.
+    EXPECT_GE(elapsedMs(), 300);
+    EXPECT_LT(elapsedMs(), 10000);
+
+    started = std::chrono::steady_clock::now();
+    std::atomic<bool> cancel{false};
+    std::thread canceller([&cancel] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        cancel = true;
+    });
+    EXPECT_EQ(EvaluateWithin(stalled, question, 60000, ProxyCancel{&ProxyCancelAtomic, &cancel}, choice, error),
+              kScript_Cancelled);
+    canceller.join();
+    EXPECT_LT(elapsedMs(), 10000);
+    gScriptReleased = true;
+
+    auto answer = [](const ProxyScriptQuestion& q, ProxyChoice& c, unsigned long&) {
+        c.bDirect = false;
+        c.strProxy = q.strUrl == L"https://files.example/setup.exe" ? L"p:1" : L"wrong question";
+        return true;
+    };
+    EXPECT_EQ(EvaluateWithin(answer, question, 60000, ProxyCancel(), choice, error), kScript_Answered);
+    EXPECT_EQ(choice.strProxy, L"p:1");
+    auto refuse = [](const ProxyScriptQuestion&, ProxyChoice&, unsigned long& code) {
+        code = 12167;
+        return false;
+    };
+    EXPECT_EQ(EvaluateWithin(refuse, question, 60000, ProxyCancel(), choice, error), kScript_Failed);
+    EXPECT_EQ(error, 12167u);
+}
+
+// A password leaves no copy behind: wiped in place (the whole buffer, not
+// only its length), when moved from, and when destroyed.
+TEST(NetProxy, PasswordIsOverwrittenBeforeItsMemoryGoes)
+{
+    auto holds = [](const void* memory, size_t bytes, const std::wstring& text) {
+        const std::string raw(static_cast<const char*>(memory), bytes);
+        const std::string needle(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
+        return raw.find(needle) != std::string::npos;
+    };
+    std::wstring plain = L"a-password-long-enough-for-the-heap";
+    plain = L"pw";   // shorter text over the longer: its tail stays behind the terminator
+    const wchar_t* buffer = plain.data();
+    const size_t capacity = plain.capacity();
+    WipeText(plain);
+    EXPECT_FALSE(holds(buffer, capacity * sizeof(wchar_t), L"heap"));
+
+    // Short texts live inside the object; a plain move zeroes only the
+    // first character ("\0w1" stays), so the tail is what is looked for.
+    CSecretText moved(std::wstring(L"pw1"));
+    CSecretText taken(std::move(moved));
+    EXPECT_FALSE(holds(&moved, sizeof(moved), L"w1"));
+    EXPECT_EQ(taken.Text(), L"pw1");
+
+    alignas(CSecretText) unsigned char storage[sizeof(CSecretText)];
+    auto* secret = new (storage) CSecretText(std::wstring(L"pw2"));
+    secret->~CSecretText();
+    EXPECT_FALSE(holds(storage, sizeof(storage), L"w2"));
 }
 
 // Five workers refused at once ask one question between them; a refused
@@ -484,14 +634,14 @@ TEST(NetProxy, SignInAsksOncePerRefusalAndAtMostThreeTimes)
     std::vector<int> attempts;   // written by one asker at a time
     bool cancel = false;
     SetProxyCredentialPrompt([&](const std::wstring& host, const std::wstring& realm, int attempt,
-                                 std::wstring& user, std::wstring& password) {
+                                 std::wstring& user, CSecretText& password) {
         EXPECT_EQ(host, L"proxy:3128");
         EXPECT_EQ(realm, L"Office");
         attempts.push_back(attempt);
         ++asked;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         user = L"u";
-        password = L"p" + std::to_wstring(attempt);
+        password = CSecretText(L"p" + std::to_wstring(attempt));
         return !cancel;
     });
     std::vector<std::thread> workers;
@@ -499,10 +649,11 @@ TEST(NetProxy, SignInAsksOncePerRefusalAndAtMostThreeTimes)
         workers.emplace_back([] { EXPECT_TRUE(RenewProxyCredentials(L"proxy:3128", L"Office", 0)); });
     for (std::thread& t : workers)
         t.join();
-    std::wstring user, password;
+    std::wstring user;
+    CSecretText password;
     EXPECT_EQ(asked, 1);
     EXPECT_EQ(GetProxyCredentials(user, password), 1);
-    EXPECT_EQ(password, L"p1");
+    EXPECT_EQ(password.Text(), L"p1");
     EXPECT_TRUE(RenewProxyCredentials(L"proxy:3128", L"Office", 1));    // refused: the second question
     EXPECT_TRUE(RenewProxyCredentials(L"proxy:3128", L"Office", 1));    // already renewed by then
     EXPECT_TRUE(RenewProxyCredentials(L"proxy:3128", L"Office", 2));
@@ -520,7 +671,7 @@ TEST(NetProxy, SignInAsksOncePerRefusalAndAtMostThreeTimes)
     EXPECT_FALSE(RenewProxyCredentials(L"proxy:3128", L"Office", 3));
     ClearProxyCredentials();
     EXPECT_EQ(GetProxyCredentials(user, password), 0);
-    EXPECT_EQ(user + password, L"");
+    EXPECT_EQ(user + password.Text(), L"");
 }
 
 TEST(NetHeader, ParsersTakeOnlyWellFormedValues)

@@ -243,18 +243,45 @@ TEST(EditUI, NativeBackgroundComesBackThroughTheHostWindow)
 {
     // While it paints, the native window asks the host window for its
     // colours; the host hands the question back to it, and its brush fills.
-    for (const wchar_t* readOnly : {L"false", L"true"}) {
-        EditScene s({{L"nativebkcolor", L"#FF336699"}, {L"readonly", readOnly}});
-        s.edit->SetFocus();
-        HWND native = s.edit->GetNativeHandle();
-        ASSERT_TRUE(IsWindow(native));
-        InvalidateRect(native, nullptr, TRUE);
-        UpdateWindow(native);
-        RECT rc;
-        GetClientRect(native, &rc);
-        HDC dc = GetDC(native);
-        EXPECT_EQ(RGB(0x33, 0x66, 0x99), GetPixel(dc, rc.right - 3, rc.bottom / 2)) << "read-only " << readOnly;
-        ReleaseDC(native, dc);
+    // In high contrast the field edits in the system's window colours
+    // instead of the skin's, read-only too, from the moment the mode comes.
+    hosttest::CHighContrastScheme scheme;
+    ASSERT_TRUE(scheme.Set());
+    for (bool contrast : {false, true}) {
+        for (const wchar_t* readOnly : {L"false", L"true"}) {
+            EditScene s({{L"nativebkcolor", L"#FF336699"}, {L"textcolor", L"#FFFFFFFF"}, {L"readonly", readOnly}});
+            s.edit->SetFocus();
+            HWND native = s.edit->GetNativeHandle();
+            ASSERT_TRUE(IsWindow(native));
+            UpdateWindow(native);
+            // The mode switched on while the field edits repaints it.
+            s.host.ui.ForceHighContrast(contrast);
+            UpdateWindow(native);
+            RECT rc;
+            GetClientRect(native, &rc);
+            void* bits = nullptr;
+            HBITMAP copy = CreateDib32(rc.right, rc.bottom, &bits);
+            HDC copyDC = CreateCompatibleDC(nullptr);
+            HGDIOBJ old = SelectObject(copyDC, copy);
+            HDC dc = GetDC(native);
+            BitBlt(copyDC, 0, 0, rc.right, rc.bottom, dc, 0, 0, SRCCOPY);
+            ReleaseDC(native, dc);
+            GdiFlush();
+            const auto* pixels = static_cast<const DWORD*>(bits);
+            const DWORD back = contrast ? 0x000000 : 0x336699;
+            const DWORD ink = contrast ? 0xFFFF00 : 0xFFFFFF;
+            int inked = 0;
+            for (int i = 0; i < rc.right * rc.bottom; ++i)
+                inked += (pixels[i] & 0xFFFFFF) == ink ? 1 : 0;
+            const std::string what = std::string(contrast ? "high contrast" : "skin colours") +
+                                     (readOnly[0] == L't' ? ", read-only" : "");
+            EXPECT_EQ(back, pixels[(rc.bottom / 2) * rc.right + rc.right - 3] & 0xFFFFFF) << what;
+            EXPECT_GT(inked, 20) << what << ": the text's ink";
+            SelectObject(copyDC, old);
+            DeleteDC(copyDC);
+            DeleteObject(copy);
+            s.host.ui.ForceHighContrast(false);
+        }
     }
 }
 

@@ -208,4 +208,33 @@ private:
     SIZE szCopy = {0, 0};
 };
 
+// A high-contrast colour scheme unlike the skin's (black window, yellow
+// text, dark blue buttons) for the length of a test; the prefix's own
+// colours come back when it ends. Wine cannot switch the mode itself on
+// (SPI_SETHIGHCONTRAST fails there): tests force it on the host as well
+// (CWindowHostUI::ForceHighContrast).
+class CHighContrastScheme {
+public:
+    CHighContrastScheme()
+    {
+        for (int i = 0; i < kCount; ++i)
+            saved[i] = GetSysColor(kKinds[i]);
+        ok = SetSysColors(kCount, kKinds, kScheme) != FALSE;
+    }
+    ~CHighContrastScheme() { SetSysColors(kCount, kKinds, saved); }
+    CHighContrastScheme(const CHighContrastScheme&) = delete;
+    CHighContrastScheme& operator=(const CHighContrastScheme&) = delete;
+    bool Set() const { return ok; }
+
+private:
+    static constexpr int kCount = 8;
+    static constexpr int kKinds[kCount] = {COLOR_WINDOW,    COLOR_WINDOWTEXT,    COLOR_BTNFACE,  COLOR_BTNTEXT,
+                                           COLOR_HIGHLIGHT, COLOR_HIGHLIGHTTEXT, COLOR_GRAYTEXT, COLOR_HOTLIGHT};
+    static constexpr COLORREF kScheme[kCount] = {RGB(0, 0, 0),     RGB(255, 255, 0), RGB(0, 0, 96),
+                                                 RGB(255, 255, 255), RGB(26, 235, 255), RGB(0, 0, 0),
+                                                 RGB(63, 242, 63),  RGB(128, 128, 255)};
+    COLORREF saved[kCount] = {};
+    bool ok = false;
+};
+
 } // namespace hosttest

@@ -111,7 +111,9 @@ protected:
         run.steps = std::move(steps);
         pRun = &run;
         const UINT_PTR timer = SetTimer(nullptr, 0, 40, &NextStep);
-        const bool ok = dialog.Ask(owner, user, password);
+        CSecretText secret;
+        const bool ok = dialog.Ask(owner, user, secret);
+        password = secret.Text();
         KillTimer(nullptr, timer);
         pRun = nullptr;
         EXPECT_EQ(run.steps.size(), run.nNext) << "the dialog closed before the user was done";

@@ -28,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "HostTestWindow.h"
 #include "SkinTestWindow.h"
 #include "app/InstallFlow.h"
 #include "app/SpeedLine.h"
@@ -170,6 +171,27 @@ RECT ShowState(CTestSkinWindow& window, const PageState& state, int dpi)
     return client;
 }
 
+// Opens the proxy sign-in dialog at a scale, as it shows after a refused
+// sign-in.
+HWND OpenSignInDialog(CTestSkinWindow& dialog, LanguageManager& lang, int dpi = 96)
+{
+    HWND hwnd = dialog.Open();
+    if (hwnd == nullptr)
+        return nullptr;
+    CWindowHostUI& host = dialog.Host();
+    if (dpi != host.GetDpi()) {
+        RECT suggested = MakeRect(0, 0, ScaleLength(400, dpi), ScaleLength(300, dpi));
+        SendMessageW(hwnd, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+    }
+    FillTexts(host, lang);
+    host.LookupControl(std::wstring(L"proxy_host"))->SetText(L"proxy.example:3128 \x00B7 Office");
+    host.LookupControl(std::wstring(L"proxy_again"))->SetVisible(true);
+    InvalidateRect(hwnd, nullptr, FALSE);
+    UpdateWindow(hwnd);
+    CTestSkinWindow::Pump();
+    return hwnd;
+}
+
 // The visible controls that show a text (the folder field's native edit
 // draws its own).
 std::vector<CLabelUI*> VisibleTexts(CWindowHostUI& host)
@@ -253,19 +275,8 @@ TEST_F(SkinTextFitTest, EveryTextFitsInEveryLanguagePageStateAndScale)
             // The proxy sign-in dialog, saying that a sign-in was refused.
             // (Mirroring moves its controls, not their sizes.)
             CTestSkinWindow dialog(L"proxy.xml");
-            ASSERT_NE(dialog.Open(), nullptr);
+            ASSERT_NE(OpenSignInDialog(dialog, lang, dpi), nullptr);
             CWindowHostUI& dialogHost = dialog.Host();
-            if (dpi != dialogHost.GetDpi()) {
-                RECT suggested = MakeRect(0, 0, ScaleLength(400, dpi), ScaleLength(300, dpi));
-                SendMessageW(dialog.GetHWND(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
-                             reinterpret_cast<LPARAM>(&suggested));
-            }
-            FillTexts(dialogHost, lang);
-            dialogHost.LookupControl(std::wstring(L"proxy_host"))->SetText(L"proxy.example:3128 \x00B7 Office");
-            dialogHost.LookupControl(std::wstring(L"proxy_again"))->SetVisible(true);
-            InvalidateRect(dialog.GetHWND(), nullptr, FALSE);
-            UpdateWindow(dialog.GetHWND());
-            CTestSkinWindow::Pump();
             RECT dialogClient = {};
             GetClientRect(dialog.GetHWND(), &dialogClient);
             measure(dialogHost, dialogClient, "proxy sign-in");
@@ -406,18 +417,9 @@ TEST_F(SkinTextFitTest, EveryTextMeetsAaContrastInEveryPageStateFromThePixels)
         facts.isNativeX64 = [] { return false; };
         LanguageManager lang(facts);
         lang.Init(strPackage);
-        CTestSkinWindow window(lang.IsRtl() ? L"main_rtl.xml" : L"main.xml");
-        HWND hwnd = window.Open();
-        ASSERT_NE(hwnd, nullptr);
-        CWindowHostUI& host = window.Host();
-        ASSERT_EQ(host.GetDpi(), 96);
-        FillTexts(host, lang);
-        if (CControlUI* speed = host.LookupControl(std::wstring(L"label_speed")))
-            speed->SetText(L"24.1 MB of 86.0 MB \u00B7 3.2 MB/s \u00B7 about 27 s left");
-        for (const PageState& state : kStates) {
-            ShowState(window, state, 96);
-            // One reading per text as the page shows it, then each button
-            // hovered and pressed (released away from it: no click).
+        // One reading per text as the window shows it, then each button
+        // hovered and pressed (released away from it: no click).
+        auto judgeWindow = [&](CWindowHostUI& host, HWND hwnd, const char* stateName) {
             auto judge = [&](CLabelUI* label, const Shot& shot, const char* look) {
                 const Reading r = Read(shot, RectIntersect(label->GetPos(), MakeRect(0, 0, shot.width, shot.height)));
                 const TFontInfo* font = host.FontDetails(label->GetFont());
@@ -425,7 +427,7 @@ TEST_F(SkinTextFitTest, EveryTextMeetsAaContrastInEveryPageStateFromThePixels)
                 const bool large = font->nSize >= 24 || (font->bBold && font->nSize >= 19);
                 const double need = large ? 3.0 : 4.5;
                 std::ostringstream what;
-                what << rowName << ", " << state.name << ": " << Narrow(label->GetName()) << " " << look;
+                what << rowName << ", " << stateName << ": " << Narrow(label->GetName()) << " " << look;
                 ++measured;
                 // A fixed colour (the licence link, the tip's red) drawn in this text is listed with its ratio.
                 bool inkFixed = false;
@@ -472,8 +474,27 @@ TEST_F(SkinTextFitTest, EveryTextMeetsAaContrastInEveryPageStateFromThePixels)
                 SendMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(0, 0));
                 SendMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(0, 0));
             }
+        };
+        {
+            CTestSkinWindow window(lang.IsRtl() ? L"main_rtl.xml" : L"main.xml");
+            HWND hwnd = window.Open();
+            ASSERT_NE(hwnd, nullptr);
+            CWindowHostUI& host = window.Host();
+            ASSERT_EQ(host.GetDpi(), 96);
+            FillTexts(host, lang);
+            if (CControlUI* speed = host.LookupControl(std::wstring(L"label_speed")))
+                speed->SetText(L"24.1 MB of 86.0 MB \u00B7 3.2 MB/s \u00B7 about 27 s left");
+            for (const PageState& state : kStates) {
+                ShowState(window, state, 96);
+                judgeWindow(host, hwnd, state.name);
+            }
+            EXPECT_TRUE(window.OfType(L"click").empty()) << "a press ended in a click";
         }
-        EXPECT_TRUE(window.OfType(L"click").empty()) << "a press ended in a click";
+        CTestSkinWindow dialog(L"proxy.xml");
+        HWND hwnd = OpenSignInDialog(dialog, lang);
+        ASSERT_NE(hwnd, nullptr);
+        judgeWindow(dialog.Host(), hwnd, "proxy sign-in");
+        EXPECT_TRUE(dialog.OfType(L"click").empty()) << "a press in the dialog ended in a click";
     }
     std::cout << "lowest contrast " << std::fixed << std::setprecision(2) << lowest << ":1, " << lowestWhat << "\n";
     for (const std::string& f : fixed)
@@ -483,8 +504,9 @@ TEST_F(SkinTextFitTest, EveryTextMeetsAaContrastInEveryPageStateFromThePixels)
         report += p + "\n";
     EXPECT_TRUE(problems.empty()) << problems.size() << " text(s) below AA contrast:\n" << report;
     EXPECT_FALSE(fixed.empty()) << "the fixed colours were not found where they are drawn";
-    // 2 rows x at least the 12 texts of the page states, and button looks.
-    EXPECT_GE(measured, 2u * 12u);
+    // 2 rows x at least the 12 texts of the page states and the dialog's 7,
+    // and button looks.
+    EXPECT_GE(measured, 2u * (12u + 7u));
 }
 
 // ------------------------------------------------------------ high contrast
@@ -506,21 +528,37 @@ void KeepShot(const Shot& shot, const std::string& name)
     EXPECT_NE(stbi_write_png(path.c_str(), shot.width, shot.height, 4, rgba.data(), shot.width * 4), 0) << path;
 }
 
+// The visible controls, and among them the pictures: controls with an image
+// and no text (the logos, the banner).
+std::vector<CControlUI*> VisibleControls(CWindowHostUI& host)
+{
+    std::vector<CControlUI*> found;
+    host.GetRoot()->LookupControl(
+        [](CControlUI* c, void* data) -> CControlUI* {
+            static_cast<std::vector<CControlUI*>*>(data)->push_back(c);
+            return nullptr;
+        },
+        &found, kFind_Visible);
+    return found;
+}
+bool IsPicture(CControlUI* c) { return !c->GetBkImage().empty() && c->GetText().empty(); }
+bool Contains(CControlUI* outer, CControlUI* inner)
+{
+    for (; inner != nullptr; inner = inner->GetParent())
+        if (inner == outer)
+            return true;
+    return false;
+}
+
 // Wine cannot switch the system's high-contrast mode on (SPI_SETHIGHCONTRAST
 // fails there), so this test forces it through the window host's
-// ForceHighContrast, which only tests call. The system colours are set to a
-// scheme unlike the skin's for the test, and put back. The three pages are
-// kept as pictures in both modes.
+// ForceHighContrast, which only tests call, under a scheme unlike the
+// skin's. The three pages and the sign-in dialog are kept as pictures in
+// both modes.
 TEST_F(SkinTextFitTest, HighContrastDrawsSystemColoursAndNoImageBehindText)
 {
-    const int kinds[] = {COLOR_WINDOW,    COLOR_WINDOWTEXT,    COLOR_BTNFACE,  COLOR_BTNTEXT,
-                         COLOR_HIGHLIGHT, COLOR_HIGHLIGHTTEXT, COLOR_GRAYTEXT, COLOR_HOTLIGHT};
-    const COLORREF scheme[] = {RGB(0, 0, 0),     RGB(255, 255, 0), RGB(0, 0, 96),  RGB(255, 255, 255),
-                               RGB(26, 235, 255), RGB(0, 0, 0),    RGB(63, 242, 63), RGB(128, 128, 255)};
-    COLORREF saved[8];
-    for (int i = 0; i < 8; ++i)
-        saved[i] = GetSysColor(kinds[i]);
-    ASSERT_TRUE(SetSysColors(8, kinds, scheme));
+    hosttest::CHighContrastScheme scheme;
+    ASSERT_TRUE(scheme.Set());
     auto rgb = [](int index) { return CSkinResources::SystemColor(index) & 0xFFFFFF; };
     ASSERT_EQ(rgb(COLOR_WINDOW), 0x000000u);
 
@@ -534,15 +572,53 @@ TEST_F(SkinTextFitTest, HighContrastDrawsSystemColoursAndNoImageBehindText)
     ASSERT_NE(hwnd, nullptr);
     CWindowHostUI& host = window.Host();
     FillTexts(host, lang);
+    // The first banner, as the download page shows it.
+    host.LookupControl(std::wstring(L"banner"))->ReplaceBkImage(strPackage + L"English\\pr_1.png");
     const PageState* pages[] = {&kStates[0], &kStates[3], &kStates[4]};
     const char* names[] = {"home", "download", "finish"};
+    Shot normal[3];
+    size_t pictures = 0;
     for (bool contrast : {false, true}) {
         host.ForceHighContrast(contrast);
         for (int i = 0; i < 3; ++i) {
             ShowState(window, *pages[i], 96);
-            KeepShot(TakeShot(hwnd), std::string(contrast ? "high-contrast-" : "normal-") + names[i]);
+            const Shot shot = TakeShot(hwnd);
+            KeepShot(shot, std::string(contrast ? "high-contrast-" : "normal-") + names[i]);
+            if (!contrast) {
+                normal[i] = shot;
+                continue;
+            }
+            // A picture keeps the skin's background under it (the dark logo
+            // stays readable on a black window): inside its frame it looks
+            // as in the skin's colours, pixel for pixel.
+            // (Controls over it, such as the buttons floating on the
+            // banner, are left out.)
+            const std::vector<CControlUI*> shown = VisibleControls(host);
+            for (CControlUI* picture : shown) {
+                if (!IsPicture(picture))
+                    continue;
+                RECT rc = picture->GetPos();
+                InflateRect(&rc, -1, -1);
+                // The banner reaches under the window's 1-pixel frame.
+                rc = RectIntersect(rc, MakeRect(1, 1, shot.width - 1, shot.height - 1));
+                auto covered = [&](int x, int y) {
+                    const POINT pt = {x, y};
+                    for (CControlUI* other : shown)
+                        if (!Contains(other, picture) && PtInRect(&other->GetPos(), pt))
+                            return true;
+                    return false;
+                };
+                int differ = 0;
+                for (int y = rc.top; y < rc.bottom; ++y)
+                    for (int x = rc.left; x < rc.right; ++x)
+                        differ += shot.At(x, y) != normal[i].At(x, y) && !covered(x, y) ? 1 : 0;
+                ++pictures;
+                EXPECT_EQ(differ, 0) << names[i] << ": " << Narrow(picture->GetBkImage())
+                                     << " differs from its look in the skin's colours";
+            }
         }
     }
+    EXPECT_GE(pictures, 2u + 1u + 2u) << "the logos of the home and finish pages, the banner";
     // The home page in high contrast: text on the window colour, the
     // focused Install button lit and framed, and nothing of its image.
     ShowState(window, kStates[0], 96);
@@ -559,7 +635,29 @@ TEST_F(SkinTextFitTest, HighContrastDrawsSystemColoursAndNoImageBehindText)
     EXPECT_EQ(Hex(install.ink), Hex(rgb(COLOR_HIGHLIGHTTEXT)));
     EXPECT_EQ(install.counts.count(0x268261), 0u) << "the button image is drawn behind its text";
     host.ForceHighContrast(false);
-    ASSERT_TRUE(SetSysColors(8, kinds, saved));
+
+    // The sign-in dialog after a refusal: the refusal's red and the labels
+    // in the window's colours, the buttons without their images.
+    CTestSkinWindow dialog(L"proxy.xml");
+    HWND dialogWnd = OpenSignInDialog(dialog, lang);
+    ASSERT_NE(dialogWnd, nullptr);
+    CWindowHostUI& dialogHost = dialog.Host();
+    KeepShot(TakeShot(dialogWnd), "normal-proxy-sign-in");
+    dialogHost.ForceHighContrast(true);
+    const Shot dialogShot = TakeShot(dialogWnd);
+    KeepShot(dialogShot, "high-contrast-proxy-sign-in");
+    auto dialogReading = [&](const wchar_t* name) {
+        return Read(dialogShot, dialogHost.LookupControl(std::wstring(name))->GetPos());
+    };
+    for (const wchar_t* name : {L"proxy_again", L"proxy_user_label", L"proxy_title"}) {
+        const Reading r = dialogReading(name);
+        EXPECT_EQ(Hex(r.back), Hex(rgb(COLOR_WINDOW))) << Narrow(name);
+        EXPECT_EQ(Hex(r.ink), Hex(rgb(COLOR_WINDOWTEXT))) << Narrow(name);
+    }
+    const Reading cancel = dialogReading(L"proxy_cancel");
+    EXPECT_EQ(Hex(cancel.back), Hex(rgb(COLOR_BTNFACE)));
+    EXPECT_EQ(Hex(cancel.ink), Hex(rgb(COLOR_BTNTEXT)));
+    dialogHost.ForceHighContrast(false);
 }
 
 } // namespace

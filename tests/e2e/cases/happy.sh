@@ -1,5 +1,7 @@
 # One whole installation with the mouse: five ranges, the installer's command line, the pages, both events, Start Now.
 
+# The installing page is shot while the stand-in works.
+export PW_STANDIN_INSTALL_MS=2000
 start_server --rate 80000
 rm -rf "$progfiles/Brisklane"
 rm -f "$logfile"

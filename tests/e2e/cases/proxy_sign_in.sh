@@ -15,43 +15,12 @@ start_server
 rm -rf "$progfiles/Brisklane"
 rm -f "$logfile"
 set_fixed_proxy "$(squid_at "$(squid_port)")"
-local sign_in_title="Sign in to the proxy server"
-find_sign_in() { # find_sign_in TIMEOUT_S -> prints the dialog's id
-  local deadline=$((SECONDS + $1)) d
-  while :; do
-    d=$(xdotool search --onlyvisible --name "^$sign_in_title\$" 2>/dev/null | head -1)
-    [ -n "$d" ] && { echo "$d"; return 0; }
-    [ $SECONDS -lt $deadline ] || return 1
-    sleep 0.3
-  done
-}
-no_sign_in() { ! find_sign_in 0 >/dev/null; }
-# Synthetic typing loses the Shift state under Wine: capitals are pressed
-# as Shift+letter.
-type_to() { # type_to WINDOW TEXT (letters, digits and "-")
-  local keys=() c i
-  for ((i = 0; i < ${#2}; i++)); do
-    c=${2:i:1}
-    case $c in
-      [A-Z]) keys+=("shift+${c,,}") ;;
-      -) keys+=(minus) ;;
-      *) keys+=("$c") ;;
-    esac
-  done
-  xdotool key --window "$1" --delay 50 "${keys[@]}" 2>/dev/null
-  nudge "$1"
-}
-# The reader's helpers read the window titled $title: the dialog's, here.
-reader_on_dialog() { local title=$sign_in_title; "$@"; }
 buttons_read() { reader_on_dialog acc_shows "push button" "OK" focusable && reader_on_dialog acc_shows "push button" "Cancel" focusable; }
 password_reads() { [ "$(reader_on_dialog acc_value "editable text" "Password")" = "$1" ]; }
 local mark; mark=$(squid_mark)
 start_app
-local w; w=$(find_main_window 60) || { fail "main window shown"; return; }
-sleep 1
-click "$w" $install_x $install_y
-local d; d=$(find_sign_in 60) || { fail "the sign-in dialog appears"; return; }
-sleep 1
+local w d
+install_until_sign_in || return
 shot 01-sign-in "$d"
 check "the dialog names the proxy and its realm" \
       reader_on_dialog acc_shows "static text" "$(squid_at "$(squid_port)") · Pathwick test proxy"
@@ -92,11 +61,7 @@ check "the finish page closes" wait_app_exit 20
 # A wrong password, then Cancel.
 rm -f "$logfile"
 start_app
-w=$(find_main_window 60) || { fail "main window shown again"; return; }
-sleep 1
-click "$w" $install_x $install_y
-d=$(find_sign_in 60) || { fail "the sign-in dialog appears again"; return; }
-sleep 1
+install_until_sign_in || return
 type_to "$d" "$proxy_user"
 key_to "$d" "$d" Tab
 type_to "$d" "wrong-password"
@@ -117,10 +82,7 @@ check "Abort closes the window" wait_app_exit 15
 # The window closing while the dialog shows: no hang, no crash.
 rm -f "$logfile"
 start_app
-w=$(find_main_window 60) || { fail "main window shown a third time"; return; }
-sleep 1
-click "$w" $install_x $install_y
-d=$(find_sign_in 60) || { fail "the sign-in dialog appears a third time"; return; }
+install_until_sign_in || return
 check "a reader presses Close on the window behind the dialog" acc_do "Close" "push button"
 expect_box 04-close-question "Close asks" "Installation is in progress. Are you sure you want to quit?" || return
 local t0=$SECONDS

@@ -28,7 +28,9 @@ export PW_PATHWICK_RECORD="$work/product.txt"
 # has no PW_PATHWICK_RECORD of this case: that record is read here.
 started_record="$progfiles/Brisklane/Brisklane Pathwick/pathwick-starts.txt"
 export PW_STANDIN_INSTALLER_LOG="$work/installer.log"
-export PW_STANDIN_INSTALL_MS=${PW_STANDIN_INSTALL_MS:-2000}
+# The stand-in installs in 0.3 s: no case but happy (which shoots the page
+# while it works, and sets its own) is about how long that takes.
+export PW_STANDIN_INSTALL_MS=${PW_STANDIN_INSTALL_MS:-300}
 export PW_PATHWICK_LIFETIME_MS=20000
 
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -44,6 +46,7 @@ cleanup() {
   stop_app
   [ -n "${proxy_set:-}" ] && clear_proxy
   [ -n "${listen_pid:-}" ] && kill -KILL "$listen_pid" 2>/dev/null
+  [ -n "${silent_host_pid:-}" ] && kill -KILL "$silent_host_pid" 2>/dev/null
   # The stand-in product's window belongs to its own Windows process; a
   # product that Start Now started must not outlive the case either, or the
   # next installation finds it running.

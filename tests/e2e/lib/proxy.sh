@@ -41,3 +41,44 @@ clear_proxy() {
   proxy_reg delete "$proxy_key" /v AutoConfigURL /f
   proxy_set=""
 }
+
+# The proxy sign-in dialog, modal over the main window.
+sign_in_title="Sign in to the proxy server"
+find_sign_in() { # find_sign_in TIMEOUT_S -> prints the dialog's id
+  local deadline=$((SECONDS + $1)) d
+  while :; do
+    d=$(xdotool search --onlyvisible --name "^$sign_in_title\$" 2>/dev/null | head -1)
+    [ -n "$d" ] && { echo "$d"; return 0; }
+    [ $SECONDS -lt $deadline ] || return 1
+    sleep 0.3
+  done
+}
+no_sign_in() { ! find_sign_in 0 >/dev/null; }
+# After start_app: waits for the main window, clicks Install and waits for
+# the dialog; sets w (the window) and d (the dialog), false after a failed
+# check.
+install_until_sign_in() {
+  w=$(find_main_window 60) || { fail "main window shown"; return 1; }
+  sleep 1
+  click "$w" $install_x $install_y
+  d=$(find_sign_in 60) || { fail "Install brings the sign-in dialog"; return 1; }
+  sleep 1
+}
+# Synthetic typing loses the Shift state under Wine: capitals are pressed
+# as Shift+letter.
+type_to() { # type_to WINDOW TEXT (letters, digits and "-")
+  local keys=() c i
+  for ((i = 0; i < ${#2}; i++)); do
+    c=${2:i:1}
+    case $c in
+      [A-Z]) keys+=("shift+${c,,}") ;;
+      -) keys+=(minus) ;;
+      *) keys+=("$c") ;;
+    esac
+  done
+  xdotool key --window "$1" --delay 50 "${keys[@]}" 2>/dev/null
+  nudge "$1"
+}
+# The reader's helpers (reader.sh) read the window titled $title: the
+# dialog's, here.
+reader_on_dialog() { local title=$sign_in_title; "$@"; }

@@ -18,6 +18,29 @@ start_server() { # start_server [pwserver options...]
   echo "server did not start"; cat "$work/server.log"; exit 1
 }
 
+# A host that takes every connection and never sends a byte (a stalled
+# script server): its port in silent_host_port; the cleanup ends it.
+start_silent_host() {
+  setsid python3 -c '
+import socket, sys, time
+s = socket.socket()
+s.bind(("127.0.0.1", 0))
+s.listen(16)
+print(s.getsockname()[1], flush=True)
+held = []
+s.settimeout(1)
+end = time.time() + 300
+while time.time() < end:
+    try:
+        held.append(s.accept()[0])
+    except socket.timeout:
+        pass
+' </dev/null >"$work/silent_host.port" 2>&1 &
+  silent_host_pid=$!
+  wait_for 10 test -s "$work/silent_host.port"
+  silent_host_port=$(head -1 "$work/silent_host.port")
+}
+
 # Serves the copy NAME (good, flipped, unsigned, untrusted, other-publisher)
 # as the installer from the next request on.
 serve() { cp "$work/root/$1.exe" "$work/root/brisklane-pathwick.exe"; }

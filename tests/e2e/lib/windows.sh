@@ -9,7 +9,7 @@ main_sized() { # main_sized WINDOW
   width=$(xdotool getwindowgeometry "$1" 2>/dev/null | sed -n 's/.*Geometry: \([0-9]*\)x.*/\1/p')
   [ -n "$width" ] && [ $((width - main_width)) -ge -1 ] && [ $((width - main_width)) -le 1 ]
 }
-find_main_window() { # find_main_window TIMEOUT_S -> prints the id
+find_main_window() { # find_main_window TIMEOUT_S [POLL_S] -> prints the id
   local deadline=$((SECONDS + $1)) w
   while :; do
     for w in $(xdotool search --onlyvisible --name "^$title\$" 2>/dev/null); do
@@ -18,7 +18,7 @@ find_main_window() { # find_main_window TIMEOUT_S -> prints the id
       fi
     done
     [ $SECONDS -lt $deadline ] || return 1
-    sleep 0.3
+    sleep "${2:-0.3}"
   done
 }
 
