@@ -12,15 +12,19 @@
 #      a 16 MiB file fetched by the engine and by aria2c, with the body
 #      bytes the server sent as a ratio to the file's size.
 #   4. the field: the Python test server, every connection throttled to
-#      1 MiB/s, a 24 MiB file, three faults of time: one connection at a
+#      1 MiB/s, a 24 MiB file, four faults of time: one connection at a
 #      quarter of the others' speed (from 0.4 of the file on), an outage of
-#      20 s halfway (every answer cut, connections refused), one connection
-#      stalled (from 0.4 of the file on). The engine, aria2c -x5 -s5 -k1M
+#      20 s halfway (every answer cut, connections refused), the same outage
+#      as a server that accepts and drops connections and a gateway that
+#      answers 502 (every other request each), one connection stalled (from
+#      0.4 of the file on). The engine, aria2c -x5 -s5 -k1M
 #      and curl (one stream, -C -) each with the engine's lowest-speed rule
 #      (16 KiB in 30 s, as a rate: 546 B/s) and with retries (curl retries
 #      every error: a cut answer is no "transient" error to it otherwise);
-#      each run limited to FIELD_LIMIT_S (300 s). Time to complete and the
-#      body bytes the server sent, as ratios.
+#      each run limited to FIELD_LIMIT_S (300 s). The engine runs twice: as
+#      a fresh process, and with the TLS stack loaded before its clock starts
+#      (--warm, as the installer runs it). Time to complete and the body
+#      bytes the server sent, as ratios.
 # Every round runs RUNS times. Each download is checked byte for byte.
 #   bench/download.sh [SIZE_MIB=64] [RATE_MIB_PER_CONNECTION=4] [RUNS=2] [ROUNDS=all|classic|field]
 # Needs the Windows tree built (pathwick-fetch, winhttp_get, pw_trust_ca);
@@ -178,13 +182,13 @@ field_stats() { # body bytes sent so far; waits while the port is down
   done
   echo "${n:-0}"
 }
-field_run() { # field_run engine|aria2c|curl URL
+field_run() { # field_run engine|warm|aria2c|curl URL
   local out="$work/out/field-$1.bin" b0 t0 rc=0
   rm -f "$out" "$out.aria2"; b0=$(field_stats); t0=$(now_ms)
   case $1 in
-    engine)
-      timeout "$field_limit" "$win/wine-run" "$fetch" "$2" "Z:$out" 5 >"$work/out/field-engine.log" 2>&1 </dev/null ||
-        rc=$? ;;
+    engine|warm)
+      timeout "$field_limit" "$win/wine-run" "$fetch" "$2" "Z:$out" 5 $([ "$1" = warm ] && echo --warm) \
+        >"$work/out/field-engine.log" 2>&1 </dev/null || rc=$? ;;
     aria2c)
       timeout "$field_limit" aria2c -q -x5 -s5 -k1M --lowest-speed-limit=546 --max-tries=0 --retry-wait=2 \
         --connect-timeout=15 --timeout=30 --file-allocation=none --allow-overwrite=true --auto-file-renaming=false \
@@ -194,7 +198,7 @@ field_run() { # field_run engine|aria2c|curl URL
         --retry-all-errors --retry-max-time 300 --cacert "$pki/ca.pem" -o "$out" "$2" 2>/dev/null || rc=$? ;;
   esac
   ms=$(( $(now_ms) - t0 )); inner=$ms
-  if [ "$1" = engine ]; then
+  if [ "$1" = engine ] || [ "$1" = warm ]; then
     inner=$(tr -d '\r' <"$work/out/field-engine.log" | sed -n 's/^elapsed_ms //p'); inner=${inner:-$ms}
   fi
   sent=$(( $(field_stats) - b0 ))
@@ -211,29 +215,35 @@ field_rounds() {
   echo "  --speed-time 30 --retry 100 --retry-all-errors --retry-max-time 300; each run at most $field_limit s"
   local round query label
   for run in $(seq 1 "$runs"); do
-    for round in slow outage stall; do
+    for round in slow outage dropped stall; do
       case $round in
         slow) query="rate=$((field_rate / 4))&at=$at"; label="one connection of five at a quarter speed" ;;
         outage) query="down=20&downafter=$((n / 2))"; label="an outage of 20 s halfway" ;;
+        dropped) query="down=20&downafter=$((n / 2))&downmode=mix"
+                 label="20 s of dropped connections and 502s halfway" ;;
         stall) query="stall=1&at=$at"; label="one connection stalled" ;;
       esac
-      local tool e ei es ev a as av c cs cv
-      for tool in engine aria2c curl; do
+      local tool e ei es ev w wi ws wv a as av c cs cv
+      for tool in engine warm aria2c curl; do
         field_run "$tool" "https://localhost:$qport/files/bench-$field_mib.bin?$query&tag=$round-$tool-$run-$$"
         case $tool in
           engine) e=$ms; ei=$inner; es=$sent; ev=$verdict ;;
+          warm) w=$ms; wi=$inner; ws=$sent; wv=$verdict ;;
           aria2c) a=$ms; as=$sent; av=$verdict ;;
           curl) c=$ms; cs=$sent; cv=$verdict ;;
         esac
       done
-      awk -v l="$label" -v r="$run" -v n="$n" -v e="$e" -v ei="$ei" -v es="$es" -v ev="$ev" -v a="$a" -v as="$as" \
-          -v av="$av" -v c="$c" -v cs="$cs" -v cv="$cv" 'BEGIN {
+      awk -v l="$label" -v r="$run" -v n="$n" -v e="$e" -v ei="$ei" -v es="$es" -v ev="$ev" -v w="$w" -v wi="$wi" \
+          -v ws="$ws" -v wv="$wv" -v a="$a" -v as="$as" -v av="$av" -v c="$c" -v cs="$cs" -v cv="$cv" 'BEGIN {
         printf "field: %s, run %d\n", l, r
         printf "  engine  %7.2f s wall (%7.2f s inside)  server sent %.3fx the file  %s\n", e/1000, ei/1000, es/n, ev
+        printf "  warm    %7.2f s wall (%7.2f s inside)  server sent %.3fx the file  %s\n", w/1000, wi/1000, ws/n, wv
         printf "  aria2c  %7.2f s wall                     server sent %.3fx the file  %s\n", a/1000, as/n, av
         printf "  curl    %7.2f s wall                     server sent %.3fx the file  %s\n", c/1000, cs/n, cv
         printf "  time, engine inside / aria2c %.2f, / curl %.2f (engine wall: %.2f, %.2f); bytes, engine / aria2c %.3f, / curl %.3f\n",
                ei/a, ei/c, e/a, e/c, es/as, es/cs
+        printf "  time, engine warm inside / aria2c %.2f, / curl %.2f; bytes, engine warm / aria2c %.3f\n",
+               wi/a, wi/c, ws/as
       }'
     done
   done

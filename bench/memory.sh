@@ -6,7 +6,8 @@
 # that owns the installer's window is sampled every 50 ms in /proc (VmRSS,
 # VmHWM) from the home page until the download has ended; prints the figures
 # at the home page, the largest sampled VmRSS during the download and VmHWM
-# (the kernel's own peak resident size) at the end of the download.
+# (the kernel's own peak resident size) at the end of the download, and the
+# process's thread count at the home page and at most during the download.
 #   bench/memory.sh [DOWNLOAD_S=6]
 # The installer run is the file that ships: the built PathwickSetup.exe
 # without its debug sections, stripped into the work folder (Wine would keep
@@ -108,16 +109,18 @@ grep -aq PathwickSetup.exe "/proc/$pid/cmdline" || { echo "window pid $pid is no
 sleep 1
 
 status_kb() { awk -v k="$1:" '$1 == k { print $2 }' "/proc/$pid/status"; }
-home_rss=$(status_kb VmRSS); home_hwm=$(status_kb VmHWM)
+home_rss=$(status_kb VmRSS); home_hwm=$(status_kb VmHWM); home_threads=$(status_kb Threads)
 
 log_has() { [ -f "$logfile" ] && grep -aqF -- "$1" "$logfile"; }
 xdotool mousemove --window "$win" $install_x $install_y sleep 0.2 click 1
-peak_rss=0; samples=0; started=""; t_start=""; t_end=""
+peak_rss=0; peak_threads=0; samples=0; started=""; t_start=""; t_end=""
 deadline=$((SECONDS + 10 * download_s + 60))
 while [ $SECONDS -lt $deadline ]; do
   rss=$(status_kb VmRSS) || break
   [ -n "$rss" ] || break
   [ "$rss" -le "$peak_rss" ] || peak_rss=$rss
+  threads=$(status_kb Threads)
+  [ "${threads:-0}" -le "$peak_threads" ] || peak_threads=$threads
   samples=$((samples + 1))
   if [ -z "$started" ] && log_has "UpdateWindowSate:kWindow_Downloading"; then
     started=1; t_start=$(date +%s%3N)
@@ -143,3 +146,4 @@ echo "end of download:  VmHWM $end_hwm kB ($(mib "$end_hwm"))"
 peak=$end_hwm
 [ "$peak_rss" -le "$peak" ] || peak=$peak_rss
 echo "peak RSS during the download: $peak kB ($(mib "$peak")), $(( peak - home_hwm )) kB above the home page"
+echo "threads of the process: $home_threads at the home page, at most $peak_threads during the download"

@@ -85,7 +85,9 @@ bool CMainFrameWnd::StartDownload(const std::wstring& url, const std::wstring& f
     }
     // The speed line shows nothing of an earlier download.
     meter.Start(0);
-    std::thread(&CMainFrameWnd::DownloadWorker, this, url, file, approvedSize).detach();
+    // The size query's thread goes on as the download's worker: one thread
+    // fewer than handing the download to a new one.
+    DownloadWorker(url, file, approvedSize);
     return true;
 }
 

@@ -99,6 +99,7 @@ public:
     void BrowseForFolder();
     void OnClickInstall();
     void PrepareAnalyticsUrls();
+    // Runs the download on the calling thread (the size query's worker).
     // approvedSize: the size the free-space check approved; the engine
     // downloads exactly that many bytes or fails (HttpDownload.h).
     bool StartDownload(const std::wstring& url, const std::wstring& file, int32_t approvedSize);

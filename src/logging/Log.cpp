@@ -207,7 +207,7 @@ void LogInit(const wchar_t* fileName, const wchar_t* directory)
     InitLocked(fileName, directory);
 }
 
-void LogWrite(const char* functionName, const char* sourcePath, int line, int level,
+void LogWrite(const char* function, const char* sourcePath, int line, int level,
               const char* format, ...)
 {
     if (format == nullptr || *format == '\0')
@@ -224,11 +224,11 @@ void LogWrite(const char* functionName, const char* sourcePath, int line, int le
         return;
     }
     const std::string record = FormatText("[%s:%d][%s] %s", FileNamePart(sourcePath ? sourcePath : ""), line,
-                                          functionName ? functionName : "", kFaultText);
+                                          LogFunctionName(function).c_str(), kFaultText);
     Dispatch(level, record);
 }
 
-void LogWriteW(const wchar_t* functionName, const wchar_t* sourcePath, int line, int level,
+void LogWriteW(const char* function, const wchar_t* sourcePath, int line, int level,
                const wchar_t* format, ...)
 {
     if (format == nullptr || *format == L'\0')
@@ -245,6 +245,6 @@ void LogWriteW(const wchar_t* functionName, const wchar_t* sourcePath, int line,
         return;
     }
     const std::wstring record = FormatText(L"[%ls:%d][%ls] %ls", FileNamePart(sourcePath ? sourcePath : L""),
-                                           line, functionName ? functionName : L"", kFaultTextW);
+                                           line, LogFunctionNameW(function).c_str(), kFaultTextW);
     Dispatch(level, WideToLogText(record));
 }

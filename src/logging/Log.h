@@ -28,14 +28,15 @@ void LogInit(const wchar_t* fileName, const wchar_t* directory);
 
 // Formats a printf-style record and writes it at the given level (0 debug,
 // 1 info, 2 warn, 3 error; anything else is dropped). A record whose
-// formatting faults is replaced by a fixed fault text; the caller never sees
-// the fault.
-void LogWrite(const char* functionName, const char* sourcePath, int line, int level,
+// formatting faults is replaced by a fixed fault text that names the file,
+// the line and the function (its qualified name, from the compiler signature
+// given or a name); the caller never sees the fault.
+void LogWrite(const char* function, const char* sourcePath, int line, int level,
               const char* format, ...) PW_PRINTF_FORMAT(5, 6);
 
 // The same for wide strings ("%ls" takes a wide string argument). The record
 // is narrowed to the console code page before it is written.
-void LogWriteW(const wchar_t* functionName, const wchar_t* sourcePath, int line, int level,
+void LogWriteW(const char* function, const wchar_t* sourcePath, int line, int level,
                const wchar_t* format, ...);
 
 // The executable's file name up to its first "." ("a.b.exe" gives "a"); it
@@ -58,10 +59,10 @@ std::wstring UrlForLog(const std::wstring& url);
 #define PW_WIDEN_(x) L##x
 #define PW_WIDEN(x) PW_WIDEN_(x)
 
-#define PW_LOG_AT(level, ...) \
-    LogWrite(LogFunctionName(__PRETTY_FUNCTION__).c_str(), __FILE__, __LINE__, (level), __VA_ARGS__)
-#define PW_LOG_AT_W(level, ...) \
-    LogWriteW(LogFunctionNameW(__PRETTY_FUNCTION__).c_str(), PW_WIDEN(__FILE__), __LINE__, (level), __VA_ARGS__)
+// The signature goes as it is: the name is made from it only for a fault
+// record, so a call site builds no string.
+#define PW_LOG_AT(level, ...) LogWrite(__PRETTY_FUNCTION__, __FILE__, __LINE__, (level), __VA_ARGS__)
+#define PW_LOG_AT_W(level, ...) LogWriteW(__PRETTY_FUNCTION__, PW_WIDEN(__FILE__), __LINE__, (level), __VA_ARGS__)
 
 #define LOG_DEBUG(...) PW_LOG_AT(kLogDebug, __VA_ARGS__)
 #define LOG_INFO(...) PW_LOG_AT(kLogInfo, __VA_ARGS__)

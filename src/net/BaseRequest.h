@@ -1,7 +1,7 @@
 // One blocking HTTP request over one of two interchangeable back-ends
 // (WinHTTP, WinINet). A request object owns its session, connection and
 // request handles and closes them in its destructor; it serves exactly one
-// request, one call at a time (the engine makes the reads on a helper thread).
+// request, one call at a time, on the thread that made it.
 //
 // Classes in this file: CBaseRequest. The back-ends are CWinHttpRequest
 // (WinHttpRequest.h) and CInternetRequest (InternetRequest.h), Windows only.

@@ -1,69 +1,78 @@
 // The download engine: fetches one file into a local path with several
-// worker threads, each fetching one contiguous byte range with a "Range"
-// header and writing it at its offset of one shared file. Each worker retries
-// on its own and picks, per attempt, the back-end that has failed less often.
+// worker threads, all writing into one shared file at the offsets their
+// intervals say. It ties together the size query (RemoteFileSize.h), the
+// byte map that decides who fetches what (RangeScheduler.h), one range
+// attempt and its verdict (RangeAttempt.h) and the network gate for outages
+// (NetworkGate.h).
 //
-// The server's answer is read before its body: the size query takes only a
-// 2xx with a Content-Length of 1 to 2^31 - 1; a range attempt takes only a
-// 206 whose Content-Range is exactly the range asked for and the probed
-// total, or a 200 when that range is the whole file. A transport failure, a
-// 5xx, 408 or 429 is retried; any other answer ends the range at once, and
-// the other ranges then stop too, as the download can no longer succeed.
+// A download starts with the file divided into one range per worker; a
+// worker whose interval is done takes the far part of the slowest one, all
+// of a stalled one. Every write is clipped to the writer's interval under
+// the write lock, so no byte is written twice and none is missed, and
+// progress never counts a byte twice.
 //
-// Resuming: the size query keeps the file's validator (a strong ETag, else
-// Last-Modified). Every range request carries it in If-Range, and a retried
-// attempt asks only for the bytes of its range not yet written. A 200 with
-// another validator means the file changed on the server: the whole download
-// starts over from the size query, discarding what was written (at most
-// kDownloadMaxRestarts times). Without a validator a retry fetches its range
-// from the start again. Progress never counts a byte twice.
+// Retries: an attempt that got further into its interval than any before
+// costs nothing and is followed after kDownloadProgressPauseMs; attempts
+// that brought nothing new have a budget of eleven, 2 s apart or as long as
+// a Retry-After asks (at most 30 s). An interval whose budget is spent, or
+// whose answer will not change (a 4xx, a wrong Content-Range), fails on its
+// source: when the size query was redirected it goes on from the original
+// URL with a fresh budget, else it fails for good; the other workers finish
+// what they can, and the download ends with -4. A 407 one stack could not
+// satisfy is tried on the other stack first.
+//
+// Outages: attempts that find no network (NetworkGate.h) cost nothing while
+// the last byte is less than nOutageMs old; the workers wait at the gate,
+// one probe at a time goes out, and any answer wakes them all. The meter
+// says meanwhile that the download waits. After nOutageMs they count like
+// other failures.
+//
+// Versions: the size query keeps the file's validator (a strong ETag, else
+// Last-Modified); every range request carries it in If-Range. A 206 with
+// another validator, or a 200 of another length with another one, means the
+// file changed: the download starts over from the size query (at most
+// kDownloadMaxRestarts times). A 200 whose length is the size is the whole
+// current file: one worker reads it from byte 0, the others stop, and what
+// was written before is dropped. Without a validator a failed attempt's
+// bytes are taken back and its interval fetched again from its start.
 //
 // Approved size: a caller that checked the free space for a size names it,
-// and the engine then downloads exactly that many bytes or nothing. A size
-// query answering another size (the file changed, or a hostile answer that
-// would fill the disk) fails the download (-4) before any range is asked
-// for; a restart after a change on the server is checked the same way.
-//
-// Retries: an attempt that got further into its range than any before costs
-// nothing and is followed after at most kDownloadProgressPauseMs; attempts
-// that brought nothing new have a budget of eleven, 2 s apart, or as long as
-// a 503's or 429's Retry-After asks (at most 30 s).
-//
-// Time: every request has the stacks' time limits (NetTimeLimits), and an
-// attempt that brought fewer than nLowSpeedBytes in the last nLowSpeedMs is
-// abandoned and counts against the budget even when it wrote new bytes. An
-// attempt that could not resolve or connect (no network) costs nothing while
-// the last byte received is less than nOutageMs old: the range waits 1, 2,
-// 4... s (at most nOutagePauseCapMs) and the meter says it is waiting.
+// and the engine downloads exactly that many bytes or nothing: a size query
+// answering another size fails the download (-4) before any range.
 //
 // Disk: a file that cannot be opened or written ends the download at once
-// (-6), with no retry. A caller that passes DownloadKept gets what a failed
-// download wrote back on its next call for the same file: the ranges then
-// ask only for their missing bytes, with the validator of the first size
-// query in If-Range; another size or validator starts over.
+// (-6). A caller that passes DownloadKept gets what a failed download wrote
+// back on its next call: when the size and validator are the same, the
+// download opens the file in place and fetches only the missing bytes.
 //
-// Threads: HttpDownload blocks its caller (events 0, 1 and 3 come from it);
-// progress events (2) come from the workers while the write lock is held, so
-// a callback must return quickly and must not call into the engine. Workers
-// are joined before HttpDownload returns. Each attempt's body reads run on a
-// helper thread (CAttemptCalls in HttpDownload.cpp) that is joined, or, when
-// the attempt is abandoned with a read still blocked, detached: it then holds
-// only its shares of the request and the read buffer, never the engine, the
-// file or the caller's data.
+// Threads: HttpDownload blocks its caller, whose thread watches the workers
+// (cancel, the lowest speed) and sends events 0, 1 and 3. There is one
+// thread per worker and no other. Progress events (2) come from the
+// workers while the write lock is held, so a callback must return quickly
+// and must not call into the engine. Before HttpDownload returns, every
+// worker has ended and been joined, except one blocked in a read of its
+// body that the engine gave up (under Wine closing a request handle does not
+// end a call blocked on it): that one is detached, and when its read returns
+// it frees its request and ends without touching the engine, the file or the
+// caller's data; it holds only its share of CHttpDownload::Shared.
 //
-// Classes in this file: DownloadParam, CHttpDownload, DownloadThreadParam.
+// Classes in this file: NetTimeLimits, DownloadKept, DownloadParam,
+// CHttpDownload.
 #pragma once
 
 #include "net/BaseRequest.h"
 #include "net/DownloadMeter.h"
+#include "net/NetworkGate.h"
+#include "net/RangeScheduler.h"
+#include "net/RemoteFileSize.h"
 
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 enum DownloadEvent { kDownloadStart = 0, kDownloadSize = 1, kDownloadProgress = 2, kDownloadEnd = 3 };
@@ -72,7 +81,7 @@ enum DownloadResult {
     kDownloadOk = 0,
     kDownloadBadParam = -1,     // parameters invalid or target folder not creatable
     kDownloadNoSize = -3,       // the size could not be obtained
-    kDownloadFailed = -4,       // a range failed all its attempts, or the file changed too often
+    kDownloadFailed = -4,       // an interval failed for good, or the file changed too often
     kDownloadProxySignIn = -5,  // the proxy wants a sign-in that nobody gave (cancelled, or /S)
     kDownloadDiskFailed = -6,   // the download file could not be opened or written (disk full...)
 };
@@ -85,17 +94,18 @@ constexpr unsigned kDownloadProgressPauseMs = 50;
 constexpr uint32_t kDownloadRetryAfterCapMs = 30000;
 constexpr int kDownloadMaxRestarts = 3;
 
-// The stacks' time limits, the lowest speed and the outage wait. Test builds
-// may shorten them (TestNetTimeLimits); the shipped build has only these.
+// The stacks' time limits, the lowest speed, the outage rules and the
+// scheduler's clock. Test builds may shorten them (TestNetTimeLimits); the
+// shipped build has only these.
 struct NetTimeLimits {
     uint32_t nConnectMs = 15000;          // resolve and connect
     uint32_t nTransferMs = 30000;         // send and receive
     uint32_t nLowSpeedMs = 30000;         // the lowest speed's window...
     int32_t nLowSpeedBytes = 16384;       // ...and the bytes it must bring
     uint32_t nOutageMs = 300000;          // no network: waited out this long after the last byte
-    uint32_t nOutagePauseMs = 1000;       // the growing pause's first step...
-    uint32_t nOutagePauseCapMs = 30000;   // ...and its cap
-    uint32_t nWatchMs = 100;              // how often cancel and the lowest speed are checked
+    uint32_t nWatchMs = 100;              // how often cancel, the lowest speed and idle workers look
+    GateTiming gate;                      // the probes while there is no network
+    SchedulerTuning scheduler;            // stalls and take-overs
 };
 #ifdef PW_TEST_HOOKS
 NetTimeLimits& TestNetTimeLimits();
@@ -109,14 +119,13 @@ inline const NetTimeLimits& CurrentNetTimeLimits()
 #endif
 
 // What a failed download wrote, kept by the caller for its next call (Retry):
-// the size and validator of its first size query and each range's bytes.
-// Empty (nSize 0) when there is nothing to resume; the caller empties it when
-// it deletes the file.
+// the size and validator of its first size query and the bytes done. Empty
+// (nSize 0) when there is nothing to resume; the caller empties it when it
+// deletes the file.
 struct DownloadKept {
     int32_t nSize = 0;
-    int32_t nRanges = 0;
     std::string strValidator;
-    int32_t written[kDownloadMaxThreads] = {};
+    std::vector<ByteSpan> done;
 };
 
 // Filled and owned by the caller.
@@ -144,58 +153,33 @@ using DownloadCallback = void (*)(int event, int value1, int value2, void* userD
 extern std::atomic<int32_t> nWinHttpFailCount;
 extern std::atomic<int32_t> nInternetFailCount;
 
-// Runs one download with the WinHTTP and WinINet back-ends and a 2 s pause
-// between the attempts of a range. Clears *cancel when given. True when the
-// whole file was written.
+// Runs one download with the WinHTTP and WinINet back-ends. Clears *cancel
+// when given. True when the whole file was written.
 bool HttpDownload(DownloadParam* param, DownloadCallback callback, bool* cancel);
 
-class CHttpDownload;
-class CAttemptCalls;
-
-// One per worker; freed after all workers have ended.
-struct DownloadThreadParam {
-    bool bSuccess = false;
-    CHttpDownload* pDownload = nullptr;
-    int32_t nStart = 0;
-    int32_t nLength = 0;
-    int32_t nIndex = 0;
-    int32_t nWritten = 0;        // bytes of the range written and counted; guarded by the write lock
-    FILE* pFile = nullptr;
-    std::mutex* pWriteLock = nullptr;
-    // The attempt under way, for the watch of DownLoadContent: it aborts the
-    // request on cancel and when the attempt is too slow. Guarded by
-    // activeLock; the worker clears it before it destroys the request.
-    std::mutex activeLock;
-    CBaseRequest* pActive = nullptr;
-    std::atomic<uint32_t> nAttemptId{0};
-    std::atomic<int32_t> nAttemptBytes{0};
-    std::atomic<bool> bSlow{false};        // the watch abandoned the attempt for its speed
-    // The watch's samples of the attempt's bytes (watch only).
-    static constexpr uint32_t kSpeedSteps = 30;
-    int32_t samples[kSpeedSteps + 1] = {};
-    uint32_t nSampleCount = 0;
-    uint32_t nSampledId = 0;
-    uint32_t nSampleMs = 0;
-    bool bWaiting = false;                 // counted in nWaitingRanges (worker only)
-};
-
 class CHttpDownload {
-    friend class CAttemptCalls;   // waits for an attempt's reads while AttemptOver is false
-
 public:
-    // Makes the request object of one attempt (type 0 WinHTTP, 1 WinINet).
-    using RequestFactory = std::function<CBaseRequest*(int type)>;
-    // Starts one worker thread running body; false when it could not start.
-    // The engine joins every started worker through the returned joiner.
-    using ThreadStarter = std::function<bool(int index, std::function<void()> body, std::function<void()>& join)>;
+    using RequestFactory = ::RequestFactory;
+    // Starts one worker thread running body into thread; false when it could
+    // not start. The engine joins or detaches every started thread.
+    using ThreadStarter = std::function<bool(int index, std::function<void()> body, std::thread& thread)>;
+    // Every chunk written: its offset and length (tests; under the write lock).
+    using WriteObserver = std::function<void(int32_t offset, int32_t count)>;
 
     CHttpDownload(DownloadParam* param, DownloadCallback callback, bool* cancel);
+    ~CHttpDownload();
+    CHttpDownload(const CHttpDownload&) = delete;
+    CHttpDownload& operator=(const CHttpDownload&) = delete;
 
-    // Replaces the back-ends, the pause between attempts and the thread start
-    // (tests; the defaults are the real ones).
+    // Replaces the back-ends, the pause between attempts without progress,
+    // the thread start, and observes the writes (tests; the defaults are the
+    // real ones).
     void SetRequestFactory(RequestFactory factory) { fnCreateRequest = std::move(factory); }
     void SetRetryPause(unsigned milliseconds) { nRetryPauseMs = milliseconds; }
     void SetThreadStarter(ThreadStarter starter) { fnStartThread = std::move(starter); }
+#ifdef PW_TEST_HOOKS
+    void SetWriteObserver(WriteObserver observer) { fnOnWrite = std::move(observer); }
+#endif
 
     // Events 0, 1, 2..., 3 and the result code.
     int Download();
@@ -206,59 +190,64 @@ public:
     int32_t nFileSize = 0;
     int32_t nDownloadedSize = 0;   // guarded by the write lock
 
+    struct Shared;   // the write lock and what a detached worker may still touch (HttpDownload.cpp)
+
 private:
+    struct Slot;     // one worker's attempt, as the watch sees it
+    enum class BodyEnd { kDone, kCut, kDisk, kGone };
+
     int DownloadImp();
     bool CheckParam();
     bool GetDownloadFileSize();
+    // One round: the file opened, the workers run and ended. True when the
+    // whole file is there.
     bool DownLoadContent();
-    void DownloadThreadProc(DownloadThreadParam* record);
-    // What one range attempt came to.
-    enum AttemptOutcome {
-        kAttemptReadBody,   // the answer is the requested range: read it
-        kAttemptDone,       // the range is complete
-        kAttemptRetry,      // worth another attempt (transport failure, 5xx, 408, 429, cut body)
-        kAttemptGiveUp,     // the server's answer will not change (4xx, ranges ignored, wrong range)
-        kAttemptRestart,    // the file changed on the server: the whole download starts over
-    };
-    // Judges status and headers; a Retry-After of a 503 or 429 sets pauseMs.
-    AttemptOutcome CheckRangeAnswer(CBaseRequest* request, DownloadThreadParam* record, unsigned& pauseMs);
-    // Uncounts what the range has written, so it is fetched from its start.
-    void TakeBack(DownloadThreadParam* record);
-    bool ReadUrlContent(CAttemptCalls& calls, DownloadThreadParam* record);
-    // Whether a worker stops waiting for its attempt's call: the download
-    // stopped, or the attempt is too slow.
-    bool AttemptOver(DownloadThreadParam* record) const { return Stopped() || record->bSlow.load(); }
+    // The worker loop (on a worker thread): intervals, attempts, pauses.
+    void Work(const std::shared_ptr<Shared>& shared, int index);
+    // Reads an attempt's body into the worker's interval from offset on.
+    BodyEnd ReadBody(const std::shared_ptr<Shared>& shared, int index, CBaseRequest& request, char* buffer,
+                     int32_t offset);
+    // Waits at the network gate; false when the download stopped.
+    bool PassGate(std::unique_lock<std::mutex>& lock, int index, bool& probe);
+    // Writes under the write lock; false on a disk failure.
+    bool WriteChunk(int32_t offset, const char* data, int32_t size);
+    // The whole file comes as one stream on worker index (write lock held).
+    void BecomeSingle(int index, const std::string& validator, const char* stack);
+    // Aborts worker index's attempt (write lock held).
+    void AbortSlot(int index);
+    void SetWaiting(bool waiting);
+    // Aborts slow attempts, and every attempt once the download stops, until
+    // the workers have ended or only blocked reads are left. Caller's thread.
+    void WatchWorkers(const std::shared_ptr<Shared>& shared);
     bool Cancelled() const;
-    // Cancelled, another range has failed for good, or the file changed.
+    // Cancelled, the file changed, the disk failed, or the round is ending.
     bool Stopped() const;
     void Notify(int event, int value1, int value2);
-    bool WriteChunk(DownloadThreadParam* record, int32_t offset, const char* data, int size);
-    // Aborts slow attempts, and every attempt once the download stops,
-    // until running is 0. Runs on the caller's thread.
-    void WatchAttempts(std::vector<std::unique_ptr<DownloadThreadParam>>& records, std::atomic<int>& running);
-    void SetWaiting(DownloadThreadParam* record, bool waiting);
-    std::FILE* OpenTarget(int count);
-    void KeepProgress(const std::vector<std::unique_ptr<DownloadThreadParam>>& records);
+    std::FILE* OpenTarget();
+    void KeepProgress(bool success);
 
     RequestFactory fnCreateRequest;
     ThreadStarter fnStartThread;
-    std::atomic<bool> bGiveUp{false};
+#ifdef PW_TEST_HOOKS
+    WriteObserver fnOnWrite;
+#endif
+    unsigned nRetryPauseMs = kDownloadRetryPauseMs;
     std::atomic<bool> bRestart{false};
     std::atomic<bool> bDiskFailed{false};
-    std::atomic<uint32_t> nLastByteMs{0};   // when a byte last arrived (or the ranges started)
-    std::atomic<int> nWaitingRanges{0};
-    bool bResume = false;                    // the ranges start from pKept's bytes
-    std::string strValidator;   // If-Range value from the size query; empty: no resume
-    std::wstring strFinalUrl;   // where the size query's redirects led: the ranges go there
-    unsigned nRetryPauseMs = kDownloadRetryPauseMs;
+    std::atomic<bool> bEnding{false};       // the round is over: workers leave
+    std::atomic<uint32_t> nLastByteMs{0};   // when a byte last arrived (or the round started)
+    bool bResume = false;                    // the round starts from pKept's bytes
+    std::string strValidator;   // If-Range value; empty: no resume. Write lock while workers run.
+    std::wstring strFinalUrl;   // where the size query's redirects led
+    // The URLs an interval may come from, in order: the final URL, then the
+    // original one when they differ.
+    std::wstring sources[2];
+    int nSources = 0;
+    // Valid during a round (DownLoadContent), guarded by the write lock.
+    std::FILE* pFile = nullptr;
+    CRangeScheduler scheduler;
+    CNetworkGate gate;
+    std::unique_ptr<Slot[]> slots;
+    int nSlots = 0;
+    std::shared_ptr<Shared> pShared;
 };
-
-// The size of the file behind url through the same two-step query as the
-// engine (WinHTTP HEAD, then WinINet GET); false when neither gave a size.
-// With validator, also the If-Range value of that answer (empty when none).
-// With finalUrl, also the URL the redirects led to (url itself when none).
-bool QueryRemoteFileSize(const CHttpDownload::RequestFactory& factory, const std::wstring& url, int32_t& size,
-                         std::string* validator = nullptr, std::wstring* finalUrl = nullptr);
-
-// The size in bytes, 0 when it could not be obtained.
-int32_t GetRemoteFileSize(const std::wstring& url);

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # The engine's time limits with the real stacks and the real limits (30 s):
 # a range whose answer stalls or trickles a byte every 20 s is asked for
-# again within 35 s, and the download completes; a cancel ends a download
-# whose reads block on a silent server within 1 s. Under Wine closing a
-# request handle does not end a call blocked on it: the engine leaves such a
-# call on its helper thread and goes on without it.
+# again within 35 s (at once by an idle worker, once it counts as stalled),
+# and the download completes; a cancel ends a download whose reads block on
+# a silent server within 1 s. Under Wine closing a request handle does not
+# end a call blocked on it: the engine goes on without that worker. A server
+# that accepts and drops every connection for 20 s is waited out.
 #   fetch_time_check.sh WINE_RUN FETCH_EXE STATE_DIR
 set -uo pipefail
 wine_run=${1:?}; fetch=${2:?}; state=${3:?}
@@ -51,4 +52,19 @@ check "cancel: exits 1" test "$?" = 1
 ms=$(tr -d '\r' <"$out" | sed -n 's/^elapsed_ms //p')
 echo "     cancel raised at 5000 ms, the download ended at ${ms:-?} ms"
 check "cancel: ends within 1 s of the cancel (${ms:-?} ms)" test "${ms:-999999}" -le 6000
+# Dropped connections: after the first MiB every answer is cut, and for
+# 20 s every request is read and its connection closed without an answer.
+out="$state/fetch/time-drop.txt"
+log="$(dirname "$fetch")/Log/pathwick-fetch.log"
+lines_before=$(wc -l <"$log" 2>/dev/null || echo 0)
+rm -f "$state/fetch/drop.bin"
+"$wine_run" "$fetch" "https://localhost:$port/files/slow.bin?down=20&downmode=drop&downafter=1048576&tag=td-$run_tag" \
+  "Z:$state/fetch/drop.bin" 5 >"$out" 2>&1 </dev/null
+check "dropped for 20 s: exit code 0" test "$?" = 0
+check "dropped for 20 s: file byte-identical" cmp -s "$state/fetch/drop.bin" "$state/root/slow.bin"
+ms=$(tr -d '\r' <"$out" | sed -n 's/^elapsed_ms //p')
+echo "     dropped for 20 s: the download took ${ms:-?} ms"
+check "dropped for 20 s: waited at the gate, not failed" \
+  bash -c "tail -n +$((lines_before + 1)) '$log' | grep -aq 'no network (error ' && ! tail -n +$((lines_before + 1)) '$log' | grep -aq 'failed for good'"
+check "dropped for 20 s: done within 5 s of the server's return (${ms:-?} ms)" test "${ms:-999999}" -le 25000
 [ "$fails" = 0 ]

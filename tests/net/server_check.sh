@@ -85,6 +85,21 @@ check "down=2 after 100000 bytes cuts there" test "$(bytes "http://localhost:$q/
 check "down: the port refuses connections" test "$(code "http://localhost:$q/files/data.bin")" = 000
 sleep 2.5
 check "down: served again after 2 s" cmp <(c "http://localhost:$q/files/data.bin") "$work/root/data.bin"
+check "downmode=mix after 100000 bytes cuts there" \
+  test "$(bytes "http://localhost:$q/files/data.bin?down=2&downmode=mix&downafter=100000&tag=mx")" = 100000
+m="$(code "http://localhost:$q/files/data.bin") $(code "http://localhost:$q/files/data.bin")"
+check "downmode=mix: the port stays open, one request dropped, one answered 502 ($m)" \
+  bash -c "[ '$m' = '000 502' ] || [ '$m' = '502 000' ]"
+sleep 2.5
+check "downmode=mix: served again after 2 s" cmp <(c "http://localhost:$q/files/data.bin") "$work/root/data.bin"
+touch "$work/root/failrange.flag"
+u="http://localhost:$p/files/data.bin?failrange=1500&failstatus=500"
+check "failrange: the range holding the byte fails" test "$(code -H 'Range: bytes=1000-1999' "$u")" = 500
+check "failrange: other ranges are served" test "$(code -H 'Range: bytes=2000-2999' "$u")" = 206
+rm -f "$work/root/failrange.flag"
+check "failrange: served once the flag is gone" test "$(code -H 'Range: bytes=1000-1999' "$u")" = 206
+check "noifrange: a 206 whatever If-Range says" \
+  test "$(code -H 'Range: bytes=0-9' -H 'If-Range: "other"' "http://localhost:$p/files/data.bin?noifrange=1")" = 206
 check "binds loopback only" bash -c "ss -ltn 2>/dev/null | grep -q '127.0.0.1:$p ' || ! command -v ss >/dev/null"
 echo "$fails failed"
 [ "$fails" = 0 ]

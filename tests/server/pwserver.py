@@ -55,11 +55,23 @@ Prints "PORT <n>" on standard output once it listens (and writes <n> to
                                  the port refuses connections for S seconds
                                  (the listening socket is closed; a request on
                                  an open connection is dropped); then it serves
+                     downmode=M  what the port does meanwhile: refuse (the
+                                 default, as above), drop (it accepts, reads
+                                 the request and closes without an answer) or
+                                 mix (every other request dropped, the others
+                                 answered 502, as a proxy whose upstream is out)
                      fail_after=N  once N body bytes of the file are sent,
                                  every answer in progress is cut, the flag file
                                  (flagfile=PATH, default <root>/fail_after.flag)
                                  is created, and every file request gets 503
                                  until the flag file is removed; once only
+                     failrange=B range requests whose range holds byte B get
+                                 failstatus (404 without) while the flag file
+                                 (flagfile=PATH, default <root>/failrange.flag)
+                                 exists
+                     failafterstatus=S  the status fail_after= answers (503)
+                     noifrange=1 a 206 whatever If-Range says (a farm member
+                                 that ignores it)
                    --faults QUERY applies switches to every file request (a
                    request's own query wins): "--faults down=20&downafter=8388608"
   /producturl...   a small HTML page (the product's web pages)
@@ -102,6 +114,7 @@ file_sent = {}      # (tag, path) -> body bytes sent
 fault_answers = {}  # (tag, path) -> answers given a time fault so far
 triggered = set()   # (kind, tag, path) of down= and fail_after= that fired
 cut_generation = [0]  # raised to cut every file answer in progress
+mix_count = [0]     # requests met by downmode=mix
 
 
 def record(entry, hit=False, hits_file=None):
@@ -181,6 +194,12 @@ class Handler(BaseHTTPRequestHandler):
         entry = self.entry(query)
         if self.server.is_down():
             self.close_connection = True  # the network is out: no answer
+            if self.server.down_mode == "mix":
+                with state_lock:
+                    mix_count[0] += 1
+                    answer = mix_count[0] % 2 == 0
+                if answer:
+                    self.send_small(502, b"<html><body>502 Bad Gateway</body></html>\n", "text/html", head)
             return
         if path.startswith("/collect"):
             record(entry, hit=True, hits_file=self.server.hits_file)
@@ -260,8 +279,16 @@ class Handler(BaseHTTPRequestHandler):
         fail_after = int(query.get("fail_after", ["0"])[0] or 0)
         flag_file = query.get("flagfile", [os.path.join(root, "fail_after.flag")])[0]
         if fail_after and ("fail_after",) + key in triggered and os.path.exists(flag_file):
-            return self.send_small(503, b"<html><body>503 Service Unavailable</body></html>\n", "text/html",
+            status = int(query.get("failafterstatus", ["503"])[0] or 503)
+            return self.send_small(status, b"<html><body>%d</body></html>\n" % status, "text/html",
                                    head, error_extra)
+        fail_range = query.get("failrange", [None])[0]
+        if fail_range is not None and self.headers.get("Range") and not head:
+            rng = parse_range(self.headers.get("Range"), size)
+            range_flag = query.get("flagfile", [os.path.join(root, "failrange.flag")])[0]
+            if isinstance(rng, tuple) and rng[0] <= int(fail_range) <= rng[1] and os.path.exists(range_flag):
+                status = int(query.get("failstatus", ["404"])[0] or 404)
+                return self.send_small(status, NOT_FOUND_BODY, "text/html", head)
         failfirst = int(query.get("failfirst", ["0"])[0] or 0)
         failing = False
         if failfirst > 0 and not head:
@@ -275,7 +302,8 @@ class Handler(BaseHTTPRequestHandler):
             return self.send_small(fail_status, NOT_FOUND_BODY, "text/html", head, error_extra)
         rng = None if flag("norange") else parse_range(self.headers.get("Range"), size)
         if_range = self.headers.get("If-Range")
-        if isinstance(rng, tuple) and if_range is not None and if_range.strip() not in (etag, last_modified):
+        if (isinstance(rng, tuple) and if_range is not None and if_range.strip() not in (etag, last_modified)
+                and not flag("noifrange")):
             rng = None  # the file changed since the validator was taken
         if rng == "unsatisfiable":
             self.send_response(416)
@@ -316,6 +344,7 @@ class Handler(BaseHTTPRequestHandler):
             "fault": fault, "from": fault_from, "trickle": number, "key": key,
             "times": int(query.get("times", ["1" if at is not None else "0"])[0] or 0),
             "down": float(query.get("down", ["0"])[0] or 0),
+            "downmode": query.get("downmode", ["refuse"])[0],
             "downafter": int(query.get("downafter", ["1048576"])[0] or 0),
             "fail_after": fail_after, "flagfile": flag_file,
         }
@@ -445,7 +474,7 @@ class Handler(BaseHTTPRequestHandler):
         with state_lock:
             cut_generation[0] += 1
         if kind == "down":
-            self.server.go_down(plan["down"])
+            self.server.go_down(plan["down"], plan["downmode"])
         if self.server.verbose:
             sys.stderr.write("fault %s fired for %s\n" % (kind, "/".join(plan["key"])))
 
@@ -489,16 +518,21 @@ class Server(socketserver.ThreadingMixIn, socketserver.TCPServer):
     allow_reuse_address = True
     request_queue_size = 128
     down_until = 0.0  # time.monotonic() until which the port refuses connections
+    down_mode = "refuse"
     faults = {}
 
     def is_down(self):
         return time.monotonic() < self.down_until
 
-    def go_down(self, seconds):
+    def go_down(self, seconds, mode="refuse"):
         """Refuses connections for SECONDS: the listening socket stops at once
         (a shut listening socket resets new connections) and serve() closes it
-        and opens a new one when the time is up."""
+        and opens a new one when the time is up. Modes drop and mix keep the
+        port open and leave the requests to handle_any."""
+        self.down_mode = mode
         self.down_until = time.monotonic() + seconds
+        if mode != "refuse":
+            return
         try:
             self.socket.shutdown(socket.SHUT_RDWR)
         except OSError:
@@ -506,7 +540,7 @@ class Server(socketserver.ThreadingMixIn, socketserver.TCPServer):
 
     def serve(self):
         while True:
-            if self.down_until:
+            if self.down_until and self.down_mode == "refuse":
                 self.socket.close()
                 while self.is_down():
                     time.sleep(0.05)
@@ -515,7 +549,7 @@ class Server(socketserver.ThreadingMixIn, socketserver.TCPServer):
                 self.server_bind()
                 self.server_activate()
             ready, _, _ = select.select([self], [], [], 0.2)
-            if ready and not self.down_until:
+            if ready and not (self.down_until and self.down_mode == "refuse"):
                 self._handle_request_noblock()
 
     def finish_request(self, request, client_address):

@@ -27,7 +27,7 @@ struct CProbe {
         // fixed fault record is written instead.
         LogWrite(LogFunctionName(__PRETTY_FUNCTION__).c_str(), "src\\probe\\LogProbe.cpp", 99, kLogInfo,
                  "%s", reinterpret_cast<const char*>(static_cast<uintptr_t>(16)));
-        LogWriteW(L"CProbe::Records", L"C:\\src\\LogProbe.cpp", 100, kLogInfo, L"%ls",
+        LogWriteW("CProbe::Records", L"C:\\src\\LogProbe.cpp", 100, kLogInfo, L"%ls",
                   reinterpret_cast<const wchar_t*>(static_cast<uintptr_t>(16)));
         LOG_INFO("after the faults");
     }

@@ -21,6 +21,10 @@ check "Yes answers the question" press_box_button "$box" "&Yes"
 check "the window closes" wait_app_exit 45
 check "exit code 0 ($app_rc)" [ "$app_rc" = 0 ]
 check "the download stopped first ($((SECONDS - t0)) s)" log_has "closing: the download stopped"
-check "every worker ended" [ "$(log_count 'SUCCCESS!')" = 5 ]
+# A worker whose read is still blocked when the engine stops (under Wine a
+# closed handle does not end it) is left behind and ends on its own.
+left_behind() { grep -ao '[0-9]* worker(s) left behind in a blocked read' "$logfile" | awk '{ n += $1 } END { print n + 0 }'; }
+check "every worker ended or was left in its read ($(log_count 'SUCCCESS!') + $(left_behind))" \
+      [ "$(( $(log_count 'SUCCCESS!') + $(left_behind) ))" = 5 ]
 check "the partial file is gone" test ! -e "$datadir/corvane-download.exe"
 check "nothing more was shown" sh -c "! grep -aqF 'VerifyInstaller' '$logfile'"

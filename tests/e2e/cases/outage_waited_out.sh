@@ -23,6 +23,6 @@ check "no box during the outage" no_message_box
 check "download ended with success" wait_for 180 log_has "HttpDownloadEnd$(printf '\xa3\xba')Success"
 check "finish state" wait_for 60 log_has "UpdateWindowSate:kWindow_Finish"
 check "no failure box at any time" sh -c "! grep -aqF 'HttpDownloadEnd$(printf '\xa3\xba')Failed' '$logfile'"
-local sent; sent=$(curl -s "http://127.0.0.1:$port/stats" | sed -n 's/.*"body_bytes": \([0-9]*\).*/\1/p')
+local sent; sent=$(body_bytes)
 check "the server sent at most 1.1x the file (${sent:-?} of $size bytes)" \
       awk -v s="${sent:-999999999}" -v f="$size" 'BEGIN { exit !(s <= 1.1 * f) }'

@@ -1,12 +1,12 @@
 # Retry after a failure halfway keeps the bytes: the rest only is sent (at most 0.6x the file), the bar never moves back and the speed line agrees with it.
 #
-# Once half the installer is sent the server cuts every answer and gives 503
+# Once half the installer is sent the server cuts every answer and gives 500
 # until its flag file goes: the ranges spend their budget and the failure
 # box comes. The flag is removed, Retry pressed, and while the download goes
 # on the bar's percentage and the speed line's megabytes are read once per
 # half second (25 KB/s: five ranges of 5000 bytes a second).
 
-start_server --rate 5000 --faults 'fail_after=320000'
+start_server --rate 5000 --faults 'fail_after=320000&failafterstatus=500'
 rm -f "$logfile"
 local size; size=$(stat -c %s "$work/root/brisklane-pathwick.exe")
 start_app
@@ -16,7 +16,6 @@ click "$w" $install_x $install_y
 # Eleven attempts 2 s apart per range after the cut.
 find_message_box 90 >/dev/null
 expect_box 01-failure-box "the failure box after the budget" "Network error. Please check your network settings.\n\nClick Abort to cancel installation, Retry to try again, or Ignore to download via browser." || return
-body_bytes() { curl -s "http://127.0.0.1:$port/stats" | sed -n 's/.*"body_bytes": \([0-9]*\).*/\1/p'; }
 local before; before=$(body_bytes)
 local kept; kept=$(stat -c %s "$datadir/corvane-download.exe" 2>/dev/null || echo 0)
 check "the partial file is there at the box ($kept bytes)" [ "$kept" -gt 0 ]

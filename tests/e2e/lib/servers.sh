@@ -45,4 +45,7 @@ while time.time() < end:
 # as the installer from the next request on.
 serve() { cp "$work/root/$1.exe" "$work/root/brisklane-pathwick.exe"; }
 
+# The file body bytes the server has sent so far.
+body_bytes() { curl -s "http://127.0.0.1:$port/stats" | sed -n 's/.*"body_bytes": \([0-9]*\).*/\1/p'; }
+
 no_hits() { [ -z "$(curl -s "http://127.0.0.1:$port/hits")" ]; }
