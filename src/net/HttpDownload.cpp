@@ -137,6 +137,11 @@ int CHttpDownload::DownloadImp()
     // One proxy for the whole download: every range and retry goes its way.
     // A cancel ends a slow configuration script's wait.
     SettleProxy(pParam->strDownloadUrl, ProxyCancel{&ProxyCancelFlag, pbCancel});
+    if (Cancelled()) {
+        // The choice was not kept: a request now would settle it again.
+        LOG_INFO("ERR:cancelled while the proxy was settled");
+        return kDownloadFailed;
+    }
     for (int round = 0;; ++round) {
         if (!GetDownloadFileSize()) {
             LOG_INFO("ERR:GetDownloadFileSize fail!");
