@@ -15,7 +15,7 @@
 #
 # Deployment settings: those of the test build (every host the local test
 # server on PW_SERVER_PORT, publisher "Brisklane Test Publisher") unless
-# PW_DOWNLOAD_HOST, PW_PRODUCT_URL_HOST, PW_COLLECTOR_HOST, PW_PAYLOAD_PUBLISHER
+# PW_DOWNLOAD_HOST, PW_MIRROR_HOSTS, PW_PRODUCT_URL_HOST, PW_COLLECTOR_HOST, PW_PAYLOAD_PUBLISHER
 # are set; PW_ANALYTICS_PROPERTY_ID, PW_PAYLOAD_PUBLISHER_O,
 # PW_PAYLOAD_PUBLISHER_C, PW_PAYLOAD_ROOT_SHA256 and PW_PAYLOAD_MIN_VERSION
 # keep the project's defaults unless set. A release without a root pin or
@@ -56,7 +56,7 @@ settings=(
 )
 # Settings not given are removed from the tree's cache, so that a value from
 # an earlier run cannot linger.
-for name in PW_ANALYTICS_PROPERTY_ID PW_PAYLOAD_PUBLISHER_O PW_PAYLOAD_PUBLISHER_C PW_PAYLOAD_ROOT_SHA256 \
+for name in PW_MIRROR_HOSTS PW_ANALYTICS_PROPERTY_ID PW_PAYLOAD_PUBLISHER_O PW_PAYLOAD_PUBLISHER_C PW_PAYLOAD_ROOT_SHA256 \
             PW_PAYLOAD_MIN_VERSION; do
   if [ -n "${!name+set}" ]; then settings+=(-D"$name=${!name}"); else settings+=(-U"$name"); fi
 done

@@ -25,7 +25,7 @@ void CMainFrameWnd::StartInstallRequest()
 void CMainFrameWnd::InstallRequestWorker()
 {
     LOG_INFO("get file size begin");
-    const int32_t size = GetRemoteFileSize(strDownloadUrl);
+    const int32_t size = GetRemoteFileSize(downloadUrls, &strUrlInUse);
     LOG_INFO("get file size end");
     if (size == 0 && ProxySignInRefused()) {
         // The proxy's sign-in was cancelled: the download would ask again.
@@ -49,7 +49,7 @@ void CMainFrameWnd::InstallRequestWorker()
     }
     const int32_t fileMB = FileSizeToMB(size);
     if (HasEnoughSpace(freeMB, fileMB)) {
-        StartDownload(strDownloadUrl, DownloadedFilePath(), size);
+        StartDownload(downloadUrls, DownloadedFilePath(), size);
         return;
     }
     LOG_INFO("OnClickInstall\xA3\xBA" "filesize:%dMB--FreeSize:%dMB", static_cast<int>(fileMB),
@@ -70,9 +70,9 @@ void CMainFrameWnd::PrepareAnalyticsUrls()
     PrepareAnalytics(languageManager, bNoAnalytics);
 }
 
-bool CMainFrameWnd::StartDownload(const std::wstring& url, const std::wstring& file, int32_t approvedSize)
+bool CMainFrameWnd::StartDownload(const std::vector<std::wstring>& urls, const std::wstring& file, int32_t approvedSize)
 {
-    if (url.empty() || file.empty())
+    if (urls.empty() || urls.front().empty() || file.empty())
         return false;
     {
         std::lock_guard<std::mutex> lock(mtxDownloads);
@@ -85,7 +85,7 @@ bool CMainFrameWnd::StartDownload(const std::wstring& url, const std::wstring& f
     }
     // The speed line shows nothing of an earlier download.
     meter.Start(0);
-    std::thread(&CMainFrameWnd::DownloadWorker, this, url, file, approvedSize).detach();
+    std::thread(&CMainFrameWnd::DownloadWorker, this, urls, file, approvedSize).detach();
     return true;
 }
 
@@ -96,7 +96,7 @@ void CMainFrameWnd::DownloadEngineEnded()
         SetEvent(hEnginesIdle.Get());
 }
 
-void CMainFrameWnd::DownloadWorker(std::wstring url, std::wstring file, int32_t approvedSize)
+void CMainFrameWnd::DownloadWorker(std::vector<std::wstring> urls, std::wstring file, int32_t approvedSize)
 {
     DownloadParam param;
     param.nApprovedSize = approvedSize;
@@ -104,7 +104,10 @@ void CMainFrameWnd::DownloadWorker(std::wstring url, std::wstring file, int32_t 
     param.pUserData = this;
     param.pMeter = &meter;
     param.pKept = &kept;
-    param.strDownloadUrl = url;
+    param.strDownloadUrl = urls.front();
+    param.mirrorUrls.assign(urls.begin() + 1, urls.end());
+    // Written before the end event, whose failure question reads it.
+    param.pUrlInUse = &strUrlInUse;
     param.strSavePath = file;
     HttpDownload(&param, &CMainFrameWnd::OnDownloadEvent, &bCancelDownload);
 }

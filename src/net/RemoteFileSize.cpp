@@ -2,6 +2,7 @@
 
 #include "logging/Log.h"
 #include "net/HttpHeader.h"
+#include "net/ProxySettings.h"
 #include "net/ProxySignIn.h"
 
 #include <memory>
@@ -88,4 +89,18 @@ int32_t GetRemoteFileSize(const std::wstring& url)
     if (!QueryRemoteFileSize(&CBaseRequest::CreateInstance, url, size))
         return 0;
     return size;
+}
+
+int32_t GetRemoteFileSize(const std::vector<std::wstring>& urls, std::wstring* urlInUse)
+{
+    for (const std::wstring& url : urls) {
+        if (&url != &urls.front())
+            LOG_INFO_W(L"GetRemoteFileSize: next host %ls", ProxyKeyOf(url).c_str());
+        if (urlInUse != nullptr)
+            *urlInUse = url;
+        const int32_t size = GetRemoteFileSize(url);
+        if (size != 0 || ProxySignInRefused())
+            return size;
+    }
+    return 0;
 }

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 // Makes the request object of one exchange (type 0 WinHTTP, 1 WinINet).
 using RequestFactory = std::function<CBaseRequest*(int type)>;
@@ -25,3 +26,6 @@ bool QueryRemoteFileSize(const RequestFactory& factory, const std::wstring& url,
 
 // The size in bytes, 0 when it could not be obtained.
 int32_t GetRemoteFileSize(const std::wstring& url);
+// The size at the first of urls that gives one (a download URL, then its
+// mirrors), 0 when none does. With urlInUse, the URL last asked.
+int32_t GetRemoteFileSize(const std::vector<std::wstring>& urls, std::wstring* urlInUse = nullptr);
