@@ -225,7 +225,7 @@ ProxyChoice ResolveProxy(const std::wstring& url, const ProxyCancel& cancelled)
 
 bool ProxyCancelFlag(const void* flag)
 {
-    return __atomic_load_n(static_cast<const bool*>(flag), __ATOMIC_RELAXED);
+    return flag != nullptr && __atomic_load_n(static_cast<const bool*>(flag), __ATOMIC_RELAXED);
 }
 
 bool ProxyCancelAtomic(const void* flag)

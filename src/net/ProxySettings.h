@@ -40,7 +40,7 @@ struct ProxyCancel {
     bool operator()() const { return fnCancelled != nullptr && fnCancelled(pContext); }
 };
 // Checks for a bool flag (the engine's cancel flag) and a std::atomic<bool>
-// (a request's bAborted), read atomically.
+// (a request's bAborted), read atomically; no flag: never cancelled.
 bool ProxyCancelFlag(const void* flag);
 bool ProxyCancelAtomic(const void* flag);
 
