@@ -205,14 +205,15 @@ int CHttpDownload::GetDownloadFileSize()
     // Down the list until a URL gives a size, the approved one when a size
     // was approved: a mirror with another size holds another file.
     LOG_INFO("GetDownloadFileSize....");
+    nUrlInUse = 0;
     int result = kDownloadNoSize;
     for (size_t i = 0; i < urls.size(); ++i) {
         const std::wstring host = ProxyKeyOf(urls[i]);
         if (i > 0)
             LOG_INFO_W(L"GetDownloadFileSize: next host %ls", host.c_str());
-        nUrlInUse = static_cast<int>(i);
         strValidator.clear();
-        if (!QueryRemoteFileSize(fnCreateRequest, urls[i], nFileSize, &strValidator, &strFinalUrl)) {
+        if (!QueryRemoteFileSize(fnCreateRequest, urls[i], nFileSize, &strValidator, &strFinalUrl,
+                                 &strLastModified)) {
             LOG_INFO_W(L"ERR:GetDownloadFileSize fail! (%ls)", host.c_str());
             continue;
         }
@@ -224,17 +225,18 @@ int CHttpDownload::GetDownloadFileSize()
             result = kDownloadFailed;
             continue;
         }
+        nUrlInUse = static_cast<int>(i);
         if (strFinalUrl != urls[i])
             LOG_INFO_W(L"GetDownloadFileSize: final host %ls", ProxyKeyOf(strFinalUrl).c_str());
         // The ranges go to the final URL; an interval that fails there for
         // good goes on from the URL itself, then from the later mirrors,
         // each asked for its size and version before its first interval.
         sources.clear();
-        sources.push_back(Source{strFinalUrl, static_cast<int>(i), SourceState::kGood});
+        sources.push_back(Source{strFinalUrl, static_cast<int>(i), SourceState::kGood, strValidator});
         if (strFinalUrl != urls[i])
-            sources.push_back(Source{urls[i], static_cast<int>(i), SourceState::kGood});
+            sources.push_back(Source{urls[i], static_cast<int>(i), SourceState::kGood, strValidator});
         for (size_t j = i + 1; j < urls.size(); ++j)
-            sources.push_back(Source{urls[j], static_cast<int>(j), SourceState::kUnchecked});
+            sources.push_back(Source{urls[j], static_cast<int>(j), SourceState::kUnchecked, std::string()});
         return kDownloadOk;
     }
     return result;
@@ -261,13 +263,13 @@ int CHttpDownload::NextSource(std::unique_lock<std::mutex>& lock, int from, bool
             pShared->wake.wait_for(lock, std::chrono::milliseconds(CurrentNetTimeLimits().nWatchMs));
         if (source.eState == SourceState::kUnchecked) {
             source.eState = SourceState::kChecking;
-            nUrlInUse = source.nUrl;
             const std::wstring url = source.strUrl;
             const std::wstring host = ProxyKeyOf(url);
             int32_t size = 0;
             std::string validator;
+            std::string modified;
             lock.unlock();
-            const bool sized = QueryRemoteFileSize(fnCreateRequest, url, size, &validator);
+            const bool sized = QueryRemoteFileSize(fnCreateRequest, url, size, &validator, nullptr, &modified);
             lock.lock();
             // A mirror holds the same file or is not used: the bytes of two
             // files (or versions) are never mixed.
@@ -278,13 +280,15 @@ int CHttpDownload::NextSource(std::unique_lock<std::mutex>& lock, int from, bool
                 LOG_INFO_W(L"ERR:mirror %ls has another file (%d bytes, this download %d): not used", host.c_str(),
                            size, nFileSize);
                 source.eState = SourceState::kDropped;
-            } else if (validator != strValidator) {
-                LOG_INFO_W(L"ERR:mirror %ls has another version of the file (its validator differs): not used",
-                           host.c_str());
+            } else if (!strValidator.empty() && validator != strValidator &&
+                       (modified.empty() || modified != strLastModified)) {
+                LOG_INFO_W(L"ERR:mirror %ls has another version of the file (another validator and no same "
+                           L"Last-Modified): not used", host.c_str());
                 source.eState = SourceState::kDropped;
             } else {
                 LOG_INFO_W(L"mirror %ls has the same file", host.c_str());
                 source.eState = SourceState::kGood;
+                source.strValidator = validator;
             }
             pShared->wake.notify_all();
         }
@@ -669,7 +673,8 @@ void CHttpDownload::Work(const std::shared_ptr<Shared>& shared, int index)
                 gate.ProbeDropped();
             continue;
         }
-        const RangeAsk ask{grant.nFirst, grant.nEnd - 1, nFileSize, strValidator};
+        const RangeAsk ask{grant.nFirst, grant.nEnd - 1, nFileSize,
+                           sources[static_cast<size_t>(grant.nSource)].strValidator};
         const std::wstring range = RangeHeaders(ask.nFirst, ask.nLast, std::string());
         if (range != logged) {
             LOG_INFO_W(L"[Thread][%d][%d][%ls] beging...", threadId, index, range.c_str());
@@ -750,6 +755,8 @@ void CHttpDownload::Work(const std::shared_ptr<Shared>& shared, int index)
                     if (!scheduler.IsSingle())
                         reached = 0;
                     BecomeSingle(index, verdict.strValidator, stack);
+                    if (!verdict.strValidator.empty())
+                        sources[static_cast<size_t>(grant.nSource)].strValidator = verdict.strValidator;
                     verdict.eAnswer = RangeAnswer::kBody;
                     from = 0;
                 }

@@ -155,8 +155,8 @@ struct DownloadParam {
     // strDownloadUrl (mirrors).
     std::vector<std::wstring> mirrorUrls;
     // Optional: set before the end event to the URL (strDownloadUrl or a
-    // mirror) that the download turned to last: the size query's, a
-    // mirror's check, an interval's move. Owned by the caller.
+    // mirror) last in use: the one that gave the size (strDownloadUrl when
+    // none did), then the last an interval moved to. Owned by the caller.
     std::wstring* pUrlInUse = nullptr;
 };
 
@@ -264,18 +264,22 @@ private:
     std::atomic<uint32_t> nLastByteMs{0};   // when a byte last arrived (or the round started)
     bool bResume = false;                    // the round starts from pKept's bytes
     std::string strValidator;   // If-Range value; empty: no resume. Write lock while workers run.
+    std::string strLastModified;   // the size query's Last-Modified (mirrors of the same file share it)
     std::wstring strFinalUrl;   // where the size query's redirects led
     // The download URL, then the mirrors: the URLs the file may come from.
     std::vector<std::wstring> urls;
-    int nUrlInUse = 0;          // index in urls of the URL the size query, a mirror check or a move asked last
+    int nUrlInUse = 0;          // index in urls of the URL in use: the size's, then the last moved to
     // Where an interval may come from, in order: the final URL of the first
     // URL that gave the size, that URL when they differ, then the later
-    // mirrors. Write lock while workers run.
+    // mirrors. Write lock while workers run. A mirror is used when it has
+    // the same size and the same validator, or its own ETag with the same
+    // Last-Modified date: the same file on another server.
     enum class SourceState { kGood, kUnchecked, kChecking, kDropped };
     struct Source {
         std::wstring strUrl;
         int nUrl = 0;           // index in urls
         SourceState eState = SourceState::kGood;
+        std::string strValidator;   // its If-Range value (a mirror's ETag may be its own)
     };
     std::vector<Source> sources;
     uint32_t nGateOpens = 0;    // how often the gate opened (write lock)

@@ -1908,8 +1908,16 @@ TEST(NetDownload, MirrorsTakeOverWhatTheirHostCannotServe)
              RangesFail(s, 410);
              s.hosts[L"m2.example"].etag = "\"other\"";
          },
-         -1, 0, {"ERR:mirror https://m2.example has another version of the file (its validator differs): not used"},
-         L"https://m3.example/setup.exe", {}},
+         -1, 0, {"ERR:mirror https://m2.example has another version of the file"}, L"https://m3.example/setup.exe",
+         {}},
+        {"second mirror its own ETag, the same Last-Modified",
+         [](FakeServer& s) {
+             RangesFail(s, 403);
+             s.hosts[L"m2.example"].etag = "\"own\"";
+             s.lastModified = "Tue, 01 Dec 2026 10:00:00 GMT";
+         },
+         -1, 0, {"mirror https://m2.example has the same file"}, L"https://m2.example/setup.exe?token=SECRET",
+         {L"m3.example"}},
         {"every host fails",
          [](FakeServer& s) {
              RangesFail(s, 404);
@@ -1918,7 +1926,7 @@ TEST(NetDownload, MirrorsTakeOverWhatTheirHostCannotServe)
          },
          -1, -4, {"ERR:mirror https://m2.example gave no size: not used", "ERR:mirror https://m3.example gave no size",
                   "failed for good"},
-         L"https://m3.example/setup.exe", {}},
+         L"https://files.example/setup.exe?token=SECRET", {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
