@@ -537,6 +537,21 @@ void CHttpDownload::WaitAtGate(uint32_t now, uint32_t retryAfterMs, bool probe, 
         LOG_INFO("[Thread][%d][%d][%s] no network (error %u): waiting %u ms", threadId, index, stack, error, wait);
 }
 
+void CHttpDownload::MoveToSource(int index, int from, int next, const wchar_t* why)
+{
+    const int threadId = static_cast<int>(CurrentThreadIdForLog());
+    const Source& was = sources[static_cast<size_t>(from)];
+    const Source& now = sources[static_cast<size_t>(next)];
+    if (now.nUrl == was.nUrl)
+        LOG_INFO("[Thread][%d][%d] the final URL failed, once more through the original URL", threadId, index);
+    else
+        LOG_INFO_W(L"[Thread][%d][%d] %ls at %ls: bytes %d-%d go on from %ls", threadId, index, why,
+                   ProxyKeyOf(was.strUrl).c_str(), scheduler.Position(index),
+                   scheduler.Position(index) + scheduler.Left(index) - 1, ProxyKeyOf(now.strUrl).c_str());
+    scheduler.Move(index, next);
+    nUrlInUse = now.nUrl;
+}
+
 void CHttpDownload::BecomeSingle(int index, const std::string& validator, const char* stack)
 {
     LOG_INFO("[Thread][%d][%d][%s] status 200 with the whole file (%d bytes): one stream from byte 0, the other "
@@ -792,12 +807,7 @@ void CHttpDownload::Work(const std::shared_ptr<Shared>& shared, int index)
             if (Stopped())
                 break;
             if (next >= 0 && scheduler.Left(index) > 0) {
-                LOG_INFO_W(L"[Thread][%d][%d] no network at %ls: bytes %d-%d go on from %ls", threadId, index,
-                           ProxyKeyOf(sources[static_cast<size_t>(from)].strUrl).c_str(), scheduler.Position(index),
-                           scheduler.Position(index) + scheduler.Left(index) - 1,
-                           ProxyKeyOf(sources[static_cast<size_t>(next)].strUrl).c_str());
-                scheduler.Move(index, next);
-                nUrlInUse = sources[static_cast<size_t>(next)].nUrl;
+                MoveToSource(index, from, next, L"no network");
                 if (!freeOutage)
                     continue;   // no cost: the next host is asked at once
             } else if (!freeOutage && SteadyMs() - nLastByteMs.load() < limits.nOutageMs) {
@@ -855,16 +865,7 @@ void CHttpDownload::Work(const std::shared_ptr<Shared>& shared, int index)
             if (next >= 0) {
                 // A fresh budget from the next source: the original URL
                 // (and its redirects) after its final URL, then the mirrors.
-                if (sources[static_cast<size_t>(next)].nUrl == sources[static_cast<size_t>(from)].nUrl)
-                    LOG_INFO("[Thread][%d][%d] the final URL failed, once more through the original URL", threadId,
-                             index);
-                else
-                    LOG_INFO_W(L"[Thread][%d][%d] %ls failed: bytes %d-%d go on from %ls", threadId, index,
-                               ProxyKeyOf(sources[static_cast<size_t>(from)].strUrl).c_str(),
-                               scheduler.Position(index), scheduler.Position(index) + scheduler.Left(index) - 1,
-                               ProxyKeyOf(sources[static_cast<size_t>(next)].strUrl).c_str());
-                scheduler.Move(index, next);
-                nUrlInUse = sources[static_cast<size_t>(next)].nUrl;
+                MoveToSource(index, from, next, L"failed");
                 idle = 0;
                 triedOther = false;
             } else {

@@ -232,6 +232,9 @@ private:
                      int32_t offset);
     // Waits at the network gate; false when the download stopped.
     bool PassGate(std::unique_lock<std::mutex>& lock, int index, bool& probe);
+    // Worker index's interval goes on from source next instead of from, with
+    // its bytes; logged with why and both hosts (write lock held).
+    void MoveToSource(int index, int from, int next, const wchar_t* why);
     // An attempt found no network: the gate closes, logged (write lock held).
     void WaitAtGate(uint32_t now, uint32_t retryAfterMs, bool probe, int index, const char* stack, int status,
                     unsigned error);

@@ -1900,7 +1900,7 @@ TEST(NetDownload, MirrorsTakeOverWhatTheirHostCannotServe)
              s.hosts[L"m2.example"].content = "another file";
          },
          -1, 0,
-         {"https://files.example failed: bytes ", "ERR:mirror https://m2.example has another file (12 bytes, this "
+         {"failed at https://files.example: bytes ", "ERR:mirror https://m2.example has another file (12 bytes, this "
           "download 200000): not used", "go on from https://m3.example"},
          L"https://m3.example/setup.exe", {}},
         {"second mirror another version",

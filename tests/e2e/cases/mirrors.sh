@@ -1,4 +1,4 @@
-# The package's mirrors: a 404, a host that dies halfway, an unresolvable name (/S), a mirror with another file, and all three failing.
+# The package's mirrors: a 404, a host that dies halfway, an unresolvable name (/S), a mirror with another file, all three failing, Ignore.
 #
 # The test package names two mirrors of the download host (localhost:port):
 # localhost:port+100 and localhost:port+200 (lib/servers.sh). Five short
@@ -13,7 +13,9 @@
 # 4. /S with ranges refused by the download host and another file on the
 #    second host: that host is not used (the log says why), the third one
 #    serves;
-# 5. all three hosts answer 404: the usual box in the window, exit 5 with /S.
+# 5. all three hosts fail (the first two refuse ranges, the third is down):
+#    the usual box in the window, whose Ignore opens the second host's URL,
+#    the last in use; exit 5 with /S.
 
 local size finished failed box
 failed="HttpDownloadEnd$(printf '\xa3\xba')Failed"
@@ -81,21 +83,22 @@ check "another file: the second host not used, and why" \
 check "another file: no file bytes from the second host ($(body_bytes_at "$m2"))" [ "$(body_bytes_at "$m2")" = 0 ]
 check "another file: the third host served" log_has "go on from https://localhost:$m3"
 
-# 5. All three hosts answer 404.
+# 5. All three hosts fail.
 stop_servers
-start_server
-start_mirror 2
-start_mirror 3
-rm -f "$work/root/brisklane-pathwick.exe" "$work/root2/brisklane-pathwick.exe" "$work/root3/brisklane-pathwick.exe"
-rm -f "$logfile"
+start_server --faults "rangestatus=404"
+start_mirror 2 --faults "rangestatus=410"
+rm -f "$logfile" "$PW_BROWSER_RECORD"
 start_app
 local w; w=$(find_main_window 60) || { fail "all failing: main window shown"; return; }
 sleep 1
 click "$w" $install_x $install_y
 box=$(find_message_box 60) || { fail "all failing: the failure box"; return; }
-check "all failing: the third host asked" log_has "GetRemoteFileSize: next host https://localhost:$m3"
+check "all failing: the second host taken" log_has "failed at https://localhost:$port: bytes "
+check "all failing: the third host asked" log_has "ERR:mirror https://localhost:$m3 gave no size: not used"
 expect_box 01-all-failing "all failing: the usual box" "Network error. Please check your network settings.\n\nClick Abort to cancel installation, Retry to try again, or Ignore to download via browser." || return
-check "all failing: Abort pressed" press_box_button "$box" "&Abort"
-check "all failing: Abort closes the window" wait_app_exit 15
+check "all failing: Ignore pressed" press_box_button "$box" "&Ignore"
+check "all failing: Ignore opens the second host's URL" \
+      wait_for 15 grep -sqF "https://localhost:$m2/pathwick/brisklane-pathwick.exe" "$PW_BROWSER_RECORD"
+stop_app
 rm -f "$logfile"
 run_silent "all failing" 5
