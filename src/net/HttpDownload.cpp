@@ -787,8 +787,21 @@ void CHttpDownload::Work(const std::shared_ptr<Shared>& shared, int index)
                     }
                     lock.lock();
                 }
-                if (verdict.eAnswer == RangeAnswer::kChanged)
-                    bRestart = true;
+                if (verdict.eAnswer == RangeAnswer::kChanged) {
+                    Source& source = sources[static_cast<size_t>(grant.nSource)];
+                    if (source.nUrl == sources.front().nUrl) {
+                        bRestart = true;
+                    } else {
+                        // A mirror that now serves another version is not
+                        // used any more; the download's version goes on
+                        // from the next source.
+                        if (source.eState != SourceState::kDropped)
+                            LOG_INFO_W(L"ERR:mirror %ls answered with another version of the file: not used",
+                                       ProxyKeyOf(source.strUrl).c_str());
+                        source.eState = SourceState::kDropped;
+                        verdict.eAnswer = RangeAnswer::kGiveUp;
+                    }
+                }
             }
             slow = slot->bSlow;
             slot->pActive = nullptr;

@@ -42,7 +42,8 @@
 // while another host has not been tried since the worker's last answer,
 // goes on from the next host with the bytes kept. Before its first interval
 // a mirror is asked for its size and validator: another size or version is
-// not used (never mixed), and neither is a mirror that gives no size.
+// not used (never mixed), and neither is a mirror that gives no size or that
+// later answers with another version.
 //
 // Approved size: a caller that checked the free space for a size names it,
 // and the engine downloads exactly that many bytes or nothing: a size query

@@ -67,6 +67,7 @@ struct FakeHost {
     bool rangeOnly = false;
     std::string content;            // when set, another file
     std::string etag;               // when set, another ETag
+    std::string rangeEtag;          // when set, its 206 answers carry this ETag
     int64_t dieAfter = -1;          // once this host sent that many body bytes, it is down
     int64_t sent = 0;               // body bytes this host sent (server lock)
 };
@@ -275,8 +276,10 @@ public:
             errorStatus = pServer->cdnRangeStatus;
         if (ranged && first <= pServer->failAt && pServer->failAt <= last)
             errorStatus = pServer->failStatus;
-        if (!pServer->rangeEtag.empty() && ranged) {
-            headers["ETag"] = pServer->rangeEtag;
+        const std::string& rangeEtag =
+            host != nullptr && !host->rangeEtag.empty() ? host->rangeEtag : pServer->rangeEtag;
+        if (!rangeEtag.empty() && ranged) {
+            headers["ETag"] = rangeEtag;
             changed = false;
         }
         if (errorStatus != 0) {
@@ -1910,6 +1913,13 @@ TEST(NetDownload, MirrorsTakeOverWhatTheirHostCannotServe)
          },
          -1, 0, {"ERR:mirror https://m2.example has another version of the file"}, L"https://m3.example/setup.exe",
          {}},
+        {"second mirror changes its file during the download",
+         [](FakeServer& s) {
+             RangesFail(s, 404);
+             s.hosts[L"m2.example"].rangeEtag = "\"changed\"";
+         },
+         -1, 0, {"ERR:mirror https://m2.example answered with another version of the file: not used"},
+         L"https://m3.example/setup.exe", {}},
         {"second mirror its own ETag, the same Last-Modified",
          [](FakeServer& s) {
              RangesFail(s, 403);
