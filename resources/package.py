@@ -9,7 +9,7 @@ custom tag ("tag").
 
   package.py write  [--dir resources/package]
   package.py check  [--dir resources/package]
-  package.py stage  --dir SRC --out DIR --download-host H --url-host H
+  package.py stage  --dir SRC --out DIR --download-host H --url-host H [--mirror-hosts H2,H3]
   package.py zip    --dir STAGED --out FILE
   package.py tag    --out FILE
 """
@@ -544,6 +544,8 @@ REQUIRED_MARKS = {
 }
 
 URL_KEYS = ["STR_DOWN_URL", "STR_DOWN_URL_X64", "STR_LICENCE_URL", "STR_INSTALL_URL"]
+# Optional, after them: up to two mirrors of STR_DOWN_URL, in the order tried.
+MIRROR_KEYS = ["STR_DOWN_URL_2", "STR_DOWN_URL_3"]
 BANNERS = ["pr_1.png", "pr_2.png", "pr_3.png", "pr_4.png"]
 BANNER_SIZE = (650, 290)
 BANNER_LIMIT = 60 * 1024
@@ -573,15 +575,36 @@ def expected_files():
     return files
 
 
-def url_file(lang, download_host, url_host):
-    download = "https://%s/pathwick/brisklane-pathwick.exe" % download_host
+def download_url(host):
+    return "https://%s/pathwick/brisklane-pathwick.exe" % host
+
+
+def url_file(lang, download_host, url_host, mirror_hosts=()):
+    download = download_url(download_host)
     pairs = [
         ("STR_DOWN_URL", download),
         ("STR_DOWN_URL_X64", download),
         ("STR_LICENCE_URL", "https://%s/producturl?key=license_agreement&pid=380&lang=%s" % (url_host, lang)),
         ("STR_INSTALL_URL", "https://%s/producturl?key=installed&pid=380&lang=%s" % (url_host, lang)),
     ]
+    pairs += [(key, download_url(host)) for key, host in zip(MIRROR_KEYS, mirror_hosts)]
     return utf16_file(ini_lines("URL", pairs))
+
+
+def check_url_pairs(pairs, where):
+    """The four HTTPS URLs, then at most two HTTPS mirrors of another URL each."""
+    problems = []
+    keys = [k for k, _ in pairs]
+    mirrors = keys[len(URL_KEYS):]
+    if keys[:len(URL_KEYS)] != URL_KEYS or mirrors != MIRROR_KEYS[:len(mirrors)] or \
+            any(not v.startswith("https://") for _, v in pairs):
+        problems.append("%s: needs the four HTTPS URLs, then at most %s as HTTPS URLs"
+                        % (where, " and ".join(MIRROR_KEYS)))
+    values = [v for _, v in pairs]
+    downloads = [values[0]] + values[len(URL_KEYS):]
+    if len(set(downloads)) != len(downloads):
+        problems.append("%s: a mirror repeats another download URL" % where)
+    return problems
 
 
 def parse_utf16_ini(data, where):
@@ -688,8 +711,7 @@ def check_dir(folder, staged=False):
                 continue
             _, pairs, more = parse_utf16_ini(read_bytes(path), lang + "/UrlInfo.ini")
             problems += more
-            if [k for k, _ in pairs] != URL_KEYS or any(not v.startswith("https://") for _, v in pairs):
-                problems.append("%s/UrlInfo.ini: needs the four HTTPS URLs" % lang)
+            problems += check_url_pairs(pairs, lang + "/UrlInfo.ini")
     return problems
 
 
@@ -728,6 +750,7 @@ def main():
     parser.add_argument("--out")
     parser.add_argument("--download-host")
     parser.add_argument("--url-host")
+    parser.add_argument("--mirror-hosts", default="", help="up to two hosts, comma-separated")
     args = parser.parse_args()
 
     if args.command == "write":
@@ -741,6 +764,11 @@ def main():
             with open(path, "wb") as f:
                 f.write(data)
         return 0
+
+    mirrors = [h for h in args.mirror_hosts.split(",") if h]
+    if len(mirrors) > len(MIRROR_KEYS):
+        print("package: at most %d mirror hosts" % len(MIRROR_KEYS), file=sys.stderr)
+        return 1
 
     if args.command == "check":
         problems = check_dir(args.dir)
@@ -756,7 +784,7 @@ def main():
                     os.makedirs(target, exist_ok=True)
                 elif name.endswith("UrlInfo.ini"):
                     with open(target, "wb") as f:
-                        f.write(url_file(name.split("/")[0], args.download_host, args.url_host))
+                        f.write(url_file(name.split("/")[0], args.download_host, args.url_host, mirrors))
                 else:
                     shutil.copyfile(path, target)
             problems = check_dir(args.out, staged=True)

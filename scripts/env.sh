@@ -68,6 +68,7 @@ pw_configure() {
   cmake -S "$pw_root" -B "$pw_root/build/win" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$pw_root/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DPW_DOWNLOAD_HOST="localhost:$PW_SERVER_PORT" -DPW_PRODUCT_URL_HOST="localhost:$PW_SERVER_PORT" \
+    -DPW_MIRROR_HOSTS="localhost:$((PW_SERVER_PORT + 100)),localhost:$((PW_SERVER_PORT + 200))" \
     -DPW_COLLECTOR_HOST="localhost:$PW_SERVER_PORT" -DPW_PAYLOAD_PUBLISHER="Brisklane Test Publisher" \
     -DPW_PAYLOAD_PUBLISHER_O="Brisklane Test" -DPW_PAYLOAD_PUBLISHER_C=NL -DPW_PAYLOAD_MIN_VERSION=2.3 \
     --no-warn-unused-cli >/dev/null

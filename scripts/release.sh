@@ -14,9 +14,10 @@
 # build/win/pki) and a warning says that this file is not for shipping.
 #
 # Deployment settings: those of the test build (every host the local test
-# server on PW_SERVER_PORT, publisher "Brisklane Test Publisher") unless
-# PW_DOWNLOAD_HOST, PW_PRODUCT_URL_HOST, PW_COLLECTOR_HOST, PW_PAYLOAD_PUBLISHER
-# are set; PW_ANALYTICS_PROPERTY_ID, PW_PAYLOAD_PUBLISHER_O,
+# server on PW_SERVER_PORT, its mirrors, publisher "Brisklane Test
+# Publisher") unless PW_DOWNLOAD_HOST, PW_MIRROR_HOSTS, PW_PRODUCT_URL_HOST,
+# PW_COLLECTOR_HOST, PW_PAYLOAD_PUBLISHER are set (a download host given
+# brings no test mirrors); PW_ANALYTICS_PROPERTY_ID, PW_PAYLOAD_PUBLISHER_O,
 # PW_PAYLOAD_PUBLISHER_C, PW_PAYLOAD_ROOT_SHA256 and PW_PAYLOAD_MIN_VERSION
 # keep the project's defaults unless set. A release without a root pin or
 # without a lowest accepted version is built, with a warning for each.
@@ -48,8 +49,13 @@ source "$here/env.sh"
 tree="$pw_root/build/release"
 
 test_host="localhost:$PW_SERVER_PORT"
+# The test build's mirrors go only with its download host; PW_MIRROR_HOSTS
+# set but empty names none.
+test_mirrors="localhost:$((PW_SERVER_PORT + 100)),localhost:$((PW_SERVER_PORT + 200))"
+[ -n "${PW_DOWNLOAD_HOST:-}" ] && test_mirrors=""
 settings=(
   -DPW_DOWNLOAD_HOST="${PW_DOWNLOAD_HOST:-$test_host}"
+  -DPW_MIRROR_HOSTS="${PW_MIRROR_HOSTS-$test_mirrors}"
   -DPW_PRODUCT_URL_HOST="${PW_PRODUCT_URL_HOST:-$test_host}"
   -DPW_COLLECTOR_HOST="${PW_COLLECTOR_HOST:-$test_host}"
   -DPW_PAYLOAD_PUBLISHER="${PW_PAYLOAD_PUBLISHER:-Brisklane Test Publisher}"

@@ -25,7 +25,7 @@ void CMainFrameWnd::StartInstallRequest()
 void CMainFrameWnd::InstallRequestWorker()
 {
     LOG_INFO("get file size begin");
-    const int32_t size = GetRemoteFileSize(strDownloadUrl);
+    const int32_t size = GetRemoteFileSize(downloadUrls, &strUrlInUse);
     LOG_INFO("get file size end");
     if (size == 0 && ProxySignInRefused()) {
         // The proxy's sign-in was cancelled: the download would ask again.
@@ -49,7 +49,7 @@ void CMainFrameWnd::InstallRequestWorker()
     }
     const int32_t fileMB = FileSizeToMB(size);
     if (HasEnoughSpace(freeMB, fileMB)) {
-        StartDownload(strDownloadUrl, DownloadedFilePath(), size);
+        StartDownload(downloadUrls, DownloadedFilePath(), size);
         return;
     }
     LOG_INFO("OnClickInstall\xA3\xBA" "filesize:%dMB--FreeSize:%dMB", static_cast<int>(fileMB),
@@ -70,9 +70,9 @@ void CMainFrameWnd::PrepareAnalyticsUrls()
     PrepareAnalytics(languageManager, bNoAnalytics);
 }
 
-bool CMainFrameWnd::StartDownload(const std::wstring& url, const std::wstring& file, int32_t approvedSize)
+bool CMainFrameWnd::StartDownload(const std::vector<std::wstring>& urls, const std::wstring& file, int32_t approvedSize)
 {
-    if (url.empty() || file.empty())
+    if (urls.empty() || urls.front().empty() || file.empty())
         return false;
     {
         std::lock_guard<std::mutex> lock(mtxDownloads);
@@ -87,7 +87,7 @@ bool CMainFrameWnd::StartDownload(const std::wstring& url, const std::wstring& f
     meter.Start(0);
     // The size query's thread goes on as the download's worker: one thread
     // fewer than handing the download to a new one.
-    DownloadWorker(url, file, approvedSize);
+    DownloadWorker(urls, file, approvedSize);
     return true;
 }
 
@@ -98,7 +98,7 @@ void CMainFrameWnd::DownloadEngineEnded()
         SetEvent(hEnginesIdle.Get());
 }
 
-void CMainFrameWnd::DownloadWorker(std::wstring url, std::wstring file, int32_t approvedSize)
+void CMainFrameWnd::DownloadWorker(std::vector<std::wstring> urls, std::wstring file, int32_t approvedSize)
 {
     DownloadParam param;
     param.nApprovedSize = approvedSize;
@@ -106,7 +106,10 @@ void CMainFrameWnd::DownloadWorker(std::wstring url, std::wstring file, int32_t 
     param.pUserData = this;
     param.pMeter = &meter;
     param.pKept = &kept;
-    param.strDownloadUrl = url;
+    param.strDownloadUrl = urls.front();
+    param.mirrorUrls.assign(urls.begin() + 1, urls.end());
+    // Written before the end event, whose failure question reads it.
+    param.pUrlInUse = &strUrlInUse;
     param.strSavePath = file;
     HttpDownload(&param, &CMainFrameWnd::OnDownloadEvent, &bCancelDownload);
 }

@@ -59,7 +59,7 @@ void CMainFrameWnd::AskAfterFailedDownload(const wchar_t* key)
         nLastProgress = 0;
         StartInstallRequest();
     } else if (answer == IDIGNORE) {
-        OpenWebPage(hWnd, strDownloadUrl);
+        OpenWebPage(hWnd, strUrlInUse);
         DeleteDownloadedFiles();
         SetProgressPercent(0);
         nLastProgress = 0;

@@ -200,7 +200,8 @@ void CMainFrameWnd::ApplyTexts()
         pChkFold = fold;
         fold->SetSelected(false, true);
     }
-    strDownloadUrl = lang.GetDownloadUrl();
+    downloadUrls = lang.GetDownloadUrls();
+    strUrlInUse = downloadUrls.front();
     pSpeedLine.reset(new CSpeedLine(
         {lang.GetText(L"STR_DOWNLOAD_SPEED"), lang.GetText(L"STR_DOWNLOAD_UNITS"), lang.GetText(L"STR_MB")}));
 }

@@ -32,6 +32,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "app/CommandLine.h"
 #include "app/InstallFlow.h"
@@ -102,7 +103,7 @@ public:
     // Runs the download on the calling thread (the size query's worker).
     // approvedSize: the size the free-space check approved; the engine
     // downloads exactly that many bytes or fails (HttpDownload.h).
-    bool StartDownload(const std::wstring& url, const std::wstring& file, int32_t approvedSize);
+    bool StartDownload(const std::vector<std::wstring>& urls, const std::wstring& file, int32_t approvedSize);
     static void OnDownloadEvent(int event, int value1, int value2, void* userData);
     // The proxy credential prompt (net/ProxySignIn.h), on a worker thread:
     // has the UI thread show the sign-in dialog (ShowProxySignIn) and waits
@@ -170,7 +171,7 @@ private:
     // that changed on the server is checked afresh.
     void StartInstallRequest();
     void InstallRequestWorker();
-    void DownloadWorker(std::wstring url, std::wstring file, int32_t approvedSize);
+    void DownloadWorker(std::vector<std::wstring> urls, std::wstring file, int32_t approvedSize);
     void InstallerWorker();
     // Download worker: the Abort/Retry/Ignore question after a download that
     // failed or was refused, with the text of key above the operating tip.
@@ -195,7 +196,10 @@ private:
 public:
     std::wstring strDataDir;
     std::wstring strInstallDir;
-    std::wstring strDownloadUrl;
+    // The download URL, then its mirrors; and the one last asked, which
+    // Ignore opens (written by the size probe and the engine, one at a time).
+    std::vector<std::wstring> downloadUrls;
+    std::wstring strUrlInUse;
     std::atomic<int> nWindowState{kWindow_None};
     SkinUI::CEditUI* pEditPath = nullptr;
     SkinUI::CLabelUI* pLabelTip = nullptr;

@@ -44,7 +44,7 @@ int CSilentInstall::Run()
     SetAssertHook(&LogAssertion);
     LOG_INFO("silent: unattended installation, no window");
     strDataDir = PrepareRunData(languageManager);
-    strDownloadUrl = languageManager.GetDownloadUrl();
+    downloadUrls = languageManager.GetDownloadUrls();
     PrepareAnalytics(languageManager, options.bNoAnalytics);
     const int code = Install();
     WaitForAnalyticsEvents(kAnalyticsWaitMs);
@@ -81,7 +81,7 @@ int CSilentInstall::Install()
     if (ProductRunning())
         return kExit_ProductRunning;
 
-    const int32_t size = GetRemoteFileSize(strDownloadUrl);
+    const int32_t size = GetRemoteFileSize(downloadUrls);
     const std::wstring drive = DriveOfRoot(strInstallDir);
     uint32_t freeMB = 0;
     if (!GetDiskFreeSpaceMB(drive, freeMB)) {
@@ -131,13 +131,14 @@ bool CSilentInstall::ProductRunning()
 
 int CSilentInstall::DownloadAndVerify(int32_t approvedSize)
 {
-    LOG_INFO_W(L"silent: downloading %ls", UrlForLog(strDownloadUrl).c_str());
+    LOG_INFO_W(L"silent: downloading %ls", UrlForLog(downloadUrls.front()).c_str());
     DownloadParam param;
     param.nApprovedSize = approvedSize;
     param.nDownloadThread = 5;
     int result = kDownloadBadParam;
     param.pUserData = &result;
-    param.strDownloadUrl = strDownloadUrl;
+    param.strDownloadUrl = downloadUrls.front();
+    param.mirrorUrls.assign(downloadUrls.begin() + 1, downloadUrls.end());
     param.strSavePath = DownloadedFilePath();
     bool cancel = false;
     HttpDownload(&param, &OnSilentDownloadEvent, &cancel);

@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "app/CommandLine.h"
 #include "config/LanguageManager.h"
@@ -41,6 +42,6 @@ private:
     // valid after Run has prepared the data folder
     std::wstring strDataDir;
     std::wstring strInstallDir;
-    std::wstring strDownloadUrl;
+    std::vector<std::wstring> downloadUrls;   // the download URL, then its mirrors
 };
 #endif

@@ -138,6 +138,19 @@ std::wstring LanguageManager::GetDownloadUrl() const
     return UrlValue(facts.isNativeX64() ? L"STR_DOWN_URL_X64" : L"STR_DOWN_URL");
 }
 
+std::vector<std::wstring> LanguageManager::GetDownloadUrls() const
+{
+    std::vector<std::wstring> urls{GetDownloadUrl()};
+    if (urls.front() != UrlValue(L"STR_DOWN_URL"))
+        return urls;
+    for (const wchar_t* key : {L"STR_DOWN_URL_2", L"STR_DOWN_URL_3"}) {
+        const std::wstring url = UrlValue(key);
+        if (!url.empty())
+            urls.push_back(url);
+    }
+    return urls;
+}
+
 std::wstring LanguageManager::GetLicenseUrl() const
 {
     return AppendCustomTag(UrlValue(L"STR_LICENCE_URL"), strCustomTag);

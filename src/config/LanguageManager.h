@@ -11,6 +11,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 // The two facts about the machine the manager needs, injectable for tests.
 struct LanguageSystemFacts {
@@ -41,6 +42,10 @@ public:
     std::wstring GetInstallSubfolder() const;   // "Dir1\Dir2\" with empty levels left out
     std::wstring GetProductExePath() const;     // relative to the install root
     std::wstring GetDownloadUrl() const;        // the x64 URL on a 64-bit system, no fallback
+    // The download URL, then its mirrors (STR_DOWN_URL_2, STR_DOWN_URL_3)
+    // where the package names them: mirrors of STR_DOWN_URL, so none when a
+    // 64-bit system downloads another file (STR_DOWN_URL_X64).
+    std::vector<std::wstring> GetDownloadUrls() const;
     std::wstring GetLicenseUrl() const;         // with the custom tag appended
     std::wstring GetInstallUrl() const;         // with the custom tag appended
     bool IsRunAsAdmin() const;                  // false only for the value "0"

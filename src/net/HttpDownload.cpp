@@ -9,6 +9,7 @@
 #include "net/ProxySignIn.h"
 #include "net/RangeAttempt.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <ctime>
@@ -121,6 +122,8 @@ int CHttpDownload::Download()
         LOG_INFO("ERR:the proxy needs a sign-in that was not given");
         ret = kDownloadProxySignIn;
     }
+    if (pParam != nullptr && pParam->pUrlInUse != nullptr)
+        *pParam->pUrlInUse = urls.empty() ? pParam->strDownloadUrl : urls[static_cast<size_t>(nUrlInUse)];
     int elapsed = static_cast<int>(time(nullptr) - begin);
     // The unit after the elapsed time is the word for seconds in GBK.
     LOG_INFO("HttpDownload,ret = %d (time = %d \xC3\xEB)", ret, elapsed);
@@ -142,29 +145,20 @@ int CHttpDownload::DownloadImp()
         LOG_INFO("ERR:cancelled while the proxy was settled");
         return kDownloadFailed;
     }
+    urls.assign(1, pParam->strDownloadUrl);
+    for (const std::wstring& mirror : pParam->mirrorUrls)
+        if (!mirror.empty() && std::find(urls.begin(), urls.end(), mirror) == urls.end())
+            urls.push_back(mirror);
     for (int round = 0;; ++round) {
-        if (!GetDownloadFileSize()) {
-            LOG_INFO("ERR:GetDownloadFileSize fail!");
-            return kDownloadNoSize;
-        }
-        if (pParam->nApprovedSize >= 0 && nFileSize != pParam->nApprovedSize) {
-            // Not a byte more than the free-space check saw: the attempt
-            // fails as a changed file, and a new attempt checks afresh.
-            LOG_INFO("ERR:the file is now %d bytes, the free-space check approved %d: it changed, nothing is "
-                     "downloaded", nFileSize, pParam->nApprovedSize);
-            return kDownloadFailed;
-        }
+        const int sized = GetDownloadFileSize();
+        if (sized != kDownloadOk)
+            return sized;
         Notify(kDownloadSize, nFileSize, 0);
         // What an earlier call left is resumed only for the same file: the
         // same size and the same validator as its first size query.
         const DownloadKept* kept = pParam->pKept;
         bResume = kept != nullptr && round == 0 && kept->nSize == nFileSize && !strValidator.empty() &&
                   kept->strValidator == strValidator;
-        // The ranges go to the size query's final URL; an interval that fails
-        // there for good goes on from the original URL.
-        sources[0] = strFinalUrl;
-        sources[1] = pParam->strDownloadUrl;
-        nSources = strFinalUrl != pParam->strDownloadUrl ? 2 : 1;
         bool done = DownLoadContent();
         if (!done && bRestart.load() && !Cancelled() && !bDiskFailed.load() && round < kDownloadMaxRestarts) {
             // The file changed on the server while it was being fetched:
@@ -211,15 +205,102 @@ bool CHttpDownload::CheckParam()
     return true;
 }
 
-bool CHttpDownload::GetDownloadFileSize()
+int CHttpDownload::GetDownloadFileSize()
 {
+    // Down the list until a URL gives a size, the approved one when a size
+    // was approved: a mirror with another size holds another file.
     LOG_INFO("GetDownloadFileSize....");
-    strValidator.clear();
-    if (!QueryRemoteFileSize(fnCreateRequest, pParam->strDownloadUrl, nFileSize, &strValidator, &strFinalUrl))
-        return false;
-    if (strFinalUrl != pParam->strDownloadUrl)
-        LOG_INFO_W(L"GetDownloadFileSize: final host %ls", ProxyKeyOf(strFinalUrl).c_str());
-    return true;
+    nUrlInUse = 0;
+    int result = kDownloadNoSize;
+    for (size_t i = 0; i < urls.size(); ++i) {
+        const std::wstring host = ProxyKeyOf(urls[i]);
+        if (i > 0)
+            LOG_INFO_W(L"GetDownloadFileSize: next host %ls", host.c_str());
+        strValidator.clear();
+        if (!QueryRemoteFileSize(fnCreateRequest, urls[i], nFileSize, &strValidator, &strFinalUrl,
+                                 &strLastModified)) {
+            LOG_INFO_W(L"ERR:GetDownloadFileSize fail! (%ls)", host.c_str());
+            continue;
+        }
+        if (pParam->nApprovedSize >= 0 && nFileSize != pParam->nApprovedSize) {
+            // Not a byte more than the free-space check saw: the attempt
+            // fails as a changed file, and a new attempt checks afresh.
+            LOG_INFO_W(L"ERR:%ls: the file is now %d bytes, the free-space check approved %d: it changed, "
+                       L"nothing is downloaded from there", host.c_str(), nFileSize, pParam->nApprovedSize);
+            result = kDownloadFailed;
+            continue;
+        }
+        nUrlInUse = static_cast<int>(i);
+        if (strFinalUrl != urls[i])
+            LOG_INFO_W(L"GetDownloadFileSize: final host %ls", ProxyKeyOf(strFinalUrl).c_str());
+        // The ranges go to the final URL; an interval that fails there for
+        // good goes on from the URL itself, then from the later mirrors,
+        // each asked for its size and version before its first interval.
+        sources.clear();
+        sources.push_back(Source{strFinalUrl, static_cast<int>(i), SourceState::kGood, strValidator});
+        if (strFinalUrl != urls[i])
+            sources.push_back(Source{urls[i], static_cast<int>(i), SourceState::kGood, strValidator});
+        for (size_t j = i + 1; j < urls.size(); ++j)
+            sources.push_back(Source{urls[j], static_cast<int>(j), SourceState::kUnchecked, std::string()});
+        return kDownloadOk;
+    }
+    return result;
+}
+
+int CHttpDownload::LiveSources() const
+{
+    int live = 0;
+    for (const Source& source : sources)
+        live += source.eState != SourceState::kDropped;
+    return live;
+}
+
+int CHttpDownload::NextSource(std::unique_lock<std::mutex>& lock, int from, bool wrap)
+{
+    const int count = static_cast<int>(sources.size());
+    for (int step = 1; step < count; ++step) {
+        const int k = from + step;
+        if (k >= count && !wrap)
+            break;
+        Source& source = sources[static_cast<size_t>(k % count)];
+        // Another worker asks this mirror now: its verdict is awaited.
+        while (source.eState == SourceState::kChecking && !Stopped())
+            pShared->wake.wait_for(lock, std::chrono::milliseconds(CurrentNetTimeLimits().nWatchMs));
+        if (source.eState == SourceState::kUnchecked) {
+            source.eState = SourceState::kChecking;
+            const std::wstring url = source.strUrl;
+            const std::wstring host = ProxyKeyOf(url);
+            int32_t size = 0;
+            std::string validator;
+            std::string modified;
+            lock.unlock();
+            const bool sized = QueryRemoteFileSize(fnCreateRequest, url, size, &validator, nullptr, &modified);
+            lock.lock();
+            // A mirror holds the same file or is not used: the bytes of two
+            // files (or versions) are never mixed.
+            if (!sized) {
+                LOG_INFO_W(L"ERR:mirror %ls gave no size: not used", host.c_str());
+                source.eState = SourceState::kDropped;
+            } else if (size != nFileSize) {
+                LOG_INFO_W(L"ERR:mirror %ls has another file (%d bytes, this download %d): not used", host.c_str(),
+                           size, nFileSize);
+                source.eState = SourceState::kDropped;
+            } else if (!strValidator.empty() && validator != strValidator &&
+                       (modified.empty() || modified != strLastModified)) {
+                LOG_INFO_W(L"ERR:mirror %ls has another version of the file (another validator and no same "
+                           L"Last-Modified): not used", host.c_str());
+                source.eState = SourceState::kDropped;
+            } else {
+                LOG_INFO_W(L"mirror %ls has the same file", host.c_str());
+                source.eState = SourceState::kGood;
+                source.strValidator = validator;
+            }
+            pShared->wake.notify_all();
+        }
+        if (source.eState == SourceState::kGood)
+            return k % count;
+    }
+    return -1;
 }
 
 std::FILE* CHttpDownload::OpenTarget()
@@ -449,6 +530,33 @@ bool CHttpDownload::PassGate(std::unique_lock<std::mutex>& lock, int index, bool
     }
 }
 
+void CHttpDownload::WaitAtGate(uint32_t now, uint32_t retryAfterMs, bool probe, int index, const char* stack,
+                               int status, unsigned error)
+{
+    const int threadId = static_cast<int>(CurrentThreadIdForLog());
+    const uint32_t wait = gate.NoNetwork(now, nLastByteMs.load(), retryAfterMs, probe);
+    SetWaiting(true);
+    if (status != 0)
+        LOG_INFO("[Thread][%d][%d][%s] no network (status %d): waiting %u ms", threadId, index, stack, status, wait);
+    else
+        LOG_INFO("[Thread][%d][%d][%s] no network (error %u): waiting %u ms", threadId, index, stack, error, wait);
+}
+
+void CHttpDownload::MoveToSource(int index, int from, int next, const wchar_t* why)
+{
+    const int threadId = static_cast<int>(CurrentThreadIdForLog());
+    const Source& was = sources[static_cast<size_t>(from)];
+    const Source& now = sources[static_cast<size_t>(next)];
+    if (now.nUrl == was.nUrl)
+        LOG_INFO("[Thread][%d][%d] the final URL failed, once more through the original URL", threadId, index);
+    else
+        LOG_INFO_W(L"[Thread][%d][%d] %ls at %ls: bytes %d-%d go on from %ls", threadId, index, why,
+                   ProxyKeyOf(was.strUrl).c_str(), scheduler.Position(index),
+                   scheduler.Position(index) + scheduler.Left(index) - 1, ProxyKeyOf(now.strUrl).c_str());
+    scheduler.Move(index, next);
+    nUrlInUse = now.nUrl;
+}
+
 void CHttpDownload::BecomeSingle(int index, const std::string& validator, const char* stack)
 {
     LOG_INFO("[Thread][%d][%d][%s] status 200 with the whole file (%d bytes): one stream from byte 0, the other "
@@ -545,6 +653,8 @@ void CHttpDownload::Work(const std::shared_ptr<Shared>& shared, int index)
     bool triedOther = false;
     int lastType = -1;
     std::wstring logged;         // the Range header logged last
+    int hops = 0;                // sources found without network since the last answer or the gate's opening
+    uint32_t gateOpens = 0;
     std::unique_lock<std::mutex> lock(shared->lock);
     for (int attempt = 0;; ++attempt) {
         // An interval: the worker's own, a free one or a take-over.
@@ -583,7 +693,8 @@ void CHttpDownload::Work(const std::shared_ptr<Shared>& shared, int index)
                 gate.ProbeDropped();
             continue;
         }
-        const RangeAsk ask{grant.nFirst, grant.nEnd - 1, nFileSize, strValidator};
+        const RangeAsk ask{grant.nFirst, grant.nEnd - 1, nFileSize,
+                           sources[static_cast<size_t>(grant.nSource)].strValidator};
         const std::wstring range = RangeHeaders(ask.nFirst, ask.nLast, std::string());
         if (range != logged) {
             LOG_INFO_W(L"[Thread][%d][%d][%ls] beging...", threadId, index, range.c_str());
@@ -597,6 +708,9 @@ void CHttpDownload::Work(const std::shared_ptr<Shared>& shared, int index)
         lock.lock();
         RangeVerdict verdict;
         bool freeOutage = false;
+        bool hop = false;            // no network here: the next host
+        int noNetStatus = 0;
+        unsigned noNetError = 0;
         bool slow = false;
         const char* stack = "";   // the stack's name (a static text)
         if (!request) {
@@ -617,27 +731,35 @@ void CHttpDownload::Work(const std::shared_ptr<Shared>& shared, int index)
             slot->bSlow = false;
             BodyEnd end = BodyEnd::kCut;
             if (!Stopped()) {
+                const std::wstring url = sources[static_cast<size_t>(grant.nSource)].strUrl;
                 lock.unlock();
-                const bool answered = request->Request(sources[grant.nSource]);
+                const bool answered = request->Request(url);
                 verdict = JudgeRangeAnswer(*request, answered, ask);
                 lock.lock();
                 const uint32_t now = SteadyMs();
                 const bool outage = verdict.eAnswer == RangeAnswer::kNoNetwork && !request->bAborted;
-                if (outage && !slot->bSlow && now - nLastByteMs.load() < limits.nOutageMs) {
+                if (gateOpens != nGateOpens || (answered && !outage)) {
+                    gateOpens = nGateOpens;
+                    hops = 0;
+                }
+                noNetStatus = verdict.nStatus;
+                noNetError = static_cast<unsigned>(request->nSendError);
+                // No network at this host while there are others: the
+                // interval goes on from the next one. Only a worker that
+                // found none of them answering waits at the gate.
+                hop = outage && !slot->bSlow && LiveSources() > 1;
+                const bool roundDone = !hop || hops + 1 >= LiveSources();
+                if (hop)
+                    ++hops;
+                if (outage && !slot->bSlow && roundDone && now - nLastByteMs.load() < limits.nOutageMs) {
                     // No network: waited out at the gate, for free.
                     freeOutage = true;
-                    const uint32_t wait = gate.NoNetwork(now, nLastByteMs.load(), verdict.nRetryAfterMs, probe);
-                    SetWaiting(true);
-                    if (verdict.nStatus != 0)
-                        LOG_INFO("[Thread][%d][%d][%s] no network (status %d): waiting %u ms", threadId, index,
-                                 stack, verdict.nStatus, wait);
-                    else
-                        LOG_INFO("[Thread][%d][%d][%s] no network (error %u): waiting %u ms", threadId, index,
-                                 stack, static_cast<unsigned>(request->nSendError), wait);
-                } else if (answered || outage) {
+                    WaitAtGate(now, verdict.nRetryAfterMs, probe, index, stack, noNetStatus, noNetError);
+                } else if ((answered && !outage) || (outage && roundDone)) {
                     // An answer, or an outage no longer waited out: every
                     // waiting worker goes at once.
                     if (gate.Open()) {
+                        ++nGateOpens;
                         scheduler.Resume(now);
                         SetWaiting(false);
                         shared->wake.notify_all();
@@ -653,6 +775,8 @@ void CHttpDownload::Work(const std::shared_ptr<Shared>& shared, int index)
                     if (!scheduler.IsSingle())
                         reached = 0;
                     BecomeSingle(index, verdict.strValidator, stack);
+                    if (!verdict.strValidator.empty())
+                        sources[static_cast<size_t>(grant.nSource)].strValidator = verdict.strValidator;
                     verdict.eAnswer = RangeAnswer::kBody;
                     from = 0;
                 }
@@ -668,8 +792,21 @@ void CHttpDownload::Work(const std::shared_ptr<Shared>& shared, int index)
                     }
                     lock.lock();
                 }
-                if (verdict.eAnswer == RangeAnswer::kChanged)
-                    bRestart = true;
+                if (verdict.eAnswer == RangeAnswer::kChanged) {
+                    Source& source = sources[static_cast<size_t>(grant.nSource)];
+                    if (source.nUrl == sources.front().nUrl) {
+                        bRestart = true;
+                    } else {
+                        // A mirror that now serves another version is not
+                        // used any more; the download's version goes on
+                        // from the next source.
+                        if (source.eState != SourceState::kDropped)
+                            LOG_INFO_W(L"ERR:mirror %ls answered with another version of the file: not used",
+                                       ProxyKeyOf(source.strUrl).c_str());
+                        source.eState = SourceState::kDropped;
+                        verdict.eAnswer = RangeAnswer::kGiveUp;
+                    }
+                }
             }
             slow = slot->bSlow;
             slot->pActive = nullptr;
@@ -682,6 +819,21 @@ void CHttpDownload::Work(const std::shared_ptr<Shared>& shared, int index)
         // The interval is done, or was taken over while the attempt ran.
         if (scheduler.Left(index) == 0)
             continue;
+        if (hop) {
+            const int from = grant.nSource;
+            const int next = NextSource(lock, from, true);
+            if (Stopped())
+                break;
+            if (next >= 0 && scheduler.Left(index) > 0) {
+                MoveToSource(index, from, next, L"no network");
+                if (!freeOutage)
+                    continue;   // no cost: the next host is asked at once
+            } else if (!freeOutage && SteadyMs() - nLastByteMs.load() < limits.nOutageMs) {
+                // The other hosts are not used after all: the gate as for one.
+                freeOutage = true;
+                WaitAtGate(SteadyMs(), verdict.nRetryAfterMs, false, index, stack, noNetStatus, noNetError);
+            }
+        }
         if (freeOutage)
             continue;   // the gate holds the next attempt
         const int32_t position = scheduler.Position(index);
@@ -724,12 +876,14 @@ void CHttpDownload::Work(const std::shared_ptr<Shared>& shared, int index)
             LOG_INFO("[Thread][%d][%d][%s] Request fail,  retry %d...(WinHttp fail:%d, Internet fail:%d)", threadId,
                      index, stack, attempt, nWinHttpFailCount.load(), nInternetFailCount.load());
         if (giveUp || idle > kDownloadMaxAttempt) {
-            const int next = grant.nSource + 1;
-            if (next < nSources && !ProxySignInRefused()) {
-                // A fresh budget from the original URL (and its redirects).
-                LOG_INFO("[Thread][%d][%d] the final URL failed, once more through the original URL", threadId,
-                         index);
-                scheduler.Move(index, next);
+            const int from = grant.nSource;
+            const int next = ProxySignInRefused() ? -1 : NextSource(lock, from, false);
+            if (Stopped())
+                break;
+            if (next >= 0) {
+                // A fresh budget from the next source: the original URL
+                // (and its redirects) after its final URL, then the mirrors.
+                MoveToSource(index, from, next, L"failed");
                 idle = 0;
                 triedOther = false;
             } else {

@@ -36,6 +36,15 @@
 // was written before is dropped. Without a validator a failed attempt's
 // bytes are taken back and its interval fetched again from its start.
 //
+// Mirrors: the caller may name the same file on other hosts. The size query
+// asks them in turn until one gives a size (the approved one, when a size
+// was approved); an interval whose URL fails for good, or finds no network
+// while another host has not been tried since the worker's last answer,
+// goes on from the next host with the bytes kept. Before its first interval
+// a mirror is asked for its size and validator: another size or version is
+// not used (never mixed), and neither is a mirror that gives no size or that
+// later answers with another version.
+//
 // Approved size: a caller that checked the free space for a size names it,
 // and the engine downloads exactly that many bytes or nothing: a size query
 // answering another size fails the download (-4) before any range.
@@ -143,6 +152,13 @@ struct DownloadParam {
     // Optional: the bytes of a failed download to resume, and where the
     // engine leaves them when this one fails. Owned by the caller.
     DownloadKept* pKept = nullptr;
+    // Optional: the same file at other URLs, tried in this order after
+    // strDownloadUrl (mirrors).
+    std::vector<std::wstring> mirrorUrls;
+    // Optional: set before the end event to the URL (strDownloadUrl or a
+    // mirror) last in use: the one that gave the size (strDownloadUrl when
+    // none did), then the last an interval moved to. Owned by the caller.
+    std::wstring* pUrlInUse = nullptr;
 };
 
 // (event, value1, value2, userData); see DownloadEvent.
@@ -198,7 +214,15 @@ private:
 
     int DownloadImp();
     bool CheckParam();
-    bool GetDownloadFileSize();
+    // The size query down the list of URLs: kDownloadOk, or the result of
+    // the download when no URL gave a usable size.
+    int GetDownloadFileSize();
+    // The source an interval on source from goes on from: the next one not
+    // dropped, after the last back to the first with wrap; a mirror not
+    // asked yet is asked first (the lock is let go meanwhile). -1: none.
+    int NextSource(std::unique_lock<std::mutex>& lock, int from, bool wrap);
+    // Sources not dropped.
+    int LiveSources() const;
     // One round: the file opened, the workers run and ended. True when the
     // whole file is there.
     bool DownLoadContent();
@@ -209,6 +233,12 @@ private:
                      int32_t offset);
     // Waits at the network gate; false when the download stopped.
     bool PassGate(std::unique_lock<std::mutex>& lock, int index, bool& probe);
+    // Worker index's interval goes on from source next instead of from, with
+    // its bytes; logged with why and both hosts (write lock held).
+    void MoveToSource(int index, int from, int next, const wchar_t* why);
+    // An attempt found no network: the gate closes, logged (write lock held).
+    void WaitAtGate(uint32_t now, uint32_t retryAfterMs, bool probe, int index, const char* stack, int status,
+                    unsigned error);
     // Writes under the write lock; false on a disk failure.
     bool WriteChunk(int32_t offset, const char* data, int32_t size);
     // The whole file comes as one stream on worker index (write lock held).
@@ -238,11 +268,25 @@ private:
     std::atomic<uint32_t> nLastByteMs{0};   // when a byte last arrived (or the round started)
     bool bResume = false;                    // the round starts from pKept's bytes
     std::string strValidator;   // If-Range value; empty: no resume. Write lock while workers run.
+    std::string strLastModified;   // the size query's Last-Modified (mirrors of the same file share it)
     std::wstring strFinalUrl;   // where the size query's redirects led
-    // The URLs an interval may come from, in order: the final URL, then the
-    // original one when they differ.
-    std::wstring sources[2];
-    int nSources = 0;
+    // The download URL, then the mirrors: the URLs the file may come from.
+    std::vector<std::wstring> urls;
+    int nUrlInUse = 0;          // index in urls of the URL in use: the size's, then the last moved to
+    // Where an interval may come from, in order: the final URL of the first
+    // URL that gave the size, that URL when they differ, then the later
+    // mirrors. Write lock while workers run. A mirror is used when it has
+    // the same size and the same validator, or its own ETag with the same
+    // Last-Modified date: the same file on another server.
+    enum class SourceState { kGood, kUnchecked, kChecking, kDropped };
+    struct Source {
+        std::wstring strUrl;
+        int nUrl = 0;           // index in urls
+        SourceState eState = SourceState::kGood;
+        std::string strValidator;   // its If-Range value (a mirror's ETag may be its own)
+    };
+    std::vector<Source> sources;
+    uint32_t nGateOpens = 0;    // how often the gate opened (write lock)
     // Valid during a round (DownLoadContent), guarded by the write lock.
     std::FILE* pFile = nullptr;
     CRangeScheduler scheduler;

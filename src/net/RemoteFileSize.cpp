@@ -2,6 +2,7 @@
 
 #include "logging/Log.h"
 #include "net/HttpHeader.h"
+#include "net/ProxySettings.h"
 #include "net/ProxySignIn.h"
 
 #include <memory>
@@ -29,7 +30,7 @@ bool QueryTotalByRange(CBaseRequest* request, const std::wstring& url, int32_t& 
 } // namespace
 
 bool QueryRemoteFileSize(const RequestFactory& factory, const std::wstring& url, int32_t& size,
-                         std::string* validator, std::wstring* finalUrl)
+                         std::string* validator, std::wstring* finalUrl, std::string* lastModified)
 {
     // WinHTTP answers a HEAD; WinINet is asked with a GET whose body is
     // abandoned with the object. Only a success status with a length of at
@@ -67,13 +68,14 @@ bool QueryRemoteFileSize(const RequestFactory& factory, const std::wstring& url,
                 continue;
         }
         size = value;
-        if (validator != nullptr) {
-            std::string etag;
-            std::string lastModified;
-            request->QueryHeader("ETag", etag);
-            request->QueryHeader("Last-Modified", lastModified);
-            *validator = ChooseIfRangeValidator(etag, lastModified);
-        }
+        std::string etag;
+        std::string modified;
+        request->QueryHeader("ETag", etag);
+        request->QueryHeader("Last-Modified", modified);
+        if (validator != nullptr)
+            *validator = ChooseIfRangeValidator(etag, modified);
+        if (lastModified != nullptr)
+            *lastModified = modified;
         if (finalUrl != nullptr)
             *finalUrl = request->strFinalUrl.empty() ? url : request->strFinalUrl;
         return true;
@@ -88,4 +90,21 @@ int32_t GetRemoteFileSize(const std::wstring& url)
     if (!QueryRemoteFileSize(&CBaseRequest::CreateInstance, url, size))
         return 0;
     return size;
+}
+
+int32_t GetRemoteFileSize(const std::vector<std::wstring>& urls, std::wstring* urlInUse)
+{
+    for (const std::wstring& url : urls) {
+        if (&url != &urls.front())
+            LOG_INFO_W(L"GetRemoteFileSize: next host %ls", ProxyKeyOf(url).c_str());
+        const int32_t size = GetRemoteFileSize(url);
+        if (size != 0 || ProxySignInRefused()) {
+            if (urlInUse != nullptr)
+                *urlInUse = size != 0 ? url : urls.front();
+            return size;
+        }
+    }
+    if (urlInUse != nullptr && !urls.empty())
+        *urlInUse = urls.front();
+    return 0;
 }

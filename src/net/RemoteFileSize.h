@@ -13,15 +13,22 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 // Makes the request object of one exchange (type 0 WinHTTP, 1 WinINet).
 using RequestFactory = std::function<CBaseRequest*(int type)>;
 
 // The size of the file behind url; false when neither stack gave one. With
 // validator, also the If-Range value of that answer (empty when none). With
-// finalUrl, also the URL the redirects led to (url itself when none).
+// finalUrl, also the URL the redirects led to (url itself when none). With
+// lastModified, also the answer's Last-Modified (empty when none).
 bool QueryRemoteFileSize(const RequestFactory& factory, const std::wstring& url, int32_t& size,
-                         std::string* validator = nullptr, std::wstring* finalUrl = nullptr);
+                         std::string* validator = nullptr, std::wstring* finalUrl = nullptr,
+                         std::string* lastModified = nullptr);
 
 // The size in bytes, 0 when it could not be obtained.
 int32_t GetRemoteFileSize(const std::wstring& url);
+// The size at the first of urls that gives one (a download URL, then its
+// mirrors), 0 when none does. With urlInUse, the URL that gave it (the
+// first when none did).
+int32_t GetRemoteFileSize(const std::vector<std::wstring>& urls, std::wstring* urlInUse = nullptr);

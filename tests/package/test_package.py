@@ -106,12 +106,13 @@ class PackageTool(unittest.TestCase):
             urls = archive.read("Dutch/UrlInfo.ini")
             self.assertEqual(urls[:2], b"\xff\xfe")
             lines = urls[2:].decode("utf-16-le").split("\r\n")
-            self.assertEqual(lines[:5], [
+            self.assertEqual(lines, [
                 "[URL]",
                 "STR_DOWN_URL=https://dl.test.example:8443/pathwick/brisklane-pathwick.exe",
                 "STR_DOWN_URL_X64=https://dl.test.example:8443/pathwick/brisklane-pathwick.exe",
                 "STR_LICENCE_URL=https://urls.test.example/producturl?key=license_agreement&pid=380&lang=Dutch",
                 "STR_INSTALL_URL=https://urls.test.example/producturl?key=installed&pid=380&lang=Dutch",
+                "",
             ])
             # Every other entry is the source file unchanged.
             for name in names:
@@ -120,6 +121,34 @@ class PackageTool(unittest.TestCase):
         first = read_bytes(out)
         run("zip", "--dir", stage, "--out", out)
         self.assertEqual(read_bytes(out), first, "the archive is not reproducible")
+
+    def test_mirrors_staged_and_checked(self):
+        stage = os.path.join(self.copy + "-stage")
+        result = run("stage", "--dir", self.src, "--out", stage, "--download-host", "dl.test.example",
+                     "--url-host", "urls.test.example", "--mirror-hosts", "m2.test.example,m3.test.example:8443")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        ini = os.path.join(stage, "French", "UrlInfo.ini")
+        lines = read_bytes(ini)[2:].decode("utf-16-le").split("\r\n")
+        self.assertEqual(lines[5:], [
+            "STR_DOWN_URL_2=https://m2.test.example/pathwick/brisklane-pathwick.exe",
+            "STR_DOWN_URL_3=https://m3.test.example:8443/pathwick/brisklane-pathwick.exe",
+            "",
+        ])
+        out = os.path.join(WORK, "mirrors.zip")
+        damaged = [
+            (lines[:5] + [lines[6], ""], "at most STR_DOWN_URL_2 and STR_DOWN_URL_3"),
+            (lines[:6] + [lines[6].replace("https:", "http:"), ""], "as HTTPS URLs"),
+            (lines[:6] + [lines[5].replace("_2", "_3"), ""], "a mirror repeats another download URL"),
+        ]
+        for damage, message in damaged:
+            with self.subTest(message=message):
+                write_bytes(ini, utf16("\r\n".join(damage)))
+                result = run("zip", "--dir", stage, "--out", out)
+                self.assertNotEqual(result.returncode, 0, "the check passed a damaged mirror list")
+                self.assertIn(message, result.stderr)
+        result = run("stage", "--dir", self.src, "--out", stage, "--download-host", "dl.test.example",
+                     "--url-host", "u.example", "--mirror-hosts", "a.example,b.example,c.example")
+        self.assertNotEqual(result.returncode, 0)
 
     def test_custom_tag(self):
         out = os.path.join(WORK, "tag.txt")

@@ -80,7 +80,9 @@ Prints "PORT <n>" on standard output once it listens (and writes <n> to
   /requests        every request seen so far, one JSON object per line
                    (?tag=T keeps those whose query holds tag=T)
   /stats           {"body_bytes": N, "file_requests": N}: file body bytes
-                   sent so far, file requests (GET) seen so far
+                   sent so far, file requests (GET) seen so far; with
+                   --stats-file F also written to F five times a second
+                   (readable while the port is down)
   Every /requests entry names the credential headers the request carried
   ("auth": "Authorization", "Proxy-Authorization", both, or null).
   Every /requests entry of a file answer also holds "status" and "sent" (its
@@ -156,6 +158,19 @@ def parse_range(value, size):
     return (a, min(b, size - 1))
 
 
+def stats_text():
+    with state_lock:
+        return json.dumps({"body_bytes": body_bytes[0], "file_requests": file_requests[0]}) + "\n"
+
+
+def keep_stats(path):
+    while True:
+        with open(path + ".tmp", "w") as f:
+            f.write(stats_text())
+        os.replace(path + ".tmp", path)
+        time.sleep(0.2)
+
+
 class Handler(BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
     server_version = "pwserver/1.0"
@@ -215,9 +230,7 @@ class Handler(BaseHTTPRequestHandler):
                 text = "".join(json.dumps(r) + "\n" for r in requests_seen if tag is None or r["tag"] == tag)
             return self.send_small(200, text.encode(), "application/x-ndjson", head)
         if path == "/stats":
-            with state_lock:
-                text = json.dumps({"body_bytes": body_bytes[0], "file_requests": file_requests[0]}) + "\n"
-            return self.send_small(200, text.encode(), "application/json", head)
+            return self.send_small(200, stats_text().encode(), "application/json", head)
         if path.startswith("/producturl"):
             return self.send_small(200, PRODUCT_PAGE, "text/html", head)
         if path.startswith("/files/"):
@@ -582,6 +595,7 @@ def main():
     ap.add_argument("--key")
     ap.add_argument("--no-tls", action="store_true")
     ap.add_argument("--port-file")
+    ap.add_argument("--stats-file")
     ap.add_argument("--hits-file")
     ap.add_argument("--rate", type=int, default=0)
     ap.add_argument("--time-limit", type=float, default=600)
@@ -611,6 +625,8 @@ def main():
         os.replace(tmp, args.port_file)
     print("PORT %d" % port, flush=True)
 
+    if args.stats_file:
+        threading.Thread(target=keep_stats, args=(args.stats_file,), daemon=True).start()
     # Stops by itself whatever happens to whoever started it.
     timer = threading.Timer(args.time_limit, lambda: os._exit(0))
     timer.daemon = True

@@ -212,6 +212,20 @@ TEST(LanguageManager, DownloadUrlFollowsBitnessWithoutFallback)
     LanguageManager missing(Facts(L"1031", true));
     missing.Init(package.root);
     EXPECT_EQ(missing.GetDownloadUrl(), L"");
+
+    // Mirrors follow STR_DOWN_URL in their order, an empty one left out; a
+    // 64-bit system fetching another file (STR_DOWN_URL_X64) uses none.
+    using Urls = std::vector<std::wstring>;
+    EXPECT_EQ(x86.GetDownloadUrls(), Urls{L"https://dl.example/x86-German"}) << "an older package: no mirrors";
+    package.WriteUtf16(L"German\\UrlInfo.ini", L"[URL]\r\nSTR_DOWN_URL=https://a.example/s\r\n"
+                                                L"STR_DOWN_URL_X64=https://a.example/s64\r\nSTR_DOWN_URL_2=\r\n"
+                                                L"STR_DOWN_URL_3=https://c.example/s\r\n");
+    LanguageManager mirrors(Facts(L"1031", false));
+    mirrors.Init(package.root);
+    EXPECT_EQ(mirrors.GetDownloadUrls(), (Urls{L"https://a.example/s", L"https://c.example/s"}));
+    LanguageManager mirrors64(Facts(L"1031", true));
+    mirrors64.Init(package.root);
+    EXPECT_EQ(mirrors64.GetDownloadUrls(), Urls{L"https://a.example/s64"});
 }
 
 TEST(LanguageManager, CustomTagGoesOnlyOnUrlsWithAKey)

@@ -26,6 +26,7 @@
 #include <atomic>
 #include <cstdio>
 #include <chrono>
+#include <functional>
 #include <map>
 #include <random>
 #include <set>
@@ -59,8 +60,21 @@ struct FakeCall {
     std::wstring headers;
 };
 
+// What one host of the fake server does differently (mirrors).
+struct FakeHost {
+    bool down = false;              // every request finds no network (refused)
+    int status = 0;                 // when set, every request (rangeOnly: every range request) gets it
+    bool rangeOnly = false;
+    std::string content;            // when set, another file
+    std::string etag;               // when set, another ETag
+    std::string rangeEtag;          // when set, its 206 answers carry this ETag
+    int64_t dieAfter = -1;          // once this host sent that many body bytes, it is down
+    int64_t sent = 0;               // body bytes this host sent (server lock)
+};
+
 struct FakeServer {
     std::mutex lock;
+    std::map<std::wstring, FakeHost> hosts;   // by server name
     std::string content;
     bool winHttpDown = false;       // every WinHTTP exchange fails at SendRequest
     bool internetDown = false;
@@ -165,6 +179,13 @@ public:
         }
         if (bAborted || (nCutAt >= 0 && nOffset >= static_cast<size_t>(nCutAt)))
             return -1;
+        FakeHost* host = nullptr;
+        if (pServer->hosts.count(strServerName) != 0) {
+            host = &pServer->hosts[strServerName];
+            std::lock_guard<std::mutex> guard(pServer->lock);
+            if (host->dieAfter >= 0 && host->sent >= host->dieAfter)
+                return -1;
+        }
         size_t left = strBody.size() - nOffset;
         size_t n = std::min({left, static_cast<size_t>(capacity),
                              static_cast<size_t>(nChunk > 0 ? nChunk : pServer->chunk)});
@@ -173,6 +194,10 @@ public:
         std::copy(strBody.begin() + nOffset, strBody.begin() + nOffset + n, static_cast<char*>(buffer));
         nOffset += n;
         pServer->bodyBytes += static_cast<int64_t>(n);
+        if (host != nullptr) {
+            std::lock_guard<std::mutex> guard(pServer->lock);
+            host->sent += static_cast<int64_t>(n);
+        }
         return static_cast<int>(n);
     }
 
@@ -207,7 +232,19 @@ public:
             strBody = "<html>busy</html>";
             return true;
         }
+        int first = 0, last = 0;
+        bool ranged = std::swscanf(strHeaders.c_str(), L"Range:bytes=%d-%d", &first, &last) == 2;
+        const FakeHost* host = pServer->hosts.count(strServerName) != 0 ? &pServer->hosts[strServerName] : nullptr;
+        if (host != nullptr && (host->down || (host->dieAfter >= 0 && host->sent >= host->dieAfter))) {
+            nSendError = 12029;
+            return false;
+        }
         bSent = true;
+        if (host != nullptr && host->status != 0 && (ranged || !host->rangeOnly)) {
+            nStatus = host->status;
+            strBody = "<html>error page</html>";
+            return true;
+        }
         if (!strHeaders.empty() && (pServer->proxyTypes & (1 << nType)) != 0) {
             nStatus = 407;
             strBody = "<html>sign in</html>";
@@ -218,20 +255,19 @@ public:
             headers["Location"] = WideToUtf8(pServer->redirectTo);
             return true;
         }
-        int first = 0, last = 0;
-        bool ranged = std::swscanf(strHeaders.c_str(), L"Range:bytes=%d-%d", &first, &last) == 2;
         if (ranged && pServer->rangeRequests++ == pServer->replaceAfter) {
             pServer->content = pServer->newContent;
             pServer->etag = pServer->newEtag;
         }
-        const std::string& all = pServer->content;
-        if (!pServer->etag.empty())
-            headers["ETag"] = pServer->etag;
+        const std::string& all = host != nullptr && !host->content.empty() ? host->content : pServer->content;
+        const std::string& etag = host != nullptr && !host->etag.empty() ? host->etag : pServer->etag;
+        if (!etag.empty())
+            headers["ETag"] = etag;
         if (!pServer->lastModified.empty())
             headers["Last-Modified"] = pServer->lastModified;
         size_t ifRange = strHeaders.find(L"\r\nIf-Range:");
         std::string validator = ifRange == std::wstring::npos ? "" : WideToUtf8(strHeaders.substr(ifRange + 11));
-        bool changed = !validator.empty() && validator != pServer->etag && validator != pServer->lastModified;
+        bool changed = !validator.empty() && validator != etag && validator != pServer->lastModified;
         bool failing = ranged && pServer->rangeHits[strHeaders]++ < pServer->failFirstPerRange;
         int errorStatus = pServer->status != 0 ? pServer->status : (ranged ? pServer->rangeStatus : 0);
         if (strMethod == L"HEAD" && pServer->headStatus != 0)
@@ -240,8 +276,10 @@ public:
             errorStatus = pServer->cdnRangeStatus;
         if (ranged && first <= pServer->failAt && pServer->failAt <= last)
             errorStatus = pServer->failStatus;
-        if (!pServer->rangeEtag.empty() && ranged) {
-            headers["ETag"] = pServer->rangeEtag;
+        const std::string& rangeEtag =
+            host != nullptr && !host->rangeEtag.empty() ? host->rangeEtag : pServer->rangeEtag;
+        if (!rangeEtag.empty() && ranged) {
+            headers["ETag"] = rangeEtag;
             changed = false;
         }
         if (errorStatus != 0) {
@@ -1825,6 +1863,111 @@ TEST(NetDownload, RangesGoToTheFinalUrlAndBackToTheOriginalOnce)
         run.server.redirectTo = L"https://files.example/again";
         EXPECT_EQ(run.Run(), -3);
         EXPECT_EQ(run.server.Calls().size(), 2u * (1 + CBaseRequest::kMaxRedirects));
+    }
+}
+
+// Mirrors: the size query goes down the list; an interval whose host fails
+// for good, or finds no network, goes on from the next host with its bytes;
+// a mirror with another size or version is not used; the end of the list
+// fails as one URL does. Hosts are logged, never a query.
+TEST(NetDownload, MirrorsTakeOverWhatTheirHostCannotServe)
+{
+    // The first host answers the size query but not the ranges.
+    static const auto RangesFail = [](FakeServer& s, int status) {
+        s.hosts[L"files.example"].status = status;
+        s.hosts[L"files.example"].rangeOnly = true;
+    };
+    struct Case {
+        const char* name;
+        std::function<void(FakeServer&)> script;
+        int32_t approved;
+        int result;
+        std::vector<const char*> lines;   // each logged at least once
+        const wchar_t* inUse;             // the URL last asked
+        std::vector<const wchar_t*> unasked;
+    };
+    const std::string file = PatternBytes(200000);
+    const Case cases[] = {
+        {"first host 404", [](FakeServer& s) { s.hosts[L"files.example"].status = 404; }, -1, 0,
+         {"ERR:GetDownloadFileSize fail! (https://files.example)", "GetDownloadFileSize: next host https://m2.example"},
+         L"https://m2.example/setup.exe?token=SECRET", {L"m3.example"}},
+        {"first host another size than approved", [](FakeServer& s) { s.hosts[L"files.example"].content = "short"; },
+         200000, 0, {"ERR:https://files.example: the file is now 5 bytes, the free-space check approved 200000"},
+         L"https://m2.example/setup.exe?token=SECRET", {L"m3.example"}},
+        {"first host dies halfway", [](FakeServer& s) { s.hosts[L"files.example"].dieAfter = 100000; }, -1, 0,
+         {"no network at https://files.example: bytes ", "mirror https://m2.example has the same file"},
+         L"https://m2.example/setup.exe?token=SECRET", {L"m3.example"}},
+        {"ranges refused, second mirror another file",
+         [](FakeServer& s) {
+             RangesFail(s, 404);
+             s.hosts[L"m2.example"].content = "another file";
+         },
+         -1, 0,
+         {"failed at https://files.example: bytes ", "ERR:mirror https://m2.example has another file (12 bytes, this "
+          "download 200000): not used", "go on from https://m3.example"},
+         L"https://m3.example/setup.exe", {}},
+        {"second mirror another version",
+         [](FakeServer& s) {
+             RangesFail(s, 410);
+             s.hosts[L"m2.example"].etag = "\"other\"";
+         },
+         -1, 0, {"ERR:mirror https://m2.example has another version of the file"}, L"https://m3.example/setup.exe",
+         {}},
+        {"second mirror changes its file during the download",
+         [](FakeServer& s) {
+             RangesFail(s, 404);
+             s.hosts[L"m2.example"].rangeEtag = "\"changed\"";
+         },
+         -1, 0, {"ERR:mirror https://m2.example answered with another version of the file: not used"},
+         L"https://m3.example/setup.exe", {}},
+        {"second mirror its own ETag, the same Last-Modified",
+         [](FakeServer& s) {
+             RangesFail(s, 403);
+             s.hosts[L"m2.example"].etag = "\"own\"";
+             s.lastModified = "Tue, 01 Dec 2026 10:00:00 GMT";
+         },
+         -1, 0, {"mirror https://m2.example has the same file"}, L"https://m2.example/setup.exe?token=SECRET",
+         {L"m3.example"}},
+        {"every host fails",
+         [](FakeServer& s) {
+             RangesFail(s, 404);
+             s.hosts[L"m2.example"].status = 403;
+             s.hosts[L"m3.example"].down = true;
+         },
+         -1, -4, {"ERR:mirror https://m2.example gave no size: not used", "ERR:mirror https://m3.example gave no size",
+                  "failed for good"},
+         L"https://files.example/setup.exe?token=SECRET", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        LogTail log;
+        EngineRun run("net-mirrors");
+        run.server.content = file;
+        run.server.etag = "\"same\"";
+        run.server.chunk = 5000;
+        c.script(run.server);
+        run.param.strDownloadUrl = L"https://files.example/setup.exe?token=SECRET";
+        run.param.mirrorUrls = {L"https://m2.example/setup.exe?token=SECRET", L"", L"https://m3.example/setup.exe",
+                                L"https://m3.example/setup.exe"};
+        run.param.nApprovedSize = c.approved;
+        std::wstring inUse;
+        run.param.pUrlInUse = &inUse;
+        TestNetTimeLimits().gate.nProbeMs = 10;
+        EXPECT_EQ(run.Run(), c.result) << log.Text();
+        if (c.result == 0) {
+            EXPECT_EQ(run.FileBytes(), file);
+        }
+        for (const char* line : c.lines)
+            EXPECT_GE(log.Count(line), 1u) << line << "\n" << log.Text();
+        EXPECT_EQ(inUse, c.inUse);
+        EXPECT_EQ(log.Count("SECRET"), 0u);
+        std::map<std::wstring, int> asked;
+        for (const FakeCall& call : run.server.Calls())
+            ++asked[call.server];
+        for (const wchar_t* host : c.unasked)
+            EXPECT_EQ(asked[host], 0) << WideToUtf8(host);
+        EXPECT_LE(run.server.bodyBytes.load(), static_cast<int64_t>(file.size()) * 21 / 20)
+            << "bytes kept when an interval moves";
     }
 }
 

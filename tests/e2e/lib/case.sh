@@ -55,10 +55,13 @@ cleanup() {
     kill -KILL "$product_pid" 2>/dev/null
     wait "$product_pid" 2>/dev/null
   fi
-  local pid; pid=$(cat "$work/e2e.pid" 2>/dev/null)
-  if [ -n "$pid" ] && grep -q e2e_server.py "/proc/$pid/cmdline" 2>/dev/null; then
-    kill "$pid" 2>/dev/null
-  fi
+  local f pid
+  for f in "$work"/e2e.pid "$work"/e2e[23].pid; do
+    pid=$(cat "$f" 2>/dev/null)
+    if [ -n "$pid" ] && grep -q e2e_server.py "/proc/$pid/cmdline" 2>/dev/null; then
+      kill "$pid" 2>/dev/null
+    fi
+  done
   if [ -n "${own_wine:-}" ]; then
     pw_wine_down
   fi

@@ -9,7 +9,8 @@ start_server() { # start_server [pwserver options...]
   cp "$payloads"/*.exe "$work/root/"
   setsid python3 "$here/e2e_server.py" --port "$port" --root "$work/root" \
     --cert "$build/pki/server.pem" --key "$build/pki/server.key" \
-    --port-file "$work/e2e.port" --time-limit 300 "$@" </dev/null >"$work/server.log" 2>&1 &
+    --port-file "$work/e2e.port" --stats-file "$work/e2e.stats" --time-limit 300 "$@" </dev/null \
+    >"$work/server.log" 2>&1 &
   echo $! >"$work/e2e.pid"
   for _ in $(seq 1 100); do
     [ -s "$work/e2e.port" ] && return 0
@@ -45,7 +46,39 @@ while time.time() < end:
 # as the installer from the next request on.
 serve() { cp "$work/root/$1.exe" "$work/root/brisklane-pathwick.exe"; }
 
-# The file body bytes the server has sent so far.
-body_bytes() { curl -s "http://127.0.0.1:$port/stats" | sed -n 's/.*"body_bytes": \([0-9]*\).*/\1/p'; }
+# The file body bytes the server (on PORT) has sent so far; and, for a
+# server whose port down= closed, as its stats file said at most 0.2 s ago.
+body_bytes() { body_bytes_at "$port"; }
+body_bytes_down() { sed -n 's/.*"body_bytes": \([0-9]*\).*/\1/p' "$work/e2e.stats" 2>/dev/null; }
+body_bytes_at() { curl -s "http://127.0.0.1:$1/stats" | sed -n 's/.*"body_bytes": \([0-9]*\).*/\1/p'; }
+
+# The mirrors the test package names after the download host: the same
+# server on port + 100 (N = 2) and port + 200 (N = 3), each with its own
+# root ($work/rootN, the installer copied from $work/root with its time, so
+# that its ETag is the download host's) and log ($work/serverN.log).
+mirror_port() { echo $((port + 100 * ($1 - 1))); }
+start_mirror() { # start_mirror N [pwserver options...]
+  local n=$1; shift
+  mkdir -p "$work/root$n"
+  cp -p "$work/root/brisklane-pathwick.exe" "$work/root$n/"
+  setsid python3 "$here/e2e_server.py" --port "$(mirror_port "$n")" --root "$work/root$n" \
+    --cert "$build/pki/server.pem" --key "$build/pki/server.key" \
+    --port-file "$work/e2e$n.port" --time-limit 300 "$@" </dev/null >"$work/server$n.log" 2>&1 &
+  echo $! >"$work/e2e$n.pid"
+  wait_for 10 test -s "$work/e2e$n.port" || { echo "mirror $n did not start"; cat "$work/server$n.log"; exit 1; }
+}
+
+# Ends the server and its mirrors; start_server and start_mirror start anew.
+stop_servers() {
+  local f pid
+  for f in "$work"/e2e.pid "$work"/e2e[23].pid; do
+    pid=$(cat "$f" 2>/dev/null)
+    if [ -n "$pid" ] && grep -q e2e_server.py "/proc/$pid/cmdline" 2>/dev/null; then
+      kill "$pid" 2>/dev/null
+      wait_for 10 sh -c "! kill -0 $pid 2>/dev/null"
+    fi
+    rm -f "$f" "${f%.pid}.port"
+  done
+}
 
 no_hits() { [ -z "$(curl -s "http://127.0.0.1:$port/hits")" ]; }
