@@ -1,11 +1,11 @@
 # An outage halfway is waited out: the speed line says so, the installation completes with no box, the server sends at most 1.1x the file.
 #
 # Once half the installer is sent, the server cuts every answer and refuses
-# connections for 12 s. The ranges wait for the network (1, 2, 4, 8 s, no
-# attempt counted), the speed line shows the waiting text, and when the
-# port answers again (the fourth try, 15 s after the cut) the download goes
-# on with the bytes it had. (How long an outage may last is the unit
-# tests': OutageIsWaitedOutWithGrowingPausesForFree.)
+# connections for 12 s. The ranges wait for the network at the gate (one
+# probe a second, no attempt counted), the speed line shows the waiting
+# text, and when the port answers again the download goes on with the bytes
+# it had. (How long an outage may last is the unit tests':
+# OutageIsWaitedOutAtTheGateForFree.)
 
 start_server --rate 20000 --faults 'down=12&downafter=320000'
 rm -f "$logfile"
